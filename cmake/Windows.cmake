@@ -1,0 +1,87 @@
+# Windows-only build support: the Wine runner used by ctest, widl and the imported stdole2 type library.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TALLOWBY_WINEARCH win32)
+  set(TALLOWBY_WINE_LOADER /usr/lib/wine/wine)
+  set(TALLOWBY_WIDL_ARCH -m32)
+  set(_wine_dlls /usr/lib/i386-linux-gnu/wine/i386-windows)
+else()
+  set(TALLOWBY_WINEARCH win64)
+  set(TALLOWBY_WINE_LOADER /usr/lib/wine/wine64)
+  set(TALLOWBY_WIDL_ARCH -m64)
+  set(_wine_dlls /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+endif()
+
+# One private prefix per build folder, so per architecture.
+set(TALLOWBY_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+configure_file("${CMAKE_SOURCE_DIR}/cmake/wine-run.in" "${CMAKE_BINARY_DIR}/wine-run"
+  @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_BINARY_DIR}/wine-run")
+
+find_program(TALLOWBY_WIDL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-widl widl REQUIRED)
+set(TALLOWBY_WINE_IDL_DIR "/usr/include/wine/wine/windows" CACHE PATH "Wine's IDL files (Debian package libwine-dev)")
+
+# Wine ships stdole2.tlb as a resource-only PE file; widl needs the raw type library inside it.
+# A small host tool (built with the build machine's compiler at configure time) extracts it.
+set(_gen "${CMAKE_BINARY_DIR}/generated")
+file(MAKE_DIRECTORY "${_gen}")
+set(_extractor "${_gen}/extract_typelib")
+if(NOT EXISTS "${_extractor}" OR "${CMAKE_SOURCE_DIR}/cmake/tools/extract_typelib.cpp" IS_NEWER_THAN "${_extractor}")
+  execute_process(
+    COMMAND c++ -std=c++17 -O2 -o "${_extractor}" "${CMAKE_SOURCE_DIR}/cmake/tools/extract_typelib.cpp"
+    RESULT_VARIABLE _rc)
+  if(NOT _rc EQUAL 0)
+    message(FATAL_ERROR "cannot build the type-library extractor with the host compiler")
+  endif()
+endif()
+execute_process(COMMAND "${_extractor}" "${_wine_dlls}/stdole2.tlb" "${_gen}/stdole2.tlb" RESULT_VARIABLE _rc)
+if(NOT _rc EQUAL 0)
+  message(FATAL_ERROR "cannot extract stdole2.tlb from Wine (run scripts/setup.sh)")
+endif()
+set(TALLOWBY_STDOLE_DIR "${_gen}")
+
+# tallowby_widl(<idl> OUT_DIR <dir> [INCLUDES <dirs...>])
+# Compiles an IDL file into <name>.h, <name>_i.c and <name>.tlb in OUT_DIR and sets, in the caller's scope,
+# <name>_HEADER, <name>_IID_SOURCE and <name>_TLB.
+function(tallowby_widl idl)
+  cmake_parse_arguments(ARG "" "OUT_DIR" "INCLUDES" ${ARGN})
+  get_filename_component(name "${idl}" NAME_WE)
+  get_filename_component(idl "${idl}" ABSOLUTE)
+  get_filename_component(idl_dir "${idl}" DIRECTORY)
+  file(MAKE_DIRECTORY "${ARG_OUT_DIR}")
+  set(includes -I "${idl_dir}" -I "${TALLOWBY_WINE_IDL_DIR}")
+  foreach(dir IN LISTS ARG_INCLUDES)
+    list(APPEND includes -I "${dir}")
+  endforeach()
+  set(common ${TALLOWBY_WIDL_ARCH} ${includes} -L "${TALLOWBY_STDOLE_DIR}")
+  set(h "${ARG_OUT_DIR}/${name}.h")
+  set(c "${ARG_OUT_DIR}/${name}_i.c")
+  set(t "${ARG_OUT_DIR}/${name}.tlb")
+  add_custom_command(
+    OUTPUT "${h}" "${c}" "${t}"
+    COMMAND "${TALLOWBY_WIDL}" ${common} -h -o "${h}" "${idl}"
+    COMMAND "${TALLOWBY_WIDL}" ${common} -u -o "${c}" "${idl}"
+    COMMAND "${TALLOWBY_WIDL}" ${common} -t -o "${t}" "${idl}"
+    DEPENDS "${idl}"
+    WORKING_DIRECTORY "${ARG_OUT_DIR}"
+    COMMENT "widl ${name}.idl"
+    VERBATIM)
+  set(${name}_HEADER "${h}" PARENT_SCOPE)
+  set(${name}_IID_SOURCE "${c}" PARENT_SCOPE)
+  set(${name}_TLB "${t}" PARENT_SCOPE)
+endfunction()
+
+# tallowby_com_dll(<target> SOURCES <...> DEF <file.def> RC <file.rc> TLB <file.tlb> [LIBS <...>])
+# A COM server DLL by the project's rules: the four entry points through a .def file, static runtime,
+# the type library embedded as TYPELIB 1 (the .rc includes it by the name "typelib.tlb", looked up in
+# the generated folder first so that no stale copy elsewhere is embedded).
+function(tallowby_com_dll target)
+  cmake_parse_arguments(ARG "" "DEF;RC;TLB" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} SHARED ${ARG_SOURCES} "${ARG_DEF}" "${ARG_RC}")
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
+  get_filename_component(tlb_dir "${ARG_TLB}" DIRECTORY)
+  set_source_files_properties("${ARG_RC}" PROPERTIES OBJECT_DEPENDS "${ARG_TLB}")
+  target_include_directories(${target} PRIVATE "${tlb_dir}")
+  target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} tallowby_warnings)
+endfunction()

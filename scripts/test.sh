@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs every test: set-up, then configure, build and test the native, win32 and win64 presets.
+# Usage: scripts/test.sh [preset...]   (default: native win32 win64)
+# Exits non-zero when any step of any preset fails; always stops what it started.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+bash scripts/setup.sh || exit 1
+# shellcheck source=wine-session.sh
+. scripts/wine-session.sh
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64)
+
+cleanup() { wine_session_stop; xvfb_stop; }
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+status=0
+summary=()
+for preset in "${presets[@]}"; do
+  echo "=== $preset: configure and build"
+  mkdir -p "build/$preset"
+  if ! cmake --preset "$preset" >"build/$preset/configure.log" 2>&1; then
+    cat "build/$preset/configure.log"; status=1; summary+=("$preset: configure failed"); continue
+  fi
+  if ! cmake --build --preset "$preset"; then
+    status=1; summary+=("$preset: build failed"); continue
+  fi
+
+  echo "=== $preset: test"
+  if [ "$preset" != native ]; then
+    xvfb_start || { status=1; summary+=("$preset: Xvfb failed"); continue; }
+    wine_session_start "build/$preset" || { status=1; summary+=("$preset: Wine session failed"); continue; }
+  fi
+  if ctest --preset "$preset"; then
+    summary+=("$preset: passed")
+  else
+    status=1; summary+=("$preset: FAILED")
+  fi
+  [ "$preset" != native ] && wine_session_stop
+done
+
+echo "=== summary"
+printf '%s\n' "${summary[@]}"
+exit $status

@@ -1,0 +1,83 @@
+# Sourced by the test and demo entry points: starts and stops Xvfb and a fast Wine session for one
+# build folder. Everything started is recorded by pid and stopped by pid.
+# Functions: xvfb_start, xvfb_stop, wine_session_start <build-dir>, wine_session_stop.
+
+_started_pids=()
+
+_wait_until() {  # _wait_until <seconds> <command...>: polls a condition with a deadline
+  local deadline=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.05
+  done
+}
+
+xvfb_start() {
+  [ -n "${XVFB_PID:-}" ] && return 0
+  local n
+  for n in $(seq 90 199); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  if ! _wait_until 10 xdpyinfo -display "$DISPLAY"; then
+    echo "wine-session: Xvfb on $DISPLAY did not come up" >&2
+    return 1
+  fi
+}
+
+xvfb_stop() {
+  [ -n "${XVFB_PID:-}" ] || return 0
+  kill "$XVFB_PID" 2>/dev/null || true
+  wait "$XVFB_PID" 2>/dev/null || true
+  unset XVFB_PID DISPLAY
+}
+
+# wine_session_start <build-dir>: the build's wine-run script knows its prefix and architecture.
+wine_session_start() {
+  local build="$1"
+  WINE_RUN="$build/wine-run"
+  [ -x "$WINE_RUN" ] || { echo "wine-session: $WINE_RUN missing (configure first)" >&2; return 1; }
+  eval "$(sed -n 's/^export \(WINEPREFIX\|WINEARCH\|WINEDLLOVERRIDES\)=/export \1=/p' "$WINE_RUN")"
+  export WINEDEBUG=-all
+  local server=/usr/lib/wine/wineserver64
+  [ -x "$server" ] || server=/usr/lib/wine/wineserver32
+  mkdir -p "$WINEPREFIX"
+
+  # A persistent server first: without it every Wine program pays for server and desktop start-up.
+  "$server" -f -p >/dev/null 2>&1 &
+  WINESERVER_PID=$!
+  _started_pids+=("$WINESERVER_PID")
+
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$WINE_RUN" wineboot -i >/dev/null 2>&1
+    # Without a window manager each top-level window close waits 2 s unless Wine manages none.
+    "$WINE_RUN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  fi
+
+  # One long-lived Wine process keeps the session warm for the whole run.
+  setsid "$WINE_RUN" cmd /c "ping -n 86400 127.0.0.1 >nul" </dev/null >/dev/null 2>&1 &
+  WINE_KEEPALIVE_PID=$!
+  _started_pids+=("$WINE_KEEPALIVE_PID")
+
+  # Start the desktop process once, detached, so tests do not each start explorer.exe.
+  "$WINE_RUN" rundll32.exe user32.dll,MessageBeep </dev/null >/dev/null 2>&1 || true
+}
+
+wine_session_stop() {
+  [ -n "${WINESERVER_PID:-}" ] || return 0
+  local server=/usr/lib/wine/wineserver64
+  [ -x "$server" ] || server=/usr/lib/wine/wineserver32
+  # Ends every Wine process of this prefix (keep-alive, desktop) and then the server itself.
+  "$server" -k >/dev/null 2>&1 || true
+  local pid
+  for pid in "${_started_pids[@]}"; do
+    if ! _wait_until 10 sh -c "! kill -0 $pid"; then
+      kill -9 "$pid" 2>/dev/null || true
+    fi
+    wait "$pid" 2>/dev/null || true
+  done
+  _started_pids=()
+  unset WINESERVER_PID WINE_KEEPALIVE_PID
+}
