@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: set-up, then configure, build and test the native, win32 and win64 presets.
 # Usage: scripts/test.sh [preset...]   (default: native win32 win64)
+# TALLOWBY_BUILD_ROOT chooses the folder that holds the build trees (default: build).
 # Exits non-zero when any step of any preset fails; always stops what it started.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -10,6 +11,7 @@ bash scripts/setup.sh || exit 1
 # shellcheck source=wine-session.sh
 . scripts/wine-session.sh
 
+broot="${TALLOWBY_BUILD_ROOT:-build}"
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(native win32 win64)
 
@@ -21,20 +23,21 @@ status=0
 summary=()
 for preset in "${presets[@]}"; do
   echo "=== $preset: configure and build"
-  mkdir -p "build/$preset"
-  if ! cmake --preset "$preset" >"build/$preset/configure.log" 2>&1; then
-    cat "build/$preset/configure.log"; status=1; summary+=("$preset: configure failed"); continue
+  bdir="$broot/$preset"
+  mkdir -p "$bdir"
+  if ! cmake --preset "$preset" -B "$bdir" >"$bdir/configure.log" 2>&1; then
+    cat "$bdir/configure.log"; status=1; summary+=("$preset: configure failed"); continue
   fi
-  if ! cmake --build --preset "$preset"; then
+  if ! cmake --build "$bdir" -j 2; then
     status=1; summary+=("$preset: build failed"); continue
   fi
 
   echo "=== $preset: test"
   if [ "$preset" != native ]; then
     xvfb_start || { status=1; summary+=("$preset: Xvfb failed"); continue; }
-    wine_session_start "build/$preset" || { status=1; summary+=("$preset: Wine session failed"); continue; }
+    wine_session_start "$bdir" || { status=1; summary+=("$preset: Wine session failed"); continue; }
   fi
-  if ctest --preset "$preset"; then
+  if ctest --test-dir "$bdir" --output-on-failure -j 2; then
     summary+=("$preset: passed")
   else
     status=1; summary+=("$preset: FAILED")
