@@ -12,6 +12,25 @@ struct HostError : std::exception {
     std::u16string text;
 
     HostError(int32_t status_, std::u16string text_) : status(status_), text(std::move(text_)) {}
+    explicit HostError(int32_t status_) : status(status_) {}
 
     const char* what() const noexcept override { return "HostError"; }
 };
+
+/// Status codes the core raises or tests for. The values are the host platform's, so the Windows
+/// layer returns them unchanged.
+namespace HostStatus {
+inline constexpr int32_t NotImplemented = static_cast<int32_t>(0x80004001u);
+inline constexpr int32_t NoInterface = static_cast<int32_t>(0x80004002u);
+inline constexpr int32_t Fail = static_cast<int32_t>(0x80004005u);
+inline constexpr int32_t Unexpected = static_cast<int32_t>(0x8000FFFFu);
+inline constexpr int32_t InvalidArg = static_cast<int32_t>(0x80070057u);
+/// A member the object does not have (late binding by name).
+inline constexpr int32_t MemberNotFound = static_cast<int32_t>(0x80020003u);
+/// A value of the wrong kind, e.g. text that is not a Boolean.
+inline constexpr int32_t TypeMismatch = static_cast<int32_t>(0x80020005u);
+/// A number outside the range of its target type.
+inline constexpr int32_t Overflow = static_cast<int32_t>(0x8002000Au);
+/// A file that could not be found.
+inline constexpr int32_t FileNotFound = static_cast<int32_t>(0x80070002u);
+}  // namespace HostStatus

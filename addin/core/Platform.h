@@ -1,0 +1,66 @@
+#pragma once
+// The services of the operating system the core uses, as one interface handed in at construction.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/host/DateTime.h"
+#include "core/host/Picture.h"
+
+class FileNameMangler;
+
+/// Button sets and flags of a modal message box, and its answers.
+namespace MessageBoxFlags {
+inline constexpr int32_t Ok = 0;
+inline constexpr int32_t OkCancel = 1;
+inline constexpr int32_t YesNo = 4;
+inline constexpr int32_t SetForeground = 0x10000;
+}  // namespace MessageBoxFlags
+namespace MessageBoxResult {
+inline constexpr int32_t Ok = 1;
+inline constexpr int32_t Cancel = 2;
+inline constexpr int32_t Yes = 6;
+inline constexpr int32_t No = 7;
+}  // namespace MessageBoxResult
+
+/// The Save As dialog with the attachment options, for one attachment at a time. It remembers the
+/// folder last confirmed for as long as it lives.
+class SaveAsPrompt {
+public:
+    virtual ~SaveAsPrompt() = default;
+    /// Shows the dialog for `fileName` (attachment `numAtt` of `saveableAttNum`), offering the
+    /// names `mangler` suggests. Returns the full path the user confirmed, or empty when cancelled;
+    /// writes back the final states of "Replace with shortcut" and "Open after saving".
+    virtual std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
+                                         int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) = 0;
+};
+
+/// Operating-system services. Every call may throw HostError.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    /// Shows a modal message box; returns the answer (MessageBoxResult).
+    virtual int32_t ShowMessageBox(const std::u16string& text, const std::u16string& title, int32_t flags) = 0;
+    /// Opens `path` with its associated program, owned by the desktop, in a normal window. Returns
+    /// the platform's answer: above 32 on success, 31 when no program is associated.
+    virtual int32_t OpenWithShell(const std::u16string& path) = 0;
+    /// Starts `commandLine` as a new process with a normal, focused window.
+    virtual void StartProcess(const std::u16string& commandLine) = 0;
+    /// The platform's answer to whether `path` exists: exactly 1 means it does.
+    virtual int32_t FileExists(const std::u16string& path) = 0;
+
+    /// The per-user setting `key` in `section` of `appName`, or `defaultValue` when absent.
+    virtual std::u16string GetSetting(const std::u16string& appName, const std::u16string& section,
+                                      const std::u16string& key, const std::u16string& defaultValue) = 0;
+    /// Writes a per-user setting, creating what does not exist.
+    virtual void SaveSetting(const std::u16string& appName, const std::u16string& section, const std::u16string& key,
+                             const std::u16string& value) = 0;
+
+    /// Formats `value` with a pattern such as "d-mmm-yyyy", month names from the user's locale.
+    virtual std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) = 0;
+    /// Loads the add-in's bitmap resource `resourceId` as a picture object.
+    virtual std::shared_ptr<host::Picture> LoadPicture(int16_t resourceId) = 0;
+    /// Creates a Save As dialog manager.
+    virtual std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() = 0;
+};

@@ -1,0 +1,68 @@
+#pragma once
+// Host items (mail, post, note, appointment, ...) and their attachments.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/host/DateTime.h"
+#include "core/host/Object.h"
+
+namespace host {
+
+class Attachment;
+class Attachments;
+
+/// Attachment types as the host reports them.
+namespace AttachmentType {
+inline constexpr int32_t ByValue = 1;
+inline constexpr int32_t ByReference = 4;
+inline constexpr int32_t EmbeddedItem = 5;
+inline constexpr int32_t Ole = 6;
+}  // namespace AttachmentType
+
+/// An item of any kind. Its members are reached by name, as the host's late binding does: a
+/// member the item's kind lacks throws HostError (HostStatus::MemberNotFound).
+class Item : public Object {
+public:
+    /// The name of the item's class as its type information reports it, without a leading "_":
+    /// "MailItem" for a mail message, "NoteItem" for a note. Empty when it cannot be told.
+    virtual std::u16string TypeName() = 0;
+    virtual std::shared_ptr<host::Attachments> Attachments() = 0;
+    /// False when the item has changes that are not saved.
+    virtual bool Saved() = 0;
+    virtual void Save() = 0;
+    /// Mail only: false for a message still being composed.
+    virtual bool Sent() = 0;
+    virtual std::u16string SenderName() = 0;
+    virtual DateTime SentOn() = 0;
+};
+
+/// An item's attachments, counted from 1 in the order the host keeps them.
+class Attachments : public Object {
+public:
+    virtual int32_t Count() = 0;
+    /// The attachment at `index`, counted from 1.
+    virtual std::shared_ptr<Attachment> Item(int32_t index) = 0;
+    /// Appends a new attachment after the existing ones and returns it. `source` is a file path;
+    /// `type` defaults to by value. Arguments left empty are omitted.
+    virtual std::shared_ptr<Attachment> Add(const std::u16string& source, std::optional<int32_t> type = {},
+                                            std::optional<int32_t> position = {},
+                                            std::optional<std::u16string> displayName = {}) = 0;
+};
+
+/// One attachment.
+class Attachment : public Object {
+public:
+    /// One of AttachmentType, or another value the host uses.
+    virtual int32_t Type() = 0;
+    virtual std::u16string FileName() = 0;
+    virtual std::u16string DisplayName() = 0;
+    virtual void SetDisplayName(const std::u16string& value) = 0;
+    /// Writes the attachment's content to the file at `path`.
+    virtual void SaveAsFile(const std::u16string& path) = 0;
+    /// Removes the attachment from its item.
+    virtual void Delete() = 0;
+};
+
+}  // namespace host
