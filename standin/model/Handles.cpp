@@ -1,0 +1,511 @@
+// The host objects handed to the add-in: one small object per reference handed out (as the host's
+// proxies are), each counted in the ledger while it lives, each call logged and open to injected
+// failures.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <typeinfo>
+
+#include "World.h"
+#include "core/host/Explorer.h"
+
+namespace standin {
+
+namespace {
+
+HostError Gone(std::string_view what) {
+    return HostError(HostStatus::Fail, u"The " + std::u16string(what.begin(), what.end()) + u" has been deleted.");
+}
+
+/// What two handles compare by: the node they stand for and the interface they present.
+class Identity {
+public:
+    virtual ~Identity() = default;
+    virtual const void* Node() const = 0;
+    virtual const char* Kind() const = 0;
+};
+
+template <class Interface, class NodeT>
+class Handle : public Interface, public Identity {
+public:
+    Handle(std::shared_ptr<World> world, std::shared_ptr<NodeT> node, const char* kind)
+        : world_(std::move(world)), node_(std::move(node)), kind_(kind) {
+        world_->ledger.Acquire(kind_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() override { world_->ledger.Release(kind_); }
+
+    bool SameObject(const host::Object& other) const override {
+        const auto* id = dynamic_cast<const Identity*>(&other);
+        return id && id->Node() == Node() && std::string_view(id->Kind()) == kind_;
+    }
+    const void* Node() const override { return node_.get(); }
+    const char* Kind() const override { return kind_; }
+
+protected:
+    void Enter(std::string_view member) const { world_->ledger.Enter(member); }
+
+    std::shared_ptr<World> world_;
+    std::shared_ptr<NodeT> node_;
+    const char* kind_;
+};
+
+std::u16string FileNameOf(const std::u16string& path) { return path.substr(path.find_last_of(u"\\/") + 1); }
+
+std::filesystem::path PathOf(const std::u16string& path) { return std::filesystem::path(path); }
+
+// ---- command bars
+
+class ControlsHandle;
+
+class BarHandle final : public Handle<host::CommandBar, BarNode> {
+public:
+    BarHandle(std::shared_ptr<World> w, std::shared_ptr<BarNode> n) : Handle(std::move(w), std::move(n), "CommandBar") {}
+
+    std::u16string Name() override { return Live("CommandBar.Name")->name; }
+    bool Visible() override { return Live("CommandBar.Visible")->visible; }
+    void SetVisible(bool value) override { Live("CommandBar.Visible=")->visible = value; }
+    int32_t Protection() override { return Live("CommandBar.Protection")->protection; }
+    void SetProtection(int32_t value) override { Live("CommandBar.Protection=")->protection = value; }
+    std::shared_ptr<host::CommandBarControls> Controls() override;
+    void Delete() override {
+        Live("CommandBar.Delete");
+        node_->deleted = true;
+        for (auto& control : node_->controls) control->deleted = true;
+        if (auto owner = node_->owner.lock()) std::erase(owner->bars, node_);
+    }
+
+private:
+    BarNode* Live(std::string_view member) {
+        Enter(member);
+        if (node_->deleted) throw Gone("command bar");
+        return node_.get();
+    }
+};
+
+class ButtonHandle final : public Handle<host::CommandBarButton, ControlNode> {
+public:
+    ButtonHandle(std::shared_ptr<World> w, std::shared_ptr<ControlNode> n)
+        : Handle(std::move(w), std::move(n), "CommandBarButton") {}
+
+    std::u16string Caption() override { return Live("CommandBarControl.Caption")->caption; }
+    void SetCaption(const std::u16string& v) override { Live("CommandBarControl.Caption=")->caption = v; }
+    std::u16string OnAction() override { return Live("CommandBarControl.OnAction")->onAction; }
+    void SetOnAction(const std::u16string& v) override { Live("CommandBarControl.OnAction=")->onAction = v; }
+    std::u16string Tag() override { return Live("CommandBarControl.Tag")->tag; }
+    void SetTag(const std::u16string& v) override { Live("CommandBarControl.Tag=")->tag = v; }
+    bool Enabled() override { return Live("CommandBarControl.Enabled")->enabled; }
+    void SetEnabled(bool v) override { Live("CommandBarControl.Enabled=")->enabled = v; }
+    std::shared_ptr<host::CommandBar> Parent() override {
+        Live("CommandBarControl.Parent");
+        auto bar = node_->parent.lock();
+        if (!bar || bar->deleted) throw Gone("control");
+        return std::make_shared<BarHandle>(world_, bar);
+    }
+    void Delete(std::optional<bool>) override {
+        Live("CommandBarControl.Delete");
+        node_->deleted = true;
+        if (auto bar = node_->parent.lock()) std::erase(bar->controls, node_);
+    }
+    std::shared_ptr<host::CommandBarButton> AsButton() override {
+        Live("CommandBarControl.AsButton");
+        return std::make_shared<ButtonHandle>(world_, node_);
+    }
+
+    int32_t Style() override { return Live("CommandBarButton.Style")->style; }
+    void SetStyle(int32_t v) override { Live("CommandBarButton.Style=")->style = v; }
+    int32_t FaceId() override { return Live("CommandBarButton.FaceId")->faceId; }
+    void SetFaceId(int32_t v) override { Live("CommandBarButton.FaceId=")->faceId = v; }
+    void SetPicture(const std::shared_ptr<host::Picture>& v) override {
+        Live("CommandBarButton.Picture=")->picture = PictureMember(v);
+    }
+    void SetMask(const std::shared_ptr<host::Picture>& v) override {
+        Live("CommandBarButton.Mask=")->mask = PictureMember(v);
+    }
+    host::Subscription Subscribe(host::ButtonEvents& sink) override {
+        Live("CommandBarButton.Subscribe");
+        const int id = world_->nextSubscription++;
+        world_->clickSinks.push_back({id, node_, &sink});
+        return host::Subscription([w = std::weak_ptr<World>(world_), id] {
+            if (auto world = w.lock()) std::erase_if(world->clickSinks, [id](const ClickSink& s) { return s.id == id; });
+        });
+    }
+
+private:
+    ControlNode* Live(std::string_view member) {
+        Enter(member);
+        if (node_->deleted) throw Gone("control");
+        return node_.get();
+    }
+    // The version 9 library's buttons have no such member; late binding fails as the host does.
+    const void* PictureMember(const std::shared_ptr<host::Picture>& v) const {
+        if (!world_->options.buttonPictures)
+            throw HostError(HostStatus::MemberNotFound, u"Object doesn't support this property or method");
+        if (!v) throw HostError(HostStatus::InvalidArg, u"A picture object is required");
+        return v.get();
+    }
+};
+
+class ControlsHandle final : public Handle<host::CommandBarControls, BarNode> {
+public:
+    ControlsHandle(std::shared_ptr<World> w, std::shared_ptr<BarNode> n)
+        : Handle(std::move(w), std::move(n), "CommandBarControls") {}
+
+    int32_t Count() override {
+        Live("CommandBarControls.Count");
+        return static_cast<int32_t>(node_->controls.size());
+    }
+    std::shared_ptr<host::CommandBarControl> Add(std::optional<int32_t> type, std::optional<int32_t> id,
+                                                 std::optional<std::u16string>, std::optional<int32_t> before,
+                                                 std::optional<bool> temporary) override {
+        Live("CommandBarControls.Add");
+        if (type.value_or(host::msoControlButton) != host::msoControlButton)
+            throw HostError(HostStatus::InvalidArg, u"Only buttons can be added");
+        auto control = std::make_shared<ControlNode>();
+        control->id = id.value_or(1);
+        control->temporary = temporary.value_or(false);
+        control->parent = node_;
+        auto& list = node_->controls;
+        if (before && (*before < 1 || *before > static_cast<int32_t>(list.size()) + 1))
+            throw HostError(HostStatus::InvalidArg, u"Invalid position");
+        list.insert(before ? list.begin() + (*before - 1) : list.end(), control);
+        return std::make_shared<ButtonHandle>(world_, control);
+    }
+
+private:
+    void Live(std::string_view member) {
+        Enter(member);
+        if (node_->deleted) throw Gone("command bar");
+    }
+};
+
+std::shared_ptr<host::CommandBarControls> BarHandle::Controls() {
+    Live("CommandBar.Controls");
+    return std::make_shared<ControlsHandle>(world_, node_);
+}
+
+class CommandBarsHandle final : public Handle<host::CommandBars, BarSet> {
+public:
+    CommandBarsHandle(std::shared_ptr<World> w, std::shared_ptr<BarSet> n)
+        : Handle(std::move(w), std::move(n), "CommandBars") {}
+
+    std::shared_ptr<host::CommandBarControl> FindControl(std::optional<int32_t> type, std::optional<int32_t> id,
+                                                         std::optional<std::u16string> tag,
+                                                         std::optional<bool> visible) override {
+        Enter("CommandBars.FindControl");
+        for (const auto& bar : node_->bars) {
+            if (visible && *visible && !bar->visible) continue;
+            for (const auto& control : bar->controls) {
+                if (type && control->type != *type) continue;
+                if (id && control->id != *id) continue;
+                if (tag && control->tag != *tag) continue;
+                return std::make_shared<ButtonHandle>(world_, control);
+            }
+        }
+        return nullptr;
+    }
+    std::shared_ptr<host::CommandBar> Add(std::optional<std::u16string> name, std::optional<int32_t> position,
+                                          std::optional<bool>, std::optional<bool> temporary) override {
+        Enter("CommandBars.Add");
+        auto bar = std::make_shared<BarNode>();
+        bar->name = name.value_or(u"Custom " + Number(node_->bars.size() + 1));
+        bar->position = position.value_or(host::msoBarTop);
+        bar->temporary = temporary.value_or(false);
+        bar->owner = node_;
+        node_->bars.push_back(bar);
+        return std::make_shared<BarHandle>(world_, bar);
+    }
+
+private:
+    static std::u16string Number(size_t n) {
+        const std::string s = std::to_string(n);
+        return {s.begin(), s.end()};
+    }
+};
+
+// ---- items
+
+class AttachmentHandle final : public Handle<host::Attachment, AttachmentNode> {
+public:
+    AttachmentHandle(std::shared_ptr<World> w, std::shared_ptr<AttachmentNode> n, std::shared_ptr<ItemNode> item)
+        : Handle(std::move(w), std::move(n), "Attachment"), item_(std::move(item)) {}
+
+    int32_t Type() override { return Live("Attachment.Type")->type; }
+    std::u16string FileName() override { return Live("Attachment.FileName")->fileName; }
+    std::u16string DisplayName() override { return Live("Attachment.DisplayName")->displayName; }
+    void SetDisplayName(const std::u16string& value) override {
+        Live("Attachment.DisplayName=")->displayName = value;
+        item_->saved = false;
+    }
+    void SaveAsFile(const std::u16string& path) override {
+        Live("Attachment.SaveAsFile");
+        std::string bytes = node_->content;
+        if (node_->type == host::AttachmentType::ByReference) {
+            std::ifstream in(PathOf(node_->source), std::ios::binary);
+            if (!in) throw HostError(HostStatus::FileNotFound, u"Cannot find the linked file " + node_->source);
+            bytes.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) throw HostError(HostStatus::Fail, u"Cannot save the attachment to " + path);
+    }
+    void Delete() override {
+        Live("Attachment.Delete");
+        node_->deleted = true;
+        std::erase(item_->attachments, node_);
+        item_->saved = false;
+    }
+
+private:
+    AttachmentNode* Live(std::string_view member) {
+        Enter(member);
+        if (node_->deleted) throw Gone("attachment");
+        return node_.get();
+    }
+    std::shared_ptr<ItemNode> item_;
+};
+
+class AttachmentsHandle final : public Handle<host::Attachments, ItemNode> {
+public:
+    AttachmentsHandle(std::shared_ptr<World> w, std::shared_ptr<ItemNode> n)
+        : Handle(std::move(w), std::move(n), "Attachments") {}
+
+    int32_t Count() override {
+        Enter("Attachments.Count");
+        return static_cast<int32_t>(node_->attachments.size());
+    }
+    std::shared_ptr<host::Attachment> Item(int32_t index) override {
+        Enter("Attachments.Item");
+        if (index < 1 || index > static_cast<int32_t>(node_->attachments.size()))
+            throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
+        return std::make_shared<AttachmentHandle>(world_, node_->attachments[static_cast<size_t>(index - 1)], node_);
+    }
+    std::shared_ptr<host::Attachment> Add(const std::u16string& source, std::optional<int32_t> type,
+                                          std::optional<int32_t>, std::optional<std::u16string> displayName) override {
+        Enter("Attachments.Add");
+        auto node = std::make_shared<AttachmentNode>();
+        node->type = type.value_or(host::AttachmentType::ByValue);
+        node->fileName = FileNameOf(source);
+        node->displayName = displayName.value_or(node->fileName);
+        if (node->type == host::AttachmentType::ByValue) {
+            std::ifstream in(PathOf(source), std::ios::binary);
+            if (!in) throw HostError(HostStatus::FileNotFound, u"Cannot find the file " + source);
+            node->content.assign(std::istreambuf_iterator<char>(in), {});
+        } else if (node->type == host::AttachmentType::ByReference) {
+            node->source = source;
+        } else {
+            throw HostError(HostStatus::InvalidArg, u"Only files can be attached by value or by reference");
+        }
+        node_->attachments.push_back(node);
+        node_->saved = false;
+        return std::make_shared<AttachmentHandle>(world_, node, node_);
+    }
+};
+
+class ItemHandle final : public Handle<host::Item, ItemNode> {
+public:
+    ItemHandle(std::shared_ptr<World> w, std::shared_ptr<ItemNode> n) : Handle(std::move(w), std::move(n), "Item") {}
+
+    std::u16string TypeName() override {
+        Enter("Item.TypeName");
+        return node_->TypeName();
+    }
+    std::shared_ptr<host::Attachments> Attachments() override {
+        Member("Item.Attachments", u"Attachments");
+        return std::make_shared<AttachmentsHandle>(world_, node_);
+    }
+    bool Saved() override {
+        Member("Item.Saved", u"Saved");
+        return node_->saved;
+    }
+    void Save() override {
+        Member("Item.Save", u"Save");
+        node_->saved = true;
+        ++node_->saveCount;
+    }
+    bool Sent() override {
+        Member("Item.Sent", u"Sent");
+        return node_->sent;
+    }
+    std::u16string SenderName() override {
+        Member("Item.SenderName", u"SenderName");
+        return node_->senderName;
+    }
+    host::DateTime SentOn() override {
+        Member("Item.SentOn", u"SentOn");
+        return node_->sentOn;
+    }
+
+private:
+    void Member(std::string_view logged, std::u16string_view name) {
+        Enter(logged);
+        if (!node_->Has(name))
+            throw HostError(HostStatus::MemberNotFound, u"Object doesn't support this property or method");
+    }
+};
+
+// ---- windows and the application
+
+class InspectorHandle final : public Handle<host::Inspector, InspectorNode> {
+public:
+    InspectorHandle(std::shared_ptr<World> w, std::shared_ptr<InspectorNode> n)
+        : Handle(std::move(w), std::move(n), "Inspector") {}
+
+    std::shared_ptr<host::Item> CurrentItem() override {
+        Live("Inspector.CurrentItem");
+        return std::make_shared<ItemHandle>(world_, node_->item);
+    }
+    std::shared_ptr<host::CommandBars> CommandBars() override {
+        Live("Inspector.CommandBars");
+        return std::make_shared<CommandBarsHandle>(world_, node_->bars);
+    }
+    bool IsWordMail() override {
+        Live("Inspector.IsWordMail");
+        return node_->wordMail;
+    }
+
+private:
+    void Live(std::string_view member) {
+        Enter(member);
+        if (!node_->open) throw HostError(HostStatus::Fail, u"The window has been closed.");
+    }
+};
+
+class InspectorsHandle final : public Handle<host::Inspectors, CollectionNode> {
+public:
+    InspectorsHandle(std::shared_ptr<World> w)
+        : Handle(w, w->inspectorsNode, "Inspectors") {}
+
+    int32_t Count() override {
+        Enter("Inspectors.Count");
+        return static_cast<int32_t>(world_->inspectors.size());
+    }
+    std::shared_ptr<host::Inspector> Item(int32_t index) override {
+        Enter("Inspectors.Item");
+        if (index < 1 || index > static_cast<int32_t>(world_->inspectors.size()))
+            throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
+        return std::make_shared<InspectorHandle>(world_, world_->inspectors[static_cast<size_t>(index - 1)]);
+    }
+    host::Subscription Subscribe(host::InspectorsEvents& sink) override {
+        Enter("Inspectors.Subscribe");
+        const int id = world_->nextSubscription++;
+        world_->inspectorsSinks.push_back({id, &sink});
+        return host::Subscription([w = std::weak_ptr<World>(world_), id] {
+            if (auto world = w.lock()) std::erase_if(world->inspectorsSinks, [id](const auto& s) { return s.id == id; });
+        });
+    }
+};
+
+class ExplorerHandle final : public Handle<host::Explorer, ExplorerNode> {
+public:
+    ExplorerHandle(std::shared_ptr<World> w, std::shared_ptr<ExplorerNode> n)
+        : Handle(std::move(w), std::move(n), "Explorer") {}
+
+    host::Subscription Subscribe(host::ExplorerEvents& sink) override {
+        Enter("Explorer.Subscribe");
+        const int id = world_->nextSubscription++;
+        world_->explorerSinks.push_back({id, node_, &sink});
+        return host::Subscription([w = std::weak_ptr<World>(world_), id] {
+            if (auto world = w.lock()) std::erase_if(world->explorerSinks, [id](const auto& s) { return s.id == id; });
+        });
+    }
+};
+
+class ExplorersHandle final : public Handle<host::Explorers, CollectionNode> {
+public:
+    ExplorersHandle(std::shared_ptr<World> w) : Handle(w, w->explorersNode, "Explorers") {}
+
+    int32_t Count() override {
+        Enter("Explorers.Count");
+        return static_cast<int32_t>(world_->explorers.size());
+    }
+};
+
+class ApplicationHandle final : public Handle<host::Application, World> {
+public:
+    explicit ApplicationHandle(std::shared_ptr<World> w) : Handle(w, w, "Application") {}
+
+    std::u16string Version() override {
+        Enter("Application.Version");
+        return world_->options.version;
+    }
+    std::shared_ptr<host::Explorer> ActiveExplorer() override {
+        Enter("Application.ActiveExplorer");
+        auto active = world_->activeExplorer.lock();
+        return active ? std::make_shared<ExplorerHandle>(world_, active) : nullptr;
+    }
+    std::shared_ptr<host::Inspector> ActiveInspector() override {
+        Enter("Application.ActiveInspector");
+        auto active = world_->activeInspector.lock();
+        return active ? std::make_shared<InspectorHandle>(world_, active) : nullptr;
+    }
+    std::shared_ptr<host::Inspectors> Inspectors() override {
+        Enter("Application.Inspectors");
+        return std::make_shared<InspectorsHandle>(world_);
+    }
+    std::shared_ptr<host::Explorers> Explorers() override {
+        Enter("Application.Explorers");
+        return std::make_shared<ExplorersHandle>(world_);
+    }
+    host::Subscription Subscribe(host::ApplicationEvents& sink) override {
+        Enter("Application.Subscribe");
+        const int id = world_->nextSubscription++;
+        world_->applicationSinks.push_back({id, &sink});
+        return host::Subscription([w = std::weak_ptr<World>(world_), id] {
+            if (auto world = w.lock())
+                std::erase_if(world->applicationSinks, [id](const auto& s) { return s.id == id; });
+        });
+    }
+};
+
+class PropertyPagesHandle final : public Handle<host::PropertyPages, PagesNode> {
+public:
+    PropertyPagesHandle(std::shared_ptr<World> w, std::shared_ptr<PagesNode> n)
+        : Handle(std::move(w), std::move(n), "PropertyPages") {}
+
+    void Add(const std::u16string& page, std::optional<std::u16string> title) override {
+        Enter("PropertyPages.Add");
+        node_->pages.push_back({page, std::move(title)});
+    }
+};
+
+class AddInInstanceHandle final : public Handle<host::AddInInstance, AddInNode> {
+public:
+    AddInInstanceHandle(std::shared_ptr<World> w, std::shared_ptr<AddInNode> n)
+        : Handle(std::move(w), std::move(n), "AddInInstance") {}
+
+    std::u16string ProgId() override {
+        Enter("AddInInstance.ProgId");
+        return node_->progId;
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<host::Application> MakeApplication(const std::shared_ptr<World>& world) {
+    return std::make_shared<ApplicationHandle>(world);
+}
+std::shared_ptr<host::Inspector> MakeInspector(const std::shared_ptr<World>& world,
+                                               const std::shared_ptr<InspectorNode>& node) {
+    return std::make_shared<InspectorHandle>(world, node);
+}
+std::shared_ptr<host::Item> MakeItem(const std::shared_ptr<World>& world, const std::shared_ptr<ItemNode>& node) {
+    return std::make_shared<ItemHandle>(world, node);
+}
+std::shared_ptr<host::CommandBarButton> MakeButton(const std::shared_ptr<World>& world,
+                                                   const std::shared_ptr<ControlNode>& node) {
+    return std::make_shared<ButtonHandle>(world, node);
+}
+std::shared_ptr<host::PropertyPages> MakePropertyPages(const std::shared_ptr<World>& world,
+                                                       const std::shared_ptr<PagesNode>& node) {
+    return std::make_shared<PropertyPagesHandle>(world, node);
+}
+std::shared_ptr<host::AddInInstance> MakeAddInInstance(const std::shared_ptr<World>& world,
+                                                       const std::shared_ptr<AddInNode>& node) {
+    return std::make_shared<AddInInstanceHandle>(world, node);
+}
+
+}  // namespace standin

@@ -1,0 +1,157 @@
+#include "Host.h"
+
+#include <algorithm>
+
+#include "World.h"
+
+namespace standin {
+
+Host::Host(std::shared_ptr<CommandBarStore> store, HostOptions options) : world_(std::make_shared<World>()) {
+    world_->store = std::move(store);
+    world_->options = std::move(options);
+}
+
+Host::~Host() = default;
+
+Ledger& Host::ledger() { return world_->ledger; }
+
+std::shared_ptr<host::Application> Host::Application() { return MakeApplication(world_); }
+
+std::shared_ptr<host::AddInInstance> Host::AddInInstance(std::u16string progId) {
+    auto node = std::make_shared<AddInNode>();
+    node->progId = std::move(progId);
+    return MakeAddInInstance(world_, node);
+}
+
+std::shared_ptr<host::Item> Host::ItemObject(const std::shared_ptr<ItemNode>& item) { return MakeItem(world_, item); }
+
+std::shared_ptr<host::Inspector> Host::InspectorObject(const std::shared_ptr<InspectorNode>& inspector) {
+    return MakeInspector(world_, inspector);
+}
+
+std::shared_ptr<ExplorerNode> Host::OpenExplorer() {
+    auto explorer = std::make_shared<ExplorerNode>();
+    explorer->bars = CopyPersistentBars(world_->store->explorer);
+    world_->explorers.push_back(explorer);
+    world_->activeExplorer = explorer;
+    return explorer;
+}
+
+void Host::CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer) {
+    if (!explorer->open) return;
+    world_->RaiseEach(
+        world_->explorerSinks, [&](const ExplorerSink& s) { return s.explorer.lock() == explorer; },
+        [](host::ExplorerEvents& sink) { sink.Close(); });
+    world_->store->explorer = *CopyPersistentBars(*explorer->bars);
+    explorer->open = false;
+    std::erase(world_->explorers, explorer);
+    if (world_->activeExplorer.lock() == nullptr || world_->activeExplorer.lock() == explorer)
+        world_->activeExplorer = world_->explorers.empty() ? nullptr : world_->explorers.back();
+}
+
+void Host::ChangeSelection(const std::shared_ptr<ExplorerNode>& explorer) {
+    world_->RaiseEach(
+        world_->explorerSinks, [&](const ExplorerSink& s) { return s.explorer.lock() == explorer; },
+        [](host::ExplorerEvents& sink) { sink.SelectionChange(); });
+}
+
+std::shared_ptr<InspectorNode> Host::OpenInspector(const std::shared_ptr<ItemNode>& item, bool wordMail) {
+    auto inspector = std::make_shared<InspectorNode>();
+    inspector->item = item;
+    inspector->wordMail = wordMail;
+    inspector->bars = CopyPersistentBars(world_->store->inspector);
+    world_->inspectors.push_back(inspector);
+    world_->activeInspector = inspector;
+    world_->RaiseEach(
+        world_->inspectorsSinks, [](const auto&) { return true; },
+        [&](host::InspectorsEvents& sink) { sink.NewInspector(MakeInspector(world_, inspector)); });
+    return inspector;
+}
+
+void Host::CloseInspector(const std::shared_ptr<InspectorNode>& inspector) {
+    if (!inspector->open) return;
+    // The host writes the state of the window closed last; the next windows start from it.
+    world_->store->inspector = *CopyPersistentBars(*inspector->bars);
+    inspector->open = false;
+    std::erase(world_->inspectors, inspector);
+    if (world_->activeInspector.lock() == nullptr || world_->activeInspector.lock() == inspector)
+        world_->activeInspector = world_->inspectors.empty() ? nullptr : world_->inspectors.back();
+}
+
+void Host::Activate(const std::shared_ptr<InspectorNode>& inspector) { world_->activeInspector = inspector; }
+
+void Host::Click(const std::shared_ptr<ControlNode>& button) {
+    if (button->deleted) return;
+    const std::u16string tag = button->tag;
+    world_->RaiseEach(
+        world_->clickSinks,
+        [&](const ClickSink& s) {
+            auto subscribed = s.button.lock();
+            return subscribed && (subscribed == button || (!tag.empty() && subscribed->tag == tag));
+        },
+        [&](host::ButtonEvents& sink) {
+            bool cancelDefault = false;
+            sink.Click(MakeButton(world_, button), cancelDefault);
+        });
+}
+
+void Host::DeleteByHand(const std::shared_ptr<ControlNode>& button) {
+    button->deleted = true;
+    if (auto bar = button->parent.lock()) std::erase(bar->controls, button);
+}
+
+bool Host::Send(const std::shared_ptr<ItemNode>& item) {
+    bool cancel = false;
+    world_->RaiseEach(
+        world_->applicationSinks, [](const auto&) { return true; },
+        [&](host::ApplicationEvents& sink) { sink.ItemSend(MakeItem(world_, item), cancel); });
+    if (cancel) return false;
+    std::erase_if(item->attachments, [](const auto& a) { return a->type == host::AttachmentType::ByReference; });
+    item->sent = true;
+    item->saved = true;
+    return true;
+}
+
+std::vector<PageEntry> Host::OpenOptionsDialog() {
+    auto pages = std::make_shared<PagesNode>();
+    world_->RaiseEach(
+        world_->applicationSinks, [](const auto&) { return true; },
+        [&](host::ApplicationEvents& sink) { sink.OptionsPagesAdd(MakePropertyPages(world_, pages)); });
+    return pages->pages;
+}
+
+void Host::CloseAllWindows() {
+    while (!world_->inspectors.empty()) CloseInspector(world_->inspectors.front());
+    while (!world_->explorers.empty()) CloseExplorer(world_->explorers.front());
+}
+
+const std::vector<std::shared_ptr<InspectorNode>>& Host::Inspectors() const { return world_->inspectors; }
+
+const std::vector<std::shared_ptr<ExplorerNode>>& Host::Explorers() const { return world_->explorers; }
+
+std::vector<std::shared_ptr<ControlNode>> Host::ControlsWithTag(const std::u16string& tag) const {
+    std::vector<std::shared_ptr<ControlNode>> found;
+    auto collect = [&](const BarSet& set) {
+        for (const auto& bar : set.bars)
+            for (const auto& control : bar->controls)
+                if (control->tag == tag) found.push_back(control);
+    };
+    for (const auto& e : world_->explorers) collect(*e->bars);
+    for (const auto& i : world_->inspectors) collect(*i->bars);
+    return found;
+}
+
+std::vector<std::shared_ptr<BarNode>> Host::BarsNamed(const std::u16string& name) const {
+    std::vector<std::shared_ptr<BarNode>> found;
+    auto collect = [&](const BarSet& set) {
+        for (const auto& bar : set.bars)
+            if (bar->name == name) found.push_back(bar);
+    };
+    for (const auto& e : world_->explorers) collect(*e->bars);
+    for (const auto& i : world_->inspectors) collect(*i->bars);
+    return found;
+}
+
+const std::vector<HostError>& Host::EventFailures() const { return world_->eventFailures; }
+
+}  // namespace standin

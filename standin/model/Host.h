@@ -1,0 +1,94 @@
+#pragma once
+// The in-memory host: the host's objects as the add-in sees them, and the actions of the user and
+// of the host itself (open windows, click, send, quit) that raise the host's events.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Ledger.h"
+#include "Model.h"
+#include "core/HostError.h"
+#include "core/host/AddInInstance.h"
+#include "core/host/Application.h"
+#include "core/host/Item.h"
+
+namespace standin {
+
+struct World;
+
+/// How the simulated host presents itself.
+struct HostOptions {
+    /// The application's Version text.
+    std::u16string version = u"9.0.0.2711";
+    /// Whether buttons have the Picture and Mask members (hosts after the version 9 library).
+    bool buttonPictures = false;
+};
+
+/// A page added to the Options dialog.
+struct PageEntry {
+    std::u16string page;
+    std::optional<std::u16string> title;
+};
+
+/// One run of the host. Command bars that are not temporary are written to `store` when their
+/// window closes; a later Host made with the same store finds them again.
+class Host {
+public:
+    explicit Host(std::shared_ptr<CommandBarStore> store = std::make_shared<CommandBarStore>(),
+                  HostOptions options = {});
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+    ~Host();
+
+    /// Calls, injected failures and the host object references still held.
+    Ledger& ledger();
+
+    /// The application object as the host hands it to an add-in.
+    std::shared_ptr<host::Application> Application();
+    /// The add-in instance object for an add-in loaded under `progId`.
+    std::shared_ptr<host::AddInInstance> AddInInstance(std::u16string progId);
+    /// An item as a host object, e.g. to pass to the add-in directly.
+    std::shared_ptr<host::Item> ItemObject(const std::shared_ptr<ItemNode>& item);
+    std::shared_ptr<host::Inspector> InspectorObject(const std::shared_ptr<InspectorNode>& inspector);
+
+    /// Opens a main window with the kept explorer bars; it becomes the active explorer.
+    std::shared_ptr<ExplorerNode> OpenExplorer();
+    /// Raises the explorer's Close, keeps its bars and closes it.
+    void CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer);
+    /// The user selects something else in the explorer: raises SelectionChange.
+    void ChangeSelection(const std::shared_ptr<ExplorerNode>& explorer);
+
+    /// Opens an item window with the kept inspector bars; it becomes the active inspector, then
+    /// NewInspector is raised.
+    std::shared_ptr<InspectorNode> OpenInspector(const std::shared_ptr<ItemNode>& item, bool wordMail = false);
+    /// Keeps the window's bars (for the next windows and the next run) and closes it.
+    void CloseInspector(const std::shared_ptr<InspectorNode>& inspector);
+    void Activate(const std::shared_ptr<InspectorNode>& inspector);
+
+    /// The user clicks `button`: Click is raised for every subscription on a button with its tag.
+    void Click(const std::shared_ptr<ControlNode>& button);
+    /// The user deletes a control by hand (customizing the toolbar).
+    void DeleteByHand(const std::shared_ptr<ControlNode>& button);
+    /// The user sends `item`: ItemSend is raised; unless cancelled the message is sent and loses its
+    /// by-reference attachments. Returns whether it was sent.
+    bool Send(const std::shared_ptr<ItemNode>& item);
+    /// The user opens the Options dialog: OptionsPagesAdd is raised; returns the pages added.
+    std::vector<PageEntry> OpenOptionsDialog();
+    /// The host shuts down its windows: every inspector, then every explorer (raising Close).
+    void CloseAllWindows();
+
+    const std::vector<std::shared_ptr<InspectorNode>>& Inspectors() const;
+    const std::vector<std::shared_ptr<ExplorerNode>>& Explorers() const;
+    /// The controls with `tag` in the bars of all open windows.
+    std::vector<std::shared_ptr<ControlNode>> ControlsWithTag(const std::u16string& tag) const;
+    /// The bars named `name` in the bars of all open windows.
+    std::vector<std::shared_ptr<BarNode>> BarsNamed(const std::u16string& name) const;
+    /// Failures event sinks returned to the host.
+    const std::vector<HostError>& EventFailures() const;
+
+private:
+    std::shared_ptr<World> world_;
+};
+
+}  // namespace standin

@@ -1,0 +1,55 @@
+#include "Ledger.h"
+
+#include <algorithm>
+
+#include "core/HostError.h"
+
+namespace standin {
+
+namespace {
+std::u16string Widen(std::string_view s) { return {s.begin(), s.end()}; }
+}  // namespace
+
+void Ledger::Enter(std::string_view member) {
+    ++callCount_;
+    calls_.emplace_back(member);
+    const auto at = std::find_if(failAtCall_.begin(), failAtCall_.end(),
+                                 [this](const auto& f) { return f.first == callCount_; });
+    if (at != failAtCall_.end()) {
+        const int32_t status = at->second;
+        failAtCall_.erase(at);
+        throw HostError(status, u"Injected failure of " + Widen(member));
+    }
+    if (const auto it = failMember_.find(member); it != failMember_.end())
+        throw HostError(it->second, u"Injected failure of " + Widen(member));
+}
+
+void Ledger::FailCall(int64_t nth, int32_t status) { failAtCall_.emplace_back(callCount_ + nth, status); }
+
+void Ledger::FailMember(std::string member, int32_t status) { failMember_[std::move(member)] = status; }
+
+void Ledger::ClearFailures() {
+    failAtCall_.clear();
+    failMember_.clear();
+}
+
+void Ledger::Acquire(const std::string& kind) { ++live_[kind]; }
+
+void Ledger::Release(const std::string& kind) noexcept {
+    if (const auto it = live_.find(kind); it != live_.end()) --it->second;
+}
+
+std::map<std::string, int> Ledger::Live() const {
+    std::map<std::string, int> held;
+    for (const auto& [kind, count] : live_)
+        if (count != 0) held.emplace(kind, count);
+    return held;
+}
+
+int Ledger::LiveCount() const {
+    int total = 0;
+    for (const auto& entry : live_) total += entry.second;
+    return total;
+}
+
+}  // namespace standin

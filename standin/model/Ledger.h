@@ -1,0 +1,44 @@
+#pragma once
+// The in-memory host's record of calls made into it: failure injection and live-object accounting.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace standin {
+
+/// Every call into a host object passes through Enter with the member's name
+/// ("Interface.Member", "Interface.Member=" for a property put). The ledger logs the call and
+/// throws HostError when a failure was injected for it. It also counts, per kind, the host object
+/// references handed out and not yet released.
+class Ledger {
+public:
+    /// Logs a call of `member`; throws HostError when an injected failure applies to it.
+    void Enter(std::string_view member);
+
+    /// Makes the `nth` call from now fail with `status` (1 = the next call).
+    void FailCall(int64_t nth, int32_t status);
+    /// Makes every call of `member` fail with `status` until ClearFailures.
+    void FailMember(std::string member, int32_t status);
+    void ClearFailures();
+
+    /// The members called, in order, since the last ClearCalls.
+    const std::vector<std::string>& Calls() const { return calls_; }
+    void ClearCalls() { calls_.clear(); }
+
+    void Acquire(const std::string& kind);
+    void Release(const std::string& kind) noexcept;
+    /// Kinds of host object references still held, with their counts (kinds at zero left out).
+    std::map<std::string, int> Live() const;
+    int LiveCount() const;
+
+private:
+    int64_t callCount_ = 0;
+    std::vector<std::pair<int64_t, int32_t>> failAtCall_;
+    std::map<std::string, int32_t, std::less<>> failMember_;
+    std::vector<std::string> calls_;
+    std::map<std::string, int> live_;
+};
+
+}  // namespace standin

@@ -1,0 +1,113 @@
+#pragma once
+// The state of the in-memory host: items and attachments, windows, command bars. Plain data that
+// the host's objects (Handles.cpp) and the host's own actions (Host.h) work on.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/host/DateTime.h"
+
+namespace standin {
+
+/// The item kinds of the host, each with the members its class has.
+enum class ItemKind { Mail, Post, Note, Appointment, Contact, Task, Meeting, Report };
+
+/// One attachment. By-value, embedded and OLE attachments carry their content; a by-reference
+/// attachment keeps the path of the file it points to.
+struct AttachmentNode {
+    int32_t type = 1;
+    std::u16string fileName;
+    std::u16string displayName;
+    std::string content;
+    std::u16string source;
+    bool deleted = false;
+};
+
+/// One item.
+struct ItemNode {
+    explicit ItemNode(ItemKind k) : kind(k) {}
+
+    ItemKind kind;
+    bool saved = true;
+    bool sent = false;
+    int saveCount = 0;
+    std::u16string senderName;
+    host::DateTime sentOn;
+    std::vector<std::shared_ptr<AttachmentNode>> attachments;
+
+    /// The type name the item's type information reports: "MailItem", "NoteItem", ...
+    std::u16string TypeName() const;
+    /// Whether the item's class has `member` (Attachments, Saved, Save, Sent, SenderName, SentOn).
+    bool Has(std::u16string_view member) const;
+
+    /// Adds an attachment as the item's own content (not a change the user made).
+    std::shared_ptr<AttachmentNode> Attach(int32_t type, std::u16string fileName, std::string content);
+    /// A change the user made in the window: the item becomes unsaved.
+    void Edit() { saved = false; }
+};
+
+struct BarNode;
+
+/// One command-bar control; the model's controls are buttons.
+struct ControlNode {
+    int32_t type = 1;
+    int32_t id = 1;
+    std::u16string caption;
+    std::u16string onAction;
+    std::u16string tag;
+    bool enabled = true;
+    int32_t style = 0;
+    int32_t faceId = 0;
+    /// Identity of the picture objects last set (the host copies the image; never dereferenced).
+    const void* picture = nullptr;
+    const void* mask = nullptr;
+    bool temporary = false;
+    bool deleted = false;
+    std::weak_ptr<BarNode> parent;
+};
+
+struct BarSet;
+
+/// One command bar.
+struct BarNode {
+    std::u16string name;
+    int32_t position = 1;
+    bool visible = false;
+    int32_t protection = 0;
+    bool temporary = false;
+    bool deleted = false;
+    std::vector<std::shared_ptr<ControlNode>> controls;
+    std::weak_ptr<BarSet> owner;
+};
+
+/// The command bars of one window.
+struct BarSet {
+    std::vector<std::shared_ptr<BarNode>> bars;
+};
+
+/// Copies the bars that are not temporary, with their controls that are not temporary.
+std::shared_ptr<BarSet> CopyPersistentBars(const BarSet& from);
+
+/// The command-bar state the host keeps between runs, one per window kind. It outlives a Host, so
+/// a new Host made with the same store starts with the bars the previous run left.
+struct CommandBarStore {
+    BarSet inspector;
+    BarSet explorer;
+};
+
+/// An item window.
+struct InspectorNode {
+    std::shared_ptr<ItemNode> item;
+    bool wordMail = false;
+    bool open = true;
+    std::shared_ptr<BarSet> bars;
+};
+
+/// A main window.
+struct ExplorerNode {
+    bool open = true;
+    std::shared_ptr<BarSet> bars;
+};
+
+}  // namespace standin
