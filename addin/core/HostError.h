@@ -22,6 +22,8 @@ struct HostError : std::exception {
 namespace HostStatus {
 inline constexpr int32_t NotImplemented = static_cast<int32_t>(0x80004001u);
 inline constexpr int32_t NoInterface = static_cast<int32_t>(0x80004002u);
+/// A reference to an object that is nothing.
+inline constexpr int32_t Pointer = static_cast<int32_t>(0x80004003u);
 inline constexpr int32_t Fail = static_cast<int32_t>(0x80004005u);
 inline constexpr int32_t Unexpected = static_cast<int32_t>(0x8000FFFFu);
 inline constexpr int32_t InvalidArg = static_cast<int32_t>(0x80070057u);

@@ -1,0 +1,46 @@
+#pragma once
+// What the add-in's one command is, when it applies, and the check made when a message is sent.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class Platform;
+
+namespace host {
+class Attachment;
+class Inspector;
+class Item;
+}  // namespace host
+
+/// The add-in's command: its caption, tag and images, its enablement, the command itself, and the
+/// send-time check for shortcuts. One per connection.
+class ActionManager {
+public:
+    explicit ActionManager(Platform& platform);
+    ActionManager(const ActionManager&) = delete;
+    ActionManager& operator=(const ActionManager&) = delete;
+
+    /// Runs the save procedure on the inspector's current item. Not available yet: always throws
+    /// HostError (HostStatus::NotImplemented).
+    void Action(const std::shared_ptr<host::Inspector>& ins);
+    /// True when the item has a by-value attachment and is not an unsent mail message. A failure to
+    /// read a mail message's Sent is thrown.
+    bool IsEnabled(const std::shared_ptr<host::Item>& item);
+    /// Sets `cancel` to false, then, when the item carries shortcuts, asks the user whether to send
+    /// it anyway; any answer but OK sets `cancel` to true.
+    void CheckItemSend(const std::shared_ptr<host::Item>& item, bool& cancel);
+
+    int16_t GetImageResourceId() const { return 106; }
+    int16_t GetImageMaskResourceId() const { return 110; }
+    std::u16string GetCaption() const { return u"Save Attachments"; }
+    /// The tag of the add-in's buttons: fixed, lower-case 8-4-4-4-12 hexadecimal.
+    std::u16string GetTag() const { return u"10624a9e-43e2-4463-bb73-fea2416b296a"; }
+
+private:
+    static bool IsSaveableAttachment(host::Attachment& attachment);
+    static bool HasSaveableAttachments(const std::shared_ptr<host::Item>& item) noexcept;
+    static bool IsSentOrNonMailItem(const std::shared_ptr<host::Item>& item);
+    static bool HasShortcutAttachments(const std::shared_ptr<host::Item>& item) noexcept;
+
+    Platform& platform_;
+};

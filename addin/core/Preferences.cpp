@@ -1,0 +1,60 @@
+#include "core/Preferences.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "core/HostError.h"
+#include "core/Platform.h"
+
+namespace Preferences {
+
+thread_local bool ReplaceWithLinks = false;
+
+namespace {
+
+std::u16string Lower(std::u16string s) {
+    for (auto& c : s)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return s;
+}
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+// A whole decimal number, blanks allowed around it: sign, digits, fraction, exponent.
+bool ParseNumber(const std::u16string& text, double& value) {
+    size_t b = 0, e = text.size();
+    while (b < e && IsBlank(text[b])) ++b;
+    while (e > b && IsBlank(text[e - 1])) --e;
+    std::string ascii;
+    for (size_t i = b; i < e; ++i) {
+        if (text[i] > 0x7F) return false;
+        ascii += static_cast<char>(text[i]);
+    }
+    if (ascii.empty() || ascii.find_first_of("0123456789") == std::string::npos) return false;
+    if (ascii.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
+    char* end = nullptr;
+    value = std::strtod(ascii.c_str(), &end);
+    return end == ascii.c_str() + ascii.size();
+}
+
+}  // namespace
+
+bool TextToBoolean(const std::u16string& text) {
+    const std::u16string lower = Lower(text);
+    if (lower == u"true") return true;
+    if (lower == u"false") return false;
+    double value = 0;
+    if (!ParseNumber(text, value)) throw HostError(HostStatus::TypeMismatch, u"Type mismatch");
+    return value != 0;
+}
+
+void LoadPreferences(Platform& platform) {
+    const std::u16string stored = platform.GetSetting(AppName, Section, Key, u"True");
+    ReplaceWithLinks = TextToBoolean(stored);
+}
+
+void SavePreferences(Platform& platform) {
+    platform.SaveSetting(AppName, Section, Key, ReplaceWithLinks ? u"True" : u"False");
+}
+
+}  // namespace Preferences
