@@ -1,0 +1,378 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Session.h"
+
+using standin::ItemKind;
+
+namespace {
+
+void ExpectIsTheAddInsButton(const standin::ControlNode& button, const std::u16string& progId) {
+    SCOPED_TRACE("button properties");
+    EXPECT_EQ(button.caption, u"Save Attachments");
+    EXPECT_EQ(button.onAction, u"!<" + progId + u">");
+    EXPECT_EQ(button.style, 3);
+    EXPECT_EQ(button.type, 1);
+    EXPECT_FALSE(button.temporary);
+}
+
+}  // namespace
+
+// ---- start-up
+
+TEST(EventManagerStartUp, MailAndNoteInspectorsOpenGiveOneToolbarWithOneEnabledButton) {
+    Session s;
+    s.host.OpenExplorer();
+    const auto mail = s.host.OpenInspector(Session::Mail(true, {1}));
+    const auto note = s.host.OpenInspector(Session::Item(ItemKind::Note));
+    s.Connect();
+
+    ASSERT_EQ(s.Toolbars().size(), 1u);
+    const auto& bar = *s.Toolbars()[0];
+    EXPECT_TRUE(bar.visible);
+    EXPECT_EQ(bar.protection, 1);
+    EXPECT_EQ(bar.position, 1);
+    EXPECT_FALSE(bar.temporary);
+    ASSERT_EQ(bar.controls.size(), 1u);
+    ExpectIsTheAddInsButton(*bar.controls[0], u"Tallowby.Connect");
+    EXPECT_EQ(bar.controls[0]->tag, kTag);
+    EXPECT_TRUE(bar.controls[0]->enabled);
+    EXPECT_EQ(Session::ButtonsIn(*mail).size(), 1u);
+    EXPECT_TRUE(note->bars->bars.empty());
+}
+
+TEST(EventManagerStartUp, ButtonPropertiesAreSetInOrderAndTheBarProtectedLast) {
+    Session s;
+    s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    std::vector<std::string> made;
+    for (const auto& call : s.host.ledger().Calls())
+        if (call.find('=') != std::string::npos) made.push_back(call);
+    EXPECT_EQ(made, (std::vector<std::string>{"CommandBar.Visible=", "CommandBarControl.Caption=",
+                                              "CommandBarControl.OnAction=", "CommandBarButton.Style=",
+                                              "CommandBarControl.Tag=", "CommandBarButton.FaceId=",
+                                              "CommandBar.Protection=", "CommandBarControl.Enabled="}));
+}
+
+TEST(EventManagerStartUp, InitHandlerStepsRunInTheirOrder) {
+    Session s;
+    s.host.OpenExplorer();
+    s.Connect();
+    std::vector<std::string> calls = s.host.ledger().Calls();
+    std::erase(calls, "AddInInstance.ProgId");
+    EXPECT_EQ(calls, (std::vector<std::string>{"Application.Subscribe", "Application.Version",
+                                               "Application.ActiveExplorer", "Explorer.Subscribe",
+                                               "Application.Inspectors", "Inspectors.Subscribe",
+                                               "Application.Inspectors", "Inspectors.Count"}));
+    EXPECT_EQ(s.platform.reads, 1);
+    EXPECT_EQ(s.platform.loaded, (std::vector<int16_t>{106, 110}));
+}
+
+TEST(EventManagerStartUp, WithoutAnExplorerInspectorsStillGetButtons) {
+    Session s;
+    const auto ins = s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    EXPECT_EQ(s.CallsOf("Explorer.Subscribe"), 0);
+    EXPECT_EQ(Session::ButtonsIn(*ins).size(), 1u);
+    const auto later = s.host.OpenInspector(Session::Item(ItemKind::Post, {1}));
+    EXPECT_EQ(Session::ButtonsIn(*later).size(), 1u);
+}
+
+TEST(EventManagerStartUp, InspectorEditingInTheWordProcessorGetsNoToolbar) {
+    Session s;
+    const auto ins = s.host.OpenInspector(Session::Mail(true, {1}), true);
+    s.Connect();
+    EXPECT_TRUE(ins->bars->bars.empty());
+}
+
+TEST(EventManagerStartUp, UnreadablePreferenceEndsInitBeforeAnySubscription) {
+    Session s;
+    s.platform.Store(u"yes");
+    try {
+        s.Connect();
+        FAIL() << "connected";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::TypeMismatch);
+    }
+    EXPECT_EQ(s.CallsOf("Application.Subscribe"), 0);
+}
+
+TEST(EventManagerStartUp, MissingBitmapFailsTheConnection) {
+    Session s;
+    s.platform.failLoadPicture = true;
+    const auto ins = s.host.OpenInspector(Session::Mail(true, {1}));
+    EXPECT_THROW(s.Connect(), HostError);
+    EXPECT_TRUE(ins->bars->bars.empty());
+}
+
+// ---- the button's face and the host's version
+
+struct FaceCase {
+    const char* name;
+    const char16_t* version;
+    bool buttonPictures;
+    int16_t major;
+    bool picture;
+};
+
+class EventManagerFace : public testing::TestWithParam<FaceCase> {};
+
+TEST_P(EventManagerFace, FollowsTheMajorVersion) {
+    const FaceCase c = GetParam();
+    Session s(standin::HostOptions{c.version, c.buttonPictures});
+    s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    EXPECT_EQ(OfficeVer::OfficeMajorVersion, c.major);
+    ASSERT_EQ(s.Buttons().size(), 1u);
+    const auto& button = *s.Buttons()[0];
+    if (c.picture) {
+        EXPECT_EQ(button.faceId, 0);
+        ASSERT_EQ(s.platform.pictures.size(), 2u);
+        EXPECT_EQ(button.picture, s.platform.pictures[0].lock().get());
+        EXPECT_EQ(button.mask, s.platform.pictures[1].lock().get());
+        const auto& calls = s.host.ledger().Calls();
+        EXPECT_LT(std::find(calls.begin(), calls.end(), "CommandBarButton.Picture="),
+                  std::find(calls.begin(), calls.end(), "CommandBarButton.Mask="));
+    } else {
+        EXPECT_EQ(button.faceId, 3);
+        EXPECT_EQ(button.picture, nullptr);
+        EXPECT_EQ(s.CallsOf("CommandBarButton.Picture="), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, EventManagerFace,
+                         testing::Values(FaceCase{"Nine", u"9.0.0.2711", true, 9, false},
+                                         FaceCase{"Ten", u"10.0.2627", true, 10, false},
+                                         FaceCase{"Eleven", u"11.0.5510", true, 11, true},
+                                         FaceCase{"NoDot", u"abc", true, -1, false}),
+                         [](const testing::TestParamInfo<FaceCase>& p) { return std::string(p.param.name); });
+
+TEST(EventManagerFaceOverflow, VersionOutOfRangeFailsTheConnection) {
+    Session s(standin::HostOptions{u"99999.5"});
+    try {
+        s.Connect();
+        FAIL() << "connected";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::Overflow);
+    }
+    EXPECT_EQ(OfficeVer::OfficeMajorVersion, -1);
+}
+
+// ---- while the host runs
+
+TEST(EventManagerRunning, NewInspectorOnAnUnsentMessageHasItsButtonDisabled) {
+    Session s;
+    s.host.OpenExplorer();
+    s.Connect();
+    const auto ins = s.host.OpenInspector(Session::Mail(false, {1}));
+    const auto buttons = Session::ButtonsIn(*ins);
+    ASSERT_EQ(buttons.size(), 1u);
+    EXPECT_FALSE(buttons[0]->enabled);
+}
+
+TEST(EventManagerRunning, SelectionChangeRefreshesTheActiveInspectorsButton) {
+    Session s;
+    const auto explorer = s.host.OpenExplorer();
+    s.Connect();
+    const auto item = Session::Item(ItemKind::Post);
+    const auto ins = s.host.OpenInspector(item);
+    ASSERT_FALSE(Session::ButtonsIn(*ins)[0]->enabled);
+    item->Attach(1, u"new.txt", "x");
+    s.host.ChangeSelection(explorer);
+    EXPECT_TRUE(Session::ButtonsIn(*ins)[0]->enabled);
+}
+
+TEST(EventManagerRunning, ClickOnAnyInspectorsButtonReachesTheCommand) {
+    Session s;
+    s.host.OpenExplorer();
+    s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    const auto second = s.host.OpenInspector(Session::Mail(true, {1}));
+    s.host.Click(Session::ButtonsIn(*second)[0]);
+    // The save procedure does not exist yet: the command reports so to the host.
+    ASSERT_EQ(s.host.EventFailures().size(), 1u);
+    EXPECT_EQ(s.host.EventFailures()[0].status, HostStatus::NotImplemented);
+}
+
+TEST(EventManagerRunning, OptionsDialogGetsThePage) {
+    Session s;
+    s.Connect();
+    const auto pages = s.host.OpenOptionsDialog();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].page, u"TallowbyPage.PropPage");
+    EXPECT_EQ(pages[0].title, u"Save Attachments");
+}
+
+TEST(EventManagerRunning, SendWithShortcutsAsksOnceAndOkSends) {
+    Session s;
+    s.Connect();
+    const auto mail = Session::Mail(false, {1, 4, 4});
+    s.platform.answers = {MessageBoxResult::Ok};
+    EXPECT_TRUE(s.host.Send(mail));
+    ASSERT_EQ(s.platform.shown.size(), 1u);
+    EXPECT_EQ(s.platform.shown[0].title, u"Send email");
+    EXPECT_EQ(s.platform.shown[0].flags, 65537);
+}
+
+TEST(EventManagerRunning, SendWithShortcutsCancelledStopsTheSend) {
+    Session s;
+    s.Connect();
+    const auto mail = Session::Mail(false, {4});
+    s.platform.answers = {MessageBoxResult::Cancel};
+    EXPECT_FALSE(s.host.Send(mail));
+    EXPECT_FALSE(mail->sent);
+    EXPECT_EQ(mail->attachments.size(), 1u);
+}
+
+TEST(EventManagerRunning, SendWithoutShortcutsShowsNothing) {
+    Session s;
+    s.Connect();
+    EXPECT_TRUE(s.host.Send(Session::Mail(false, {1, 5, 6})));
+    EXPECT_TRUE(s.platform.shown.empty());
+}
+
+// ---- shut-down and the next start
+
+TEST(EventManagerShutDown, OrdinaryExitSavesTwiceDeletesNothingAndHoldsNothing) {
+    Session s;
+    s.host.OpenExplorer();
+    s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    s.Quit();
+
+    EXPECT_EQ(s.platform.saved, (std::vector<std::u16string>{u"True", u"True"}));
+    EXPECT_EQ(s.CallsOf("CommandBarControl.Delete"), 0);
+    EXPECT_EQ(s.CallsOf("CommandBar.Delete"), 0);
+    EXPECT_EQ(s.host.ledger().Live(), (std::map<std::string, int>{}));
+    EXPECT_EQ(s.platform.LivePictures(), 0);
+    ASSERT_EQ(s.store->inspector.bars.size(), 1u);
+    EXPECT_EQ(s.store->inspector.bars[0]->controls.size(), 1u);
+}
+
+TEST(EventManagerShutDown, NextStartFindsTheKeptButtonByTag) {
+    auto kept = std::make_shared<standin::CommandBarStore>();
+    {
+        Session first({}, kept);
+        first.host.OpenExplorer();
+        first.host.OpenInspector(Session::Mail(true, {1}));
+        first.Connect();
+        first.Quit();
+    }
+    Session next({}, kept);
+    next.host.OpenExplorer();
+    const auto before = next.host.OpenInspector(Session::Mail(true, {1}));
+    next.Connect();
+    const auto after = next.host.OpenInspector(Session::Mail(false, {1}));
+
+    EXPECT_EQ(next.CallsOf("CommandBars.Add"), 0);
+    EXPECT_EQ(Session::ButtonsIn(*before).size(), 1u);
+    EXPECT_EQ(Session::ButtonsIn(*after).size(), 1u);
+    EXPECT_EQ(next.Toolbars().size(), 2u);  // one per window, none made again
+    EXPECT_TRUE(Session::ButtonsIn(*before)[0]->enabled);
+    EXPECT_FALSE(Session::ButtonsIn(*after)[0]->enabled);
+}
+
+TEST(EventManagerShutDown, ClosingOneOfTwoExplorersKeepsTheAddInConnected) {
+    Session s;
+    s.host.OpenExplorer();
+    const auto second = s.host.OpenExplorer();
+    s.Connect();
+    s.host.CloseExplorer(second);
+    EXPECT_TRUE(s.platform.saved.empty());
+    EXPECT_EQ(s.host.OpenOptionsDialog().size(), 1u);
+}
+
+TEST(EventManagerShutDown, UnreadableExplorerCountLetsGoOfTheHost) {
+    Session s;
+    s.host.OpenExplorer();
+    const auto active = s.host.OpenExplorer();
+    s.Connect();
+    s.host.ledger().FailMember("Explorers.Count", HostStatus::Fail);
+    s.host.CloseExplorer(active);
+    EXPECT_EQ(s.platform.saved.size(), 1u);
+    EXPECT_TRUE(s.host.EventFailures().empty());
+    EXPECT_TRUE(s.host.OpenOptionsDialog().empty());
+}
+
+TEST(EventManagerShutDown, FailingSaveStillReleasesEverything) {
+    Session s;
+    s.host.OpenExplorer();
+    s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    s.platform.failSave = true;
+    s.Quit();
+    EXPECT_TRUE(s.platform.saved.empty());
+    EXPECT_EQ(s.host.ledger().LiveCount(), 0);
+}
+
+// ---- unload while the host runs
+
+TEST(EventManagerUnload, DeletesEveryButtonAndTheBarsLeftEmptySkippingOneDeletedByHand) {
+    Session s;
+    s.host.OpenExplorer();
+    const auto a = s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    const auto b = s.host.OpenInspector(Session::Mail(true, {1}));
+    const auto c = s.host.OpenInspector(Session::Mail(true, {1}));
+    // The user put a control of their own on b's toolbar and deleted c's button by hand.
+    auto own = std::make_shared<standin::ControlNode>();
+    own->parent = b->bars->bars[0];
+    b->bars->bars[0]->controls.push_back(own);
+    s.host.DeleteByHand(Session::ButtonsIn(*c)[0]);
+
+    s.addIn->OnDisconnection(1);
+
+    EXPECT_TRUE(s.Buttons().empty());
+    EXPECT_TRUE(a->bars->bars.empty());
+    ASSERT_EQ(b->bars->bars.size(), 1u);
+    EXPECT_EQ(b->bars->bars[0]->controls.size(), 1u);
+    EXPECT_EQ(c->bars->bars.size(), 1u);  // left as the user left it
+    EXPECT_TRUE(s.platform.saved.empty());
+}
+
+TEST(EventManagerUnload, BarWhoseCountCannotBeReadIsDeleted) {
+    Session s;
+    const auto a = s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    auto own = std::make_shared<standin::ControlNode>();
+    own->parent = a->bars->bars[0];
+    a->bars->bars[0]->controls.push_back(own);
+    s.host.ledger().FailMember("CommandBarControls.Count", HostStatus::Fail);
+    s.addIn->OnDisconnection(1);
+    EXPECT_TRUE(a->bars->bars.empty());
+}
+
+TEST(EventManagerUnload, SameInspectorSetUpAgainIsCleanedOnce) {
+    Session s;
+    const auto explorer = s.host.OpenExplorer();
+    s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    s.host.ChangeSelection(explorer);
+    s.host.ChangeSelection(explorer);
+    s.host.ledger().ClearCalls();
+    s.addIn->OnDisconnection(1);
+    EXPECT_EQ(s.CallsOf("CommandBarControl.Parent"), 1);
+}
+
+TEST(EventManagerUnload, AfterTheLastExplorerClosedNothingIsDeleted) {
+    Session s;
+    const auto explorer = s.host.OpenExplorer();
+    const auto ins = s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    s.host.CloseExplorer(explorer);
+    s.addIn->OnDisconnection(1);
+    EXPECT_EQ(Session::ButtonsIn(*ins).size(), 1u);
+}
+
+TEST(EventManagerUnload, SubscriptionsEndWhenTheAddInIsReleased) {
+    Session s;
+    s.host.OpenExplorer();
+    s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    s.addIn->OnDisconnection(1);
+    EXPECT_GT(s.host.ledger().LiveCount(), 0);
+    s.addIn.reset();
+    EXPECT_EQ(s.host.ledger().LiveCount(), 0);
+    EXPECT_TRUE(s.host.OpenOptionsDialog().empty());
+}
