@@ -1,0 +1,329 @@
+#include "core/FileNameMangler.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FakePlatform.h"
+#include "Host.h"
+#include "core/HostError.h"
+#include "core/OfficeVer.h"
+#include "core/host/Item.h"
+
+using Names = std::vector<std::u16string>;
+
+namespace {
+
+std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+// The fake platform with a folder listing: FileExists answers from `answers` (0 when absent) and
+// records every path tested; FormatDate writes English month names.
+class FolderPlatform : public FakePlatform {
+public:
+    std::map<std::u16string, int32_t> answers;
+    std::vector<std::u16string> tested;
+    std::vector<std::u16string> patterns;
+    std::vector<host::DateTime> dates;
+
+    void Put(const std::u16string& path) { answers[path] = 1; }
+    void PutNumbered(const std::u16string& folder, const std::u16string& base, const std::u16string& ext, int from,
+                     int to) {
+        for (int n = from; n <= to; ++n) Put(folder + u"\\" + base + u" -- " + U16(std::to_string(n)) + u"." + ext);
+    }
+
+    int32_t FileExists(const std::u16string& path) override {
+        tested.push_back(path);
+        const auto it = answers.find(path);
+        return it == answers.end() ? 0 : it->second;
+    }
+    std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
+        static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        patterns.push_back(pattern);
+        dates.push_back(value);
+        return U16(std::to_string(value.day) + "-" + months[value.month - 1] + "-" + std::to_string(value.year));
+    }
+};
+
+// An item whose type name the test chooses; only the members the mangler may read answer.
+class NamedItem : public host::Item {
+public:
+    explicit NamedItem(std::u16string typeName) : typeName_(std::move(typeName)) {}
+    std::u16string TypeName() override { return typeName_; }
+    std::shared_ptr<host::Attachments> Attachments() override { return Unexpected<std::shared_ptr<host::Attachments>>(); }
+    bool Saved() override { return Unexpected<bool>(); }
+    void Save() override { Unexpected<bool>(); }
+    bool Sent() override { return Unexpected<bool>(); }
+    std::u16string SenderName() override { return u"Jane"; }
+    host::DateTime SentOn() override { return {2004, 3, 5}; }
+    bool SameObject(const Object& other) const override { return this == &other; }
+
+private:
+    template <class T>
+    static T Unexpected() {
+        ADD_FAILURE() << "unexpected item member";
+        throw HostError(HostStatus::Unexpected);
+    }
+    std::u16string typeName_;
+};
+
+constexpr char16_t kFolder[] = u"C:\\Docs";
+
+class FileNameManglerTest : public ::testing::Test {
+protected:
+    void SetUp() override { OfficeVer::OfficeMajorVersion = 11; }
+    void TearDown() override { OfficeVer::OfficeMajorVersion = -1; }
+
+    std::shared_ptr<standin::ItemNode> Mail(std::u16string sender = u"Jane Roe@example.com") {
+        auto node = std::make_shared<standin::ItemNode>(standin::ItemKind::Mail);
+        node->sent = true;
+        node->senderName = std::move(sender);
+        node->sentOn = {2004, 3, 5, 14, 30, 0};
+        return node;
+    }
+    // A mangler holding `node` as its item.
+    FileNameMangler& For(const std::shared_ptr<standin::ItemNode>& node) {
+        mangler.mItem(host.ItemObject(node));
+        return mangler;
+    }
+    Names Suggest(const std::u16string& fileName, const std::u16string& folder = kFolder) {
+        platform.tested.clear();
+        return mangler.GetFileNameMangling(fileName, folder);
+    }
+    int Tests() const { return static_cast<int>(platform.tested.size()); }
+    std::vector<std::string> ItemReads() {
+        std::vector<std::string> reads;
+        for (const auto& call : host.ledger().Calls())
+            if (call == "Item.SentOn" || call == "Item.SenderName") reads.push_back(call);
+        return reads;
+    }
+
+    FolderPlatform platform;
+    standin::Host host;
+    FileNameMangler mangler{platform};
+};
+
+}  // namespace
+
+// ---- the numbered name (candidate A)
+
+TEST_F(FileNameManglerTest, NumberedEvenWhenThePlainNameIsFree) {
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
+    EXPECT_EQ(platform.tested, (Names{u"C:\\Docs\\report.doc", u"C:\\Docs\\report -- 1.doc"}));
+}
+
+TEST_F(FileNameManglerTest, LowestFreeNumberSkipsTakenNames) {
+    platform.PutNumbered(kFolder, u"report", u"doc", 1, 2);
+    platform.Put(u"C:\\Docs\\report -- 4.doc");
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 3.doc"}));
+    platform.PutNumbered(kFolder, u"report", u"doc", 1, 9);
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 10.doc"}));
+}
+
+TEST_F(FileNameManglerTest, EarlierSuggestionGoesBackToItsStem) {
+    platform.PutNumbered(kFolder, u"report", u"doc", 1, 2);
+    const Names expected{u"report -- 3.doc"};
+    EXPECT_EQ(Suggest(u"report -- Sales.doc"), expected);
+    EXPECT_EQ(Suggest(u"report -- 3.doc"), expected);
+    EXPECT_EQ(Suggest(u"report -- Sales -- 5-Mar-2004.doc"), expected);
+    // Only the full separator cuts.
+    EXPECT_EQ(Suggest(u"report --Sales.doc"), (Names{u"report --Sales -- 1.doc"}));
+}
+
+TEST_F(FileNameManglerTest, DotIsWrittenForAnEmptyExtension) {
+    EXPECT_EQ(Suggest(u"README"), (Names{u"README -- 1."}));
+    EXPECT_EQ(platform.tested.front(), u"C:\\Docs\\README.");
+    EXPECT_EQ(Suggest(u".profile"), (Names{u" -- 1."}));
+    EXPECT_EQ(Suggest(u"file."), (Names{u" -- 1."}));
+}
+
+TEST_F(FileNameManglerTest, AllHundredNumbersTakenGivesNoCandidate) {
+    platform.PutNumbered(kFolder, u"report", u"doc", 1, 100);
+    EXPECT_EQ(Suggest(u"report.doc"), Names{});
+    EXPECT_EQ(Tests(), 101);
+    EXPECT_EQ(platform.tested.back(), u"C:\\Docs\\report -- 100.doc");
+}
+
+TEST_F(FileNameManglerTest, ExistsOnlyWhenThePlatformAnswersExactlyOne) {
+    platform.answers[u"C:\\Docs\\report -- 1.doc"] = 2;
+    platform.answers[u"C:\\Docs\\report -- 2.doc"] = -1;
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
+    platform.answers[u"C:\\Docs\\report -- 1.doc"] = 1;
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 2.doc"}));
+}
+
+TEST_F(FileNameManglerTest, BackslashIsAlwaysInserted) {
+    Suggest(u"a.txt", u"");
+    EXPECT_EQ(platform.tested.front(), u"\\a.txt");
+    Suggest(u"a.txt", u"C:\\");
+    EXPECT_EQ(platform.tested.front(), u"C:\\\\a.txt");
+}
+
+TEST_F(FileNameManglerTest, EveryCallReadsTheFolderAfresh) {
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
+    platform.Put(u"C:\\Docs\\report -- 1.doc");
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 2.doc"}));
+}
+
+TEST_F(FileNameManglerTest, PlatformFailurePassesThrough) {
+    struct Failing : FolderPlatform {
+        int32_t FileExists(const std::u16string&) override { throw HostError(HostStatus::Fail, u"no shell"); }
+    } failing;
+    FileNameMangler m(failing);
+    try {
+        (void)m.GetFileNameMangling(u"report.doc", kFolder);
+        ADD_FAILURE() << "no failure";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::Fail);
+    }
+}
+
+// ---- sender and date (candidates B, C, D)
+
+TEST_F(FileNameManglerTest, MailItemOnVersion11GetsSenderAndDate) {
+    For(Mail());
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc", u"report -- Jane Roe.doc",
+                                             u"report -- Jane Roe -- 5-Mar-2004.doc", u"report -- 5-Mar-2004.doc"}));
+    EXPECT_EQ(Tests(), 5);
+    EXPECT_EQ(platform.patterns, (Names{u"d-mmm-yyyy"}));
+    EXPECT_EQ(platform.dates, (std::vector<host::DateTime>{{2004, 3, 5, 14, 30, 0}}));
+}
+
+TEST_F(FileNameManglerTest, TakenSenderAndDateNamesAreNumbered) {
+    For(Mail());
+    platform.Put(u"C:\\Docs\\report -- Jane Roe.doc");
+    platform.Put(u"C:\\Docs\\report -- 5-Mar-2004.doc");
+    platform.Put(u"C:\\Docs\\report -- 5-Mar-2004 -- 1.doc");
+    EXPECT_EQ(Suggest(u"report -- Jane Roe.doc"),
+              (Names{u"report -- 1.doc", u"report -- Jane Roe -- 1.doc", u"report -- Jane Roe -- 5-Mar-2004.doc",
+                     u"report -- 5-Mar-2004 -- 2.doc"}));
+}
+
+TEST_F(FileNameManglerTest, SentOnIsReadBeforeSenderName) {
+    For(Mail());
+    Suggest(u"report.doc");
+    EXPECT_EQ(ItemReads(), (std::vector<std::string>{"Item.SentOn", "Item.SenderName"}));
+}
+
+TEST_F(FileNameManglerTest, OnlyTheNumberedNameBelowVersion11) {
+    for (int16_t version : {int16_t{-1}, int16_t{9}, int16_t{10}}) {
+        SCOPED_TRACE(version);
+        OfficeVer::OfficeMajorVersion = version;
+        For(Mail());
+        EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
+    }
+    EXPECT_TRUE(ItemReads().empty());
+    EXPECT_TRUE(platform.patterns.empty());
+    OfficeVer::OfficeMajorVersion = 12;
+    EXPECT_EQ(Suggest(u"report.doc").size(), 4u);
+}
+
+TEST_F(FileNameManglerTest, OnlyTheNumberedNameForOtherItems) {
+    for (auto kind : {standin::ItemKind::Post, standin::ItemKind::Meeting, standin::ItemKind::Report,
+                      standin::ItemKind::Note}) {
+        auto node = std::make_shared<standin::ItemNode>(kind);
+        node->senderName = u"Jane";
+        For(node);
+        EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
+    }
+    mangler.mItem(nullptr);
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
+    EXPECT_TRUE(ItemReads().empty());
+}
+
+TEST_F(FileNameManglerTest, TypeNameComparedCaseSensitively) {
+    mangler.mItem(std::make_shared<NamedItem>(u"mailItem"));
+    EXPECT_EQ(Suggest(u"report.doc").size(), 1u);
+    mangler.mItem(std::make_shared<NamedItem>(u"MailItem"));
+    EXPECT_EQ(Suggest(u"report.doc").size(), 4u);
+}
+
+TEST_F(FileNameManglerTest, SenderIsCutAtTheFirstAt) {
+    For(Mail(u"a@b@c"));
+    EXPECT_EQ(Suggest(u"r.doc")[1], u"r -- a.doc");
+    For(Mail(u"O'Brien, Pat (Sales)"));
+    EXPECT_EQ(Suggest(u"r.doc")[1], u"r -- O'Brien, Pat (Sales).doc");
+}
+
+TEST_F(FileNameManglerTest, EmptySenderKeepsTheSeparators) {
+    For(Mail(u""));
+    const Names names = Suggest(u"report.doc");
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[1], u"report -- .doc");
+    EXPECT_EQ(names[2], u"report --  -- 5-Mar-2004.doc");
+}
+
+TEST_F(FileNameManglerTest, FailingHostReadEndsTheCall) {
+    for (const char* member : {"Item.SentOn", "Item.SenderName", "Item.TypeName"}) {
+        SCOPED_TRACE(member);
+        For(Mail());
+        host.ledger().ClearCalls();
+        host.ledger().FailMember(member, HostStatus::Fail);
+        try {
+            (void)Suggest(u"report.doc");
+            ADD_FAILURE() << "no failure";
+        } catch (const HostError& e) {
+            EXPECT_EQ(e.status, HostStatus::Fail);
+        }
+        host.ledger().ClearFailures();
+    }
+    // SenderName is not read once SentOn failed.
+    For(Mail());
+    host.ledger().ClearCalls();
+    host.ledger().FailMember("Item.SentOn", HostStatus::Fail);
+    EXPECT_THROW((void)Suggest(u"report.doc"), HostError);
+    EXPECT_EQ(ItemReads(), (std::vector<std::string>{"Item.SentOn"}));
+}
+
+TEST_F(FileNameManglerTest, AtMost404ExistenceTests) {
+    For(Mail(u"Jane"));
+    for (const std::u16string base :
+         {u"report", u"report -- Jane", u"report -- Jane -- 5-Mar-2004", u"report -- 5-Mar-2004"}) {
+        platform.Put(std::u16string(kFolder) + u"\\" + base + u".doc");
+        platform.PutNumbered(kFolder, base, u"doc", 1, 100);
+    }
+    EXPECT_EQ(Suggest(u"report.doc"), Names{});
+    EXPECT_EQ(Tests(), 404);
+}
+
+// ---- the sender's name cannot put a path into a name
+
+TEST_F(FileNameManglerTest, PathInSenderNameBecomesUnderscores) {
+    For(Mail(u"..\\..\\Startup\\x"));
+    const Names names = Suggest(u"report.doc");
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[1], u"report -- .._.._Startup_x.doc");
+    EXPECT_EQ(names[2], u"report -- .._.._Startup_x -- 5-Mar-2004.doc");
+    For(Mail(u"a:b"));
+    EXPECT_EQ(Suggest(u"report.doc")[1], u"report -- a_b.doc");
+}
+
+TEST_F(FileNameManglerTest, EveryCharacterWindowsForbidsIsReplaced) {
+    std::u16string controls;
+    for (char16_t c = 0; c < 0x20; ++c) controls += c;
+    For(Mail(u"\\/:*?\"<>|" + controls + u"@x/y"));
+    EXPECT_EQ(Suggest(u"r.doc")[1], u"r -- " + std::u16string(9 + 32, u'_') + u".doc");
+}
+
+TEST_F(FileNameManglerTest, OtherCharactersOfTheSenderStay) {
+    const std::u16string kept = u" Jane .Roe_+,;'[]{}&%#~!\x7f\u0416\u6f22\U0001F4CE ";
+    For(Mail(kept + u"@example.com"));
+    EXPECT_EQ(Suggest(u"r.doc")[1], u"r -- " + kept + u".doc");
+}
+
+// ---- the item held
+
+TEST_F(FileNameManglerTest, ItemIsHeldUntilReplaced) {
+    EXPECT_EQ(mangler.mItem(), nullptr);
+    auto item = host.ItemObject(Mail());
+    std::weak_ptr<host::Item> watch = item;
+    mangler.mItem(item);
+    EXPECT_EQ(mangler.mItem(), item);
+    item.reset();
+    EXPECT_FALSE(watch.expired());
+    mangler.mItem(nullptr);
+    EXPECT_TRUE(watch.expired());
+}
