@@ -1,15 +1,33 @@
 #include "core/ActionManager.h"
 
+#include <cstddef>
+#include <exception>
+#include <limits>
+#include <vector>
+
+#include "core/FileNameMangler.h"
 #include "core/HostError.h"
 #include "core/Platform.h"
+#include "core/Preferences.h"
 #include "core/host/Inspector.h"
 #include "core/host/Item.h"
 
+namespace {
+
+// Answer of the shell when no program is associated with the file's type.
+constexpr int32_t NoAssociation = 31;
+
+// The procedure's counters are 16-bit, as the dialog's ordinal and count are.
+void Increment(int16_t& counter) {
+    if (counter == std::numeric_limits<int16_t>::max()) throw HostError(HostStatus::Overflow, u"Overflow");
+    ++counter;
+}
+
+}  // namespace
+
 ActionManager::ActionManager(Platform& platform) : platform_(platform) {}
 
-void ActionManager::Action(const std::shared_ptr<host::Inspector>&) {
-    throw HostError(HostStatus::NotImplemented, u"Saving attachments is not implemented yet.");
-}
+void ActionManager::Action(const std::shared_ptr<host::Inspector>& ins) { SaveAttachments(ins); }
 
 bool ActionManager::IsEnabled(const std::shared_ptr<host::Item>& item) {
     // Both tests run, in this order, whatever the first one says.
@@ -64,4 +82,100 @@ bool ActionManager::HasShortcutAttachments(const std::shared_ptr<host::Item>& it
         return false;
     }
     return found;
+}
+
+void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins) {
+    if (!ins) throw HostError(HostStatus::Pointer, u"Object variable not set");
+    const std::shared_ptr<host::Item> item = ins->CurrentItem();
+    if (!item) throw HostError(HostStatus::Pointer, u"Object variable not set");
+    const std::shared_ptr<host::Attachments> attachments = item->Attachments();
+
+    const bool wasUnsaved = !item->Saved();
+    if (wasUnsaved) {
+        const int32_t answer = platform_.ShowMessageBox(
+            u"An attachment may be currently open in another program. We recommend that you exit this program\r\n"
+            u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?",
+            u"Save Attachments", MessageBoxFlags::YesNo);
+        if (answer != MessageBoxResult::Yes) return;
+    }
+
+    int16_t saveableCount = 0;
+    for (int32_t i = 1, count = attachments->Count(); i <= count; ++i)
+        if (IsSaveableAttachment(*attachments->Item(i))) Increment(saveableCount);
+
+    FileNameMangler mangler(platform_);
+    mangler.mItem(item);
+
+    // One entry per attachment, so that entry n belongs to the attachment at index n.
+    std::vector<std::u16string> displayNames;
+    std::vector<std::u16string> savedPaths;
+    std::vector<bool> replaceFlags;
+    int16_t ordinal = 0;
+    for (int32_t i = 1, count = attachments->Count(); i <= count; ++i) {
+        const std::shared_ptr<host::Attachment> attachment = attachments->Item(i);
+        bool written = false;
+        displayNames.push_back(attachment->DisplayName());
+        if (IsSaveableAttachment(*attachment)) {
+            Increment(ordinal);
+            // Reset for every attachment: a choice made in one dialog applies to that one only.
+            bool replace = Preferences::ReplaceWithLinks;
+            bool open = false;
+            const std::u16string fileName = attachment->FileName();
+            if (!fileDialogManager_) fileDialogManager_ = platform_.CreateSaveAsPrompt();
+            const std::u16string path =
+                fileDialogManager_->GetSaveAsPath(fileName, mangler, ordinal, saveableCount, replace, open);
+            if (!path.empty() && WriteAttachment(*attachment, path)) {
+                savedPaths.push_back(path);
+                replaceFlags.push_back(replace);
+                written = true;
+                if (open) OpenSavedFile(path);
+            }
+        }
+        if (!written) {
+            savedPaths.emplace_back();
+            replaceFlags.push_back(false);
+        }
+    }
+
+    // Shortcuts first, originals after: a failure half-way leaves a duplicate, never a loss. The
+    // shortcuts are appended after the originals, so the originals' indices do not move.
+    for (std::size_t n = 0; n < replaceFlags.size(); ++n) {
+        if (!replaceFlags[n]) continue;
+        const auto shortcut = attachments->Add(savedPaths[n], host::AttachmentType::ByReference);
+        shortcut->SetDisplayName(displayNames[n]);
+    }
+    // Downwards, so the lower indices stay valid while attachments go.
+    for (std::size_t n = replaceFlags.size(); n > 0; --n)
+        if (replaceFlags[n - 1]) attachments->Item(static_cast<int32_t>(n))->Delete();
+
+    // An item that had unsaved changes before is left for the user to save.
+    if (!item->Saved() && !wasUnsaved) item->Save();
+}
+
+bool ActionManager::WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept {
+    bool written = false;
+    try {
+        attachment.SaveAsFile(path);
+        // A host may report success without writing; never replace an attachment by a shortcut to
+        // a file that is not there.
+        written = platform_.FileExists(path) == 1;
+    } catch (const std::exception&) {
+    }
+    if (!written) {
+        try {
+            platform_.ShowMessageBox(
+                u"Cannot save to file " + path + u".\r\n\r\nThe file might be in use by another program.",
+                u"Error saving attachment", MessageBoxFlags::Ok);
+        } catch (const std::exception&) {
+        }
+    }
+    return written;
+}
+
+void ActionManager::OpenSavedFile(const std::u16string& path) noexcept {
+    try {
+        if (platform_.OpenWithShell(path) == NoAssociation)
+            platform_.StartProcess(u"rundll32.exe shell32.dll,OpenAs_RunDLL " + path);
+    } catch (const std::exception&) {
+    }
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 class Platform;
+class SaveAsPrompt;
 
 namespace host {
 class Attachment;
@@ -20,8 +21,9 @@ public:
     ActionManager(const ActionManager&) = delete;
     ActionManager& operator=(const ActionManager&) = delete;
 
-    /// Runs the save procedure on the inspector's current item. Not available yet: always throws
-    /// HostError (HostStatus::NotImplemented).
+    /// Saves the by-value attachments of the inspector's current item, each to the path the user
+    /// picks, optionally opening the file and replacing the attachment by a shortcut to it. Any
+    /// failure the procedure does not handle itself is thrown; what was done before it stays done.
     void Action(const std::shared_ptr<host::Inspector>& ins);
     /// True when the item has a by-value attachment and is not an unsent mail message. A failure to
     /// read a mail message's Sent is thrown.
@@ -41,6 +43,12 @@ private:
     static bool HasSaveableAttachments(const std::shared_ptr<host::Item>& item) noexcept;
     static bool IsSentOrNonMailItem(const std::shared_ptr<host::Item>& item);
     static bool HasShortcutAttachments(const std::shared_ptr<host::Item>& item) noexcept;
+    void SaveAttachments(const std::shared_ptr<host::Inspector>& ins);
+    bool WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept;
+    void OpenSavedFile(const std::u16string& path) noexcept;
 
     Platform& platform_;
+    // The Save As dialog, created at the first attachment that needs it and kept, so that the
+    // folder last chosen carries over to the next attachment and the next run.
+    std::shared_ptr<SaveAsPrompt> fileDialogManager_;
 };

@@ -73,17 +73,6 @@ TEST_F(ActionManagerTest, ConstantsAreFixed) {
                                  std::regex("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}")));
 }
 
-TEST_F(ActionManagerTest, ActionReportsThatSavingIsNotImplemented) {
-    const auto ins = host.OpenInspector(Session::Mail(true, {1}));
-    try {
-        actions.Action(host.InspectorObject(ins));
-        FAIL() << "pretended to save";
-    } catch (const HostError& e) {
-        EXPECT_EQ(e.status, HostStatus::NotImplemented);
-    }
-    EXPECT_EQ(ins->item->attachments.size(), 1u);
-}
-
 TEST_F(ActionManagerTest, SendWithShortcutShowsTheWarningOnce) {
     platform.answers = {MessageBoxResult::Ok};
     EXPECT_FALSE(CancelAfterSend(Session::Mail(false, {4, 1, 4})));

@@ -189,10 +189,13 @@ TEST(EventManagerRunning, ClickOnAnyInspectorsButtonReachesTheCommand) {
     s.host.OpenInspector(Session::Mail(true, {1}));
     s.Connect();
     const auto second = s.host.OpenInspector(Session::Mail(true, {1}));
+    s.platform.prompt = std::make_shared<ScriptedSaveAsPrompt>();
+    s.platform.prompt->script = {PromptAnswer{}};
     s.host.Click(Session::ButtonsIn(*second)[0]);
-    // The save procedure does not exist yet: the command reports so to the host.
-    ASSERT_EQ(s.host.EventFailures().size(), 1u);
-    EXPECT_EQ(s.host.EventFailures()[0].status, HostStatus::NotImplemented);
+    // The command runs on the clicked window's item: its one attachment reaches the dialog.
+    EXPECT_TRUE(s.host.EventFailures().empty());
+    ASSERT_EQ(s.platform.prompt->calls.size(), 1u);
+    EXPECT_TRUE(s.platform.prompt->calls[0].manglerItem->SameObject(*s.host.ItemObject(second->item)));
 }
 
 TEST(EventManagerRunning, OptionsDialogGetsThePage) {

@@ -1,15 +1,19 @@
 #pragma once
 // A strict fake of the platform for the native tests: settings in memory, message boxes answered
-// from a queue, pictures counted. Any call a test did not prepare for fails the test.
+// from a queue, pictures counted, the shell answered from a queue, file existence from the real
+// file system, a scripted Save As dialog. Any call a test did not prepare for fails the test.
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "core/FileNameMangler.h"
 #include "core/HostError.h"
 #include "core/Platform.h"
 
@@ -22,6 +26,48 @@ struct ShownMessage {
     std::u16string text;
     std::u16string title;
     int32_t flags;
+};
+
+/// One Save As dialog as the scripted prompt was asked for it.
+struct PromptCall {
+    std::u16string fileName;
+    int16_t numAtt;
+    int16_t saveableAttNum;
+    bool replaceIn;
+    bool openIn;
+    /// The mangler's mItem while the dialog was open.
+    std::shared_ptr<host::Item> manglerItem;
+};
+
+/// What the user does in one dialog: the path confirmed (empty: cancel) and the options left.
+struct PromptAnswer {
+    std::u16string path;
+    /// Unset: "Replace with shortcut" is left as the dialog started.
+    std::optional<bool> replace;
+    bool open = false;
+};
+
+/// The Save As dialog, answered from `script`; a dialog nobody scripted fails the test.
+class ScriptedSaveAsPrompt : public SaveAsPrompt {
+public:
+    std::deque<PromptAnswer> script;
+    std::vector<PromptCall> calls;
+    bool fail = false;
+
+    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
+                                 int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) override {
+        calls.push_back({fileName, numAtt, saveableAttNum, replaceWithLink, openAfterSaving, mangler.mItem()});
+        if (fail) throw HostError(HostStatus::Fail, u"the dialog failed");
+        if (script.empty()) {
+            ADD_FAILURE() << "unexpected Save As dialog";
+            return {};
+        }
+        const PromptAnswer answer = script.front();
+        script.pop_front();
+        replaceWithLink = answer.replace.value_or(replaceWithLink);
+        openAfterSaving = answer.open;
+        return answer.path;
+    }
 };
 
 class FakePlatform : public Platform {
@@ -38,6 +84,20 @@ public:
     std::deque<int32_t> answers;
     bool failMessageBox = false;
     std::vector<ShownMessage> shown;
+
+    // Files and the shell.
+    bool filesOnDisk = false;  // FileExists answers from the real file system
+    std::vector<std::u16string> existenceTests;
+    std::deque<int32_t> shellAnswers;
+    bool failShell = false;
+    bool processesAllowed = false;
+    bool failStartProcess = false;
+    std::vector<std::u16string> openedWithShell;
+    std::vector<std::u16string> startedProcesses;
+
+    // The Save As dialog: handed out by CreateSaveAsPrompt once a test sets it.
+    std::shared_ptr<ScriptedSaveAsPrompt> prompt;
+    int promptsCreated = 0;
 
     // Pictures.
     bool failLoadPicture = false;
@@ -64,9 +124,24 @@ public:
         answers.pop_front();
         return answer;
     }
-    int32_t OpenWithShell(const std::u16string&) override { return Unexpected("OpenWithShell"); }
-    void StartProcess(const std::u16string&) override { Unexpected("StartProcess"); }
-    int32_t FileExists(const std::u16string&) override { return Unexpected("FileExists"); }
+    int32_t OpenWithShell(const std::u16string& path) override {
+        openedWithShell.push_back(path);
+        if (failShell) throw HostError(HostStatus::Fail, u"no shell");
+        if (shellAnswers.empty()) return Unexpected("OpenWithShell");
+        const int32_t answer = shellAnswers.front();
+        shellAnswers.pop_front();
+        return answer;
+    }
+    void StartProcess(const std::u16string& commandLine) override {
+        startedProcesses.push_back(commandLine);
+        if (!processesAllowed) Unexpected("StartProcess");
+        if (failStartProcess) throw HostError(HostStatus::FileNotFound, u"cannot start");
+    }
+    int32_t FileExists(const std::u16string& path) override {
+        if (!filesOnDisk) return Unexpected("FileExists");
+        existenceTests.push_back(path);
+        return std::filesystem::exists(std::filesystem::path(path)) ? 1 : 0;
+    }
     std::u16string GetSetting(const std::u16string& app, const std::u16string& section, const std::u16string& key,
                               const std::u16string& defaultValue) override {
         ++reads;
@@ -91,8 +166,9 @@ public:
         return picture;
     }
     std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override {
-        Unexpected("CreateSaveAsPrompt");
-        return nullptr;
+        if (!prompt) Unexpected("CreateSaveAsPrompt");
+        ++promptsCreated;
+        return prompt;
     }
 
 private:
