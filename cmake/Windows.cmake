@@ -1,5 +1,8 @@
 # Windows-only build support: the Wine runner used by ctest, widl and the imported stdole2 type library.
 
+# Resource scripts (type library, dialogs, bitmaps, VERSIONINFO) are compiled by windres.
+enable_language(RC)
+
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(TALLOWBY_WINEARCH win32)
   set(TALLOWBY_WINE_LOADER /usr/lib/wine/wine)
@@ -73,15 +76,33 @@ endfunction()
 
 # tallowby_com_dll(<target> SOURCES <...> DEF <file.def> RC <file.rc> TLB <file.tlb> [LIBS <...>])
 # A COM server DLL by the project's rules: the four entry points through a .def file, static runtime,
-# the type library embedded as TYPELIB 1 (the .rc includes it by the name "typelib.tlb", looked up in
-# the generated folder first so that no stale copy elsewhere is embedded).
+# the type library embedded as TYPELIB 1. The .rc names the type library by its file name only; the
+# folder of TLB (the generated folder of this architecture) is on windres's include path, so no stale
+# copy elsewhere is embedded. Pass the widl header in SOURCES so it is generated before compiling.
 function(tallowby_com_dll target)
   cmake_parse_arguments(ARG "" "DEF;RC;TLB" "SOURCES;LIBS" ${ARGN})
-  add_library(${target} SHARED ${ARG_SOURCES} "${ARG_DEF}" "${ARG_RC}")
+  add_library(${target} SHARED ${ARG_SOURCES} "${ARG_DEF}" "${ARG_RC}" "${ARG_TLB}")
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
   get_filename_component(tlb_dir "${ARG_TLB}" DIRECTORY)
   set_source_files_properties("${ARG_RC}" PROPERTIES OBJECT_DEPENDS "${ARG_TLB}")
   target_include_directories(${target} PRIVATE "${tlb_dir}")
   target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} tallowby_warnings)
+endfunction()
+
+# The system DLLs a project DLL may import; anything else would have to be shipped with it.
+set(TALLOWBY_SYSTEM_DLLS
+  advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll
+  shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll)
+
+# tallowby_check_dll(<target>)
+# A test (run natively, no Wine) that the DLL exports exactly the four COM entry points and imports
+# only system DLLs, read from `objdump -p`.
+function(tallowby_check_dll target)
+  add_test(NAME ${target}.exports_and_imports
+    COMMAND "${CMAKE_COMMAND}"
+      "-DOBJDUMP=${CMAKE_OBJDUMP}"
+      "-DDLL=$<TARGET_FILE:${target}>"
+      "-DSYSTEM_DLLS=${TALLOWBY_SYSTEM_DLLS}"
+      -P "${PROJECT_SOURCE_DIR}/cmake/CheckDll.cmake")
 endfunction()

@@ -1,0 +1,50 @@
+# cmake -DOBJDUMP=<objdump> -DDLL=<file.dll> -DSYSTEM_DLLS=<a;b;...> -P CheckDll.cmake
+# Fails unless the DLL exports exactly DllCanUnloadNow, DllGetClassObject, DllRegisterServer and
+# DllUnregisterServer, and imports from nothing but the listed system DLLs.
+cmake_policy(VERSION 3.25)
+
+# Prints the reason on one unwrapped line (tests match it), then fails.
+function(fail text)
+  message("${text}")
+  message(FATAL_ERROR "build check failed")
+endfunction()
+
+execute_process(COMMAND "${OBJDUMP}" -p "${DLL}" OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  fail("objdump failed on ${DLL}")
+endif()
+string(REPLACE "\n" ";" lines "${dump}")
+
+set(exports "")
+set(imports "")
+set(in_names FALSE)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
+    set(in_names TRUE)
+  elseif(in_names AND line MATCHES "^[ \t]+\\[ *[0-9]+\\] (.+)$")
+    list(APPEND exports "${CMAKE_MATCH_1}")
+  elseif(in_names)
+    set(in_names FALSE)
+  endif()
+  if(line MATCHES "^[ \t]*DLL Name: (.+)$")
+    string(TOLOWER "${CMAKE_MATCH_1}" dll)
+    list(APPEND imports "${dll}")
+  endif()
+endforeach()
+
+set(expected DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer)
+list(SORT exports)
+if(NOT exports STREQUAL expected)
+  fail("${DLL} exports [${exports}] instead of exactly [${expected}]")
+endif()
+
+string(TOLOWER "${SYSTEM_DLLS}" allowed)
+if(NOT imports)
+  fail("${DLL}: no import table found")
+endif()
+foreach(dll IN LISTS imports)
+  if(NOT dll IN_LIST allowed)
+    fail("${DLL} imports ${dll}, which is not a system DLL")
+  endif()
+endforeach()
+message(STATUS "${DLL}: exports [${exports}], imports [${imports}]")
