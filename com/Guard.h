@@ -1,0 +1,43 @@
+#pragma once
+// The entry-point guard: no exception crosses a COM method, window or dialog procedure, or hook.
+#include <windows.h>
+
+#include <type_traits>
+#include <utility>
+
+namespace com {
+
+/// The HRESULT for the exception being handled (call only inside a catch block): a HostError gives
+/// its status (E_FAIL if that status is not a failure), std::bad_alloc E_OUTOFMEMORY, anything else
+/// E_UNEXPECTED. With `setErrorInfo` the HostError's text becomes the thread's error information,
+/// which IDispatch::Invoke reports in EXCEPINFO; otherwise the error information is cleared.
+[[nodiscard]] HRESULT currentExceptionStatus(bool setErrorInfo) noexcept;
+
+/// Runs a COM method's body. `body` returns an HRESULT, or nothing for S_OK; every exception
+/// becomes its HRESULT (see currentExceptionStatus) with the error information set.
+template <class Body>
+[[nodiscard]] HRESULT guard(Body&& body) noexcept {
+    try {
+        if constexpr (std::is_void_v<std::invoke_result_t<Body&>>) {
+            body();
+            return S_OK;
+        } else {
+            return body();
+        }
+    } catch (...) {
+        return currentExceptionStatus(true);
+    }
+}
+
+/// Runs the body of a window or dialog procedure or of a hook: returns `onError` when it throws.
+template <class Result, class Body>
+[[nodiscard]] Result guardOr(Result onError, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        (void)currentExceptionStatus(false);
+        return onError;
+    }
+}
+
+}  // namespace com

@@ -1,0 +1,43 @@
+#include "com/Module.h"
+
+#include <atomic>
+
+#include "core/HostError.h"
+
+namespace com {
+namespace {
+
+std::atomic<long> locks{0};
+
+}  // namespace
+
+void Module::lock() noexcept { locks.fetch_add(1, std::memory_order_relaxed); }
+
+void Module::unlock() noexcept { locks.fetch_sub(1, std::memory_order_acq_rel); }
+
+long Module::lockCount() noexcept { return locks.load(std::memory_order_acquire); }
+
+HMODULE Module::handle() noexcept {
+    // The address of a function of this library identifies the module it was linked into.
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&Module::handle), &module);
+    return module;
+}
+
+std::wstring Module::path() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(handle(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) throw HostError(HRESULT_FROM_WIN32(GetLastError()), {});
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);  // truncated: try again with room
+    }
+}
+
+HRESULT canUnloadNow() noexcept { return Module::lockCount() == 0 ? S_OK : S_FALSE; }
+
+}  // namespace com

@@ -1,0 +1,167 @@
+#include "com/Variant.h"
+
+#include <cstring>
+#include <new>
+
+#include "com/Strings.h"
+#include "core/HostError.h"
+
+namespace com {
+namespace {
+
+void check(HRESULT hr) {
+    if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
+    if (FAILED(hr)) throw HostError(hr, {});
+}
+
+Variant changed(const VARIANT& source, VARTYPE type) {
+    Variant out;
+    check(VariantChangeType(out.get(), const_cast<VARIANT*>(&source), 0, type));
+    return out;
+}
+
+}  // namespace
+
+Variant::Variant(int32_t value) noexcept : Variant() {
+    V_VT(&v_) = VT_I4;
+    V_I4(&v_) = value;
+}
+
+Variant::Variant(double value) noexcept : Variant() {
+    V_VT(&v_) = VT_R8;
+    V_R8(&v_) = value;
+}
+
+Variant::Variant(std::u16string_view text) : Variant() {
+    Bstr b(text);
+    V_VT(&v_) = VT_BSTR;
+    V_BSTR(&v_) = b.release();
+}
+
+Variant::Variant(IDispatch* object) noexcept : Variant() {
+    V_VT(&v_) = VT_DISPATCH;
+    V_DISPATCH(&v_) = object;
+    if (object) object->AddRef();
+}
+
+Variant::Variant(IUnknown* object) noexcept : Variant() {
+    V_VT(&v_) = VT_UNKNOWN;
+    V_UNKNOWN(&v_) = object;
+    if (object) object->AddRef();
+}
+
+Variant::Variant(const Variant& other) : Variant() { check(VariantCopy(&v_, const_cast<VARIANT*>(&other.v_))); }
+
+Variant::Variant(Variant&& other) noexcept : v_(other.v_) { VariantInit(&other.v_); }
+
+Variant& Variant::operator=(const Variant& other) {
+    if (this != &other) {
+        Variant copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+Variant& Variant::operator=(Variant&& other) noexcept {
+    if (this != &other) {
+        VariantClear(&v_);
+        v_ = other.v_;
+        VariantInit(&other.v_);
+    }
+    return *this;
+}
+
+Variant Variant::missing() noexcept {
+    Variant v;
+    V_VT(&v.v_) = VT_ERROR;
+    V_ERROR(&v.v_) = DISP_E_PARAMNOTFOUND;
+    return v;
+}
+
+Variant Variant::byRef(VARIANT_BOOL* target) noexcept {
+    Variant v;
+    V_VT(&v.v_) = VT_BOOL | VT_BYREF;
+    V_BOOLREF(&v.v_) = target;
+    return v;
+}
+
+Variant Variant::byRef(BSTR* target) noexcept {
+    Variant v;
+    V_VT(&v.v_) = VT_BSTR | VT_BYREF;
+    V_BSTRREF(&v.v_) = target;
+    return v;
+}
+
+Variant Variant::byRef(LONG* target) noexcept {
+    Variant v;
+    V_VT(&v.v_) = VT_I4 | VT_BYREF;
+    V_I4REF(&v.v_) = target;
+    return v;
+}
+
+Variant Variant::byRef(VARIANT* target) noexcept {
+    Variant v;
+    V_VT(&v.v_) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&v.v_) = target;
+    return v;
+}
+
+Variant Variant::adopt(const VARIANT& source) noexcept {
+    Variant v;
+    v.v_ = source;
+    return v;
+}
+
+VARIANT Variant::release() noexcept {
+    VARIANT out = v_;
+    VariantInit(&v_);
+    return out;
+}
+
+std::u16string Variant::toString() const {
+    if (V_VT(&v_) == VT_BSTR) return fromBstr(V_BSTR(&v_));
+    return fromBstr(V_BSTR(changed(v_, VT_BSTR).get()));
+}
+
+int32_t Variant::toLong() const {
+    if (V_VT(&v_) == VT_I4) return V_I4(&v_);
+    return V_I4(changed(v_, VT_I4).get());
+}
+
+bool Variant::toBool() const {
+    if (V_VT(&v_) == VT_BOOL) return V_BOOL(&v_) != VARIANT_FALSE;
+    return V_BOOL(changed(v_, VT_BOOL).get()) != VARIANT_FALSE;
+}
+
+double Variant::toDouble() const {
+    if (V_VT(&v_) == VT_R8) return V_R8(&v_);
+    return V_R8(changed(v_, VT_R8).get());
+}
+
+ComPtr<IDispatch> Variant::toDispatch() const { return dispatchOf(v_); }
+
+ComPtr<IDispatch> dispatchOf(const VARIANT& value) {
+    const VARIANT* v = &value;
+    if (V_VT(v) == (VT_VARIANT | VT_BYREF)) v = V_VARIANTREF(v);
+    IUnknown* object = nullptr;
+    switch (V_VT(v)) {
+    case VT_EMPTY:
+        return {};
+    case VT_DISPATCH:
+        return ComPtr<IDispatch>(V_DISPATCH(v));
+    case VT_DISPATCH | VT_BYREF:
+        return ComPtr<IDispatch>(*V_DISPATCHREF(v));
+    case VT_UNKNOWN:
+        object = V_UNKNOWN(v);
+        break;
+    case VT_UNKNOWN | VT_BYREF:
+        object = *V_UNKNOWNREF(v);
+        break;
+    default:
+        throw HostError(DISP_E_TYPEMISMATCH, {});
+    }
+    if (!object) return {};
+    return ComPtr<IUnknown>(object).query<IDispatch>();
+}
+
+}  // namespace com
