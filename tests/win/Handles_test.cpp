@@ -1,0 +1,174 @@
+#include "com/Handles.h"
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "com/Strings.h"
+#include "com/Variant.h"
+#include "core/HostError.h"
+
+using com::Bstr;
+using com::Variant;
+using testing_support::CountingUnknown;
+
+namespace {
+
+TEST(RegKeyHolder, ClosesTheKeyOnReset) {
+    com::RegKey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    HKEY raw = key.get();
+    EXPECT_EQ(RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    key.reset();
+    EXPECT_FALSE(key);
+    EXPECT_NE(RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+}
+
+TEST(WindowHolder, DestroysTheWindowWhenItGoesOutOfScope) {
+    HWND raw = nullptr;
+    {
+        com::Window window(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+        raw = window.get();
+        ASSERT_TRUE(IsWindow(raw));
+    }
+    EXPECT_FALSE(IsWindow(raw));
+}
+
+TEST(GdiObjectHolder, DeletesTheObject) {
+    HBRUSH raw = CreateSolidBrush(RGB(1, 2, 3));
+    ASSERT_NE(GetObjectType(raw), 0u);
+    { com::GdiObject<HBRUSH> brush(raw); }
+    EXPECT_EQ(GetObjectType(raw), 0u);
+}
+
+TEST(GlobalMemoryHolder, FreesTheMemory) {
+    HGLOBAL raw = GlobalAlloc(GMEM_MOVEABLE, 16);
+    ASSERT_NE(GlobalFlags(raw), GMEM_INVALID_HANDLE);
+    { com::GlobalMemory memory(raw); }
+    EXPECT_EQ(GlobalFlags(raw), GMEM_INVALID_HANDLE);
+}
+
+TEST(SafeArrayHolder, DestroysTheArrayAndReleasesItsElements) {
+    CountingUnknown element;
+    {
+        com::SafeArray array(SafeArrayCreateVector(VT_UNKNOWN, 0, 1));
+        ASSERT_TRUE(array);
+        LONG index = 0;
+        ASSERT_EQ(SafeArrayPutElement(array.get(), &index, static_cast<IUnknown*>(&element)), S_OK);
+        EXPECT_EQ(element.refs, 2u);
+    }
+    EXPECT_EQ(element.refs, 1u);
+}
+
+TEST(CoTaskMemStringHolder, MoveTransfersOwnershipAndReleaseGivesItUp) {
+    com::CoTaskMemString text;
+    ASSERT_EQ(StringFromCLSID(CLSID_NULL, text.put()), S_OK);
+    wchar_t* raw = text.get();
+    com::CoTaskMemString moved(std::move(text));
+    EXPECT_FALSE(text);
+    EXPECT_EQ(moved.get(), raw);
+    EXPECT_STREQ(moved.get(), L"{00000000-0000-0000-0000-000000000000}");
+    wchar_t* released = moved.release();
+    EXPECT_FALSE(moved);
+    CoTaskMemFree(released);
+}
+
+TEST(BstrHolder, KeepsEmbeddedNulsAndSurrogatePairs) {
+    const std::u16string text(u"a\0b\U0001F600", 5);
+    Bstr b(text);
+    EXPECT_EQ(b.length(), 5u);
+    EXPECT_EQ(b.str(), text);
+    Bstr copy(b);
+    EXPECT_NE(copy.get(), b.get()) << "a copy is a string of its own";
+    EXPECT_EQ(copy.str(), text);
+}
+
+TEST(BstrHolder, NullIsTheEmptyString) {
+    Bstr b;
+    EXPECT_EQ(b.get(), nullptr);
+    EXPECT_EQ(b.length(), 0u);
+    EXPECT_EQ(b.str(), u"");
+    EXPECT_EQ(com::fromBstr(nullptr), u"");
+}
+
+TEST(BstrHolder, MoveAndReleaseTransferTheString) {
+    Bstr b(u"text");
+    BSTR raw = b.get();
+    Bstr moved(std::move(b));
+    EXPECT_EQ(b.get(), nullptr);
+    EXPECT_EQ(moved.get(), raw);
+    BSTR released = moved.release();
+    EXPECT_EQ(released, raw);
+    auto adopted = Bstr::adopt(released);
+    EXPECT_EQ(adopted.str(), u"text");
+}
+
+TEST(WideConversions, RoundTripTheCodeUnits) {
+    const std::u16string text = u"Вложение № 5 \U0001F600.txt";
+    const std::wstring w = com::toWide(text);
+    EXPECT_EQ(w.size(), text.size());
+    EXPECT_EQ(com::fromWide(w), text);
+    EXPECT_EQ(com::fromWide(w.c_str()), text);
+    EXPECT_EQ(com::fromWide(static_cast<const wchar_t*>(nullptr)), u"");
+    EXPECT_EQ(std::wstring(com::wide(text)), w);
+}
+
+TEST(VariantHolder, ClearReleasesTheObjectHeld) {
+    CountingUnknown object;
+    {
+        Variant v(static_cast<IUnknown*>(&object));
+        EXPECT_EQ(v.type(), VT_UNKNOWN);
+        EXPECT_EQ(object.refs, 2u);
+    }
+    EXPECT_EQ(object.refs, 1u);
+}
+
+TEST(VariantHolder, CopyAddsAReferenceAndMoveDoesNot) {
+    CountingUnknown object;
+    Variant v(static_cast<IUnknown*>(&object));
+    Variant copy(v);
+    EXPECT_EQ(object.refs, 3u);
+    Variant moved(std::move(copy));
+    EXPECT_EQ(object.refs, 3u);
+    EXPECT_EQ(copy.type(), VT_EMPTY);
+    moved = Variant();
+    EXPECT_EQ(object.refs, 2u);
+}
+
+TEST(VariantHolder, MissingIsParamNotFound) {
+    const Variant v = Variant::missing();
+    EXPECT_EQ(v.type(), VT_ERROR);
+    EXPECT_EQ(V_ERROR(v.get()), DISP_E_PARAMNOTFOUND);
+    EXPECT_TRUE(v.isMissing());
+    EXPECT_FALSE(Variant(0).isMissing());
+}
+
+TEST(VariantHolder, ByReferencePointsAtTheCallersVariable) {
+    VARIANT_BOOL flag = VARIANT_FALSE;
+    Variant v = Variant::byRef(&flag);
+    EXPECT_EQ(v.type(), VT_BOOL | VT_BYREF);
+    *V_BOOLREF(v.get()) = VARIANT_TRUE;
+    EXPECT_EQ(flag, VARIANT_TRUE);
+}
+
+TEST(VariantConversions, FollowAutomationRules) {
+    EXPECT_EQ(Variant(42).toString(), u"42");
+    EXPECT_EQ(Variant(u"17").toLong(), 17);
+    EXPECT_TRUE(Variant(true).toBool());
+    EXPECT_EQ(V_BOOL(Variant(true).get()), VARIANT_TRUE);
+    EXPECT_EQ(Variant(u"text").toString(), u"text");
+}
+
+TEST(VariantConversions, AMismatchThrowsHostErrorWithTheStatus) {
+    try {
+        (void)Variant(u"not a number").toLong();
+        ADD_FAILURE() << "expected a HostError";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, DISP_E_TYPEMISMATCH);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+// The add-in's Win32 services against the real system under Wine: the existence test on real files
+// (non-ANSI names, letter case) and the date in the user's locale, also through the name mangler.
+#include "win/WinServices.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Host.h"
+#include "core/FileNameMangler.h"
+#include "core/HostError.h"
+#include "core/OfficeVer.h"
+#include "core/Platform.h"
+
+using Names = std::vector<std::u16string>;
+
+namespace {
+
+std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+std::string Utf8(const std::u16string& s) {
+    const std::wstring w = Wide(s);
+    std::string out(w.size() * 3, '\0');
+    out.resize(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(),
+                                   static_cast<int>(out.size()), nullptr, nullptr));
+    return out;
+}
+
+// A fresh folder under the temporary folder, removed with its files at the end of the test.
+class TempFolder {
+public:
+    TempFolder() {
+        wchar_t temp[MAX_PATH];
+        const DWORD n = GetTempPathW(MAX_PATH, temp);
+        path_ = std::wstring(temp, n) + L"tallowby-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount());
+        if (!CreateDirectoryW(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot create the temporary folder";
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() {
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
+        }
+        RemoveDirectoryW(path_.c_str());
+    }
+
+    /// The folder as the Save As dialog reports it: no trailing backslash.
+    std::u16string Path() const { return U16(path_); }
+    std::u16string Child(const std::u16string& name) const { return Path() + u"\\" + name; }
+    void Create(const std::u16string& name) const {
+        const HANDLE file = CreateFileW(Wide(Child(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a file, error " << GetLastError();
+        CloseHandle(file);
+    }
+
+private:
+    std::wstring path_;
+};
+
+// The platform as the add-in binds it for file names; any other service is a test failure.
+class WinPlatform : public Platform {
+public:
+    int32_t FileExists(const std::u16string& path) override { return winsvc::FileExists(path); }
+    std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
+        return winsvc::FormatDate(value, pattern);
+    }
+    int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override { return Unexpected(); }
+    int32_t OpenWithShell(const std::u16string&) override { return Unexpected(); }
+    void StartProcess(const std::u16string&) override { Unexpected(); }
+    std::u16string GetSetting(const std::u16string&, const std::u16string&, const std::u16string&,
+                              const std::u16string&) override {
+        Unexpected();
+        return {};
+    }
+    void SaveSetting(const std::u16string&, const std::u16string&, const std::u16string&,
+                     const std::u16string&) override {
+        Unexpected();
+    }
+    std::shared_ptr<host::Picture> LoadPicture(int16_t) override {
+        Unexpected();
+        return nullptr;
+    }
+    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override {
+        Unexpected();
+        return nullptr;
+    }
+
+private:
+    static int32_t Unexpected() {
+        ADD_FAILURE() << "unexpected platform call";
+        throw HostError(HostStatus::Unexpected);
+    }
+};
+
+bool UserLocaleIsEnglish() { return PRIMARYLANGID(LANGIDFROMLCID(GetUserDefaultLCID())) == LANG_ENGLISH; }
+
+}  // namespace
+
+// ---- the existence test
+
+TEST(WinFileExists, ExistingFileIsOneMissingIsNot) {
+    TempFolder folder;
+    folder.Create(u"report.doc");
+    EXPECT_EQ(winsvc::FileExists(folder.Child(u"report.doc")), 1);
+    EXPECT_NE(winsvc::FileExists(folder.Child(u"report -- 1.doc")), 1);
+    EXPECT_NE(winsvc::FileExists(folder.Path() + u"\\missing\\report.doc"), 1);
+}
+
+TEST(WinFileExists, LetterCaseIsIgnored) {
+    TempFolder folder;
+    folder.Create(u"REPORT -- 2.Doc");
+    EXPECT_EQ(winsvc::FileExists(folder.Child(u"report -- 2.doc")), 1);
+}
+
+TEST(WinFileExists, NonAnsiNamesRoundTrip) {
+    TempFolder folder;
+    for (const std::u16string name : {u"Вложение № 5.txt", u"添付ファイル.txt", u"Отчёт 報告 -- 1.doc"}) {
+        SCOPED_TRACE(Utf8(name));
+        folder.Create(name);
+        EXPECT_EQ(winsvc::FileExists(folder.Child(name)), 1);
+    }
+    // Names that differ only outside the ANSI code page are different files.
+    EXPECT_NE(winsvc::FileExists(folder.Child(u"Вложения № 5.txt")), 1);
+    EXPECT_NE(winsvc::FileExists(folder.Child(u"添付ファイラ.txt")), 1);
+}
+
+// ---- the date
+
+TEST(WinFormatDate, KnownDatesInEnglish) {
+    if (!UserLocaleIsEnglish()) GTEST_SKIP() << "the user's locale is not English";
+    EXPECT_EQ(winsvc::FormatDate({2004, 3, 5}, u"d-mmm-yyyy"), u"5-Mar-2004");
+    EXPECT_EQ(winsvc::FormatDate({2004, 12, 25, 23, 59, 59}, u"d-mmm-yyyy"), u"25-Dec-2004");
+    EXPECT_EQ(winsvc::FormatDate({1999, 1, 31}, u"d-mmm-yyyy"), u"31-Jan-1999");
+}
+
+TEST(WinFormatDate, MonthNameComesFromTheUserLocale) {
+    wchar_t march[80];
+    ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SABBREVMONTHNAME3, march, 80), 0);
+    EXPECT_EQ(winsvc::FormatDate({2004, 3, 5, 8, 0, 0}, u"d-mmm-yyyy"), u"5-" + U16(march) + u"-2004");
+}
+
+TEST(WinFormatDate, ImpossibleDateIsAHostError) {
+    try {
+        (void)winsvc::FormatDate({2004, 13, 5}, u"d-mmm-yyyy");
+        ADD_FAILURE() << "no failure";
+    } catch (const HostError& e) {
+        EXPECT_LT(e.status, 0);
+    }
+}
+
+// ---- suggestions for a real folder
+
+class ManglerInFolder : public ::testing::Test {
+protected:
+    void SetUp() override { OfficeVer::OfficeMajorVersion = 11; }
+    void TearDown() override { OfficeVer::OfficeMajorVersion = -1; }
+
+    void HoldMail(std::u16string sender) {
+        auto node = std::make_shared<standin::ItemNode>(standin::ItemKind::Mail);
+        node->sent = true;
+        node->senderName = std::move(sender);
+        node->sentOn = {2004, 3, 5, 9, 15, 0};
+        mangler.mItem(host.ItemObject(node));
+    }
+    Names Suggest(const std::u16string& fileName) { return mangler.GetFileNameMangling(fileName, folder.Path()); }
+    std::u16string Date() { return winsvc::FormatDate({2004, 3, 5}, u"d-mmm-yyyy"); }
+
+    TempFolder folder;
+    WinPlatform platform;
+    standin::Host host;
+    FileNameMangler mangler{platform};
+};
+
+TEST_F(ManglerInFolder, NumberedNameSkipsTakenNamesWhateverTheirCase) {
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
+    folder.Create(u"report.doc");
+    folder.Create(u"report -- 1.doc");
+    folder.Create(u"REPORT -- 2.DOC");
+    folder.Create(u"Report -- 3.Doc");
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 4.doc"}));
+    EXPECT_EQ(Suggest(u"report -- 3.doc"), (Names{u"report -- 4.doc"}));
+}
+
+TEST_F(ManglerInFolder, MissingFolderCountsEveryNameAbsent) {
+    const Names names = mangler.GetFileNameMangling(u"report.doc", folder.Path() + u"\\not there");
+    EXPECT_EQ(names, (Names{u"report -- 1.doc"}));
+}
+
+TEST_F(ManglerInFolder, MailSuggestionsSkipTakenSenderAndDateNames) {
+    HoldMail(u"Jane Roe@example.com");
+    const std::u16string date = Date();
+    folder.Create(u"report -- jane roe.doc");
+    folder.Create(u"REPORT -- " + date + u".doc");
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc", u"report -- Jane Roe -- 1.doc",
+                                             u"report -- Jane Roe -- " + date + u".doc",
+                                             u"report -- " + date + u" -- 1.doc"}));
+}
+
+TEST_F(ManglerInFolder, PathInSenderNameStaysInTheFolder) {
+    HoldMail(u"..\\..\\Startup\\x@example.com");
+    const Names names = Suggest(u"report.doc");
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[1], u"report -- .._.._Startup_x.doc");
+    for (const auto& name : names) EXPECT_EQ(name.find_first_of(u"\\/:"), std::u16string::npos);
+    // The suggestion names a file in this folder: once written, the next call numbers it.
+    folder.Create(names[1]);
+    EXPECT_EQ(Suggest(u"report.doc")[1], u"report -- .._.._Startup_x -- 1.doc");
+}
+
+TEST_F(ManglerInFolder, NonAnsiNamesAndSenderRoundTrip) {
+    HoldMail(u"Иван Петров@example.ru");
+    folder.Create(u"Отчёт 報告 -- 1.doc");
+    Names names = Suggest(u"Отчёт 報告.doc");
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[0], u"Отчёт 報告 -- 2.doc");
+    EXPECT_EQ(names[1], u"Отчёт 報告 -- Иван Петров.doc");
+    folder.Create(names[1]);
+    names = Suggest(u"Отчёт 報告.doc");
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[1], u"Отчёт 報告 -- Иван Петров -- 1.doc");
+}
+
+TEST_F(ManglerInFolder, DateOfTheMessageInEnglish) {
+    if (!UserLocaleIsEnglish()) GTEST_SKIP() << "the user's locale is not English";
+    HoldMail(u"Jane");
+    EXPECT_EQ(Suggest(u"report.doc").back(), u"report -- 5-Mar-2004.doc");
+}
