@@ -52,12 +52,12 @@ class ScriptedSaveAsPrompt : public SaveAsPrompt {
 public:
     std::deque<PromptAnswer> script;
     std::vector<PromptCall> calls;
-    bool fail = false;
+    int failAt = 0;  // the n-th dialog fails (0: none)
 
     std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
                                  int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) override {
         calls.push_back({fileName, numAtt, saveableAttNum, replaceWithLink, openAfterSaving, mangler.mItem()});
-        if (fail) throw HostError(HostStatus::Fail, u"the dialog failed");
+        if (static_cast<int>(calls.size()) == failAt) throw HostError(HostStatus::Fail, u"the dialog failed");
         if (script.empty()) {
             ADD_FAILURE() << "unexpected Save As dialog";
             return {};

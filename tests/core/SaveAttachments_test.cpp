@@ -1,0 +1,494 @@
+// The Save Attachments command through the in-memory host, a scripted Save As dialog and files
+// written to a folder of the test's own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "Session.h"
+#include "core/ActionManager.h"
+#include "core/host/Inspector.h"
+
+namespace fs = std::filesystem;
+using standin::ItemKind;
+
+namespace {
+
+constexpr char16_t kUnsavedQuestion[] =
+    u"An attachment may be currently open in another program. We recommend that you exit this program\r\n"
+    u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?";
+
+std::u16string ErrorText(const std::u16string& path) {
+    return u"Cannot save to file " + path + u".\r\n\r\nThe file might be in use by another program.";
+}
+
+std::u16string U16(const std::string& s) { return {s.begin(), s.end()}; }
+
+// Content with bytes a text-mode write would change.
+std::string Content(int n) { return std::string("bytes\0of\r\nfile ", 15) + char('0' + n) + '\xff'; }
+
+std::string BytesOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// ---- a host that misbehaves where the in-memory host does not
+
+// What the misbehaving host does differently.
+struct Faults {
+    std::set<std::u16string> silentSaves;  // file names whose SaveAsFile succeeds without writing
+    int failAddAt = 0;                     // the n-th Add fails
+    int adds = 0;
+};
+
+template <class I>
+class Wrapper : public I {
+public:
+    Wrapper(std::shared_ptr<I> inner, std::shared_ptr<Faults> faults)
+        : inner_(std::move(inner)), faults_(std::move(faults)) {}
+    bool SameObject(const host::Object& other) const override {
+        const auto* wrapped = dynamic_cast<const Wrapper*>(&other);
+        return inner_->SameObject(wrapped ? *wrapped->inner_ : other);
+    }
+
+protected:
+    std::shared_ptr<I> inner_;
+    std::shared_ptr<Faults> faults_;
+};
+
+class FaultyAttachment final : public Wrapper<host::Attachment> {
+public:
+    using Wrapper::Wrapper;
+    int32_t Type() override { return inner_->Type(); }
+    std::u16string FileName() override { return inner_->FileName(); }
+    std::u16string DisplayName() override { return inner_->DisplayName(); }
+    void SetDisplayName(const std::u16string& value) override { inner_->SetDisplayName(value); }
+    void SaveAsFile(const std::u16string& path) override {
+        if (!faults_->silentSaves.contains(inner_->FileName())) inner_->SaveAsFile(path);
+    }
+    void Delete() override { inner_->Delete(); }
+};
+
+class FaultyAttachments final : public Wrapper<host::Attachments> {
+public:
+    using Wrapper::Wrapper;
+    int32_t Count() override { return inner_->Count(); }
+    std::shared_ptr<host::Attachment> Item(int32_t index) override {
+        return std::make_shared<FaultyAttachment>(inner_->Item(index), faults_);
+    }
+    std::shared_ptr<host::Attachment> Add(const std::u16string& source, std::optional<int32_t> type,
+                                          std::optional<int32_t> position,
+                                          std::optional<std::u16string> displayName) override {
+        if (++faults_->adds == faults_->failAddAt) throw HostError(HostStatus::Fail, u"Add failed");
+        return std::make_shared<FaultyAttachment>(inner_->Add(source, type, position, displayName), faults_);
+    }
+};
+
+class FaultyItem final : public Wrapper<host::Item> {
+public:
+    using Wrapper::Wrapper;
+    std::u16string TypeName() override { return inner_->TypeName(); }
+    std::shared_ptr<host::Attachments> Attachments() override {
+        return std::make_shared<FaultyAttachments>(inner_->Attachments(), faults_);
+    }
+    bool Saved() override { return inner_->Saved(); }
+    void Save() override { inner_->Save(); }
+    bool Sent() override { return inner_->Sent(); }
+    std::u16string SenderName() override { return inner_->SenderName(); }
+    host::DateTime SentOn() override { return inner_->SentOn(); }
+};
+
+class FaultyInspector final : public Wrapper<host::Inspector> {
+public:
+    using Wrapper::Wrapper;
+    std::shared_ptr<host::Item> CurrentItem() override {
+        return std::make_shared<FaultyItem>(inner_->CurrentItem(), faults_);
+    }
+    std::shared_ptr<host::CommandBars> CommandBars() override { return inner_->CommandBars(); }
+    bool IsWordMail() override { return inner_->IsWordMail(); }
+};
+
+// ---- the fixture
+
+struct SaveAttachmentsTest : testing::Test {
+    SaveAttachmentsTest() {
+        Preferences::ReplaceWithLinks = false;
+        platform.prompt = prompt;
+        platform.filesOnDisk = true;
+        // Under the test's working directory, so parallel builds never share a folder.
+        folder = fs::current_path() / "save-attachments" /
+                 testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    ~SaveAttachmentsTest() override {
+        if (!HasFailure()) fs::remove_all(folder);
+    }
+
+    // A received message with attachments of `types`: fileN.bin, shown as "Attachment N".
+    static std::shared_ptr<standin::ItemNode> Message(std::initializer_list<int32_t> types) {
+        auto item = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+        item->sent = true;
+        int n = 0;
+        for (int32_t type : types) {
+            ++n;
+            const std::u16string name = u"file" + U16(std::to_string(n)) + u".bin";
+            auto node = item->Attach(type, type == 4 ? u"C:\\Linked\\" + name : name, Content(n));
+            node->displayName = u"Attachment " + U16(std::to_string(n));
+        }
+        return item;
+    }
+    std::u16string PathFor(const std::string& name) const { return (folder / name).u16string(); }
+    void Confirm(const std::string& name, std::optional<bool> replace = {}, bool open = false) {
+        prompt->script.push_back({PathFor(name), replace, open});
+    }
+    void Cancel(int times = 1) {
+        for (int i = 0; i < times; ++i) prompt->script.push_back({});
+    }
+    void Run(const std::shared_ptr<standin::ItemNode>& item) {
+        actions.Action(host.InspectorObject(host.OpenInspector(item)));
+    }
+    void RunFaulty(const std::shared_ptr<standin::ItemNode>& item, const std::shared_ptr<Faults>& faults) {
+        actions.Action(std::make_shared<FaultyInspector>(host.InspectorObject(host.OpenInspector(item)), faults));
+    }
+    int CallsOf(const std::string& member) {
+        const auto& calls = host.ledger().Calls();
+        return static_cast<int>(std::count(calls.begin(), calls.end(), member));
+    }
+    std::vector<fs::path> FilesWritten() const {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) files.push_back(entry.path());
+        return files;
+    }
+    static void ExpectShortcut(const standin::AttachmentNode& node, const std::u16string& source,
+                               const std::u16string& displayName) {
+        SCOPED_TRACE(std::string(displayName.begin(), displayName.end()));
+        EXPECT_EQ(node.type, host::AttachmentType::ByReference);
+        EXPECT_EQ(node.source, source);
+        EXPECT_EQ(node.displayName, displayName);
+    }
+    static void ExpectOriginal(const standin::AttachmentNode& node, int n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(node.type, host::AttachmentType::ByValue);
+        EXPECT_EQ(node.displayName, u"Attachment " + U16(std::to_string(n)));
+        EXPECT_EQ(node.content, Content(n));
+    }
+    void ExpectWritten(const std::string& name, int n) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(BytesOf(folder / name), Content(n));
+    }
+
+    fs::path folder;
+    FakePlatform platform;
+    std::shared_ptr<ScriptedSaveAsPrompt> prompt = std::make_shared<ScriptedSaveAsPrompt>();
+    standin::Host host;
+    ActionManager actions{platform};
+};
+
+using Dialog = std::tuple<std::u16string, int16_t, int16_t>;
+
+std::vector<Dialog> DialogsShown(const ScriptedSaveAsPrompt& prompt) {
+    std::vector<Dialog> shown;
+    for (const auto& call : prompt.calls) shown.emplace_back(call.fileName, call.numAtt, call.saveableAttNum);
+    return shown;
+}
+
+}  // namespace
+
+// ---- what the dialog is asked
+
+TEST_F(SaveAttachmentsTest, OneSaveableAttachmentIsOneOfOneWithTheItemLentToTheMangler) {
+    const auto item = Message({1});
+    Cancel();
+    Run(item);
+    ASSERT_EQ(prompt->calls.size(), 1u);
+    EXPECT_EQ(DialogsShown(*prompt), (std::vector<Dialog>{{u"file1.bin", 1, 1}}));
+    ASSERT_TRUE(prompt->calls[0].manglerItem);
+    EXPECT_TRUE(prompt->calls[0].manglerItem->SameObject(*host.ItemObject(item)));
+}
+
+TEST_F(SaveAttachmentsTest, ThreeSaveableAmongFiveAreNumberedInCollectionOrder) {
+    Cancel(3);
+    Run(Message({1, 4, 1, 5, 1}));
+    EXPECT_EQ(DialogsShown(*prompt),
+              (std::vector<Dialog>{{u"file1.bin", 1, 3}, {u"file3.bin", 2, 3}, {u"file5.bin", 3, 3}}));
+}
+
+TEST_F(SaveAttachmentsTest, NoSaveableAttachmentShowsNothingAndChangesNothing) {
+    const auto item = Message({4, 5, 6});
+    Run(item);
+    EXPECT_EQ(platform.promptsCreated, 0);
+    EXPECT_TRUE(platform.shown.empty());
+    EXPECT_EQ(item->attachments.size(), 3u);
+    EXPECT_TRUE(item->saved);
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+}
+
+TEST_F(SaveAttachmentsTest, TheDialogIsCreatedOnceAndKeptAcrossRuns) {
+    Cancel(4);
+    Run(Message({1, 1}));
+    Run(Message({1, 1}));
+    EXPECT_EQ(platform.promptsCreated, 1);
+    EXPECT_EQ(prompt->calls.size(), 4u);
+}
+
+TEST_F(SaveAttachmentsTest, OptionsStartFromThePreferenceForEveryAttachment) {
+    platform.shellAnswers = {42};
+    Confirm("file1.bin", true, true);
+    Cancel();
+    Run(Message({1, 1}));
+
+    Preferences::ReplaceWithLinks = true;
+    Confirm("other1.bin", false);
+    Cancel();
+    Run(Message({1, 1}));
+
+    ASSERT_EQ(prompt->calls.size(), 4u);
+    const std::vector<std::pair<bool, bool>> entered = {{false, false}, {false, false}, {true, false}, {true, false}};
+    for (size_t i = 0; i < entered.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(prompt->calls[i].replaceIn, entered[i].first);
+        EXPECT_EQ(prompt->calls[i].openIn, entered[i].second);
+    }
+}
+
+// ---- writing and replacing
+
+TEST_F(SaveAttachmentsTest, ReplaceClearedWritesTheFilesAndLeavesTheItemAlone) {
+    const auto item = Message({1, 1});
+    Confirm("file1.bin");
+    Confirm("file2.bin");
+    Run(item);
+    ExpectWritten("file1.bin", 1);
+    ExpectWritten("file2.bin", 2);
+    EXPECT_EQ(platform.existenceTests, (std::vector{PathFor("file1.bin"), PathFor("file2.bin")}));
+    ASSERT_EQ(item->attachments.size(), 2u);
+    ExpectOriginal(*item->attachments[0], 1);
+    ExpectOriginal(*item->attachments[1], 2);
+    EXPECT_TRUE(item->saved);
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+}
+
+TEST_F(SaveAttachmentsTest, ByValueByReferenceByValueEndsWithTheShortcutsInOrder) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1, 4, 1});
+    Confirm("first.bin");
+    Confirm("third.bin");
+    Run(item);
+    ExpectWritten("first.bin", 1);
+    ExpectWritten("third.bin", 3);
+    ASSERT_EQ(item->attachments.size(), 3u);
+    ExpectShortcut(*item->attachments[0], u"C:\\Linked\\file2.bin", u"Attachment 2");
+    ExpectShortcut(*item->attachments[1], PathFor("first.bin"), u"Attachment 1");
+    ExpectShortcut(*item->attachments[2], PathFor("third.bin"), u"Attachment 3");
+    EXPECT_TRUE(item->saved);
+    EXPECT_EQ(item->saveCount, 1);
+}
+
+TEST_F(SaveAttachmentsTest, EveryDialogCancelledWritesNothingAndSavesNothing) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1, 1, 1});
+    Cancel(3);
+    Run(item);
+    EXPECT_TRUE(FilesWritten().empty());
+    EXPECT_TRUE(platform.existenceTests.empty());
+    EXPECT_EQ(item->attachments.size(), 3u);
+    EXPECT_EQ(CallsOf("Attachment.SaveAsFile") + CallsOf("Attachments.Add") + CallsOf("Attachment.Delete"), 0);
+    EXPECT_TRUE(item->saved);
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+}
+
+TEST_F(SaveAttachmentsTest, SecondOfThreeFailingIsReportedAndTheOthersAreHandled) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1, 1, 1});
+    const std::u16string unwritable = PathFor("no such folder/file2.bin");
+    Confirm("file1.bin");
+    prompt->script.push_back({unwritable, {}, false});
+    Confirm("file3.bin");
+    platform.answers = {MessageBoxResult::Ok};
+    Run(item);
+
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, ErrorText(unwritable));
+    EXPECT_EQ(platform.shown[0].title, u"Error saving attachment");
+    EXPECT_EQ(platform.shown[0].flags, 0);
+    EXPECT_EQ(FilesWritten().size(), 2u);
+    ExpectWritten("file1.bin", 1);
+    ExpectWritten("file3.bin", 3);
+    ASSERT_EQ(item->attachments.size(), 3u);
+    ExpectOriginal(*item->attachments[0], 2);
+    ExpectShortcut(*item->attachments[1], PathFor("file1.bin"), u"Attachment 1");
+    ExpectShortcut(*item->attachments[2], PathFor("file3.bin"), u"Attachment 3");
+    EXPECT_EQ(item->saveCount, 1);
+}
+
+// ---- an item with unsaved changes
+
+TEST_F(SaveAttachmentsTest, UnsavedItemAnsweredNoChangesNothing) {
+    const auto item = Message({1});
+    item->Edit();
+    platform.answers = {MessageBoxResult::No};
+    Run(item);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, kUnsavedQuestion);
+    EXPECT_EQ(platform.shown[0].title, u"Save Attachments");
+    EXPECT_EQ(platform.shown[0].flags, 4);
+    EXPECT_EQ(platform.promptsCreated, 0);
+    EXPECT_EQ(item->attachments.size(), 1u);
+    EXPECT_FALSE(item->saved);
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+}
+
+TEST_F(SaveAttachmentsTest, UnsavedItemAnsweredYesIsReplacedButLeftUnsaved) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1});
+    item->Edit();
+    platform.answers = {MessageBoxResult::Yes};
+    Confirm("file1.bin");
+    Run(item);
+    EXPECT_EQ(platform.shown.size(), 1u);
+    ExpectWritten("file1.bin", 1);
+    ASSERT_EQ(item->attachments.size(), 1u);
+    ExpectShortcut(*item->attachments[0], PathFor("file1.bin"), u"Attachment 1");
+    EXPECT_FALSE(item->saved);
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+}
+
+// ---- opening the saved file
+
+TEST_F(SaveAttachmentsTest, OpenAfterSavingOpensOnlyThatFile) {
+    platform.shellAnswers = {42};
+    Confirm("file1.bin", {}, true);
+    Confirm("file2.bin");
+    Run(Message({1, 1}));
+    EXPECT_EQ(platform.openedWithShell, std::vector{PathFor("file1.bin")});
+    EXPECT_TRUE(platform.startedProcesses.empty());
+}
+
+TEST_F(SaveAttachmentsTest, NoAssociatedProgramStartsTheChooserOnTheUnquotedPath) {
+    platform.shellAnswers = {31};
+    platform.processesAllowed = true;
+    Confirm("new report.xyz", {}, true);
+    Run(Message({1}));
+    EXPECT_EQ(platform.startedProcesses,
+              std::vector<std::u16string>{u"rundll32.exe shell32.dll,OpenAs_RunDLL " + PathFor("new report.xyz")});
+}
+
+TEST_F(SaveAttachmentsTest, ShellFailuresAndOtherAnswersAreIgnored) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1, 1});
+    platform.shellAnswers = {2, 31};
+    platform.processesAllowed = true;
+    platform.failStartProcess = true;
+    Confirm("file1.bin", {}, true);
+    Confirm("file2.bin", {}, true);
+    Run(item);
+    EXPECT_EQ(platform.startedProcesses.size(), 1u);
+
+    const auto other = Message({1});
+    platform.failShell = true;
+    Confirm("other.bin", {}, true);
+    Run(other);
+
+    EXPECT_EQ(platform.openedWithShell.size(), 3u);
+    EXPECT_EQ(item->attachments.size(), 2u);
+    EXPECT_EQ(item->attachments[1]->type, host::AttachmentType::ByReference);
+    EXPECT_EQ(other->attachments[0]->type, host::AttachmentType::ByReference);
+    EXPECT_EQ(item->saveCount + other->saveCount, 2);
+}
+
+// ---- never lose an attachment
+
+TEST_F(SaveAttachmentsTest, HostClaimingSuccessWithoutWritingKeepsTheAttachment) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1, 1});
+    const auto faults = std::make_shared<Faults>();
+    faults->silentSaves = {u"file1.bin"};
+    Confirm("file1.bin");
+    Confirm("file2.bin");
+    platform.answers = {MessageBoxResult::Ok};
+    RunFaulty(item, faults);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, ErrorText(PathFor("file1.bin")));
+    EXPECT_FALSE(fs::exists(folder / "file1.bin"));
+    ASSERT_EQ(item->attachments.size(), 2u);
+    ExpectOriginal(*item->attachments[0], 1);
+    ExpectShortcut(*item->attachments[1], PathFor("file2.bin"), u"Attachment 2");
+}
+
+TEST_F(SaveAttachmentsTest, AddFailingOnTheSecondShortcutLosesNoAttachment) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1, 1});
+    const auto faults = std::make_shared<Faults>();
+    faults->failAddAt = 2;
+    Confirm("file1.bin");
+    Confirm("file2.bin");
+    EXPECT_THROW(RunFaulty(item, faults), HostError);
+    ExpectWritten("file1.bin", 1);
+    ExpectWritten("file2.bin", 2);
+    ASSERT_EQ(item->attachments.size(), 3u);
+    ExpectOriginal(*item->attachments[0], 1);
+    ExpectOriginal(*item->attachments[1], 2);
+    ExpectShortcut(*item->attachments[2], PathFor("file1.bin"), u"Attachment 1");
+    EXPECT_EQ(CallsOf("Attachment.Delete"), 0);
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+}
+
+TEST_F(SaveAttachmentsTest, DeleteFailingLeavesDuplicatesUnsaved) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1});
+    Confirm("file1.bin");
+    host.ledger().FailMember("Attachment.Delete", HostStatus::Fail);
+    EXPECT_THROW(Run(item), HostError);
+    ASSERT_EQ(item->attachments.size(), 2u);
+    ExpectOriginal(*item->attachments[0], 1);
+    ExpectShortcut(*item->attachments[1], PathFor("file1.bin"), u"Attachment 1");
+    EXPECT_FALSE(item->saved);
+}
+
+// ---- other failures end the run
+
+TEST_F(SaveAttachmentsTest, FailingDialogEndsTheRunAndTheFileWrittenStays) {
+    Preferences::ReplaceWithLinks = true;
+    const auto item = Message({1, 1});
+    Confirm("file1.bin");
+    prompt->failAt = 2;
+    try {
+        Run(item);
+        FAIL() << "the dialog's failure was swallowed";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::Fail);
+    }
+    ExpectWritten("file1.bin", 1);
+    EXPECT_EQ(item->attachments.size(), 2u);
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+}
+
+TEST_F(SaveAttachmentsTest, ItemWithoutAttachmentsMemberIsThrown) {
+    try {
+        Run(std::make_shared<standin::ItemNode>(ItemKind::Note));
+        FAIL() << "a note has no attachments";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::MemberNotFound);
+    }
+    EXPECT_TRUE(platform.shown.empty());
+}
+
+TEST_F(SaveAttachmentsTest, NoHostReferenceOutlivesTheRun) {
+    Preferences::ReplaceWithLinks = true;
+    Confirm("file1.bin", {}, true);
+    platform.shellAnswers = {42};
+    Run(Message({1, 4}));
+    prompt->calls.clear();
+    EXPECT_EQ(host.ledger().Live(), (std::map<std::string, int>{}));
+}
