@@ -1,0 +1,47 @@
+#include "win/AddInClasses.h"
+
+#include <iterator>
+#include <string>
+
+#include "com/Module.h"
+
+namespace addin {
+namespace {
+
+// Later classes (FileNameMangler, FileDialogManager, PropPageBridge) join this table.
+const AddInClass kClasses[] = {
+    {&CLSID_Connect, &com::createObject<ConnectObject>, L"Connect"},
+    {&CLSID_EventManager, &com::createObject<EventManagerObject>, L"EventManager"},
+    {&CLSID_ActionManager, &com::createObject<ActionManagerObject>, L"ActionManager"},
+};
+
+}  // namespace
+
+winsvc::WinPlatform& platform() noexcept {
+    static winsvc::WinPlatform services(com::Module::handle());
+    return services;
+}
+
+std::span<const AddInClass> classes() noexcept { return kClasses; }
+
+com::ServerInfo serverInfo() {
+    com::ServerInfo server{{LIBID_Tallowby, 1, 0}, {}, {}};
+    for (const AddInClass& cls : kClasses) {
+        const std::wstring progId = std::wstring(L"Tallowby.") + cls.name;
+        server.classes.push_back({*cls.clsid, progId, progId});
+    }
+    server.extraKeys.push_back({HKEY_CURRENT_USER,
+                                AddInKey,
+                                {{L"FriendlyName", std::wstring(FriendlyName)},
+                                 {L"Description", std::wstring(Description)},
+                                 {L"LoadBehavior", LoadBehavior}}});
+    return server;
+}
+
+HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
+    com::ClassEntry entries[std::size(kClasses)];
+    for (size_t i = 0; i < std::size(kClasses); ++i) entries[i] = {kClasses[i].clsid, kClasses[i].create};
+    return com::getClassObject(entries, clsid, iid, out);
+}
+
+}  // namespace addin

@@ -1,0 +1,120 @@
+#pragma once
+// The add-in's COM classes (the faces of the core's Connect, EventManager and ActionManager), the
+// module's class table and what registration writes.
+#include <windows.h>
+#include <ocidl.h>
+
+#include <memory>
+#include <span>
+
+#include "Tallowby.h"
+#include "com/ClassFactory.h"
+#include "com/ComObject.h"
+#include "com/DispatchImpl.h"
+#include "com/Registration.h"
+#include "core/ActionManager.h"
+#include "core/Connect.h"
+#include "core/EventManager.h"
+#include "win/WinPlatform.h"
+
+/// In-module access from an ActionManager COM object to the core object behind it, so that an
+/// EventManager handed one through its interface can pass the core object on. Never leaves the module.
+struct IActionManagerCore : public IUnknown {
+    virtual std::shared_ptr<ActionManager> core() noexcept = 0;
+};
+__CRT_UUID_DECL(IActionManagerCore, 0x3c1e0f52, 0x7a4b, 0x4d2e, 0x9b, 0x61, 0x0e, 0x55, 0x8d, 0x2a, 0x47, 0x13)
+
+namespace addin {
+
+/// The platform services every object of the module shares; pictures come from this module.
+winsvc::WinPlatform& platform() noexcept;
+
+/// One creatable class: its identifier, how to make it and its name ("Tallowby.<name>" is its ProgID).
+struct AddInClass {
+    const CLSID* clsid;
+    com::CreateFunction create;
+    const wchar_t* name;
+};
+
+/// Every creatable class of the module; registration and DllGetClassObject both read this table.
+std::span<const AddInClass> classes() noexcept;
+
+/// The host's add-in list entry for this add-in, under HKEY_CURRENT_USER.
+inline constexpr wchar_t AddInKey[] = L"Software\\Microsoft\\Office\\Outlook\\Addins\\Tallowby.Connect";
+inline constexpr wchar_t FriendlyName[] = L"Quenmark Save Attachments";
+inline constexpr wchar_t Description[] = L"Provides useful options for saving attachments";
+inline constexpr DWORD LoadBehavior = 3;
+
+/// What DllRegisterServer writes: the classes, the type library, the host's add-in entry.
+com::ServerInfo serverInfo();
+
+/// DllGetClassObject over classes().
+[[nodiscard]] HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
+
+/// Connect: the host's entry object. Its IDispatch serves _IDTExtensibility2's dispatch ids 1 to 5
+/// by hand (that interface is the host's, so our type library does not describe it) and has no
+/// members of its own for _Connect.
+class ConnectObject final : public com::ComObject<com::Derives<_Connect, IDispatch>, _IDTExtensibility2> {
+public:
+    ConnectObject();
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override;
+    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) noexcept override;
+
+    STDMETHODIMP OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode, IDispatch* AddInInst,
+                              SAFEARRAY** custom) noexcept override;
+    STDMETHODIMP OnDisconnection(ext_DisconnectMode RemoveMode, SAFEARRAY** custom) noexcept override;
+    STDMETHODIMP OnAddInsUpdate(SAFEARRAY** custom) noexcept override;
+    STDMETHODIMP OnStartupComplete(SAFEARRAY** custom) noexcept override;
+    STDMETHODIMP OnBeginShutdown(SAFEARRAY** custom) noexcept override;
+
+protected:
+    ~ConnectObject() override;
+
+private:
+    ::Connect core_;
+};
+
+/// EventManager's COM face.
+class EventManagerObject final : public com::ComObject<com::DispatchImpl<_EventManager>> {
+public:
+    EventManagerObject();
+
+    STDMETHODIMP InitHandler(IDispatch* oApp, BSTR sProgID, _ActionManager* acmgr) noexcept override;
+    STDMETHODIMP UnInitHandler() noexcept override;
+    STDMETHODIMP CleanUpHandler() noexcept override;
+
+protected:
+    ~EventManagerObject() override;
+
+private:
+    ::EventManager core_;
+};
+
+/// ActionManager's COM face.
+class ActionManagerObject final
+    : public com::ComObject<com::DispatchImpl<_ActionManager>, IActionManagerCore> {
+public:
+    ActionManagerObject();
+
+    STDMETHODIMP Action(IDispatch* ins) noexcept override;
+    STDMETHODIMP IsEnabled(IDispatch* Item, VARIANT_BOOL* result) noexcept override;
+    STDMETHODIMP GetImageResourceId(short* result) noexcept override;
+    STDMETHODIMP GetImageMaskResourceId(short* result) noexcept override;
+    STDMETHODIMP GetCaption(BSTR* result) noexcept override;
+    STDMETHODIMP GetTag(BSTR* result) noexcept override;
+    STDMETHODIMP CheckItemSend(IDispatch* Item, VARIANT_BOOL* Cancel) noexcept override;
+
+    std::shared_ptr<ActionManager> core() noexcept override { return core_; }
+
+protected:
+    ~ActionManagerObject() override;
+
+private:
+    std::shared_ptr<ActionManager> core_;
+};
+
+}  // namespace addin

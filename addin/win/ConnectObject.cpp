@@ -1,0 +1,131 @@
+#include "com/DispatchImpl.h"
+#include "com/Guard.h"
+#include "com/Strings.h"
+#include "com/Variant.h"
+#include "core/HostError.h"
+#include "win/AddInClasses.h"
+#include "win/HostAdapters.h"
+
+namespace addin {
+namespace {
+
+struct Member {
+    const wchar_t* name;
+    DISPID id;
+};
+
+// _IDTExtensibility2's members and their dispatch ids, as the host's type library gives them.
+constexpr Member kMembers[] = {{L"OnConnection", 1},
+                               {L"OnDisconnection", 2},
+                               {L"OnAddInsUpdate", 3},
+                               {L"OnStartupComplete", 4},
+                               {L"OnBeginShutdown", 5}};
+
+// Argument `position` (declaration order) converted to `type`, as DispInvoke would.
+HRESULT argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT* out, UINT* argError) noexcept {
+    VariantInit(out);
+    return DispGetParam(params, position, type, out, argError);
+}
+
+}  // namespace
+
+ConnectObject::ConnectObject() : core_(platform()) {}
+
+ConnectObject::~ConnectObject() = default;
+
+STDMETHODIMP ConnectObject::GetTypeInfoCount(UINT* count) noexcept {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+STDMETHODIMP ConnectObject::GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    return com::moduleTypeInfo(IID__Connect, false, out);
+}
+
+STDMETHODIMP ConnectObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids || count == 0) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    for (const Member& member : kMembers) {
+        if (CompareStringOrdinal(names[0], -1, member.name, -1, TRUE) == CSTR_EQUAL) {
+            ids[0] = member.id;
+            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;  // argument names are not offered
+        }
+    }
+    return DISP_E_UNKNOWNNAME;
+}
+
+STDMETHODIMP ConnectObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO*, UINT* argError) noexcept {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    if (id < 1 || id > 5) return DISP_E_MEMBERNOTFOUND;
+    if (!params) return E_INVALIDARG;
+    if (result) VariantInit(result);
+    // `custom` is never read; the host's other arguments are converted as its interface declares them.
+    switch (id) {
+    case 1: {
+        com::Variant app, mode, addIn;
+        HRESULT hr = argument(params, 0, VT_DISPATCH, app.put(), argError);
+        if (SUCCEEDED(hr)) hr = argument(params, 1, VT_I4, mode.put(), argError);
+        if (SUCCEEDED(hr)) hr = argument(params, 2, VT_DISPATCH, addIn.put(), argError);
+        if (FAILED(hr)) return hr;
+        return OnConnection(V_DISPATCH(app.get()), static_cast<ext_ConnectMode>(V_I4(mode.get())),
+                            V_DISPATCH(addIn.get()), nullptr);
+    }
+    case 2: {
+        com::Variant mode;
+        const HRESULT hr = argument(params, 0, VT_I4, mode.put(), argError);
+        if (FAILED(hr)) return hr;
+        return OnDisconnection(static_cast<ext_DisconnectMode>(V_I4(mode.get())), nullptr);
+    }
+    case 3:
+        return OnAddInsUpdate(nullptr);
+    case 4:
+        return OnStartupComplete(nullptr);
+    default:
+        return OnBeginShutdown(nullptr);
+    }
+}
+
+STDMETHODIMP ConnectObject::OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode, IDispatch* AddInInst,
+                                         SAFEARRAY**) noexcept {
+    return com::guard([&] {
+        // The host's application is recognised by its interface; anything else the core refuses,
+        // after it has read the add-in's ProgId.
+        std::shared_ptr<host::Object> app;
+        if (Application) {
+            com::ComPtr<IDispatch> outlook;
+            if (SUCCEEDED(Application->QueryInterface(hostcom::iids::Application, outlook.put_void())) && outlook)
+                app = hostcom::wrapApplication(std::move(outlook));
+            else
+                app = hostcom::wrapObject(com::ComPtr<IDispatch>(Application));
+        }
+        const auto addIn = AddInInst ? hostcom::wrapAddInInstance(com::ComPtr<IDispatch>(AddInInst)) : nullptr;
+        core_.OnConnection(app, static_cast<int32_t>(ConnectMode), addIn);
+    });
+}
+
+STDMETHODIMP ConnectObject::OnDisconnection(ext_DisconnectMode RemoveMode, SAFEARRAY**) noexcept {
+    return com::guard([&] { core_.OnDisconnection(static_cast<int32_t>(RemoveMode)); });
+}
+
+STDMETHODIMP ConnectObject::OnAddInsUpdate(SAFEARRAY**) noexcept {
+    core_.OnAddInsUpdate();
+    return S_OK;
+}
+
+STDMETHODIMP ConnectObject::OnStartupComplete(SAFEARRAY**) noexcept {
+    core_.OnStartupComplete();
+    return S_OK;
+}
+
+STDMETHODIMP ConnectObject::OnBeginShutdown(SAFEARRAY**) noexcept {
+    return com::guard([&] { core_.OnBeginShutdown(); });
+}
+
+}  // namespace addin

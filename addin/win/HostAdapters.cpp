@@ -1,0 +1,402 @@
+#include "win/HostAdapters.h"
+
+#include <ocidl.h>
+
+#include <functional>
+#include <optional>
+#include <utility>
+
+#include "com/DispatchCaller.h"
+#include "com/EventSink.h"
+#include "com/Strings.h"
+#include "com/Variant.h"
+#include "core/HostError.h"
+
+namespace hostcom {
+namespace {
+
+using com::ComPtr;
+using com::DispatchCaller;
+using com::Variant;
+
+// What every adapter shares: the host object and its caller. Ids are cached per interface as the
+// object's own type information names it, so items of different kinds never share an entry.
+class Holder {
+public:
+    explicit Holder(ComPtr<IDispatch> object) : caller_(std::move(object)) {}
+    virtual ~Holder() = default;
+    const ComPtr<IDispatch>& object() const noexcept { return caller_.object(); }
+
+protected:
+    DispatchCaller caller_;
+};
+
+ComPtr<IUnknown> identityOf(IDispatch* object) noexcept {
+    ComPtr<IUnknown> unknown;
+    if (object) (void)object->QueryInterface(IID_IUnknown, unknown.put_void());
+    return unknown;
+}
+
+template <class Interface>
+class Adapter : public Interface, public Holder {
+public:
+    explicit Adapter(ComPtr<IDispatch> object) : Holder(std::move(object)) {}
+
+    // Two proxies of one host object answer the same IUnknown (COM's identity rule).
+    bool SameObject(const host::Object& other) const override {
+        const ComPtr<IDispatch> theirs = dispatchOf(other);
+        if (!theirs) return false;
+        const auto a = identityOf(object().get());
+        return a && a == identityOf(theirs.get());
+    }
+};
+
+template <class T>
+Variant optional(const std::optional<T>& value) {
+    return value ? Variant(*value) : Variant::missing();
+}
+
+// The object a member returned, wrapped; empty for Nothing.
+template <class Wrap>
+auto wrapped(const Variant& value, Wrap wrap) -> decltype(wrap(ComPtr<IDispatch>())) {
+    ComPtr<IDispatch> object = value.toDispatch();
+    if (!object) return nullptr;
+    return wrap(std::move(object));
+}
+
+// Advises a sink for `events` on `source` and ties the advise to the core's subscription.
+host::Subscription subscribe(const ComPtr<IDispatch>& source, const IID& events, com::EventHandler handler) {
+    auto advised = std::make_shared<com::Subscription>(
+        com::Subscription::subscribe(source.get(), events, std::move(handler)));
+    return host::Subscription([advised]() noexcept { advised->reset(); });
+}
+
+// A by-reference Boolean the sink may change: written back to the host even when the sink then
+// fails, as a by-reference argument changed before the failure would be.
+template <class Call>
+void withFlag(com::EventArgs& args, unsigned index, Call call) {
+    bool flag = args.boolean(index);
+    try {
+        call(flag);
+    } catch (...) {
+        args.setBoolean(index, flag);
+        throw;
+    }
+    args.setBoolean(index, flag);
+}
+
+std::shared_ptr<host::CommandBar> wrapBar(ComPtr<IDispatch> object);
+std::shared_ptr<host::CommandBarControl> wrapControl(ComPtr<IDispatch> object);
+std::shared_ptr<host::CommandBarButton> wrapButton(ComPtr<IDispatch> object);
+
+class PropertyPagesAdapter final : public Adapter<host::PropertyPages> {
+public:
+    using Adapter::Adapter;
+    void Add(const std::u16string& page, std::optional<std::u16string> title) override {
+        (void)caller_.call(u"Add", {Variant(page), optional(title)});
+    }
+};
+
+class AttachmentAdapter final : public Adapter<host::Attachment> {
+public:
+    using Adapter::Adapter;
+    int32_t Type() override { return caller_.get(u"Type").toLong(); }
+    std::u16string FileName() override { return caller_.get(u"FileName").toString(); }
+    std::u16string DisplayName() override { return caller_.get(u"DisplayName").toString(); }
+    void SetDisplayName(const std::u16string& value) override { caller_.put(u"DisplayName", Variant(value)); }
+    void SaveAsFile(const std::u16string& path) override { (void)caller_.call(u"SaveAsFile", {Variant(path)}); }
+    void Delete() override { (void)caller_.call(u"Delete"); }
+};
+
+std::shared_ptr<host::Attachment> wrapAttachment(ComPtr<IDispatch> object) {
+    return std::make_shared<AttachmentAdapter>(std::move(object));
+}
+
+class AttachmentsAdapter final : public Adapter<host::Attachments> {
+public:
+    using Adapter::Adapter;
+    int32_t Count() override { return caller_.get(u"Count").toLong(); }
+    std::shared_ptr<host::Attachment> Item(int32_t index) override {
+        return wrapped(caller_.callOrGet(u"Item", {Variant(index)}), wrapAttachment);
+    }
+    std::shared_ptr<host::Attachment> Add(const std::u16string& source, std::optional<int32_t> type,
+                                          std::optional<int32_t> position,
+                                          std::optional<std::u16string> displayName) override {
+        return wrapped(caller_.call(u"Add", {Variant(source), optional(type), optional(position), optional(displayName)}),
+                       wrapAttachment);
+    }
+};
+
+class ItemAdapter final : public Adapter<host::Item> {
+public:
+    using Adapter::Adapter;
+    std::u16string TypeName() override { return typeName(object().get()); }
+    std::shared_ptr<host::Attachments> Attachments() override {
+        return wrapped(caller_.get(u"Attachments"),
+                       [](ComPtr<IDispatch> o) { return std::make_shared<AttachmentsAdapter>(std::move(o)); });
+    }
+    bool Saved() override { return caller_.get(u"Saved").toBool(); }
+    void Save() override { (void)caller_.call(u"Save"); }
+    bool Sent() override { return caller_.get(u"Sent").toBool(); }
+    std::u16string SenderName() override { return caller_.get(u"SenderName").toString(); }
+    host::DateTime SentOn() override {
+        SYSTEMTIME st{};
+        if (!VariantTimeToSystemTime(caller_.get(u"SentOn").toDouble(), &st))
+            throw HostError(DISP_E_OVERFLOW, u"Not a date");
+        return {static_cast<int16_t>(st.wYear), static_cast<int16_t>(st.wMonth),  static_cast<int16_t>(st.wDay),
+                static_cast<int16_t>(st.wHour), static_cast<int16_t>(st.wMinute), static_cast<int16_t>(st.wSecond)};
+    }
+};
+
+// Shared by plain controls and buttons: CommandBarButton extends CommandBarControl.
+template <class Interface>
+class ControlAdapter : public Adapter<Interface> {
+public:
+    using Adapter<Interface>::Adapter;
+    std::u16string Caption() override { return this->caller_.get(u"Caption").toString(); }
+    void SetCaption(const std::u16string& value) override { this->caller_.put(u"Caption", Variant(value)); }
+    std::u16string OnAction() override { return this->caller_.get(u"OnAction").toString(); }
+    void SetOnAction(const std::u16string& value) override { this->caller_.put(u"OnAction", Variant(value)); }
+    std::u16string Tag() override { return this->caller_.get(u"Tag").toString(); }
+    void SetTag(const std::u16string& value) override { this->caller_.put(u"Tag", Variant(value)); }
+    bool Enabled() override { return this->caller_.get(u"Enabled").toBool(); }
+    void SetEnabled(bool value) override { this->caller_.put(u"Enabled", Variant(value)); }
+    std::shared_ptr<host::CommandBar> Parent() override { return wrapped(this->caller_.get(u"Parent"), wrapBar); }
+    void Delete(std::optional<bool> temporary) override { (void)this->caller_.call(u"Delete", {optional(temporary)}); }
+    // As the host's late binding takes a control as a button: a query for its _CommandBarButton.
+    std::shared_ptr<host::CommandBarButton> AsButton() override {
+        ComPtr<IDispatch> button;
+        const HRESULT hr = this->object()->QueryInterface(iids::CommandBarButton, button.put_void());
+        if (FAILED(hr) || !button) throw HostError(HostStatus::NoInterface, u"The control is not a button");
+        return wrapButton(std::move(button));
+    }
+};
+
+class ButtonAdapter final : public ControlAdapter<host::CommandBarButton> {
+public:
+    using ControlAdapter::ControlAdapter;
+    int32_t Style() override { return caller_.get(u"Style").toLong(); }
+    void SetStyle(int32_t value) override { caller_.put(u"Style", Variant(value)); }
+    int32_t FaceId() override { return caller_.get(u"FaceId").toLong(); }
+    void SetFaceId(int32_t value) override { caller_.put(u"FaceId", Variant(value)); }
+    // By name: hosts before Office XP have neither member, and their failure is the answer.
+    void SetPicture(const std::shared_ptr<host::Picture>& value) override { caller_.put(u"Picture", picture(value)); }
+    void SetMask(const std::shared_ptr<host::Picture>& value) override { caller_.put(u"mask", picture(value)); }
+
+    host::Subscription Subscribe(host::ButtonEvents& sink) override {
+        return subscribe(object(), iids::CommandBarButtonEvents, [&sink](DISPID id, com::EventArgs& args) {
+            if (id != events::ButtonClick) return;
+            const ComPtr<IDispatch> control = args.object(0);
+            const auto ctrl = control ? wrapButton(control) : nullptr;
+            withFlag(args, 1, [&](bool& cancelDefault) { sink.Click(ctrl, cancelDefault); });
+        });
+    }
+
+private:
+    static Variant picture(const std::shared_ptr<host::Picture>& value) {
+        const auto* ours = dynamic_cast<const Picture*>(value.get());
+        return Variant(ours ? ours->object().get() : static_cast<IDispatch*>(nullptr));
+    }
+};
+
+class ControlsAdapter final : public Adapter<host::CommandBarControls> {
+public:
+    using Adapter::Adapter;
+    int32_t Count() override { return caller_.get(u"Count").toLong(); }
+    std::shared_ptr<host::CommandBarControl> Add(std::optional<int32_t> type, std::optional<int32_t> id,
+                                                 std::optional<std::u16string> parameter,
+                                                 std::optional<int32_t> before,
+                                                 std::optional<bool> temporary) override {
+        return wrapped(caller_.call(u"Add", {optional(type), optional(id), optional(parameter), optional(before),
+                                             optional(temporary)}),
+                       wrapControl);
+    }
+};
+
+class BarAdapter final : public Adapter<host::CommandBar> {
+public:
+    using Adapter::Adapter;
+    std::u16string Name() override { return caller_.get(u"Name").toString(); }
+    bool Visible() override { return caller_.get(u"Visible").toBool(); }
+    void SetVisible(bool value) override { caller_.put(u"Visible", Variant(value)); }
+    int32_t Protection() override { return caller_.get(u"Protection").toLong(); }
+    void SetProtection(int32_t value) override { caller_.put(u"Protection", Variant(value)); }
+    std::shared_ptr<host::CommandBarControls> Controls() override {
+        return wrapped(caller_.get(u"Controls"),
+                       [](ComPtr<IDispatch> o) { return std::make_shared<ControlsAdapter>(std::move(o)); });
+    }
+    void Delete() override { (void)caller_.call(u"Delete"); }
+};
+
+class CommandBarsAdapter final : public Adapter<host::CommandBars> {
+public:
+    using Adapter::Adapter;
+    std::shared_ptr<host::CommandBarControl> FindControl(std::optional<int32_t> type, std::optional<int32_t> id,
+                                                         std::optional<std::u16string> tag,
+                                                         std::optional<bool> visible) override {
+        // The add-in passes only Tag, by name, as the host's own callers do.
+        if (tag && !type && !id && !visible)
+            return wrapped(caller_.callNamed(u"FindControl", {{u"Tag", Variant(*tag)}}), wrapControl);
+        return wrapped(caller_.call(u"FindControl", {optional(type), optional(id), optional(tag), optional(visible)}),
+                       wrapControl);
+    }
+    std::shared_ptr<host::CommandBar> Add(std::optional<std::u16string> name, std::optional<int32_t> position,
+                                          std::optional<bool> menuBar, std::optional<bool> temporary) override {
+        return wrapped(
+            caller_.call(u"Add", {optional(name), optional(position), optional(menuBar), optional(temporary)}),
+            wrapBar);
+    }
+};
+
+std::shared_ptr<host::CommandBar> wrapBar(ComPtr<IDispatch> object) {
+    return std::make_shared<BarAdapter>(std::move(object));
+}
+std::shared_ptr<host::CommandBarControl> wrapControl(ComPtr<IDispatch> object) {
+    return std::make_shared<ControlAdapter<host::CommandBarControl>>(std::move(object));
+}
+std::shared_ptr<host::CommandBarButton> wrapButton(ComPtr<IDispatch> object) {
+    return std::make_shared<ButtonAdapter>(std::move(object));
+}
+
+class InspectorAdapter final : public Adapter<host::Inspector> {
+public:
+    using Adapter::Adapter;
+    std::shared_ptr<host::Item> CurrentItem() override { return wrapped(caller_.get(u"CurrentItem"), wrapItem); }
+    std::shared_ptr<host::CommandBars> CommandBars() override {
+        return wrapped(caller_.get(u"CommandBars"),
+                       [](ComPtr<IDispatch> o) { return std::make_shared<CommandBarsAdapter>(std::move(o)); });
+    }
+    bool IsWordMail() override { return caller_.callOrGet(u"IsWordMail").toBool(); }
+};
+
+class InspectorsAdapter final : public Adapter<host::Inspectors> {
+public:
+    using Adapter::Adapter;
+    int32_t Count() override { return caller_.get(u"Count").toLong(); }
+    std::shared_ptr<host::Inspector> Item(int32_t index) override {
+        return wrapped(caller_.callOrGet(u"Item", {Variant(index)}), wrapInspector);
+    }
+    host::Subscription Subscribe(host::InspectorsEvents& sink) override {
+        return subscribe(object(), iids::InspectorsEvents, [&sink](DISPID id, com::EventArgs& args) {
+            if (id == events::NewInspector) sink.NewInspector(wrapInspector(args.object(0)));
+        });
+    }
+};
+
+class ExplorersAdapter final : public Adapter<host::Explorers> {
+public:
+    using Adapter::Adapter;
+    int32_t Count() override { return caller_.get(u"Count").toLong(); }
+};
+
+class ExplorerAdapter final : public Adapter<host::Explorer> {
+public:
+    using Adapter::Adapter;
+    // A host without Close simply never raises it; the advise is the same.
+    host::Subscription Subscribe(host::ExplorerEvents& sink) override {
+        return subscribe(object(), iids::ExplorerEvents, [&sink](DISPID id, com::EventArgs&) {
+            if (id == events::ExplorerClose)
+                sink.Close();
+            else if (id == events::ExplorerSelectionChange)
+                sink.SelectionChange();
+        });
+    }
+};
+
+class ApplicationAdapter final : public Adapter<host::Application> {
+public:
+    using Adapter::Adapter;
+    std::u16string Version() override { return caller_.get(u"Version").toString(); }
+    std::shared_ptr<host::Explorer> ActiveExplorer() override {
+        return wrapped(caller_.callOrGet(u"ActiveExplorer"),
+                       [](ComPtr<IDispatch> o) { return std::make_shared<ExplorerAdapter>(std::move(o)); });
+    }
+    std::shared_ptr<host::Inspector> ActiveInspector() override {
+        return wrapped(caller_.callOrGet(u"ActiveInspector"), wrapInspector);
+    }
+    std::shared_ptr<host::Inspectors> Inspectors() override {
+        return wrapped(caller_.get(u"Inspectors"),
+                       [](ComPtr<IDispatch> o) { return std::make_shared<InspectorsAdapter>(std::move(o)); });
+    }
+    std::shared_ptr<host::Explorers> Explorers() override {
+        return wrapped(caller_.get(u"Explorers"),
+                       [](ComPtr<IDispatch> o) { return std::make_shared<ExplorersAdapter>(std::move(o)); });
+    }
+    host::Subscription Subscribe(host::ApplicationEvents& sink) override {
+        return subscribe(object(), iids::ApplicationEvents, [&sink](DISPID id, com::EventArgs& args) {
+            if (id == events::ItemSend) {
+                const ComPtr<IDispatch> item = args.object(0);
+                const auto wrappedItem = item ? wrapItem(item) : nullptr;
+                withFlag(args, 1, [&](bool& cancel) { sink.ItemSend(wrappedItem, cancel); });
+            } else if (id == events::OptionsPagesAdd) {
+                const ComPtr<IDispatch> pages = args.object(0);
+                sink.OptionsPagesAdd(pages ? std::make_shared<PropertyPagesAdapter>(pages) : nullptr);
+            }
+        });
+    }
+};
+
+class ObjectAdapter final : public Adapter<host::Object> {
+public:
+    using Adapter::Adapter;
+};
+
+class AddInInstanceAdapter final : public Adapter<host::AddInInstance> {
+public:
+    using Adapter::Adapter;
+    std::u16string ProgId() override { return caller_.get(u"ProgId").toString(); }
+};
+
+std::u16string nameOf(ITypeInfo* info) noexcept {
+    com::Bstr name;
+    if (!info || FAILED(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr))) return {};
+    try {
+        std::u16string text = name.str();
+        if (!text.empty() && text.front() == u'_') text.erase(0, 1);
+        return text;
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace
+
+ComPtr<IDispatch> dispatchOf(const host::Object& object) noexcept {
+    const auto* holder = dynamic_cast<const Holder*>(&object);
+    return holder ? holder->object() : nullptr;
+}
+
+std::shared_ptr<host::Application> wrapApplication(ComPtr<IDispatch> app) {
+    return std::make_shared<ApplicationAdapter>(std::move(app));
+}
+
+std::shared_ptr<host::Object> wrapObject(ComPtr<IDispatch> object) {
+    return std::make_shared<ObjectAdapter>(std::move(object));
+}
+
+std::shared_ptr<host::AddInInstance> wrapAddInInstance(ComPtr<IDispatch> addIn) {
+    return std::make_shared<AddInInstanceAdapter>(std::move(addIn));
+}
+
+std::shared_ptr<host::Inspector> wrapInspector(ComPtr<IDispatch> inspector) {
+    return std::make_shared<InspectorAdapter>(std::move(inspector));
+}
+
+std::shared_ptr<host::Item> wrapItem(ComPtr<IDispatch> item) { return std::make_shared<ItemAdapter>(std::move(item)); }
+
+std::u16string typeName(IDispatch* object) noexcept {
+    if (!object) return {};
+    ComPtr<IProvideClassInfo> provider;
+    if (SUCCEEDED(object->QueryInterface(IID_IProvideClassInfo, provider.put_void())) && provider) {
+        ComPtr<ITypeInfo> info;
+        if (SUCCEEDED(provider->GetClassInfo(info.put()))) {
+            std::u16string name = nameOf(info.get());
+            if (!name.empty()) return name;
+        }
+    }
+    ComPtr<ITypeInfo> info;
+    if (FAILED(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()))) return {};
+    return nameOf(info.get());
+}
+
+}  // namespace hostcom

@@ -1,0 +1,83 @@
+#pragma once
+// The core's host interfaces over the host's automation objects: every member is called by name
+// through IDispatch (ids cached per interface), and events arrive through connection-point sinks.
+#include <windows.h>
+#include <oaidl.h>
+
+#include <memory>
+
+#include "com/ComPtr.h"
+#include "core/host/AddInInstance.h"
+#include "core/host/Application.h"
+#include "core/host/CommandBars.h"
+#include "core/host/Explorer.h"
+#include "core/host/Inspector.h"
+#include "core/host/Item.h"
+#include "core/host/Picture.h"
+#include "core/host/PropertyPages.h"
+
+namespace hostcom {
+
+/// The host's interface and event identifiers the adapters rely on.
+namespace iids {
+inline constexpr IID Application = {0x00063001, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID Explorer = {0x00063003, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID Inspector = {0x00063005, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID Attachment = {0x00063007, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID Inspectors = {0x00063008, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID Explorers = {0x0006300A, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID Attachments = {0x0006303C, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID PropertyPages = {0x00063080, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID CommandBars = {0x000C0302, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID CommandBar = {0x000C0304, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID CommandBarControls = {0x000C0306, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID CommandBarButton = {0x000C030E, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID COMAddIn = {0x000C033A, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+inline constexpr IID ApplicationEvents = {0x0006304E, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID ExplorerEvents = {0x0006304F, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID InspectorsEvents = {0x00063079, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID CommandBarButtonEvents = {0x000C0351, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+}  // namespace iids
+
+/// The host's event dispatch ids.
+namespace events {
+inline constexpr DISPID ItemSend = 61442;
+inline constexpr DISPID OptionsPagesAdd = 61445;
+inline constexpr DISPID ExplorerSelectionChange = 61447;
+inline constexpr DISPID ExplorerClose = 61448;
+inline constexpr DISPID NewInspector = 61441;
+inline constexpr DISPID ButtonClick = 1;
+}  // namespace events
+
+/// A picture object the platform made (IPictureDisp), as the core holds it.
+class Picture final : public host::Picture {
+public:
+    explicit Picture(com::ComPtr<IDispatch> picture) noexcept : picture_(std::move(picture)) {}
+    const com::ComPtr<IDispatch>& object() const noexcept { return picture_; }
+
+private:
+    com::ComPtr<IDispatch> picture_;
+};
+
+/// The host object an adapter stands for (the same for every adapter made by this file).
+/// Empty when `object` is not an adapter of this file.
+com::ComPtr<IDispatch> dispatchOf(const host::Object& object) noexcept;
+
+/// The add-in's view of the host application. `app` must be the host's application object; the
+/// caller has checked that it offers the host's _Application.
+std::shared_ptr<host::Application> wrapApplication(com::ComPtr<IDispatch> app);
+/// A host object of unknown kind (only SameObject works on it).
+std::shared_ptr<host::Object> wrapObject(com::ComPtr<IDispatch> object);
+/// The host's add-in instance object (COMAddIn).
+std::shared_ptr<host::AddInInstance> wrapAddInInstance(com::ComPtr<IDispatch> addIn);
+std::shared_ptr<host::Inspector> wrapInspector(com::ComPtr<IDispatch> inspector);
+/// Any item; its members are reached by name.
+std::shared_ptr<host::Item> wrapItem(com::ComPtr<IDispatch> item);
+
+/// The conventional type name of an automation object: its class's name from IProvideClassInfo,
+/// otherwise its interface's name from IDispatch::GetTypeInfo; one leading "_" removed. Empty when
+/// neither tells.
+std::u16string typeName(IDispatch* object) noexcept;
+
+}  // namespace hostcom

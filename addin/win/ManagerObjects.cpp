@@ -1,0 +1,101 @@
+#include "com/Guard.h"
+#include "com/Strings.h"
+#include "core/HostError.h"
+#include "win/AddInClasses.h"
+#include "win/HostAdapters.h"
+
+namespace addin {
+namespace {
+
+std::shared_ptr<host::Item> item(IDispatch* object) {
+    return object ? hostcom::wrapItem(com::ComPtr<IDispatch>(object)) : nullptr;
+}
+
+template <class Value>
+HRESULT answer(Value* out, Value value) noexcept {
+    if (!out) return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
+HRESULT answer(BSTR* out, const std::u16string& text) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return com::guard([&] { *out = com::Bstr(text).release(); });
+}
+
+}  // namespace
+
+EventManagerObject::EventManagerObject() : core_(platform()) {}
+
+EventManagerObject::~EventManagerObject() = default;
+
+STDMETHODIMP EventManagerObject::InitHandler(IDispatch* oApp, BSTR sProgID, _ActionManager* acmgr) noexcept {
+    return com::guard([&] {
+        // Typed arguments as the class declares them: the host's application, our action manager.
+        std::shared_ptr<host::Application> app;
+        if (oApp) {
+            com::ComPtr<IDispatch> outlook;
+            const HRESULT hr = oApp->QueryInterface(hostcom::iids::Application, outlook.put_void());
+            if (FAILED(hr)) throw HostError(hr, u"Not the host's application object");
+            app = hostcom::wrapApplication(std::move(outlook));
+        }
+        std::shared_ptr<ActionManager> actions;
+        if (acmgr) actions = com::ComPtr<IUnknown>(acmgr).query<IActionManagerCore>()->core();
+        core_.InitHandler(app, com::fromBstr(sProgID), actions);
+    });
+}
+
+STDMETHODIMP EventManagerObject::UnInitHandler() noexcept {
+    core_.UnInitHandler();
+    return S_OK;
+}
+
+STDMETHODIMP EventManagerObject::CleanUpHandler() noexcept {
+    return com::guard([&] { core_.CleanUpHandler(); });
+}
+
+ActionManagerObject::ActionManagerObject() : core_(std::make_shared<ActionManager>(platform())) {}
+
+ActionManagerObject::~ActionManagerObject() = default;
+
+STDMETHODIMP ActionManagerObject::Action(IDispatch* ins) noexcept {
+    return com::guard([&] { core_->Action(ins ? hostcom::wrapInspector(com::ComPtr<IDispatch>(ins)) : nullptr); });
+}
+
+STDMETHODIMP ActionManagerObject::IsEnabled(IDispatch* Item, VARIANT_BOOL* result) noexcept {
+    if (!result) return E_POINTER;
+    return com::guard([&] { *result = core_->IsEnabled(item(Item)) ? VARIANT_TRUE : VARIANT_FALSE; });
+}
+
+STDMETHODIMP ActionManagerObject::GetImageResourceId(short* result) noexcept {
+    return answer(result, static_cast<short>(core_->GetImageResourceId()));
+}
+
+STDMETHODIMP ActionManagerObject::GetImageMaskResourceId(short* result) noexcept {
+    return answer(result, static_cast<short>(core_->GetImageMaskResourceId()));
+}
+
+STDMETHODIMP ActionManagerObject::GetCaption(BSTR* result) noexcept {
+    return com::guard([&] { return answer(result, core_->GetCaption()); });
+}
+
+STDMETHODIMP ActionManagerObject::GetTag(BSTR* result) noexcept {
+    return com::guard([&] { return answer(result, core_->GetTag()); });
+}
+
+STDMETHODIMP ActionManagerObject::CheckItemSend(IDispatch* Item, VARIANT_BOOL* Cancel) noexcept {
+    if (!Cancel) return E_POINTER;
+    return com::guard([&] {
+        bool cancel = *Cancel != VARIANT_FALSE;
+        // By reference: what the check wrote reaches the caller even when it then fails.
+        struct WriteBack {
+            bool& value;
+            VARIANT_BOOL* target;
+            ~WriteBack() { *target = value ? VARIANT_TRUE : VARIANT_FALSE; }
+        } writeBack{cancel, Cancel};
+        core_->CheckItemSend(item(Item), cancel);
+    });
+}
+
+}  // namespace addin

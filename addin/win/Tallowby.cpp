@@ -1,0 +1,19 @@
+// The four entry points of Tallowby.dll, the only names it exports.
+#include <windows.h>
+
+#include "com/Guard.h"
+#include "com/Module.h"
+#include "com/Registration.h"
+#include "win/AddInClasses.h"
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) { return addin::getClassObject(clsid, iid, out); }
+
+STDAPI DllCanUnloadNow() { return com::canUnloadNow(); }
+
+STDAPI DllRegisterServer() {
+    return com::guard([] { return com::registerServer(addin::serverInfo(), com::Module::path()); });
+}
+
+STDAPI DllUnregisterServer() {
+    return com::guard([] { return com::unregisterServer(addin::serverInfo(), com::Module::path()); });
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The core's platform services on Windows: settings in the registry, message boxes, the shell,
+// processes, files, dates, and pictures from the add-in's own bitmap resources.
+#include <windows.h>
+
+#include "core/Platform.h"
+
+namespace winsvc {
+
+/// Where the automation runtime keeps per-user settings: under HKEY_CURRENT_USER.
+inline constexpr wchar_t SettingsRoot[] = L"Software\\VB and VBA Program Settings";
+
+/// Platform over Win32. Stateless: one instance serves every object of the module.
+class WinPlatform final : public Platform {
+public:
+    /// Pictures come from the bitmap resources of `resources` (the add-in's DLL).
+    explicit WinPlatform(HMODULE resources) noexcept : resources_(resources) {}
+
+    /// A modal MessageBoxW owned by the thread's active window; `flags` are the system's own.
+    int32_t ShowMessageBox(const std::u16string& text, const std::u16string& title, int32_t flags) override;
+    /// ShellExecuteW "Open", owned by the desktop window, SW_SHOWNORMAL.
+    int32_t OpenWithShell(const std::u16string& path) override;
+    /// CreateProcessW with a normal, focused window; the handles are closed at once.
+    void StartProcess(const std::u16string& commandLine) override;
+    int32_t FileExists(const std::u16string& path) override;
+
+    /// REG_SZ value `key` of HKCU\<SettingsRoot>\<appName>\<section>. A value of another type, or
+    /// one that cannot be read as text, is HostStatus::TypeMismatch.
+    std::u16string GetSetting(const std::u16string& appName, const std::u16string& section, const std::u16string& key,
+                              const std::u16string& defaultValue) override;
+    void SaveSetting(const std::u16string& appName, const std::u16string& section, const std::u16string& key,
+                     const std::u16string& value) override;
+
+    std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override;
+    /// LoadImageW of bitmap `resourceId` as a DIB section, owned by an OLE picture (IPictureDisp).
+    std::shared_ptr<host::Picture> LoadPicture(int16_t resourceId) override;
+    /// Not available yet: throws HostError (HostStatus::NotImplemented).
+    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override;
+
+private:
+    HMODULE resources_;
+};
+
+}  // namespace winsvc
