@@ -1,7 +1,13 @@
 #include "com/ClassFactory.h"
 
+#include <atomic>
+
 namespace com {
 namespace {
+
+// Locks taken through LockServer, so that an unbalanced LockServer(FALSE) cannot release a lock that
+// a live object holds and let the module unload under it.
+std::atomic<long> serverLocks{0};
 
 class ClassFactory final : public ComObject<IClassFactory> {
 public:
@@ -15,10 +21,16 @@ public:
     }
 
     STDMETHODIMP LockServer(BOOL lock) noexcept override {
-        if (lock)
+        if (lock) {
+            serverLocks.fetch_add(1, std::memory_order_relaxed);
             Module::lock();
-        else
-            Module::unlock();
+            return S_OK;
+        }
+        long held = serverLocks.load(std::memory_order_relaxed);
+        do {
+            if (held == 0) return S_OK;  // nothing to unlock: a caller's unbalanced call
+        } while (!serverLocks.compare_exchange_weak(held, held - 1, std::memory_order_acq_rel));
+        Module::unlock();
         return S_OK;
     }
 

@@ -85,6 +85,16 @@ TEST(ModuleLock, LockServerKeepsTheModuleUntilUnlocked) {
     EXPECT_EQ(com::canUnloadNow(), S_OK);
 }
 
+TEST(ModuleLock, UnbalancedUnlockCannotReleaseAnObjectsLock) {
+    ASSERT_EQ(com::canUnloadNow(), S_OK);
+    ComPtr<IPersist> widget;
+    ASSERT_EQ(factory()->CreateInstance(nullptr, IID_IPersist, widget.put_void()), S_OK);
+    EXPECT_EQ(factory()->LockServer(FALSE), S_OK);
+    EXPECT_EQ(com::canUnloadNow(), S_FALSE) << "the live object still needs the module";
+    widget.reset();
+    EXPECT_EQ(com::canUnloadNow(), S_OK);
+}
+
 TEST(ModuleLock, EveryLiveObjectKeepsTheModule) {
     ASSERT_EQ(com::canUnloadNow(), S_OK);
     ComPtr<IPersist> widget;
