@@ -1,0 +1,306 @@
+// Tallowby.dll as the host meets it: registered by regsvr32 (classes, type library, the host's
+// add-in entry), its classes created by ProgID and called through their interfaces and by name,
+// unloaded when idle, and unregistered without touching anyone else's entries.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Tallowby.h"
+#include "TestSupport.h"
+#include "com/DispatchCaller.h"
+#include "com/Strings.h"
+#include "core/HostError.h"
+
+using com::ComPtr;
+using com::DispatchCaller;
+using com::Variant;
+using testing_support::guidText;
+using testing_support::keyExists;
+
+namespace {
+
+const wchar_t* const kAddInsKey = L"Software\\Microsoft\\Office\\Outlook\\Addins";
+const wchar_t* const kAddInKey = L"Software\\Microsoft\\Office\\Outlook\\Addins\\Tallowby.Connect";
+const wchar_t* const kDllName = L"Tallowby.dll";
+// The host's own registration of its add-in interface, which ours must never touch.
+const wchar_t* const kHostInterfaceKey = L"Interface\\{B65AD801-ABAF-11D0-BB8B-00A0C90F2744}";
+const wchar_t* const kHostLibrary = L"{AC0714F2-3D04-11D1-AE7D-00A0C90F26F4}";
+
+struct ClassCase {
+    const CLSID* clsid;
+    const wchar_t* progId;
+};
+const ClassCase kClasses[] = {{&CLSID_Connect, L"Tallowby.Connect"},
+                              {&CLSID_EventManager, L"Tallowby.EventManager"},
+                              {&CLSID_ActionManager, L"Tallowby.ActionManager"}};
+
+// The build passes the DLL's path as the build machine spells it; Wine shows that file system as Z:.
+std::wstring dllPath() {
+    std::wstring path = L"Z:" + com::toWide(TALLOWBY_DLL_PATH);
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+DWORD regsvr32(bool unregister) {
+    std::wstring command = L"regsvr32.exe /s ";
+    if (unregister) command += L"/u ";
+    command += L"\"" + dllPath() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start regsvr32: " << GetLastError();
+        return ~0u;
+    }
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = ~0u;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// Registry names here are ASCII: enough for test messages.
+std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+struct RegistryValue {
+    std::wstring name;
+    DWORD type;
+    std::vector<BYTE> data;
+};
+
+// Every value of a key, read with RegQueryValueExW; nothing when the key is missing.
+std::optional<std::vector<RegistryValue>> valuesOf(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    std::vector<RegistryValue> values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        RegistryValue value{name, 0, {}};
+        DWORD size = 0;
+        EXPECT_EQ(RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size), ERROR_SUCCESS);
+        value.data.resize(size);
+        EXPECT_EQ(RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size), ERROR_SUCCESS);
+        values.push_back(std::move(value));
+    }
+    DWORD subkeys = 0;
+    EXPECT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeys, 0u) << "no subkeys under " << narrow(path);
+    RegCloseKey(key);
+    return values;
+}
+
+std::wstring textOf(const RegistryValue& value) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / sizeof(wchar_t));
+}
+
+void writeString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+class AddInDllTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(apartment.hr, S_OK);
+        ASSERT_EQ(regsvr32(false), 0u) << "regsvr32 registers the add-in";
+    }
+    void TearDown() override { (void)regsvr32(true); }
+
+    ComPtr<IDispatch> create(const wchar_t* progId) {
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
+        ComPtr<IDispatch> object;
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void()), S_OK);
+        return object;
+    }
+
+    testing_support::Apartment apartment;
+};
+
+TEST_F(AddInDllTest, TheHostsAddInEntryHoldsExactlyItsThreeValues) {
+    const auto values = valuesOf(HKEY_CURRENT_USER, kAddInKey);
+    ASSERT_TRUE(values);
+    ASSERT_EQ(values->size(), 3u);
+    for (const RegistryValue& value : *values) {
+        SCOPED_TRACE(narrow(value.name));
+        if (value.name == L"FriendlyName") {
+            EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+            EXPECT_EQ(textOf(value), std::wstring(L"Quenmark Save Attachments") + L'\0');
+        } else if (value.name == L"Description") {
+            EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+            EXPECT_EQ(textOf(value), std::wstring(L"Provides useful options for saving attachments") + L'\0');
+        } else if (value.name == L"LoadBehavior") {
+            EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD));
+            ASSERT_EQ(value.data.size(), sizeof(DWORD));
+            EXPECT_EQ(*reinterpret_cast<const DWORD*>(value.data.data()), 3u);
+        } else {
+            ADD_FAILURE() << "unexpected value in the add-in entry";
+        }
+    }
+}
+
+TEST_F(AddInDllTest, EveryClassIsRegisteredMachineWideWithItsProgId) {
+    for (const ClassCase& cls : kClasses) {
+        SCOPED_TRACE(narrow(cls.progId));
+        const std::wstring key = L"CLSID\\" + guidText(*cls.clsid);
+        const auto server = testing_support::stringValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr);
+        ASSERT_TRUE(server);
+        EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, dllPath().c_str(), -1, TRUE), CSTR_EQUAL);
+        EXPECT_EQ(testing_support::stringValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", L"ThreadingModel"),
+                  std::wstring(L"Apartment"));
+        EXPECT_EQ(testing_support::stringValue(HKEY_CLASSES_ROOT, key + L"\\ProgID", nullptr), std::wstring(cls.progId));
+        EXPECT_EQ(testing_support::stringValue(HKEY_CLASSES_ROOT, std::wstring(cls.progId) + L"\\CLSID", nullptr),
+                  guidText(*cls.clsid));
+        CLSID found{};
+        ASSERT_EQ(CLSIDFromProgID(cls.progId, &found), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(found, *cls.clsid));
+    }
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + guidText(LIBID_Tallowby) + L"\\1.0"));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, L"Interface\\" + guidText(IID__ActionManager)));
+}
+
+TEST_F(AddInDllTest, TheHostsAddInInterfaceIsNotOurs) {
+    // The type library describes only our own interfaces: _IDTExtensibility2 stays the host's.
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kHostInterfaceKey));
+    ComPtr<ITypeLib> lib;
+    ASSERT_EQ(LoadTypeLibEx(dllPath().c_str(), REGKIND_NONE, lib.put()), S_OK);
+    ComPtr<ITypeInfo> info;
+    EXPECT_EQ(lib->GetTypeInfoOfGuid(IID__IDTExtensibility2, info.put()), TYPE_E_ELEMENTNOTFOUND);
+    EXPECT_EQ(lib->GetTypeInfoOfGuid(CLSID_Connect, info.put()), S_OK);
+}
+
+TEST_F(AddInDllTest, ConnectOffersTheHostsAddInInterfaceAndItsQuietNotices) {
+    auto connect = create(L"Tallowby.Connect");
+    ASSERT_TRUE(connect);
+    auto addIn = connect.try_query<_IDTExtensibility2>();
+    ASSERT_TRUE(addIn);
+    EXPECT_TRUE(connect.try_query<_Connect>());
+    SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+    EXPECT_EQ(addIn->OnAddInsUpdate(&custom), S_OK);
+    EXPECT_EQ(addIn->OnStartupComplete(&custom), S_OK);
+    SafeArrayDestroy(custom);
+    // Through IDispatch by name, as a late-bound host would call it.
+    DispatchCaller caller(connect, IID__IDTExtensibility2);
+    EXPECT_NO_THROW((void)caller.call(u"OnStartupComplete", {Variant()}));
+    EXPECT_NO_THROW((void)caller.call(u"onaddinsupdate", {Variant()}));
+}
+
+TEST_F(AddInDllTest, ConnectionFailsBeforeAnythingWhenTheAddInHasNoProgId) {
+    auto connect = create(L"Tallowby.Connect");
+    auto addIn = connect.try_query<_IDTExtensibility2>();
+    ASSERT_TRUE(addIn);
+    // An add-in instance without ProgId: any automation object of ours lacks the member.
+    auto notAnAddIn = create(L"Tallowby.ActionManager");
+    EXPECT_EQ(addIn->OnConnection(notAnAddIn.get(), ext_cm_Startup, notAnAddIn.get(), nullptr), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(addIn->OnConnection(notAnAddIn.get(), ext_cm_Startup, nullptr, nullptr), E_POINTER);
+    // Nothing connected, so shutting down and disconnecting have nothing to do.
+    EXPECT_EQ(addIn->OnBeginShutdown(nullptr), S_OK);
+    EXPECT_EQ(addIn->OnDisconnection(ext_dm_UserClosed, nullptr), S_OK);
+}
+
+TEST_F(AddInDllTest, ActionManagerAnswersItsConstantsThroughTheTypeLibrary) {
+    DispatchCaller caller(create(L"Tallowby.ActionManager"), IID__ActionManager);
+    EXPECT_EQ(caller.call(u"GetCaption").toString(), u"Save Attachments");
+    EXPECT_EQ(caller.call(u"GetTag").toString(), u"10624a9e-43e2-4463-bb73-fea2416b296a");
+    EXPECT_EQ(caller.call(u"GetImageResourceId").toLong(), 106);
+    EXPECT_EQ(caller.call(u"GetImageMaskResourceId").toLong(), 110);
+    // Nothing is no item: no readable attachments, so not enabled.
+    EXPECT_FALSE(caller.call(u"IsEnabled", {Variant(static_cast<IDispatch*>(nullptr))}).toBool());
+    VARIANT_BOOL cancel = VARIANT_TRUE;
+    (void)caller.call(u"CheckItemSend", {Variant(static_cast<IDispatch*>(nullptr)), Variant::byRef(&cancel)});
+    EXPECT_EQ(cancel, VARIANT_FALSE) << "the check clears Cancel for an item without shortcuts";
+}
+
+TEST_F(AddInDllTest, EventManagerRefusesWhatIsNotTheHostsApplication) {
+    auto events = create(L"Tallowby.EventManager");
+    auto actions = create(L"Tallowby.ActionManager");
+    DispatchCaller caller(events, IID__EventManager);
+    try {
+        (void)caller.call(u"InitHandler", {Variant(actions.get()), Variant(u"Tallowby.Connect"), Variant(actions.get())});
+        ADD_FAILURE() << "expected HostError";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, E_NOINTERFACE);
+    }
+    EXPECT_NO_THROW((void)caller.call(u"UnInitHandler"));
+    EXPECT_NO_THROW((void)caller.call(u"CleanUpHandler"));
+}
+
+TEST_F(AddInDllTest, UnloadsWhenTheLastObjectIsReleased) {
+    auto connect = create(L"Tallowby.Connect");
+    HMODULE dll = GetModuleHandleW(kDllName);
+    ASSERT_NE(dll, nullptr);
+    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    ASSERT_NE(canUnloadNow, nullptr);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    connect.reset();
+    EXPECT_EQ(canUnloadNow(), S_OK);
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(GetModuleHandleW(kDllName), nullptr);
+}
+
+TEST_F(AddInDllTest, NoFactoryForAnUnknownClass) {
+    HMODULE dll = LoadLibraryW(dllPath().c_str());
+    ASSERT_NE(dll, nullptr);
+    auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    ASSERT_NE(getClassObject, nullptr);
+    void* out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(getClassObject(IID__Connect, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(out, nullptr);
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(getClassObject(CLSID_FileNameMangler, IID_IClassFactory, factory.put_void()), CLASS_E_CLASSNOTAVAILABLE)
+        << "not implemented yet, so not offered";
+    FreeLibrary(dll);
+}
+
+// Not a fixture: registration here runs around other people's entries.
+TEST(AddInDllRemoval, DeletesExactlyWhatRegistrationWrote) {
+    testing_support::Apartment apartment;
+    const std::wstring other = std::wstring(kAddInsKey) + L"\\Other.AddIn";
+    writeString(HKEY_CURRENT_USER, other, L"FriendlyName", L"Someone else's add-in");
+    writeString(HKEY_CLASSES_ROOT, std::wstring(kHostInterfaceKey) + L"\\TypeLib", nullptr, kHostLibrary);
+
+    ASSERT_EQ(regsvr32(false), 0u);
+    ASSERT_EQ(regsvr32(true), 0u);
+
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kAddInKey));
+    for (const ClassCase& cls : kClasses) {
+        EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + guidText(*cls.clsid)));
+        EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, cls.progId));
+    }
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + guidText(LIBID_Tallowby)));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, L"Interface\\" + guidText(IID__Connect)));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, L"Interface\\" + guidText(IID__EventManager)));
+
+    EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, other, L"FriendlyName"),
+              std::wstring(L"Someone else's add-in"));
+    EXPECT_EQ(testing_support::stringValue(HKEY_CLASSES_ROOT, std::wstring(kHostInterfaceKey) + L"\\TypeLib", nullptr),
+              std::wstring(kHostLibrary))
+        << "the host's own interface registration is left as it was";
+
+    EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, other.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, kHostInterfaceKey), ERROR_SUCCESS);
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kHostInterfaceKey));
+}
+
+TEST(AddInDllRemoval, RemovingWhatIsGoneSucceeds) {
+    EXPECT_EQ(regsvr32(true), 0u);
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kAddInKey));
+}
+
+}  // namespace

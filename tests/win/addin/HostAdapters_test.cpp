@@ -1,0 +1,81 @@
+// What the host adapters derive from the host objects themselves: type names (class information
+// first, then the dispatch interface, one leading "_" removed) and object identity across proxies.
+#include "win/HostAdapters.h"
+
+#include <windows.h>
+#include <ocidl.h>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "com/ComObject.h"
+#include "com/DispatchImpl.h"
+#include "win/AddInClasses.h"
+
+namespace {
+
+using com::ComPtr;
+
+// An automation object whose class information and dispatch interface tell different names, so a
+// test sees which one was asked.
+class ClassInfoObject final : public com::ComObject<com::DispatchImpl<_EventManager>, IProvideClassInfo> {
+public:
+    explicit ClassInfoObject(const GUID& coclass) noexcept : coclass_(coclass) {}
+
+    STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        ComPtr<ITypeInfo> any;
+        HRESULT hr = com::moduleTypeInfo(IID__EventManager, false, any.put());
+        if (FAILED(hr)) return hr;
+        ComPtr<ITypeLib> lib;
+        UINT index = 0;
+        hr = any->GetContainingTypeLib(lib.put(), &index);
+        if (FAILED(hr)) return hr;
+        return lib->GetTypeInfoOfGuid(coclass_, out);
+    }
+    STDMETHODIMP InitHandler(IDispatch*, BSTR, _ActionManager*) noexcept override { return E_NOTIMPL; }
+    STDMETHODIMP UnInitHandler() noexcept override { return E_NOTIMPL; }
+    STDMETHODIMP CleanUpHandler() noexcept override { return E_NOTIMPL; }
+
+protected:
+    ~ClassInfoObject() override = default;
+
+private:
+    GUID coclass_;
+};
+
+class HostAdaptersTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(apartment.hr, S_OK); }
+    testing_support::Apartment apartment;
+};
+
+TEST_F(HostAdaptersTest, TypeNameComesFromTheClassInformationFirst) {
+    auto object = com::make<ClassInfoObject>(CLSID_ActionManager);
+    EXPECT_EQ(hostcom::typeName(object.get()), u"ActionManager") << "the class's name, not _EventManager";
+    EXPECT_EQ(hostcom::wrapItem(ComPtr<IDispatch>(object.get()))->TypeName(), u"ActionManager");
+}
+
+TEST_F(HostAdaptersTest, TypeNameFallsBackToTheInterfaceWithoutItsUnderscore) {
+    auto object = com::make<addin::ActionManagerObject>();
+    EXPECT_EQ(hostcom::typeName(object.get()), u"ActionManager");
+    EXPECT_EQ(hostcom::typeName(nullptr), u"");
+}
+
+TEST_F(HostAdaptersTest, SameObjectComparesIdentityNotInterfacePointers) {
+    auto connect = com::make<addin::ConnectObject>();
+    auto asConnect = ComPtr<IUnknown>(connect->identity()).query<IDispatch>();
+    auto asAddIn = ComPtr<IUnknown>(connect->identity()).query<_IDTExtensibility2>();
+    ASSERT_NE(static_cast<IDispatch*>(asAddIn.get()), asConnect.get()) << "two different interface pointers";
+
+    const auto a = hostcom::wrapObject(asConnect);
+    const auto b = hostcom::wrapObject(ComPtr<IDispatch>(asAddIn.get()));
+    EXPECT_TRUE(a->SameObject(*b));
+    EXPECT_TRUE(b->SameObject(*a));
+    const auto other = hostcom::wrapObject(ComPtr<IDispatch>(com::make<addin::ActionManagerObject>().get()));
+    EXPECT_FALSE(a->SameObject(*other));
+    EXPECT_EQ(hostcom::dispatchOf(*a), asConnect);
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+// The add-in's platform services against the real system under Wine: the settings store in the
+// registry (round trip, defaults, values of the wrong kind), the preference through it, and the
+// button pictures made from this program's copy of the add-in's resources.
+#include "win/WinPlatform.h"
+
+#include <windows.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "com/ComPtr.h"
+#include "core/HostError.h"
+#include "core/Preferences.h"
+#include "win/HostAdapters.h"
+
+namespace {
+
+const std::u16string kApp = u"Tallowby Test Settings";
+const std::wstring kKey = L"Software\\VB and VBA Program Settings\\Tallowby Test Settings\\Section";
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        (void)RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Tallowby Test Settings");
+        (void)RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Tallowby Test Settings");
+    }
+
+    void writeRaw(DWORD type, const void* data, DWORD size) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(key, L"Value", 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+
+    void expectMismatch() {
+        try {
+            (void)platform.GetSetting(kApp, u"Section", u"Value", u"True");
+            ADD_FAILURE() << "expected a type mismatch";
+        } catch (const HostError& e) {
+            EXPECT_EQ(e.status, HostStatus::TypeMismatch);
+        }
+    }
+
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+};
+
+TEST_F(SettingsTest, AbsentKeyOrValueGivesTheDefault) {
+    EXPECT_EQ(platform.GetSetting(kApp, u"Section", u"Value", u"True"), u"True");
+    platform.SaveSetting(kApp, u"Section", u"Other", u"x");
+    EXPECT_EQ(platform.GetSetting(kApp, u"Section", u"Value", u"fallback"), u"fallback");
+}
+
+TEST_F(SettingsTest, SavedTextIsAStringValueReadBackUnchanged) {
+    const std::u16string text = u"Вложение № 5";
+    platform.SaveSetting(kApp, u"Section", u"Value", text);
+    EXPECT_EQ(platform.GetSetting(kApp, u"Section", u"Value", u"True"), text);
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD type = 0;
+    wchar_t stored[64] = {};
+    DWORD size = sizeof stored;
+    EXPECT_EQ(RegQueryValueExW(key, L"Value", nullptr, &type, reinterpret_cast<BYTE*>(stored), &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(size, (text.size() + 1) * sizeof(wchar_t)) << "with its terminating NUL";
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(stored)), text);
+
+    platform.SaveSetting(kApp, u"Section", u"Value", u"");
+    EXPECT_EQ(platform.GetSetting(kApp, u"Section", u"Value", u"True"), u"") << "empty text is a value, not absence";
+}
+
+TEST_F(SettingsTest, TextStoredWithoutItsNulIsReadWhole) {
+    const wchar_t text[] = {L'F', L'a', L'l', L's', L'e'};
+    writeRaw(REG_SZ, text, sizeof text);
+    EXPECT_EQ(platform.GetSetting(kApp, u"Section", u"Value", u"True"), u"False");
+}
+
+TEST_F(SettingsTest, AValueOfAnotherTypeIsATypeMismatch) {
+    const DWORD number = 1;
+    writeRaw(REG_DWORD, &number, sizeof number);
+    expectMismatch();
+    const wchar_t expand[] = L"True";
+    writeRaw(REG_EXPAND_SZ, expand, sizeof expand);
+    expectMismatch();
+    const BYTE binary[] = {'T', 0, 'r', 0};
+    writeRaw(REG_BINARY, binary, sizeof binary);
+    expectMismatch();
+}
+
+TEST_F(SettingsTest, TextOfAnOddNumberOfBytesIsATypeMismatch) {
+    const BYTE broken[] = {'T', 0, 'r'};
+    writeRaw(REG_SZ, broken, sizeof broken);
+    expectMismatch();
+}
+
+// The preference's own key, restored afterwards: other tests and runs may rely on it.
+class PreferenceStoreTest : public ::testing::Test {
+protected:
+    static constexpr wchar_t kPreferences[] =
+        L"Software\\VB and VBA Program Settings\\Quenmark Save Attachments\\Preferences";
+
+    void SetUp() override {
+        Preferences::ReplaceWithLinks = false;
+        had = testing_support::stringValue(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks");
+        (void)RegDeleteKeyValueW(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks");
+    }
+    void TearDown() override {
+        if (had)
+            platform.SaveSetting(Preferences::AppName, Preferences::Section, Preferences::Key,
+                                 std::u16string(had->begin(), had->end()));
+        else
+            (void)RegDeleteKeyValueW(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks");
+    }
+
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    std::optional<std::wstring> had;
+};
+
+TEST_F(PreferenceStoreTest, NothingStoredLoadsTrueAndSavesTrue) {
+    Preferences::LoadPreferences(platform);
+    EXPECT_TRUE(Preferences::ReplaceWithLinks);
+    Preferences::SavePreferences(platform);
+    EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks"), std::wstring(L"True"));
+}
+
+TEST_F(PreferenceStoreTest, StoredFalseLoadsFalseAndAChangeIsWrittenBack) {
+    platform.SaveSetting(Preferences::AppName, Preferences::Section, Preferences::Key, u"false");
+    Preferences::LoadPreferences(platform);
+    EXPECT_FALSE(Preferences::ReplaceWithLinks);
+    Preferences::ReplaceWithLinks = true;
+    Preferences::SavePreferences(platform);
+    EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks"), std::wstring(L"True"));
+}
+
+TEST_F(PreferenceStoreTest, AWordThatIsNoBooleanFailsTheLoadAndKeepsTheValue) {
+    platform.SaveSetting(Preferences::AppName, Preferences::Section, Preferences::Key, u"yes");
+    Preferences::ReplaceWithLinks = true;
+    try {
+        Preferences::LoadPreferences(platform);
+        ADD_FAILURE() << "expected a type mismatch";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::TypeMismatch);
+    }
+    EXPECT_TRUE(Preferences::ReplaceWithLinks);
+}
+
+// The bitmap inside a picture object the platform made.
+BITMAP bitmapOf(const std::shared_ptr<host::Picture>& picture) {
+    BITMAP info{};
+    const auto* ours = dynamic_cast<const hostcom::Picture*>(picture.get());
+    if (!ours) {
+        ADD_FAILURE() << "not a picture object of the platform";
+        return info;
+    }
+    auto object = ours->object().query<IPicture>();
+    SHORT type = PICTYPE_UNINITIALIZED;
+    EXPECT_EQ(object->get_Type(&type), S_OK);
+    EXPECT_EQ(type, PICTYPE_BITMAP);
+    OLE_HANDLE handle = 0;
+    EXPECT_EQ(object->get_Handle(&handle), S_OK);
+    EXPECT_EQ(GetObjectW(reinterpret_cast<HGDIOBJ>(static_cast<UINT_PTR>(handle)), sizeof info, &info),
+              static_cast<int>(sizeof info));
+    return info;
+}
+
+COLORREF pixel(const BITMAP& bitmap, int x, int y) {
+    // A bottom-up 24-bit DIB section: rows of BGR triples padded to four bytes.
+    const auto* bits = static_cast<const BYTE*>(bitmap.bmBits);
+    const BYTE* p = bits + (bitmap.bmHeight - 1 - y) * bitmap.bmWidthBytes + x * 3;
+    return RGB(p[2], p[1], p[0]);
+}
+
+TEST(PictureTest, ButtonPictureAndMaskAre16By16TrueColourBitmaps) {
+    testing_support::Apartment apartment;
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    const auto picture = platform.LoadPicture(106);
+    const auto mask = platform.LoadPicture(110);
+    ASSERT_TRUE(picture);
+    ASSERT_TRUE(mask);
+    for (const auto& loaded : {picture, mask}) {
+        const BITMAP bitmap = bitmapOf(loaded);
+        EXPECT_EQ(bitmap.bmWidth, 16);
+        EXPECT_EQ(bitmap.bmHeight, 16);
+        EXPECT_EQ(bitmap.bmBitsPixel, 24);
+        ASSERT_NE(bitmap.bmBits, nullptr) << "loaded as a DIB section";
+    }
+    // The mask is white where the picture is clear (the top-left corner) and black where it draws.
+    const BITMAP pictureBits = bitmapOf(picture);
+    const BITMAP maskBits = bitmapOf(mask);
+    EXPECT_EQ(pixel(maskBits, 0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(pixel(maskBits, 0, 1), RGB(0, 0, 0));
+    EXPECT_EQ(pixel(pictureBits, 0, 0), RGB(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(pixel(pictureBits, 0, 1), RGB(0x1C, 0x2A, 0x4A));
+}
+
+TEST(PictureTest, AMissingResourceFails) {
+    testing_support::Apartment apartment;
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    EXPECT_THROW((void)platform.LoadPicture(999), HostError);
+}
+
+TEST(SaveAsPromptTest, IsNotAvailableYet) {
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    try {
+        (void)platform.CreateSaveAsPrompt();
+        ADD_FAILURE() << "expected HostError";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::NotImplemented);
+    }
+}
+
+}  // namespace
