@@ -1,0 +1,135 @@
+#include "win/FileDialogManager.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "core/FileNameMangler.h"
+#include "core/HostError.h"
+#include "core/modPath.h"
+#include "win/FileDialogHook.h"
+#include "win/WinVersion.h"
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 code units");
+#ifndef _WIN64
+static_assert(sizeof(OPENFILENAMEW) == 88, "the structure with pvReserved, dwReserved and FlagsEx");
+#endif
+
+constexpr DWORD SaveDialogFlags =
+    OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_ENABLETEMPLATEHANDLE | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+static_assert(SaveDialogFlags == 0x000808A6);
+
+// One entry whose pattern is empty, then the list's terminating empty entry.
+constexpr wchar_t Filter[] = L"All files (*.*)\0\0";
+
+[[noreturn]] void ThrowLastError(const char16_t* text) {
+    throw HostError(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())), text);
+}
+
+char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+bool IsReservedDeviceName(std::u16string_view name) {
+    // The system reads the part before the first dot, trailing spaces ignored, in any letter case.
+    name = name.substr(0, std::min(name.find(u'.'), name.size()));
+    while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
+    std::u16string upper(name);
+    std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper);
+    if (upper == u"CON" || upper == u"PRN" || upper == u"AUX" || upper == u"NUL") return true;
+    return upper.size() == 4 && (upper.starts_with(u"COM") || upper.starts_with(u"LPT")) && upper[3] >= u'1' &&
+           upper[3] <= u'9';
+}
+
+// Owns the hook's shared state for one dialog; gives it back on every exit.
+class DialogState {
+public:
+    DialogState(FileNameMangler& mangler, bool replaceWithLink, bool openAfterSaving) {
+        if (FileDialogHook::mDialogOpen.exchange(true))
+            throw HostError(FileDialogBusyStatus, u"Another Save As dialog is already open");
+        FileDialogHook::mDialogMangler = &mangler;
+        FileDialogHook::mReplaceWithLink = replaceWithLink;
+        FileDialogHook::mOpenAfterSaving = openAfterSaving;
+    }
+    DialogState(const DialogState&) = delete;
+    DialogState& operator=(const DialogState&) = delete;
+    ~DialogState() {
+        FileDialogHook::mDialogMangler = nullptr;
+        FileDialogHook::mDialogOpen = false;
+    }
+};
+
+}  // namespace
+
+FileDialogManager::FileDialogManager(HMODULE resources) {
+    const HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(FileDialogTemplateId), RT_DIALOG);
+    if (!found) ThrowLastError(u"The Save As dialog's template (dialog 105) is missing");
+    const DWORD size = SizeofResource(resources, found);
+    const HGLOBAL loaded = LoadResource(resources, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes || size == 0) ThrowLastError(u"The Save As dialog's template (dialog 105) cannot be loaded");
+    // A copy the object owns; vector storage comes from operator new, so it has the DWORD alignment
+    // an in-memory template needs.
+    mDialogTemplate.resize(size);
+    std::memcpy(mDialogTemplate.data(), bytes, size);
+}
+
+std::u16string FileDialogManager::Title(int16_t numAtt, int16_t saveableAttNum) {
+    std::u16string title = u"Save attachment";
+    if (saveableAttNum == 1) return title;
+    const std::string numbers = " (" + std::to_string(numAtt) + "/" + std::to_string(saveableAttNum) + ")";
+    title.append(numbers.begin(), numbers.end());
+    return title;
+}
+
+std::u16string FileDialogManager::SafeFileName(const std::u16string& fileName) {
+    std::u16string name = fileName.substr(std::min(fileName.find_last_of(u"\\/") + 1, fileName.size()));
+    for (char16_t& c : name) {
+        if (c < 0x20 || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos) c = u'_';
+    }
+    if (IsReservedDeviceName(name)) name.insert(0, 1, u'_');
+    return name;
+}
+
+std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler,
+                                                int16_t numAtt, int16_t saveableAttNum, bool& replaceWithLink,
+                                                bool& openAfterSaving) {
+    DialogState state(mangler, replaceWithLink, openAfterSaving);
+
+    const std::u16string title = Title(numAtt, saveableAttNum);
+    const std::u16string startName = SafeFileName(fileName);
+    if (startName.size() >= FileBufferLength)
+        throw HostError(HostStatus::InvalidArg, u"The attachment's file name is too long");
+    std::vector<wchar_t> file(FileBufferLength, L'\0');
+    std::copy(startName.begin(), startName.end(), file.begin());
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = GetForegroundWindow();
+    dialog.hInstance = reinterpret_cast<HINSTANCE>(mDialogTemplate.data());
+    dialog.lpstrFilter = Filter;
+    dialog.nFilterIndex = 0;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrInitialDir = reinterpret_cast<const wchar_t*>(mLastFolder.c_str());
+    dialog.lpstrTitle = reinterpret_cast<const wchar_t*>(title.c_str());
+    dialog.Flags = SaveDialogFlags;
+    dialog.lpstrDefExt = nullptr;  // a name typed without an extension stays without one
+    dialog.lCustData = 0;
+    dialog.lpfnHook = FileDialogHook::SaveDialogHookProc;
+    dialog.lpTemplateName = nullptr;
+    // Every system gets the full structure; the test is kept for what it reports, selecting nothing.
+    if (WinVersion::IsWindowsNT5()) dialog.FlagsEx = 0;
+
+    std::u16string path;
+    if (GetSaveFileNameW(&dialog)) {
+        const auto end = std::find(file.begin(), file.end(), L'\0');
+        path.assign(file.begin(), end);
+        mLastFolder = modPath::GetPathFolder(path);
+    }
+    replaceWithLink = FileDialogHook::mReplaceWithLink;
+    openAfterSaving = FileDialogHook::mOpenAfterSaving;
+    return path;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The Save As dialog for one attachment at a time, extended by the attachment options.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Platform.h"
+
+/// Resource id (type RT_DIALOG) of the child dialog with the attachment options.
+inline constexpr int FileDialogTemplateId = 105;
+
+/// Status of the HostError GetSaveAsPath throws while another Save As dialog of the process is open.
+inline constexpr int32_t FileDialogBusyStatus = static_cast<int32_t>(0x800700AAu);  // ERROR_BUSY
+
+/// The system's Save As dialog (GetSaveFileNameW, Explorer style) with the child dialog of template
+/// 105 and FileDialogHook as its hook. Remembers the folder of the last confirmed path for the next
+/// dialog. One dialog per process at a time: the state shared with the hook exists once.
+class FileDialogManager final : public SaveAsPrompt {
+public:
+    /// Copies dialog template 105 out of `resources` (the add-in's module). Throws HostError when
+    /// the module has no such template.
+    explicit FileDialogManager(HMODULE resources);
+
+    /// Shows the modal dialog owned by the foreground window, starting with the safe form of
+    /// `fileName` in the folder last confirmed. Returns the confirmed path, or empty on cancel or a
+    /// failing dialog, and the final states of the two boxes (written back also on cancel). Throws
+    /// HostError with FileDialogBusyStatus while another Save As dialog of the process is open.
+    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
+                                 int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) override;
+
+    /// The folder of the last confirmed path, with its trailing backslash; empty before the first.
+    const std::u16string& LastFolder() const noexcept { return mLastFolder; }
+    /// The raw bytes of the template in use.
+    const std::vector<std::byte>& DialogTemplate() const noexcept { return mDialogTemplate; }
+
+    /// "Save attachment", or "Save attachment (n/m)" when there is not exactly one attachment.
+    static std::u16string Title(int16_t numAtt, int16_t saveableAttNum);
+    /// `fileName` as a safe starting name: only the part after the last "\" or "/"; characters not
+    /// allowed in file names (\ / : * ? " < > | and U+0000 to U+001F) replaced by "_"; a reserved
+    /// device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without extension) prefixed by "_".
+    static std::u16string SafeFileName(const std::u16string& fileName);
+
+    /// Characters of the file buffer: the longest path the system accepts, and its NUL.
+    static constexpr std::size_t FileBufferLength = 32767 + 1;
+
+private:
+    std::vector<std::byte> mDialogTemplate;
+    std::u16string mLastFolder;
+};

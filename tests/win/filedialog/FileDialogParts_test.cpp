@@ -1,0 +1,199 @@
+// The parts of the Save As dialog that need no open dialog: template 105 byte for byte, loading it,
+// the title rule, the safe starting name and the version test.
+#include "win/FileDialogManager.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/HostError.h"
+#include "win/WinVersion.h"
+
+namespace {
+
+// Writes a classic (not extended) dialog template the way the system reads one, independently of
+// the resource compiler.
+class TemplateWriter {
+public:
+    void Word(uint16_t w) {
+        bytes.push_back(static_cast<std::byte>(w & 0xFF));
+        bytes.push_back(static_cast<std::byte>(w >> 8));
+    }
+    void Dword(uint32_t d) {
+        Word(static_cast<uint16_t>(d & 0xFFFF));
+        Word(static_cast<uint16_t>(d >> 16));
+    }
+    void Text(const std::u16string& s) {
+        for (char16_t c : s) Word(c);
+        Word(0);
+    }
+    void AlignDword() {
+        while (bytes.size() % 4) bytes.push_back(std::byte{0});
+    }
+    void Item(uint32_t style, int16_t x, int16_t y, int16_t cx, int16_t cy, uint16_t id, const std::u16string& text) {
+        AlignDword();
+        Dword(style);
+        Dword(0);  // extended style
+        for (int16_t v : {x, y, cx, cy}) Word(static_cast<uint16_t>(v));
+        Word(id);
+        Word(0xFFFF);
+        Word(0x0080);  // the button class by ordinal
+        Text(text);
+        Word(0);  // no creation data
+    }
+    std::vector<std::byte> bytes;
+};
+
+std::vector<std::byte> ExpectedTemplate() {
+    TemplateWriter t;
+    t.Dword(0x54000444);  // WS_CHILD WS_VISIBLE WS_CLIPSIBLINGS DS_CONTROL DS_SETFONT DS_3DLOOK
+    t.Dword(0);
+    t.Word(3);
+    for (int16_t v : {0, 0, 373, 46}) t.Word(static_cast<uint16_t>(v));
+    t.Word(0);  // no menu
+    t.Word(0);  // default class
+    t.Word(0);  // empty title
+    t.Word(8);
+    t.Text(u"Microsoft Sans Serif");
+    t.Item(0x50010003, 216, 17, 106, 18, 1000, u"Replace with shortcut");
+    t.Item(0x50010003, 93, 17, 84, 18, 1001, u"Open after saving");
+    t.Item(0x50000007, 68, 7, 298, 31, 0xFFFF, u"Attachment options");
+    return t.bytes;
+}
+
+std::vector<std::byte> ResourceBytes(HMODULE module) {
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(105), RT_DIALOG);
+    if (!found) return {};
+    const auto* data = static_cast<const std::byte*>(LockResource(LoadResource(module, found)));
+    return std::vector<std::byte>(data, data + SizeofResource(module, found));
+}
+
+std::string Hex(const std::vector<std::byte>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned>(bytes[i]);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+        out += (i % 16 == 15) ? '\n' : ' ';
+    }
+    return out;
+}
+
+}  // namespace
+
+// ---- template 105
+
+TEST(DialogTemplate, ResourceIsTheClassicTemplateByteForByte) {
+    const std::vector<std::byte> resource = ResourceBytes(GetModuleHandleW(nullptr));
+    ASSERT_FALSE(resource.empty()) << "no dialog 105 in the program";
+    const std::vector<std::byte> expected = ExpectedTemplate();
+    EXPECT_EQ(resource.size(), expected.size());
+    EXPECT_TRUE(resource == expected) << "resource:\n" << Hex(resource) << "\nexpected:\n" << Hex(expected);
+}
+
+TEST(DialogTemplate, ManagerHoldsAnAlignedCopyOfTheResource) {
+    const FileDialogManager manager(GetModuleHandleW(nullptr));
+    EXPECT_TRUE(manager.DialogTemplate() == ResourceBytes(GetModuleHandleW(nullptr)));
+    // The system reads an in-memory template only from a DWORD boundary.
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(manager.DialogTemplate().data()) % 4, 0u);
+    EXPECT_EQ(manager.LastFolder(), u"");
+}
+
+TEST(DialogTemplate, ModuleWithoutTheTemplateFailsTheCreation) {
+    try {
+        FileDialogManager manager(GetModuleHandleW(L"kernel32.dll"));
+        ADD_FAILURE() << "created without a template";
+    } catch (const HostError& e) {
+        EXPECT_LT(e.status, 0);
+        EXPECT_FALSE(e.text.empty());
+    }
+}
+
+// ---- the title
+
+TEST(DialogTitle, OneAttachmentHasNoNumbersWhateverItsPosition) {
+    EXPECT_EQ(FileDialogManager::Title(1, 1), u"Save attachment");
+    EXPECT_EQ(FileDialogManager::Title(3, 1), u"Save attachment");
+}
+
+TEST(DialogTitle, OtherCountsShowPositionAndCount) {
+    EXPECT_EQ(FileDialogManager::Title(2, 3), u"Save attachment (2/3)");
+    EXPECT_EQ(FileDialogManager::Title(12, 100), u"Save attachment (12/100)");
+    EXPECT_EQ(FileDialogManager::Title(1, 2), u"Save attachment (1/2)");
+    EXPECT_EQ(FileDialogManager::Title(0, 0), u"Save attachment (0/0)");
+    EXPECT_EQ(FileDialogManager::Title(-1, 32767), u"Save attachment (-1/32767)");
+}
+
+// ---- the safe starting name
+
+TEST(SafeFileName, OrdinaryNamesAreUnchanged) {
+    for (const std::u16string name : {u"report.doc", u"my file .txt", u"archive.tar.gz", u"README", u"a+b.c+",
+                                      u"Вложение № 5.txt", u"添付ファイル.txt", u".profile", u"CONSOLE.txt",
+                                      u"COM10.txt", u"COM0", u"LPT", u"NULL.doc", u"xCON", u"con-tract.doc", u""}) {
+        EXPECT_EQ(FileDialogManager::SafeFileName(name), name);
+    }
+}
+
+TEST(SafeFileName, FolderPartsAreDropped) {
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"..\\..\\evil.exe"), u"evil.exe");
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"../../evil.exe"), u"evil.exe");
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"C:\\Windows/System32\\evil.dll"), u"evil.dll");
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"a/b\\c/d.txt"), u"d.txt");
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"folder\\"), u"");
+}
+
+TEST(SafeFileName, CharactersNotAllowedBecomeUnderscores) {
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"a:b*c?d\"e<f>g|h.txt"), u"a_b_c_d_e_f_g_h.txt");
+    std::u16string controls = u"x";
+    for (char16_t c = 1; c < 0x20; ++c) controls += c;
+    controls += u".txt";
+    EXPECT_EQ(FileDialogManager::SafeFileName(controls), u"x" + std::u16string(31, u'_') + u".txt");
+    EXPECT_EQ(FileDialogManager::SafeFileName(std::u16string(u"a\0b.txt", 7)), u"a_b.txt");
+    // Just outside the forbidden ranges.
+    EXPECT_EQ(FileDialogManager::SafeFileName(u" !#\x7F~.txt"), u" !#\x7F~.txt");
+}
+
+TEST(SafeFileName, ReservedDeviceNamesArePrefixed) {
+    for (const std::u16string name : {u"CON", u"PRN", u"AUX", u"NUL", u"COM1", u"COM9", u"LPT1", u"LPT9"}) {
+        EXPECT_EQ(FileDialogManager::SafeFileName(name), u"_" + name);
+        EXPECT_EQ(FileDialogManager::SafeFileName(name + u".txt"), u"_" + name + u".txt");
+    }
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"con.txt"), u"_con.txt");
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"Lpt3.tar.gz"), u"_Lpt3.tar.gz");
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"NUL .txt"), u"_NUL .txt");
+    EXPECT_EQ(FileDialogManager::SafeFileName(u"dir\\aux.doc"), u"_aux.doc");
+}
+
+// ---- the version test
+
+TEST(WinVersion, NT5IsPlatformTwoMajorFive) {
+    OSVERSIONINFOA info{};
+    info.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    for (DWORD minor : {0u, 1u, 2u}) {
+        info.dwMajorVersion = 5;
+        info.dwMinorVersion = minor;
+        EXPECT_TRUE(WinVersion::IsWindowsNT5(1, info)) << "5." << minor;
+    }
+    info.dwMajorVersion = 4;
+    EXPECT_FALSE(WinVersion::IsWindowsNT5(1, info));
+    info.dwMajorVersion = 6;
+    EXPECT_FALSE(WinVersion::IsWindowsNT5(1, info));
+    info.dwMajorVersion = 5;
+    EXPECT_FALSE(WinVersion::IsWindowsNT5(0, info)) << "the call failed";
+    EXPECT_FALSE(WinVersion::IsWindowsNT5(2, info)) << "only a result of exactly 1 counts";
+    info.dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+    EXPECT_FALSE(WinVersion::IsWindowsNT5(1, info));
+}
+
+TEST(WinVersion, AsksTheSystemWithTheLongStructure) {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = 148;
+    const BOOL result = GetVersionExA(&info);
+    EXPECT_EQ(WinVersion::IsWindowsNT5(), result == 1 && info.dwPlatformId == 2 && info.dwMajorVersion == 5);
+}
