@@ -1,0 +1,43 @@
+#pragma once
+// The options page's behaviour without any window: the dirty flag, what initialisation, a user's
+// click and Apply do to it, and what the page shows when the add-in's bridge is missing.
+#include <optional>
+
+namespace proppage {
+
+/// State of one options page. The Windows layer owns the check box and the bridge; this class
+/// decides what happens to the page's flags.
+class PageState {
+public:
+    /// Initialisation of a new instance. `preference` is the value read through the bridge, or
+    /// nothing when no bridge could be created. Not a user change: the page stays clean.
+    void Initialize(std::optional<bool> preference) noexcept;
+
+    /// A user's click on the check box, whatever the resulting state: the page becomes dirty.
+    /// `checked` is the box's state after the click.
+    void UserClicked(bool checked) noexcept;
+
+    /// Apply: `put` writes the box's state through the bridge. When `put` throws, the exception
+    /// passes on and the page keeps its dirty flag.
+    template <class Put>
+    void Apply(Put&& put) {
+        put(mChecked);
+        mDirty = false;
+    }
+
+    /// True when the user changed the box since initialisation or the last Apply.
+    bool Dirty() const noexcept { return mDirty; }
+    /// The box's state.
+    bool Checked() const noexcept { return mChecked; }
+    /// Whether the user may change the box: only when there is a bridge to write the change to.
+    bool BoxEnabled() const noexcept { return mHasBridge; }
+    /// Whether this page's initialisation obtained a bridge.
+    bool HasBridge() const noexcept { return mHasBridge; }
+
+private:
+    bool mDirty = false;
+    bool mChecked = false;
+    bool mHasBridge = false;
+};
+
+}  // namespace proppage

@@ -1,0 +1,91 @@
+#include "proppage/core/PageState.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+using proppage::PageState;
+
+TEST(PageStateInitialise, TakesThePreferenceWithoutBecomingDirty) {
+    PageState page;
+    page.Initialize(true);
+    EXPECT_TRUE(page.Checked());
+    EXPECT_FALSE(page.Dirty());
+    EXPECT_TRUE(page.BoxEnabled());
+
+    page.Initialize(false);
+    EXPECT_FALSE(page.Checked());
+    EXPECT_FALSE(page.Dirty());
+}
+
+TEST(PageStateInitialise, WithoutBridgeIsUncheckedCleanAndDisabled) {
+    PageState page;
+    page.Initialize(std::nullopt);
+    EXPECT_FALSE(page.Checked());
+    EXPECT_FALSE(page.Dirty());
+    EXPECT_FALSE(page.BoxEnabled());
+    EXPECT_FALSE(page.HasBridge());
+}
+
+TEST(PageStateInitialise, CleansAPageThatWasDirty) {
+    PageState page;
+    page.Initialize(true);
+    page.UserClicked(false);
+    page.Initialize(true);
+    EXPECT_FALSE(page.Dirty());
+    EXPECT_TRUE(page.Checked());
+}
+
+TEST(PageStateClick, EveryClickMakesThePageDirty) {
+    PageState page;
+    page.Initialize(true);
+    page.UserClicked(false);
+    EXPECT_TRUE(page.Dirty());
+    page.UserClicked(true);  // back to the first state: still a change by the user
+    EXPECT_TRUE(page.Dirty());
+    EXPECT_TRUE(page.Checked());
+}
+
+TEST(PageStateApply, WritesTheBoxAndCleans) {
+    PageState page;
+    page.Initialize(true);
+    page.UserClicked(false);
+    std::vector<bool> written;
+    page.Apply([&](bool value) { written.push_back(value); });
+    EXPECT_EQ(written, std::vector<bool>{false});
+    EXPECT_FALSE(page.Dirty());
+}
+
+TEST(PageStateApply, TwoClicksWriteTheUnchangedValue) {
+    PageState page;
+    page.Initialize(true);
+    page.UserClicked(false);
+    page.UserClicked(true);
+    std::vector<bool> written;
+    page.Apply([&](bool value) { written.push_back(value); });
+    EXPECT_EQ(written, std::vector<bool>{true});
+    EXPECT_FALSE(page.Dirty());
+}
+
+TEST(PageStateApply, AFailedPutLeavesThePageDirty) {
+    PageState page;
+    page.Initialize(false);
+    page.UserClicked(true);
+    EXPECT_THROW(page.Apply([](bool) { throw std::runtime_error("put failed"); }), std::runtime_error);
+    EXPECT_TRUE(page.Dirty());
+    EXPECT_TRUE(page.Checked());
+}
+
+TEST(PageStateApply, OnACleanPageStillWritesTheBox) {
+    PageState page;
+    page.Initialize(true);
+    std::vector<bool> written;
+    page.Apply([&](bool value) { written.push_back(value); });
+    EXPECT_EQ(written, std::vector<bool>{true});
+    EXPECT_FALSE(page.Dirty());
+}
+
+}  // namespace
