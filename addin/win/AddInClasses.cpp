@@ -4,6 +4,7 @@
 #include <string>
 
 #include "com/Module.h"
+#include "win/PropPageBridge.h"
 
 namespace addin {
 namespace {
@@ -13,6 +14,7 @@ const AddInClass kClasses[] = {
     {&CLSID_Connect, &com::createObject<ConnectObject>, L"Connect"},
     {&CLSID_EventManager, &com::createObject<EventManagerObject>, L"EventManager"},
     {&CLSID_ActionManager, &com::createObject<ActionManagerObject>, L"ActionManager"},
+    {&CLSID_PropPageBridge, &com::createObject<PropPageBridgeObject>, L"PropPageBridge"},
 };
 
 }  // namespace

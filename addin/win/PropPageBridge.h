@@ -1,0 +1,24 @@
+#pragma once
+// PropPageBridge: the options page's one door to the add-in's in-memory preference.
+#include <windows.h>
+
+#include "Tallowby.h"
+#include "com/ComObject.h"
+#include "com/DispatchImpl.h"
+
+namespace addin {
+
+/// Created by the options page as "Tallowby.PropPageBridge". No state of its own: get and put reach
+/// Preferences::ReplaceWithLinks of the calling thread, never the settings store.
+class PropPageBridgeObject final : public com::ComObject<com::DispatchImpl<_PropPageBridge>> {
+public:
+    PropPageBridgeObject() = default;
+
+    STDMETHODIMP get_PrefReplaceWithLinks(VARIANT_BOOL* result) noexcept override;
+    STDMETHODIMP put_PrefReplaceWithLinks(VARIANT_BOOL value) noexcept override;
+
+protected:
+    ~PropPageBridgeObject() override = default;
+};
+
+}  // namespace addin
