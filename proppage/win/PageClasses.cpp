@@ -1,0 +1,27 @@
+#include "PageClasses.h"
+
+#include "PropPageControl.h"
+#include "com/ClassFactory.h"
+
+namespace pagewin {
+
+com::ServerInfo serverInfo(const std::wstring& modulePath) {
+    const std::wstring clsidKey = L"CLSID\\" + com::guidString(CLSID_PropPage);
+    com::ServerInfo server{{LIBID_TallowbyPage, 1, 0}, {{CLSID_PropPage, ProgId, ProgId}}, {}};
+    // A control: containers read these to know how to site it (MiscStatus\1 is the content aspect).
+    server.extraKeys = {
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\Control", {}},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\MiscStatus", {{L"", std::wstring(L"0")}}},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\MiscStatus\\1", {{L"", std::to_wstring(MiscStatus)}}},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\ToolboxBitmap32",
+         {{L"", modulePath + L", " + std::to_wstring(ToolboxBitmapId)}}},
+    };
+    return server;
+}
+
+HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
+    static const com::ClassEntry classes[] = {{&CLSID_PropPage, &com::createObject<PropPageControl>}};
+    return com::getClassObject(classes, clsid, iid, out);
+}
+
+}  // namespace pagewin

@@ -1,0 +1,22 @@
+#pragma once
+// The page library's one class, its factory table and what registration writes.
+#include <windows.h>
+
+#include <string>
+
+#include "com/Registration.h"
+
+namespace pagewin {
+
+inline constexpr wchar_t ProgId[] = L"TallowbyPage.PropPage";
+/// The toolbox picture's resource id.
+inline constexpr int ToolboxBitmapId = 30000;
+
+/// What DllRegisterServer writes for the module at `modulePath`: the class with its control keys
+/// (Control, MiscStatus, ToolboxBitmap32) and the type library.
+com::ServerInfo serverInfo(const std::wstring& modulePath);
+
+/// DllGetClassObject's work.
+[[nodiscard]] HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
+
+}  // namespace pagewin

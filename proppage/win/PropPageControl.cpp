@@ -1,0 +1,557 @@
+#include "PropPageControl.h"
+
+#include <oleauto.h>
+
+#include <optional>
+
+#include "AboutBox.h"
+#include "Ui.h"
+#include "Variables.h"
+#include "com/Guard.h"
+#include "com/Module.h"
+#include "core/HostError.h"
+#include "proppage/core/Layout.h"
+
+namespace pagewin {
+namespace {
+
+namespace L = proppage::PageLayout;
+
+constexpr wchar_t BridgeProgId[] = L"Tallowby.PropPageBridge";
+
+// HIMETRIC (0.01 mm) from pixels at `dpi`, for the default extent.
+LONG himetric(int pixels, int dpi) noexcept { return MulDiv(pixels, 2540, dpi); }
+
+// Step 2 of initialisation: the bridge by ProgID into Variables::Bridge. On failure Bridge stays
+// as it was and the status says why.
+HRESULT createBridge() noexcept {
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(BridgeProgId, &clsid);
+    if (FAILED(hr)) return hr;
+    com::ComPtr<_PropPageBridge> bridge;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, __uuidof(_PropPageBridge),
+                          bridge.put_void());
+    if (FAILED(hr)) return hr;
+    if (!bridge) return E_NOINTERFACE;
+    Variables::SetBridge(bridge.get());
+    return S_OK;
+}
+
+}  // namespace
+
+PropPageControl::PropPageControl() {
+    const int dpi = ScreenDpi();
+    extent_ = {himetric(L::ClientWidth * dpi / proppage::BaseDpi, dpi),
+               himetric(L::ClientHeight * dpi / proppage::BaseDpi, dpi)};
+    std::optional<bool> preference;
+    bridgeStatus_ = createBridge();
+    if (SUCCEEDED(bridgeStatus_)) {
+        VARIANT_BOOL value = VARIANT_FALSE;
+        bridgeStatus_ = Variables::Bridge->get_PrefReplaceWithLinks(&value);
+        if (SUCCEEDED(bridgeStatus_)) preference = value != VARIANT_FALSE;
+    }
+    state_.Initialize(preference);
+}
+
+PropPageControl::~PropPageControl() {
+    destroyWindow();
+    Variables::ReleaseBridge();
+}
+
+// ---- IDispatch
+
+STDMETHODIMP PropPageControl::GetTypeInfoCount(UINT* count) noexcept {
+    return DispatchImpl<_PropPage>::GetTypeInfoCount(count);
+}
+
+STDMETHODIMP PropPageControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** out) noexcept {
+    return DispatchImpl<_PropPage>::GetTypeInfo(index, lcid, out);
+}
+
+STDMETHODIMP PropPageControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) noexcept {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids || count == 0) return E_INVALIDARG;
+    static const struct {
+        const wchar_t* name;
+        DISPID id;
+    } members[] = {{L"GetPageInfo", DispidGetPageInfo}, {L"Dirty", DispidDirty}, {L"Apply", DispidApply}};
+    for (const auto& member : members) {
+        if (!names[0] || lstrcmpiW(names[0], member.name) != 0) continue;
+        ids[0] = member.id;
+        // The members' arguments are positional only.
+        for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    }
+    return DispatchImpl<_PropPage>::GetIDsOfNames(iid, names, count, lcid, ids);
+}
+
+STDMETHODIMP PropPageControl::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (id == DispidGetPageInfo || id == DispidDirty || id == DispidApply)
+        return invokePropertyPage(id, flags, params, result, exception, argError);
+    return DispatchImpl<_PropPage>::Invoke(id, iid, lcid, flags, params, result, exception, argError);
+}
+
+HRESULT PropPageControl::invokePropertyPage(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                            EXCEPINFO* exception, UINT* argError) noexcept {
+    DISPPARAMS none{};
+    if (!params) params = &none;
+    if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+    if (result) VariantInit(result);
+    HRESULT hr = S_OK;
+    switch (id) {
+    case DispidGetPageInfo: {
+        if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+        if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+        // Arguments arrive in reverse order: [1] HelpFile, [0] HelpContext; both are left as passed.
+        VARIANT& helpFile = params->rgvarg[1];
+        VARIANT& helpContext = params->rgvarg[0];
+        BSTR* file = V_VT(&helpFile) == (VT_BSTR | VT_BYREF) ? V_BSTRREF(&helpFile) : nullptr;
+        LONG* context = V_VT(&helpContext) == (VT_I4 | VT_BYREF) ? V_I4REF(&helpContext) : nullptr;
+        BSTR fileCopy = V_VT(&helpFile) == VT_BSTR ? V_BSTR(&helpFile) : nullptr;
+        LONG contextCopy = V_VT(&helpContext) == VT_I4 ? V_I4(&helpContext) : 0;
+        hr = GetPageInfo(file ? file : &fileCopy, context ? context : &contextCopy);
+        break;
+    }
+    case DispidDirty: {
+        if (!(flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD))) return DISP_E_MEMBERNOTFOUND;
+        if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+        VARIANT_BOOL dirty = VARIANT_FALSE;
+        hr = get_Dirty(&dirty);
+        if (SUCCEEDED(hr) && result) {
+            V_VT(result) = VT_BOOL;
+            V_BOOL(result) = dirty;
+        }
+        break;
+    }
+    default:
+        if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+        if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+        hr = Apply();
+        break;
+    }
+    (void)argError;
+    if (SUCCEEDED(hr)) return hr;
+    // A failing member reaches an automation caller as an exception carrying its status.
+    if (exception) {
+        *exception = EXCEPINFO{};
+        exception->scode = hr;
+    }
+    return DISP_E_EXCEPTION;
+}
+
+// ---- PropertyPage
+
+STDMETHODIMP PropPageControl::GetPageInfo(BSTR* HelpFile, LONG* HelpContext) noexcept {
+    // The page has no help: both arguments go back exactly as the host passed them.
+    (void)HelpFile;
+    (void)HelpContext;
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::get_Dirty(VARIANT_BOOL* Dirty) noexcept {
+    if (!Dirty) return E_POINTER;
+    *Dirty = state_.Dirty() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::Apply() noexcept {
+    // A page whose initialisation found no bridge writes nothing: it answers with the reason.
+    if (!state_.HasBridge()) return FAILED(bridgeStatus_) ? bridgeStatus_ : E_UNEXPECTED;
+    return com::guard([&] {
+        state_.Apply([](bool checked) {
+            // Bridge is shared by every page of the thread; another page's termination may have emptied it.
+            if (!Variables::Bridge) throw HostError(E_POINTER, u"No bridge to the add-in");
+            const HRESULT hr = Variables::Bridge->put_PrefReplaceWithLinks(checked ? VARIANT_TRUE : VARIANT_FALSE);
+            if (FAILED(hr)) throw HostError(hr, {});
+        });
+    });
+}
+
+// ---- the page's window
+
+INT_PTR CALLBACK PropPageControl::PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return com::guardOr<INT_PTR>(FALSE, [&]() -> INT_PTR {
+        auto* self = reinterpret_cast<PropPageControl*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            reinterpret_cast<PropPageControl*>(lParam)->createControls(dialog);
+            return FALSE;
+        case WM_COMMAND:
+            if (!self || HIWORD(wParam) != BN_CLICKED) return FALSE;
+            if (LOWORD(wParam) == PageReplaceWithLinks) {
+                self->onUserClick();
+                return TRUE;
+            }
+            if (LOWORD(wParam) == PageAboutButton) {
+                ShowAbout(dialog);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_NCDESTROY:
+            // Destroyed with its parent, before the container deactivated the page.
+            if (self) {
+                (void)self->window_.release();
+                self->box_ = nullptr;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+        }
+    });
+}
+
+void PropPageControl::createControls(HWND dialog) {
+    const int dpi = ScreenDpi();
+    font_ = MakeFont(dpi, false);
+    HFONT font = font_.get();
+    // Created in tab order: the box, the frame (no tab stop), the button. The box is created first,
+    // so it stays above the frame it lies in.
+    box_ = CreateControl(dialog, L"BUTTON", L::ReplaceWithLinksCaption, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP,
+                         PageReplaceWithLinks, L::ReplaceWithLinks, dpi, font);
+    CreateControl(dialog, L"BUTTON", L::Frame1Caption, BS_GROUPBOX | WS_GROUP, PageFrame1, L::Frame1, dpi, font);
+    CreateControl(dialog, L"BUTTON", L::AboutButtonCaption, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, PageAboutButton,
+                  L::AboutButton, dpi, font);
+    // Setting the box is not a user click: BM_SETCHECK sends no BN_CLICKED.
+    SendMessageW(box_, BM_SETCHECK, state_.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnableWindow(box_, state_.BoxEnabled() ? TRUE : FALSE);
+}
+
+void PropPageControl::onUserClick() {
+    state_.UserClicked(SendMessageW(box_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    notifySite();
+}
+
+void PropPageControl::notifySite() noexcept {
+    // Keep this object alive while the host reacts; it may read Dirty or even let go of the page.
+    com::ComPtr<IUnknown> self(identity());
+    com::ComPtr<IDispatch> site;
+    if (clientSite_) (void)clientSite_->QueryInterface(IID_PropertyPageSite, site.put_void());
+    if (!site && clientSite_) {
+        // A container that does not offer the interface on its site: its extender's Parent.
+        auto controlSite = clientSite_.try_query<IOleControlSite>();
+        com::ComPtr<IDispatch> extender;
+        if (controlSite && SUCCEEDED(controlSite->GetExtendedControl(extender.put())) && extender) {
+            DISPPARAMS none{};
+            VARIANT parent;
+            VariantInit(&parent);
+            if (SUCCEEDED(extender->Invoke(DispidParent, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                           &parent, nullptr, nullptr)) &&
+                (V_VT(&parent) == VT_DISPATCH || V_VT(&parent) == VT_UNKNOWN) && V_UNKNOWN(&parent))
+                (void)V_UNKNOWN(&parent)->QueryInterface(IID_PropertyPageSite, site.put_void());
+            VariantClear(&parent);
+        }
+    }
+    if (!site) return;  // no PropertyPageSite: the notification is lost
+    DISPPARAMS none{};
+    (void)site->Invoke(DispidOnStatusChange, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
+                       nullptr);
+}
+
+HRESULT PropPageControl::activate(bool uiActivate, HWND parentHint, LPCRECT posHint) {
+    if (!inPlaceSite_) {
+        if (!clientSite_) return E_UNEXPECTED;
+        com::ComPtr<IOleInPlaceSite> site = clientSite_.try_query<IOleInPlaceSite>();
+        if (!site) return E_NOINTERFACE;
+        if (site->CanInPlaceActivate() != S_OK) return E_FAIL;
+        const HRESULT hr = site->OnInPlaceActivate();
+        if (FAILED(hr)) return hr;
+        inPlaceSite_ = std::move(site);
+    }
+    if (!window_) {
+        HWND parent = nullptr;
+        if (FAILED(inPlaceSite_->GetWindow(&parent)) || !parent) parent = parentHint;
+        if (!parent) return E_FAIL;
+        RECT pos{}, clip{};
+        OLEINPLACEFRAMEINFO frameInfo{};
+        frameInfo.cb = sizeof frameInfo;
+        frame_ = nullptr;
+        uiWindow_ = nullptr;
+        if (FAILED(inPlaceSite_->GetWindowContext(frame_.put(), uiWindow_.put(), &pos, &clip, &frameInfo))) {
+            if (posHint) pos = *posHint;
+        }
+        const DialogTemplate t = EmptyTemplate(WS_CHILD | WS_CLIPCHILDREN | DS_CONTROL, WS_EX_CONTROLPARENT);
+        HWND page = CreateDialogIndirectParamW(com::Module::handle(), t.get(), parent, &PageProc,
+                                               reinterpret_cast<LPARAM>(this));
+        if (!page) return HRESULT_FROM_WIN32(GetLastError());
+        window_.reset(page);
+        SetWindowPos(page, nullptr, pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
+    ShowWindow(window_.get(), SW_SHOWNA);
+    if (uiActivate && !uiActive_) {
+        uiActive_ = true;
+        (void)inPlaceSite_->OnUIActivate();
+        auto active = static_cast<IOleInPlaceActiveObject*>(this);
+        if (frame_) (void)frame_->SetActiveObject(active, nullptr);
+        if (uiWindow_) (void)uiWindow_->SetActiveObject(active, nullptr);
+        if (!IsChild(window_.get(), GetFocus())) SetFocus(GetNextDlgTabItem(window_.get(), nullptr, FALSE));
+    }
+    return S_OK;
+}
+
+void PropPageControl::destroyWindow() noexcept {
+    if (!window_) return;
+    HWND page = window_.get();
+    window_.reset();  // WM_NCDESTROY clears what the window procedure knew of it
+    (void)page;
+    box_ = nullptr;
+    font_.reset();
+}
+
+// ---- IOleObject
+
+STDMETHODIMP PropPageControl::SetClientSite(IOleClientSite* site) noexcept {
+    if (!site) {
+        // The container lets go: nothing of it may stay referenced.
+        (void)InPlaceDeactivate();
+        frame_ = nullptr;
+        uiWindow_ = nullptr;
+    }
+    clientSite_ = com::ComPtr<IOleClientSite>(site);
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::GetClientSite(IOleClientSite** site) noexcept {
+    if (!site) return E_POINTER;
+    *site = com::ComPtr<IOleClientSite>(clientSite_).detach();
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::Close(DWORD) noexcept {
+    (void)InPlaceDeactivate();
+    if (adviseHolder_) (void)adviseHolder_->SendOnClose();
+    adviseHolder_ = nullptr;
+    viewSink_ = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::GetMoniker(DWORD, DWORD, IMoniker** out) noexcept {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP PropPageControl::GetClipboardData(DWORD, IDataObject** out) noexcept {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP PropPageControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND parent,
+                                     LPCRECT posRect) noexcept {
+    return com::guard([&]() -> HRESULT {
+        if (!clientSite_ && activeSite) clientSite_ = com::ComPtr<IOleClientSite>(activeSite);
+        switch (verb) {
+        case OLEIVERB_PRIMARY:
+        case OLEIVERB_SHOW:
+        case OLEIVERB_UIACTIVATE:
+            return activate(true, parent, posRect);
+        case OLEIVERB_INPLACEACTIVATE:
+            return activate(false, parent, posRect);
+        case OLEIVERB_HIDE:
+            (void)UIDeactivate();
+            if (window_) ShowWindow(window_.get(), SW_HIDE);
+            return S_OK;
+        default:
+            return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
+        }
+    });
+}
+
+STDMETHODIMP PropPageControl::EnumVerbs(IEnumOLEVERB** out) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return OLEOBJ_E_NOVERBS;
+}
+
+STDMETHODIMP PropPageControl::GetUserClassID(CLSID* clsid) noexcept { return GetClassID(clsid); }
+
+STDMETHODIMP PropPageControl::GetUserType(DWORD form, LPOLESTR* type) noexcept {
+    return OleRegGetUserType(CLSID_PropPage, form, type);
+}
+
+STDMETHODIMP PropPageControl::SetExtent(DWORD aspect, SIZEL* size) noexcept {
+    if (aspect != DVASPECT_CONTENT) return E_NOTIMPL;
+    if (!size) return E_POINTER;
+    extent_ = *size;
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::GetExtent(DWORD aspect, SIZEL* size) noexcept {
+    if (!size) return E_POINTER;
+    if (aspect != DVASPECT_CONTENT) return E_FAIL;
+    *size = extent_;
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::Advise(IAdviseSink* sink, DWORD* cookie) noexcept {
+    if (!adviseHolder_) {
+        const HRESULT hr = CreateOleAdviseHolder(adviseHolder_.put());
+        if (FAILED(hr)) return hr;
+    }
+    return adviseHolder_->Advise(sink, cookie);
+}
+
+STDMETHODIMP PropPageControl::Unadvise(DWORD cookie) noexcept {
+    return adviseHolder_ ? adviseHolder_->Unadvise(cookie) : OLE_E_NOCONNECTION;
+}
+
+STDMETHODIMP PropPageControl::EnumAdvise(IEnumSTATDATA** out) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return adviseHolder_ ? adviseHolder_->EnumAdvise(out) : E_FAIL;
+}
+
+STDMETHODIMP PropPageControl::GetMiscStatus(DWORD, DWORD* status) noexcept {
+    if (!status) return E_POINTER;
+    *status = MiscStatus;
+    return S_OK;
+}
+
+// ---- IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
+
+STDMETHODIMP PropPageControl::GetWindow(HWND* window) noexcept {
+    if (!window) return E_POINTER;
+    *window = window_.get();
+    return window_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP PropPageControl::InPlaceDeactivate() noexcept {
+    (void)UIDeactivate();
+    destroyWindow();
+    if (!inPlaceSite_) return S_OK;
+    com::ComPtr<IOleInPlaceSite> site = std::move(inPlaceSite_);
+    frame_ = nullptr;
+    uiWindow_ = nullptr;
+    (void)site->OnInPlaceDeactivate();
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::UIDeactivate() noexcept {
+    if (!uiActive_) return S_OK;
+    uiActive_ = false;
+    if (uiWindow_) (void)uiWindow_->SetActiveObject(nullptr, nullptr);
+    if (frame_) (void)frame_->SetActiveObject(nullptr, nullptr);
+    if (inPlaceSite_) (void)inPlaceSite_->OnUIDeactivate(FALSE);
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::SetObjectRects(LPCRECT pos, LPCRECT) noexcept {
+    if (!pos) return E_POINTER;
+    if (window_)
+        SetWindowPos(window_.get(), nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::TranslateAccelerator(LPMSG msg) noexcept {
+    // Keyboard navigation inside the page; anything else is the container's.
+    if (!msg || !window_) return S_FALSE;
+    if (msg->hwnd != window_.get() && !IsChild(window_.get(), msg->hwnd)) return S_FALSE;
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return S_FALSE;
+    return IsDialogMessageW(window_.get(), msg) ? S_OK : S_FALSE;
+}
+
+// ---- IOleControl
+
+STDMETHODIMP PropPageControl::GetControlInfo(CONTROLINFO* info) noexcept {
+    if (!info) return E_POINTER;
+    info->hAccel = nullptr;
+    info->cAccel = 0;
+    info->dwFlags = 0;
+    return S_OK;
+}
+
+// ---- IViewObject2
+
+STDMETHODIMP PropPageControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds,
+                                   LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) noexcept {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!dc || !bounds) return E_INVALIDARG;
+    const RECT area{bounds->left, bounds->top, bounds->right, bounds->bottom};
+    FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+    if (window_) {
+        // The live page, drawn into the container's rectangle.
+        POINT old{};
+        SetViewportOrgEx(dc, area.left, area.top, &old);
+        SendMessageW(window_.get(), WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CHILDREN | PRF_CLIENT | PRF_ERASEBKGND);
+        SetViewportOrgEx(dc, old.x, old.y, nullptr);
+    }
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** out) noexcept {
+    if (out) *out = nullptr;
+    return S_FALSE;
+}
+
+STDMETHODIMP PropPageControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) noexcept {
+    viewAspects_ = aspects;
+    viewFlags_ = flags;
+    viewSink_ = com::ComPtr<IAdviseSink>(sink);
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) noexcept {
+    if (aspects) *aspects = viewAspects_;
+    if (flags) *flags = viewFlags_;
+    if (sink) *sink = com::ComPtr<IAdviseSink>(viewSink_).detach();
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) noexcept {
+    return GetExtent(aspect, size);
+}
+
+// ---- IPersist*
+
+STDMETHODIMP PropPageControl::GetClassID(CLSID* clsid) noexcept {
+    if (!clsid) return E_POINTER;
+    *clsid = CLSID_PropPage;
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::GetSizeMax(ULARGE_INTEGER* size) noexcept {
+    if (!size) return E_POINTER;
+    size->QuadPart = 0;
+    return S_OK;
+}
+
+// ---- IQuickActivate
+
+STDMETHODIMP PropPageControl::QuickActivate(QACONTAINER* container, QACONTROL* control) noexcept {
+    if (!container || !control) return E_POINTER;
+    if (container->cbSize < sizeof(QACONTAINER) || control->cbSize < sizeof(QACONTROL)) return E_INVALIDARG;
+    HRESULT hr = SetClientSite(container->pClientSite);
+    if (FAILED(hr)) return hr;
+    if (container->pAdviseSink) (void)SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
+    control->dwMiscStatus = MiscStatus;
+    control->dwViewStatus = VIEWSTATUS_OPAQUE;
+    control->dwEventCookie = 0;
+    control->dwPropNotifyCookie = 0;
+    control->dwPointerActivationPolicy = 0;
+    return S_OK;
+}
+
+STDMETHODIMP PropPageControl::SetContentExtent(LPSIZEL size) noexcept { return SetExtent(DVASPECT_CONTENT, size); }
+
+STDMETHODIMP PropPageControl::GetContentExtent(LPSIZEL size) noexcept { return GetExtent(DVASPECT_CONTENT, size); }
+
+// ---- IProvideClassInfo2
+
+STDMETHODIMP PropPageControl::GetClassInfo(ITypeInfo** info) noexcept {
+    return com::moduleTypeInfo(CLSID_PropPage, false, info);
+}
+
+STDMETHODIMP PropPageControl::GetGUID(DWORD kind, GUID* guid) noexcept {
+    if (!guid) return E_POINTER;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+        *guid = GUID_NULL;
+        return E_INVALIDARG;
+    }
+    *guid = DIID___PropPage;
+    return S_OK;
+}
+
+}  // namespace pagewin

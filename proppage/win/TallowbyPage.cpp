@@ -1,0 +1,25 @@
+// The four entry points of TallowbyPage.dll, the only names it exports.
+#include <windows.h>
+
+#include "PageClasses.h"
+#include "com/Guard.h"
+#include "com/Module.h"
+#include "com/Registration.h"
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) { return pagewin::getClassObject(clsid, iid, out); }
+
+STDAPI DllCanUnloadNow() { return com::canUnloadNow(); }
+
+STDAPI DllRegisterServer() {
+    return com::guard([] {
+        const std::wstring path = com::Module::path();
+        return com::registerServer(pagewin::serverInfo(path), path);
+    });
+}
+
+STDAPI DllUnregisterServer() {
+    return com::guard([] {
+        const std::wstring path = com::Module::path();
+        return com::unregisterServer(pagewin::serverInfo(path), path);
+    });
+}
