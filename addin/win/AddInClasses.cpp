@@ -4,6 +4,7 @@
 #include <string>
 
 #include "com/Module.h"
+#include "win/FileNameManglerObject.h"
 #include "win/PropPageBridge.h"
 
 namespace addin {
@@ -14,6 +15,7 @@ const AddInClass kClasses[] = {
     {&CLSID_Connect, &com::createObject<ConnectObject>, L"Connect"},
     {&CLSID_EventManager, &com::createObject<EventManagerObject>, L"EventManager"},
     {&CLSID_ActionManager, &com::createObject<ActionManagerObject>, L"ActionManager"},
+    {&CLSID_FileNameMangler, &com::createObject<FileNameManglerObject>, L"FileNameMangler"},
     {&CLSID_PropPageBridge, &com::createObject<PropPageBridgeObject>, L"PropPageBridge"},
 };
 
