@@ -24,6 +24,7 @@ public:
     virtual ~Identity() = default;
     virtual const void* Node() const = 0;
     virtual const char* Kind() const = 0;
+    virtual std::shared_ptr<void> SharedNode() const = 0;
 };
 
 template <class Interface, class NodeT>
@@ -43,6 +44,7 @@ public:
     }
     const void* Node() const override { return node_.get(); }
     const char* Kind() const override { return kind_; }
+    std::shared_ptr<void> SharedNode() const override { return node_; }
 
 protected:
     void Enter(std::string_view member) const { world_->ledger.Enter(member); }
@@ -484,6 +486,16 @@ public:
 };
 
 }  // namespace
+
+std::shared_ptr<host::Explorer> MakeExplorer(const std::shared_ptr<World>& world,
+                                             const std::shared_ptr<ExplorerNode>& node) {
+    return std::make_shared<ExplorerHandle>(world, node);
+}
+
+std::shared_ptr<void> NodeOf(const host::Object& object) {
+    const auto* id = dynamic_cast<const Identity*>(&object);
+    return id ? id->SharedNode() : nullptr;
+}
 
 std::shared_ptr<host::Application> MakeApplication(const std::shared_ptr<World>& world) {
     return std::make_shared<ApplicationHandle>(world);

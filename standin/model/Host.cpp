@@ -29,6 +29,10 @@ std::shared_ptr<host::Inspector> Host::InspectorObject(const std::shared_ptr<Ins
     return MakeInspector(world_, inspector);
 }
 
+std::shared_ptr<host::Explorer> Host::ExplorerObject(const std::shared_ptr<ExplorerNode>& explorer) {
+    return MakeExplorer(world_, explorer);
+}
+
 std::shared_ptr<ExplorerNode> Host::OpenExplorer() {
     auto explorer = std::make_shared<ExplorerNode>();
     explorer->bars = CopyPersistentBars(world_->store->explorer);
@@ -128,6 +132,10 @@ void Host::CloseAllWindows() {
 const std::vector<std::shared_ptr<InspectorNode>>& Host::Inspectors() const { return world_->inspectors; }
 
 const std::vector<std::shared_ptr<ExplorerNode>>& Host::Explorers() const { return world_->explorers; }
+
+std::shared_ptr<InspectorNode> Host::ActiveInspector() const { return world_->activeInspector.lock(); }
+
+std::shared_ptr<ExplorerNode> Host::ActiveExplorer() const { return world_->activeExplorer.lock(); }
 
 std::vector<std::shared_ptr<ControlNode>> Host::ControlsWithTag(const std::u16string& tag) const {
     std::vector<std::shared_ptr<ControlNode>> found;

@@ -11,6 +11,7 @@
 #include "core/HostError.h"
 #include "core/host/AddInInstance.h"
 #include "core/host/Application.h"
+#include "core/host/Explorer.h"
 #include "core/host/Item.h"
 
 namespace standin {
@@ -51,6 +52,7 @@ public:
     /// An item as a host object, e.g. to pass to the add-in directly.
     std::shared_ptr<host::Item> ItemObject(const std::shared_ptr<ItemNode>& item);
     std::shared_ptr<host::Inspector> InspectorObject(const std::shared_ptr<InspectorNode>& inspector);
+    std::shared_ptr<host::Explorer> ExplorerObject(const std::shared_ptr<ExplorerNode>& explorer);
 
     /// Opens a main window with the kept explorer bars; it becomes the active explorer.
     std::shared_ptr<ExplorerNode> OpenExplorer();
@@ -79,6 +81,9 @@ public:
     void CloseAllWindows();
 
     const std::vector<std::shared_ptr<InspectorNode>>& Inspectors() const;
+    /// The active item window and main window; empty when none is open.
+    std::shared_ptr<InspectorNode> ActiveInspector() const;
+    std::shared_ptr<ExplorerNode> ActiveExplorer() const;
     const std::vector<std::shared_ptr<ExplorerNode>>& Explorers() const;
     /// The controls with `tag` in the bars of all open windows.
     std::vector<std::shared_ptr<ControlNode>> ControlsWithTag(const std::u16string& tag) const;
@@ -90,5 +95,9 @@ public:
 private:
     std::shared_ptr<World> world_;
 };
+
+/// The model node a host object of this model stands for (ItemNode for an item, InspectorNode for
+/// an inspector, ControlNode for a button, ...); null for an object this model did not hand out.
+std::shared_ptr<void> NodeOf(const host::Object& object);
 
 }  // namespace standin

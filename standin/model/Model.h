@@ -32,6 +32,7 @@ struct ItemNode {
     bool saved = true;
     bool sent = false;
     int saveCount = 0;
+    std::u16string subject;
     std::u16string senderName;
     host::DateTime sentOn;
     std::vector<std::shared_ptr<AttachmentNode>> attachments;

@@ -91,6 +91,8 @@ struct World {
 };
 
 std::shared_ptr<host::Application> MakeApplication(const std::shared_ptr<World>& world);
+std::shared_ptr<host::Explorer> MakeExplorer(const std::shared_ptr<World>& world,
+                                             const std::shared_ptr<ExplorerNode>& node);
 std::shared_ptr<host::Inspector> MakeInspector(const std::shared_ptr<World>& world,
                                                const std::shared_ptr<InspectorNode>& node);
 std::shared_ptr<host::Item> MakeItem(const std::shared_ptr<World>& world, const std::shared_ptr<ItemNode>& node);
