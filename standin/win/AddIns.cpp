@@ -1,0 +1,111 @@
+#include "AddIns.h"
+
+#include <objbase.h>
+
+#include "Transcript.h"
+#include "com/Handles.h"
+#include "com/Strings.h"
+
+namespace standin::win {
+
+namespace {
+
+std::optional<std::wstring> stringValue(HKEY key, const wchar_t* name) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(wcsnlen(text.c_str(), size / sizeof(wchar_t)));
+    return text;
+}
+
+std::optional<std::u16string> u16(const std::optional<std::wstring>& s) {
+    if (!s) return std::nullopt;
+    return com::fromWide(*s);
+}
+
+}  // namespace
+
+std::vector<AddInEntry> ReadAddInList() {
+    std::vector<AddInEntry> entries;
+    com::RegKey list;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kAddInListKey, 0, KEY_READ, list.put()) != ERROR_SUCCESS) return entries;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(list.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        AddInEntry entry;
+        entry.progId = com::fromWide(std::wstring_view(name, length));
+        com::RegKey key;
+        if (RegOpenKeyExW(list.get(), name, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+            entry.friendlyName = u16(stringValue(key.get(), L"FriendlyName"));
+            entry.description = u16(stringValue(key.get(), L"Description"));
+            DWORD type = 0;
+            DWORD value = 0;
+            DWORD size = sizeof value;
+            if (RegQueryValueExW(key.get(), L"LoadBehavior", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+                    ERROR_SUCCESS &&
+                type == REG_DWORD)
+                entry.loadBehavior = value;
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::wstring ServerPath(const std::u16string& progId) {
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(com::wide(progId), &clsid))) return {};
+    wchar_t guid[40] = {};
+    StringFromGUID2(clsid, guid, 40);
+    com::RegKey key;
+    const std::wstring path = std::wstring(L"CLSID\\") + guid + L"\\InprocServer32";
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return {};
+    return stringValue(key.get(), nullptr).value_or(L"");
+}
+
+UnloadResult TryUnload(const std::wstring& path) {
+    UnloadResult result;
+    HMODULE dll = path.empty() ? nullptr : GetModuleHandleW(path.c_str());
+    if (!dll) return result;
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    if (auto canUnloadNow = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow"))))
+        result.answer = canUnloadNow();
+    CoFreeUnusedLibrariesEx(0, 0);
+    result.unloaded = GetModuleHandleW(path.c_str()) == nullptr;
+    return result;
+}
+
+std::optional<std::u16string> RegistryValueText(HKEY root, const std::wstring& keyPath, const std::wstring& name) {
+    com::RegKey key;
+    if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) return Transcript::Quote(com::fromWide(stringValue(key.get(), valueName).value_or(L"")));
+    if (type == REG_DWORD) {
+        DWORD value = 0;
+        size = sizeof value;
+        RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+        return Num(value);
+    }
+    return u"<type " + Num(type) + u">";
+}
+
+bool SplitRegistryPath(const std::u16string& full, HKEY& root, std::wstring& path) {
+    const size_t slash = full.find(u'\\');
+    const std::u16string head = full.substr(0, slash);
+    path = slash == std::u16string::npos ? L"" : com::toWide(full.substr(slash + 1));
+    if (head == u"HKCU" || head == u"HKEY_CURRENT_USER") root = HKEY_CURRENT_USER;
+    else if (head == u"HKLM" || head == u"HKEY_LOCAL_MACHINE") root = HKEY_LOCAL_MACHINE;
+    else if (head == u"HKCR" || head == u"HKEY_CLASSES_ROOT") root = HKEY_CLASSES_ROOT;
+    else return false;
+    return true;
+}
+
+}  // namespace standin::win

@@ -1,0 +1,84 @@
+#pragma once
+// The UI robot: answers the message boxes and dialogs that add-ins show on the host's thread while
+// the host is inside one of its actions, from a thread of its own, as a person would.
+#include <windows.h>
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Transcript.h"
+#include "com/Handles.h"
+
+namespace standin::win {
+
+/// What the robot read from one dialog.
+struct DialogSeen {
+    std::u16string title;
+    std::u16string text;     // a message box's message; empty for other dialogs
+    std::u16string buttons;  // "OK", "OKCancel", "YesNo", "YesNoCancel", ... as the box has them
+    std::u16string icon;     // "none", "error", "question", "warning", "information"
+    int defaultButton = 1;   // 1 = the first button is the default
+    bool messageBox = false;
+};
+
+/// Reads a top-level #32770 window (a message box or another dialog).
+DialogSeen ReadDialog(HWND dialog);
+
+/// Command id of a button name: OK, Cancel, Abort, Retry, Ignore, Yes, No, TryAgain, Continue
+/// (any letter case); 0 for anything else.
+int ButtonId(std::u16string_view name);
+
+/// One robot per process, created on the host's thread: it watches that thread's windows (a CBT
+/// hook tells it when a window becomes active) and works from its own thread.
+///  - Each dialog that comes up is read and written to the transcript as
+///      msgbox title="..." text="..." buttons=YesNo icon=question default=1 answer=Yes
+///    (or "dialog title=..." for a dialog that is not a message box), then answered with the next
+///    queued answer. With no answer queued it is a failure: recorded, then dismissed with its
+///    default button so the host does not hang.
+///  - An action that does not finish within the deadline is a failure: the robot writes what is
+///    still open and ends the process with exit code 3, rather than letting the run hang.
+class MessageBoxRobot {
+public:
+    MessageBoxRobot(Transcript& transcript, DWORD deadlineMs);
+    ~MessageBoxRobot();
+    MessageBoxRobot(const MessageBoxRobot&) = delete;
+    MessageBoxRobot& operator=(const MessageBoxRobot&) = delete;
+
+    /// Answers for the next dialogs, in order (button names as ButtonId takes them).
+    void Queue(std::u16string answer);
+
+    /// The host starts an action named `name` (for the deadline's report).
+    void BeginAction(std::u16string name);
+    /// The host finished it; returns the queued answers no dialog used (and forgets them).
+    std::vector<std::u16string> EndAction();
+
+    /// Dialogs answered so far.
+    int Answered() const;
+
+private:
+    static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+    static DWORD WINAPI ThreadProc(void* self);
+    void Run();
+    void Handle(HWND dialog);
+    void ReportHang();
+
+    Transcript& transcript_;
+    DWORD deadlineMs_;
+    DWORD hostThread_;
+    HHOOK hook_ = nullptr;
+    HANDLE wake_ = nullptr;  // set by the hook and by BeginAction/EndAction
+    HANDLE stop_ = nullptr;
+    HANDLE thread_ = nullptr;
+
+    mutable std::mutex mutex_;
+    std::deque<std::u16string> answers_;
+    std::u16string action_;
+    bool inAction_ = false;
+    ULONGLONG actionStart_ = 0;
+    std::vector<HWND> handled_;
+    int answered_ = 0;
+};
+
+}  // namespace standin::win

@@ -1,0 +1,698 @@
+#include "Runner.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "AddIns.h"
+#include "Face.h"
+#include "Host.h"
+#include "MessageBoxRobot.h"
+#include "StandinHost.h"
+#include "StateFile.h"
+#include "com/Handles.h"
+#include "com/Strings.h"
+#include "core/HostError.h"
+
+namespace standin::win {
+
+namespace {
+
+using com::ComPtr;
+
+struct LoadedAddIn {
+    std::u16string progId;
+    ComPtr<_IDTExtensibility2> ext;
+    std::wstring dll;
+};
+
+std::u16string Status(HRESULT hr) { return hr == S_OK ? u"ok" : Hex(hr); }
+
+std::u16string Bool(bool b) { return b ? u"true" : u"false"; }
+
+std::string Ascii(const std::u16string& s) { return ToUtf8(s); }
+
+int32_t ToInt(const std::u16string& text, int line) {
+    try {
+        size_t used = 0;
+        const std::string s = Ascii(text);
+        const long long v = std::stoll(s, &used, 0);
+        if (used != s.size()) throw 0;
+        return static_cast<int32_t>(v);
+    } catch (...) {
+        throw ScriptError(line, u"a number was expected: " + text);
+    }
+}
+
+bool Same(std::u16string_view a, std::u16string_view b) {
+    return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
+                                reinterpret_cast<const wchar_t*>(b.data()), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+std::optional<ItemKind> KindNamed(const std::u16string& w) {
+    static const std::pair<const char16_t*, ItemKind> kinds[] = {
+        {u"mail", ItemKind::Mail},       {u"post", ItemKind::Post},       {u"note", ItemKind::Note},
+        {u"appointment", ItemKind::Appointment}, {u"contact", ItemKind::Contact}, {u"task", ItemKind::Task},
+        {u"meeting", ItemKind::Meeting}, {u"report", ItemKind::Report}};
+    for (const auto& [name, kind] : kinds)
+        if (Same(w, name)) return kind;
+    return std::nullopt;
+}
+
+std::string ReadFileBytes(const std::u16string& path, int line) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in) throw ScriptError(line, u"cannot read " + path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Runner {
+public:
+    Runner(Transcript& t, const RunOptions& o) : t_(t), options_(o), robot_(t, o.deadlineMs) {}
+
+    int Run(const std::vector<ScriptLine>& lines) {
+        const bool explicitStart =
+            std::any_of(lines.begin(), lines.end(), [](const ScriptLine& l) { return l.words[0] == u"start"; });
+        try {
+            LoadStore();
+            for (const ScriptLine& line : lines) {
+                line_ = line.number;
+                const std::u16string& command = line.words[0];
+                const bool setting = command == u"version" || command == u"registry" || command == u"fail" ||
+                                     command == u"answer" || command == u"note";
+                if (!setting && !started_ && !explicitStart && command != u"start") {
+                    t_.Line(u"> start (before the first action)");
+                    Start();
+                }
+                t_.Line(u"> " + Trim(line.text));
+                if (command == u"answer" || command == u"note" || command == u"version") {
+                    Execute(line);
+                    continue;
+                }
+                robot_.BeginAction(line.text);
+                Execute(line);
+                Finish();
+            }
+            if (started_ && !shutDown_) {
+                t_.Line(u"> shutdown (end of script)");
+                robot_.BeginAction(u"shutdown");
+                Shutdown();
+                Finish();
+            }
+        } catch (const ScriptError& e) {
+            t_.Line(u"error line " + Num(e.line) + u": " + e.message);
+            robot_.EndAction();
+            return kRunScriptError;
+        } catch (const HostError& e) {
+            t_.Failure(u"line " + Num(line_) + u": " + Hex(e.status) + u" " + e.text);
+            robot_.EndAction();
+        }
+        t_.Line(t_.Failed() ? u"end failed" : u"end ok");
+        return t_.Failed() ? kRunFailed : kRunOk;
+    }
+
+private:
+    static std::u16string Trim(const std::u16string& s) {
+        const size_t a = s.find_first_not_of(u" \t");
+        const size_t b = s.find_last_not_of(u" \t");
+        return a == std::u16string::npos ? u"" : s.substr(a, b - a + 1);
+    }
+
+    void Finish() {
+        for (const auto& unused : robot_.EndAction())
+            t_.Failure(u"robot: the answer " + unused + u" was not used by any dialog");
+        Snapshot(false);
+    }
+
+    [[noreturn]] void Error(std::u16string message) const { throw ScriptError(line_, std::move(message)); }
+
+    void Need(const ScriptLine& line, size_t least, size_t most) const {
+        const size_t args = line.words.size() - 1;
+        if (args < least || args > most)
+            Error(line.words[0] + u": " + Num(static_cast<long long>(least)) +
+                  (least == most ? u"" : u" to " + Num(static_cast<long long>(most))) + u" arguments expected");
+    }
+
+    void Execute(const ScriptLine& line) {
+        const auto& w = line.words;
+        const std::u16string& c = w[0];
+        if (c == u"version") {
+            Need(line, 1, 1);
+            if (host_) Error(u"version must come before the host starts");
+            hostOptions_.version = w[1];
+            const int major = std::atoi(Ascii(w[1]).c_str());
+            hostOptions_.buttonPictures = major >= 10;
+        } else if (c == u"note") {
+            t_.Line(u"note " + Trim(line.text.substr(line.text.find(u"note") + 4)));
+        } else if (c == u"answer") {
+            Need(line, 1, 16);
+            for (size_t i = 1; i < w.size(); ++i) {
+                if (ButtonId(w[i]) == 0) Error(u"answer: not a button: " + w[i]);
+                robot_.Queue(w[i]);
+            }
+        } else if (c == u"registry") {
+            Registry(line);
+        } else if (c == u"fail") {
+            Fail(line);
+        } else if (c == u"start") {
+            Need(line, 0, 0);
+            if (started_) Error(u"the host has already started");
+            Start();
+        } else if (c == u"open") {
+            Open(line);
+        } else if (c == u"select") {
+            Need(line, 0, 0);
+            auto explorer = RequireHost().ActiveExplorer();
+            if (!explorer) Error(u"select: no main window is open");
+            host_->ChangeSelection(explorer);
+        } else if (c == u"activate") {
+            Need(line, 1, 1);
+            auto inspector = FindInspector(w[1]);
+            host_->Activate(inspector);
+            t_.Line(u"window " + Name(inspector) + u" active");
+        } else if (c == u"edit") {
+            Need(line, 0, 0);
+            ActiveInspector()->item->Edit();
+        } else if (c == u"click") {
+            Click(line);
+        } else if (c == u"send") {
+            Need(line, 0, 0);
+            auto inspector = ActiveInspector();
+            const bool sent = host_->Send(inspector->item);
+            t_.Line(u"send subject=" + Transcript::Quote(inspector->item->subject) + u" result=" +
+                    (sent ? u"sent" : u"cancelled"));
+            if (sent) Close(inspector);  // the host closes the window of a message it sent
+        } else if (c == u"options") {
+            Need(line, 0, 0);
+            const auto pages = RequireHost().OpenOptionsDialog();
+            t_.Line(u"options pages=" + Num(static_cast<long long>(pages.size())));
+            for (const auto& p : pages) {
+                CLSID clsid{};
+                const bool registered = SUCCEEDED(CLSIDFromProgID(com::wide(p.page), &clsid));
+                t_.Line(u"page progid=" + Transcript::Quote(p.page) + u" title=" +
+                        (p.title ? Transcript::Quote(*p.title) : u"none") + u" registered=" +
+                        (registered ? u"yes" : u"no"));
+            }
+        } else if (c == u"close") {
+            Need(line, 0, 1);
+            if (w.size() == 2 && w[1] == u"explorer") {
+                auto explorer = RequireHost().ActiveExplorer();
+                if (!explorer) Error(u"close: no main window is open");
+                const std::u16string name = Name(explorer);
+                host_->CloseExplorer(explorer);
+                t_.Line(u"window " + name + u" closed");
+            } else {
+                Close(w.size() == 2 ? FindInspector(w[1]) : ActiveInspector());
+            }
+        } else if (c == u"unload") {
+            Need(line, 1, 1);
+            Unload(w[1]);
+        } else if (c == u"shutdown") {
+            Need(line, 0, 0);
+            if (!started_ || shutDown_) Error(u"shutdown: the host is not running");
+            Shutdown();
+        } else if (c == u"show") {
+            Need(line, 1, 1);
+            if (w[1] == u"bars" || w[1] == u"items") {
+                Snapshot(true);
+            } else if (w[1] == u"held") {
+                Held();
+            } else {
+                Error(u"show: bars, items or held expected");
+            }
+        } else {
+            Error(u"unknown command: " + c);
+        }
+    }
+
+    // ---- the host and its add-ins
+
+    void LoadStore() {
+        store_ = std::make_shared<CommandBarStore>();
+        if (options_.statePath.empty()) return;
+        try {
+            LoadState(options_.statePath, *store_);
+        } catch (const ScriptError& e) {
+            throw ScriptError(0, u"state file line " + Num(e.line) + u": " + e.message);
+        }
+        t_.Line(u"state loaded inspector-bars=" + Num(static_cast<long long>(store_->inspector.bars.size())) +
+                u" explorer-bars=" + Num(static_cast<long long>(store_->explorer.bars.size())));
+    }
+
+    Host& RequireHost() {
+        if (!host_) {
+            host_ = std::make_shared<Host>(store_, hostOptions_);
+            face_ = std::make_unique<Face>(host_, hostOptions_);
+            face_->OnEvent([this](const std::u16string& e) { t_.Line(u"event " + e); });
+            t_.Line(u"host version=" + Transcript::Quote(hostOptions_.version) + u" pictures=" +
+                    (hostOptions_.buttonPictures ? u"yes" : u"no"));
+        }
+        return *host_;
+    }
+
+    void Start() {
+        RequireHost();
+        started_ = true;
+        if (host_->Explorers().empty()) {
+            auto explorer = host_->OpenExplorer();
+            t_.Line(u"window " + Name(explorer) + u" open");
+        }
+        const auto list = ReadAddInList();
+        t_.Line(u"addins listed=" + Num(static_cast<long long>(list.size())));
+        for (const auto& entry : list) {
+            const auto text = [](const std::optional<std::u16string>& s) {
+                return s ? Transcript::Quote(*s) : std::u16string(u"none");
+            };
+            t_.Line(u"addin key=" + Transcript::Quote(entry.progId) + u" friendlyname=" + text(entry.friendlyName) +
+                    u" description=" + text(entry.description) + u" loadbehavior=" +
+                    (entry.loadBehavior ? Num(*entry.loadBehavior) : u"none"));
+        }
+        for (const auto& entry : list)
+            if (entry.loadBehavior == 3u) Load(entry.progId);
+        for (auto& addIn : addIns_) {
+            auto custom = EmptyArray();
+            SAFEARRAY* raw = custom.get();
+            t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" OnStartupComplete " +
+                    Status(addIn.ext->OnStartupComplete(&raw)));
+        }
+    }
+
+    static com::SafeArray EmptyArray() {
+        com::SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, 0));
+        if (!array) throw HostError(E_OUTOFMEMORY, {});
+        return array;
+    }
+
+    void Load(const std::u16string& progId) {
+        const std::u16string name = u"addin " + Transcript::Quote(progId);
+        CLSID clsid{};
+        HRESULT hr = CLSIDFromProgID(com::wide(progId), &clsid);
+        if (FAILED(hr)) {
+            t_.Line(name + u" not-registered " + Hex(hr));
+            return;
+        }
+        ComPtr<IUnknown> object;
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void());
+        if (FAILED(hr)) {
+            t_.Line(name + u" create-failed " + Hex(hr));
+            return;
+        }
+        auto ext = object.try_query<_IDTExtensibility2>();
+        if (!ext) {
+            t_.Line(name + u" not-an-addin (no _IDTExtensibility2)");
+            return;
+        }
+        object.reset();
+        auto app = face_->Application();
+        auto instance = face_->AddIn(progId);
+        auto custom = EmptyArray();
+        SAFEARRAY* raw = custom.get();
+        hr = ext->OnConnection(app.get(), ext_cm_Startup, instance.get(), &raw);
+        if (FAILED(hr)) {
+            t_.Line(name + u" OnConnection " + Hex(hr) + u" not-loaded");
+            return;
+        }
+        t_.Line(name + u" OnConnection ok");
+        addIns_.push_back({progId, std::move(ext), ServerPath(progId)});
+    }
+
+    void Unload(const std::u16string& progId) {
+        const auto it = std::find_if(addIns_.begin(), addIns_.end(),
+                                     [&](const LoadedAddIn& a) { return Same(a.progId, progId); });
+        if (it == addIns_.end()) Error(u"unload: " + progId + u" is not loaded");
+        LoadedAddIn addIn = std::move(*it);
+        addIns_.erase(it);
+        auto custom = EmptyArray();
+        SAFEARRAY* raw = custom.get();
+        t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" OnDisconnection user-closed " +
+                Status(addIn.ext->OnDisconnection(ext_dm_UserClosed, &raw)));
+        addIn.ext.reset();
+        Snapshot(false);
+        Held();
+        ReportUnload(addIn);
+    }
+
+    void Shutdown() {
+        shutDown_ = true;
+        // The host closes its windows; the last main window's Close comes last.
+        while (!host_->Inspectors().empty()) Close(host_->Inspectors().front());
+        while (!host_->Explorers().empty()) {
+            auto explorer = host_->Explorers().front();
+            const std::u16string name = Name(explorer);
+            host_->CloseExplorer(explorer);
+            t_.Line(u"window " + name + u" closed");
+        }
+        for (auto& addIn : addIns_) {
+            auto custom = EmptyArray();
+            SAFEARRAY* raw = custom.get();
+            t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" OnBeginShutdown " +
+                    Status(addIn.ext->OnBeginShutdown(&raw)));
+        }
+        for (auto& addIn : addIns_) {
+            auto custom = EmptyArray();
+            SAFEARRAY* raw = custom.get();
+            t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" OnDisconnection host-shutdown " +
+                    Status(addIn.ext->OnDisconnection(ext_dm_HostShutdown, &raw)));
+        }
+        std::vector<LoadedAddIn> released = std::move(addIns_);
+        addIns_.clear();
+        for (auto& addIn : released) addIn.ext.reset();
+        Held();
+        for (const auto& addIn : released) ReportUnload(addIn);
+        if (!options_.statePath.empty()) {
+            SaveState(options_.statePath, *store_, [this](const void* p) { return PictureText(p); });
+            t_.Line(u"state saved inspector-bars=" + Num(static_cast<long long>(store_->inspector.bars.size())) +
+                    u" explorer-bars=" + Num(static_cast<long long>(store_->explorer.bars.size())));
+        }
+    }
+
+    void ReportUnload(const LoadedAddIn& addIn) {
+        const UnloadResult r = TryUnload(addIn.dll);
+        t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" DllCanUnloadNow " +
+                (r.answer ? (*r.answer == S_OK ? u"S_OK" : *r.answer == S_FALSE ? u"S_FALSE" : Hex(*r.answer))
+                          : u"not-loaded") +
+                u" unloaded=" + (r.unloaded ? u"yes" : u"no"));
+    }
+
+    void Held() {
+        const auto live = host_->ledger().Live();
+        std::u16string line = u"held";
+        for (const auto& [kind, count] : live) line += u" " + FromUtf8(kind) + u"=" + Num(count);
+        if (live.empty()) line += u" none";
+        t_.Line(line);
+    }
+
+    // ---- windows and items
+
+    std::u16string Name(const std::shared_ptr<InspectorNode>& i) {
+        auto [it, added] = inspectorNumbers_.try_emplace(i.get(), static_cast<int>(inspectorNumbers_.size()) + 1);
+        if (added) keep_.push_back(i);
+        return u"inspector:" + Num(it->second);
+    }
+
+    std::u16string Name(const std::shared_ptr<ExplorerNode>& e) {
+        auto [it, added] = explorerNumbers_.try_emplace(e.get(), static_cast<int>(explorerNumbers_.size()) + 1);
+        if (added) keep_.push_back(e);
+        return u"explorer:" + Num(it->second);
+    }
+
+    std::shared_ptr<InspectorNode> ActiveInspector() {
+        auto inspector = RequireHost().ActiveInspector();
+        if (!inspector) Error(u"no item window is open");
+        return inspector;
+    }
+
+    std::shared_ptr<InspectorNode> FindInspector(const std::u16string& which) {
+        for (const auto& i : RequireHost().Inspectors())
+            if (Name(i) == u"inspector:" + which || i->item->subject == which) return i;
+        Error(u"no open item window " + which);
+    }
+
+    void Close(const std::shared_ptr<InspectorNode>& inspector) {
+        const std::u16string name = Name(inspector);
+        host_->CloseInspector(inspector);
+        t_.Line(u"window " + name + u" closed");
+    }
+
+    // open <kind> ["subject"] [sent|unsent] [from "sender"] [on <yyyy-mm-dd> [<hh:mm[:ss]>]] [wordmail]
+    //      [edited] [attach <byvalue|byref|embedded|ole> <name> [<file>|text "<content>"]]...
+    void Open(const ScriptLine& line) {
+        const auto& w = line.words;
+        if (w.size() < 2) Error(u"open: an item kind expected");
+        const auto kind = KindNamed(w[1]);
+        if (!kind) Error(u"open: unknown item kind " + w[1]);
+        auto item = std::make_shared<ItemNode>(*kind);
+        bool wordMail = false;
+        bool edited = false;
+        size_t i = 2;
+        const auto next = [&](const char16_t* what) -> const std::u16string& {
+            if (i >= w.size()) Error(u"open: " + std::u16string(what) + u" expected");
+            return w[i++];
+        };
+        if (i < w.size() && !IsOpenKeyword(w[i])) item->subject = w[i++];
+        while (i < w.size()) {
+            const std::u16string& word = w[i++];
+            if (word == u"sent" || word == u"received") {
+                item->sent = true;
+            } else if (word == u"unsent" || word == u"draft") {
+                item->sent = false;
+            } else if (word == u"from") {
+                item->senderName = next(u"a sender's name");
+            } else if (word == u"on") {
+                const std::u16string date = next(u"a date");
+                std::optional<std::u16string> time;
+                if (i < w.size() && w[i].find(u':') != std::u16string::npos) time = w[i++];
+                item->sentOn = ParseDate(date, time);
+            } else if (word == u"wordmail") {
+                wordMail = true;
+            } else if (word == u"edited") {
+                edited = true;
+            } else if (word == u"attach") {
+                const std::u16string type = next(u"an attachment type");
+                const std::u16string name = next(u"an attachment name");
+                int32_t code = 0;
+                if (type == u"byvalue") code = 1;
+                else if (type == u"byref") code = 4;
+                else if (type == u"embedded") code = 5;
+                else if (type == u"ole") code = 6;
+                else Error(u"attach: byvalue, byref, embedded or ole expected");
+                std::string content = "Content of " + Ascii(name) + "\r\n";
+                if (code != 4 && i < w.size() && w[i] == u"text") {
+                    ++i;
+                    content = Ascii(next(u"the content"));
+                } else if (code != 4 && i < w.size() && !IsOpenKeyword(w[i])) {
+                    content = ReadFileBytes(w[i++], line_);
+                }
+                item->Attach(code, name, std::move(content));
+            } else {
+                Error(u"open: unknown word " + word);
+            }
+        }
+        if (edited) item->Edit();
+        auto inspector = RequireHost().OpenInspector(item, wordMail);
+        t_.Line(u"window " + Name(inspector) + u" open item=" + item->TypeName() + u" subject=" +
+                Transcript::Quote(item->subject));
+    }
+
+    static bool IsOpenKeyword(const std::u16string& w) {
+        for (const char16_t* k : {u"sent", u"received", u"unsent", u"draft", u"from", u"on", u"wordmail", u"edited",
+                                  u"attach"})
+            if (w == k) return true;
+        return false;
+    }
+
+    host::DateTime ParseDate(const std::u16string& date, const std::optional<std::u16string>& time) {
+        host::DateTime t;
+        int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+        if (std::sscanf(Ascii(date).c_str(), "%d-%d-%d", &y, &mo, &d) != 3) Error(u"a date yyyy-mm-dd expected: " + date);
+        if (time && std::sscanf(Ascii(*time).c_str(), "%d:%d:%d", &h, &mi, &s) < 2)
+            Error(u"a time hh:mm[:ss] expected: " + *time);
+        t.year = static_cast<int16_t>(y);
+        t.month = static_cast<int16_t>(mo);
+        t.day = static_cast<int16_t>(d);
+        t.hour = static_cast<int16_t>(h);
+        t.minute = static_cast<int16_t>(mi);
+        t.second = static_cast<int16_t>(s);
+        return t;
+    }
+
+    // click ["caption"] | click tag "<tag>": a button of the active item window.
+    void Click(const ScriptLine& line) {
+        Need(line, 0, 2);
+        const auto& w = line.words;
+        auto inspector = ActiveInspector();
+        std::shared_ptr<ControlNode> found;
+        for (const auto& bar : inspector->bars->bars)
+            for (const auto& c : bar->controls) {
+                if (found) break;
+                if (w.size() == 1 || (w.size() == 2 && c->caption == w[1]) ||
+                    (w.size() == 3 && w[1] == u"tag" && c->tag == w[2]))
+                    found = c;
+            }
+        if (!found) Error(u"click: no such button in " + Name(inspector));
+        t_.Line(u"click window=" + Name(inspector) + u" caption=" + Transcript::Quote(found->caption) + u" tag=" +
+                Transcript::Quote(found->tag) + u" enabled=" + Bool(found->enabled));
+        host_->Click(found);
+    }
+
+    // ---- settings
+
+    void Registry(const ScriptLine& line) {
+        const auto& w = line.words;
+        if (w.size() < 3) Error(u"registry: set, dword, delete or show and a key expected");
+        HKEY root = nullptr;
+        std::wstring path;
+        if (!SplitRegistryPath(w[2], root, path)) Error(u"registry: HKCU, HKLM or HKCR expected: " + w[2]);
+        const std::wstring name = w.size() > 3 ? com::toWide(w[3]) : L"";
+        if (w[1] == u"set" || w[1] == u"dword") {
+            Need(line, 4, 4);
+            com::RegKey key;
+            if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+                Error(u"registry: cannot create " + w[2]);
+            LONG rc = 0;
+            if (w[1] == u"set") {
+                const std::wstring value = com::toWide(w[4]);
+                rc = RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+            } else {
+                const DWORD value = static_cast<DWORD>(ToInt(w[4], line_));
+                rc = RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                    sizeof value);
+            }
+            if (rc != ERROR_SUCCESS) Error(u"registry: cannot write " + w[3]);
+        } else if (w[1] == u"delete") {
+            Need(line, 2, 3);
+            if (w.size() == 4) {
+                com::RegKey key;
+                if (RegOpenKeyExW(root, path.c_str(), 0, KEY_WRITE, key.put()) == ERROR_SUCCESS)
+                    RegDeleteValueW(key.get(), name.c_str());
+            } else {
+                RegDeleteTreeW(root, path.c_str());
+                RegDeleteKeyW(root, path.c_str());
+            }
+        } else if (w[1] == u"show") {
+            Need(line, 2, 3);
+            ShowRegistry(w[2], root, path, w.size() == 4 ? std::optional<std::wstring>(name) : std::nullopt);
+        } else {
+            Error(u"registry: set, dword, delete or show expected");
+        }
+    }
+
+    void ShowRegistry(const std::u16string& shown, HKEY root, const std::wstring& path,
+                      const std::optional<std::wstring>& name) {
+        std::vector<std::wstring> names;
+        if (name) {
+            names.push_back(*name);
+        } else {
+            com::RegKey key;
+            if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+                for (DWORD i = 0;; ++i) {
+                    wchar_t value[256];
+                    DWORD length = 256;
+                    if (RegEnumValueW(key.get(), i, value, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                        break;
+                    names.emplace_back(value, length);
+                }
+            } else {
+                t_.Line(u"registry " + Transcript::Quote(shown) + u" missing");
+                return;
+            }
+        }
+        for (const auto& n : names) {
+            const auto value = RegistryValueText(root, path, n);
+            t_.Line(u"registry " + Transcript::Quote(shown) + u" " + Transcript::Quote(com::fromWide(n)) + u"=" +
+                    value.value_or(u"missing"));
+        }
+    }
+
+    // fail <Interface.Member> [hresult] | fail call <n> [hresult] | fail none
+    void Fail(const ScriptLine& line) {
+        Need(line, 1, 3);
+        const auto& w = line.words;
+        Ledger& ledger = RequireHost().ledger();
+        if (w[1] == u"none") {
+            ledger.ClearFailures();
+        } else if (w[1] == u"call") {
+            Need(line, 2, 3);
+            ledger.FailCall(ToInt(w[2], line_), w.size() == 4 ? ToInt(w[3], line_) : E_FAIL);
+        } else {
+            Need(line, 1, 2);
+            ledger.FailMember(Ascii(w[1]), w.size() == 3 ? ToInt(w[2], line_) : E_FAIL);
+        }
+    }
+
+    // ---- what the host shows
+
+    std::u16string PictureText(const void* p) const {
+        if (!p) return u"none";
+        std::u16string text = face_ ? face_->PictureText(p) : u"";
+        if (text.empty()) text = LoadedPictureText(p);
+        return text.empty() ? u"picture" : text;
+    }
+
+    std::vector<std::u16string> State() {
+        std::vector<std::u16string> lines;
+        if (!host_) return lines;
+        const auto bars = [&](const std::u16string& window, const BarSet& set) {
+            for (const auto& bar : set.bars) {
+                lines.push_back(u"bar window=" + window + u" name=" + Transcript::Quote(bar->name) + u" visible=" +
+                                Bool(bar->visible) + u" protection=" + Num(bar->protection) + u" controls=" +
+                                Num(static_cast<long long>(bar->controls.size())));
+                for (const auto& c : bar->controls) {
+                    lines.push_back(u"button window=" + window + u" bar=" + Transcript::Quote(bar->name) + u" caption=" +
+                                    Transcript::Quote(c->caption) + u" onaction=" + Transcript::Quote(c->onAction) +
+                                    u" style=" + Num(c->style) + u" tag=" + Transcript::Quote(c->tag) + u" enabled=" +
+                                    Bool(c->enabled) + u" faceid=" + Num(c->faceId) + u" picture=" +
+                                    Transcript::Quote(PictureText(c->picture)) + u" mask=" +
+                                    Transcript::Quote(PictureText(c->mask)));
+                }
+            }
+        };
+        for (const auto& e : host_->Explorers()) bars(Name(e), *e->bars);
+        for (const auto& i : host_->Inspectors()) {
+            const std::u16string window = Name(i);
+            const ItemNode& item = *i->item;
+            lines.push_back(u"item window=" + window + u" class=" + item.TypeName() + u" subject=" +
+                            Transcript::Quote(item.subject) + u" saved=" + Bool(item.saved) + u" sent=" + Bool(item.sent) +
+                            u" saves=" + Num(item.saveCount) + u" attachments=" +
+                            Num(static_cast<long long>(item.attachments.size())));
+            for (size_t n = 0; n < item.attachments.size(); ++n) {
+                const AttachmentNode& a = *item.attachments[n];
+                lines.push_back(u"attachment window=" + window + u" index=" + Num(static_cast<long long>(n + 1)) +
+                                u" type=" + Num(a.type) + u" filename=" + Transcript::Quote(a.fileName) +
+                                u" displayname=" + Transcript::Quote(a.displayName) +
+                                (a.type == 4 ? u" source=" + Transcript::Quote(a.source) : u""));
+            }
+            bars(window, *i->bars);
+        }
+        return lines;
+    }
+
+    /// Writes the lines of the state that are new since the last snapshot, and "gone <line>" for
+    /// those no longer there; with `all`, the whole state.
+    void Snapshot(bool all) {
+        const auto now = State();
+        if (all) {
+            for (const auto& l : now) t_.Line(l);
+        } else {
+            const std::multiset<std::u16string> before(last_.begin(), last_.end());
+            const std::multiset<std::u16string> after(now.begin(), now.end());
+            for (const auto& l : last_)
+                if (!after.count(l)) t_.Line(u"gone " + l);
+            for (const auto& l : now)
+                if (!before.count(l)) t_.Line(l);
+        }
+        last_ = now;
+    }
+
+    Transcript& t_;
+    RunOptions options_;
+    MessageBoxRobot robot_;
+    HostOptions hostOptions_;
+    std::shared_ptr<CommandBarStore> store_;
+    std::shared_ptr<Host> host_;
+    std::unique_ptr<Face> face_;
+    std::vector<LoadedAddIn> addIns_;
+    std::map<const void*, int> inspectorNumbers_;
+    std::map<const void*, int> explorerNumbers_;
+    std::vector<std::shared_ptr<void>> keep_;  // numbered windows stay alive, so their addresses stay unique
+    std::vector<std::u16string> last_;
+    bool started_ = false;
+    bool shutDown_ = false;
+    int line_ = 0;
+};
+
+}  // namespace
+
+int RunScript(const std::vector<ScriptLine>& lines, Transcript& transcript, const RunOptions& options) {
+    Runner runner(transcript, options);
+    return runner.Run(lines);
+}
+
+}  // namespace standin::win
