@@ -1,0 +1,253 @@
+// The host program end to end: it reads the add-in list, loads a test add-in by ProgID, runs a
+// script, answers the add-in's message boxes, keeps the toolbar between runs, and reports what the
+// add-in still holds and whether its DLL can unload.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Transcript.h"
+
+using standin::win::FromUtf8;
+using standin::win::ToUtf8;
+
+namespace {
+
+const wchar_t kAddInKey[] = L"Software\\Microsoft\\Office\\Outlook\\Addins\\StandinTest.FakeAddIn";
+
+// Build paths are Unix paths; Wine shows the Unix root as drive Z:.
+std::wstring windowsPath(const wchar_t* unixPath) {
+    std::wstring path = std::wstring(L"Z:") + unixPath;
+    for (auto& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+
+std::wstring tempPath(const wchar_t* name) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return std::wstring(dir) + name;
+}
+
+void writeFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string readFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes(1 << 20, '\0');
+    DWORD n = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    CloseHandle(file);
+    bytes.resize(n);
+    return bytes;
+}
+
+void callEntry(const char* name) {
+    HMODULE dll = LoadLibraryW(windowsPath(STANDIN_FAKE_ADDIN_DLL).c_str());
+    ASSERT_NE(dll, nullptr);
+    auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry(), S_OK) << name;
+    FreeLibrary(dll);
+}
+
+struct HostRun {
+    DWORD exitCode = ~0u;
+    std::string transcript;
+
+    bool has(const std::string& line) const { return transcript.find(line + "\n") != std::string::npos; }
+    size_t count(const std::string& part) const {
+        size_t n = 0;
+        for (size_t at = transcript.find(part); at != std::string::npos; at = transcript.find(part, at + 1)) ++n;
+        return n;
+    }
+    // Whether `first` comes before `second` (both present).
+    bool order(const std::string& first, const std::string& second) const {
+        const size_t a = transcript.find(first);
+        const size_t b = transcript.find(second);
+        return a != std::string::npos && b != std::string::npos && a < b;
+    }
+};
+
+class HostProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        callEntry("DllRegisterServer");
+        listAddIn(3);
+        DeleteFileW(state.c_str());
+    }
+    void TearDown() override {
+        RegDeleteKeyW(HKEY_CURRENT_USER, kAddInKey);
+        callEntry("DllUnregisterServer");
+        DeleteFileW(state.c_str());
+        DeleteFileW(script.c_str());
+        DeleteFileW(transcript.c_str());
+    }
+
+    static void listAddIn(DWORD loadBehavior) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kAddInKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        const wchar_t name[] = L"Fake";
+        const wchar_t description[] = L"Test add-in";
+        RegSetValueExW(key, L"FriendlyName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name);
+        RegSetValueExW(key, L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description), sizeof description);
+        RegSetValueExW(key, L"LoadBehavior", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&loadBehavior),
+                       sizeof loadBehavior);
+        RegCloseKey(key);
+    }
+
+    HostRun run(const std::string& text, const std::wstring& extra = L"") {
+        writeFile(script, text);
+        std::wstring command = L"\"" + windowsPath(STANDIN_HOST_EXE) + L"\" --state \"" + state + L"\" --transcript \"" +
+                               transcript + L"\" --deadline 30 " + extra + L"\"" + script + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        HostRun result;
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            ADD_FAILURE() << "cannot start the host program: " << GetLastError();
+            return result;
+        }
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 90000), WAIT_OBJECT_0) << "the host program finished";
+        GetExitCodeProcess(process.hProcess, &result.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        result.transcript = readFile(transcript);
+        return result;
+    }
+
+    std::wstring script = tempPath(L"standin_program_script.txt");
+    std::wstring transcript = tempPath(L"standin_program_transcript.txt");
+    std::wstring state = tempPath(L"standin_program_state.txt");
+};
+
+const std::string kButton =
+    "caption=\"Fake Button\" onaction=\"!<StandinTest.FakeAddIn>\" style=3 tag=\"Fake.Button\"";
+
+TEST_F(HostProgramTest, LoadsTheAddInAndRunsAVersion9Session) {
+    const HostRun r = run(
+        "version 9.0.0.2711\n"
+        "open mail \"Report\" sent from \"Ann\" attach byvalue report.doc\n"
+        "open mail \"Empty\" sent\n"
+        "start\n"
+        "activate \"Report\"\n"
+        "answer OK OK   # the host raises Click for both buttons with the tag\n"
+        "click\n"
+        "answer No\n"
+        "send\n"
+        "answer Yes\n"
+        "send\n"
+        "options\n"
+        "shutdown\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.has("addin key=\"StandinTest.FakeAddIn\" friendlyname=\"Fake\" description=\"Test add-in\" loadbehavior=3"));
+    EXPECT_TRUE(r.has("addin \"StandinTest.FakeAddIn\" OnConnection ok"));
+    EXPECT_TRUE(r.has("bar window=inspector:1 name=\"Fake Toolbar\" visible=true protection=1 controls=1"));
+    EXPECT_TRUE(r.has("button window=inspector:1 bar=\"Fake Toolbar\" " + kButton +
+                      " enabled=true faceid=59 picture=\"none\" mask=\"none\""));
+    EXPECT_TRUE(r.has("button window=inspector:2 bar=\"Fake Toolbar\" " + kButton +
+                      " enabled=false faceid=59 picture=\"none\" mask=\"none\""));
+    EXPECT_EQ(r.count("msgbox title=\"Fake\" text=\"Clicked Fake Button\" buttons=OK icon=none default=1 answer=OK\n"), 2u);
+    EXPECT_EQ(r.count("event Click sinks=1 canceldefault=false\n"), 2u);
+    EXPECT_TRUE(r.has("msgbox title=\"StandinTest.FakeAddIn\" text=\"Send Report?\" buttons=YesNo icon=question "
+                      "default=1 answer=No"));
+    EXPECT_TRUE(r.order("answer=No", "event ItemSend sinks=1 cancel=true"));
+    EXPECT_TRUE(r.has("send subject=\"Report\" result=cancelled"));
+    EXPECT_TRUE(r.has("send subject=\"Report\" result=sent"));
+    EXPECT_TRUE(r.order("result=sent", "window inspector:1 closed"));
+    EXPECT_TRUE(r.has("page progid=\"Fake.Page\" title=\"Fake Page\" registered=no"));
+    // Shut-down: the last explorer's Close, then OnBeginShutdown, then OnDisconnection.
+    EXPECT_TRUE(r.order("event Close sinks=1", "OnBeginShutdown ok"));
+    EXPECT_TRUE(r.order("OnBeginShutdown ok", "OnDisconnection host-shutdown ok"));
+    EXPECT_TRUE(r.has("held none"));
+    EXPECT_TRUE(r.has("addin \"StandinTest.FakeAddIn\" DllCanUnloadNow S_OK unloaded=yes"));
+    EXPECT_TRUE(r.has("state saved inspector-bars=1 explorer-bars=0"));
+    EXPECT_TRUE(r.has("end ok"));
+}
+
+TEST_F(HostProgramTest, TheToolbarIsKeptForTheNextRunAndFoundByTag) {
+    const HostRun first = run("open mail \"One\" sent attach byvalue a.txt\n");
+    ASSERT_EQ(first.exitCode, 0u) << first.transcript;
+    const HostRun second = run("open mail \"Two\" sent attach byvalue b.txt\n");
+    SCOPED_TRACE(second.transcript);
+    EXPECT_EQ(second.exitCode, 0u);
+    EXPECT_TRUE(second.has("state loaded inspector-bars=1 explorer-bars=0"));
+    EXPECT_EQ(second.count("\nbar window=inspector:1 "), 1u) << "no second toolbar";
+    EXPECT_TRUE(second.has("button window=inspector:1 bar=\"Fake Toolbar\" " + kButton +
+                           " enabled=true faceid=59 picture=\"none\" mask=\"none\""));
+}
+
+TEST_F(HostProgramTest, ALaterVersionGetsPictureAndMask) {
+    const HostRun r = run("version 11.0.5510\nopen mail \"Report\" sent attach byvalue r.doc\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.has("host version=\"11.0.5510\" pictures=yes"));
+    EXPECT_TRUE(r.has("button window=inspector:1 bar=\"Fake Toolbar\" " + kButton +
+                      " enabled=true faceid=0 picture=\"bitmap 16x16\" mask=\"bitmap 16x16\""));
+}
+
+TEST_F(HostProgramTest, UnloadingRemovesTheButtonsAndReleasesEverything) {
+    const HostRun r = run("open mail \"Report\" sent attach byvalue r.doc\nunload StandinTest.FakeAddIn\nclose\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.has("addin \"StandinTest.FakeAddIn\" OnDisconnection user-closed ok"));
+    EXPECT_TRUE(r.order("OnDisconnection user-closed ok", "gone button window=inspector:1"));
+    EXPECT_TRUE(r.order("OnDisconnection user-closed ok", "gone bar window=inspector:1"));
+    EXPECT_TRUE(r.order("gone bar window=inspector:1", "held none"));
+    EXPECT_TRUE(r.has("addin \"StandinTest.FakeAddIn\" DllCanUnloadNow S_OK unloaded=yes"));
+    EXPECT_EQ(r.count("OnBeginShutdown"), 0u) << "an unloaded add-in is not called at shut-down";
+}
+
+TEST_F(HostProgramTest, OnlyLoadBehavior3IsLoadedAtStartUp) {
+    listAddIn(2);
+    const HostRun r = run("start\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.has("addin key=\"StandinTest.FakeAddIn\" friendlyname=\"Fake\" description=\"Test add-in\" loadbehavior=2"));
+    EXPECT_EQ(r.count("\"StandinTest.FakeAddIn\" OnConnection"), 0u);
+}
+
+TEST_F(HostProgramTest, AnUnscriptedMessageBoxFailsTheRun) {
+    const HostRun r = run("open mail \"Report\" sent\nsend\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_TRUE(r.has("FAILED robot: no answer was scripted for this dialog"));
+    EXPECT_TRUE(r.has("end failed"));
+}
+
+TEST_F(HostProgramTest, AnAnswerNoDialogUsedFailsTheRun) {
+    const HostRun r = run("open mail \"Report\" sent\nanswer Yes\nselect\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_TRUE(r.has("FAILED robot: the answer Yes was not used by any dialog"));
+}
+
+TEST_F(HostProgramTest, AScriptErrorStopsWithItsLine) {
+    const HostRun r = run("open mail \"Report\"\njump\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_TRUE(r.has("error line 2: unknown command: jump"));
+}
+
+TEST_F(HostProgramTest, RegistryValuesAreShownAndSet) {
+    const HostRun r = run(
+        "registry set \"HKCU\\Software\\VB and VBA Program Settings\\Standin Test\\Preferences\" Flag True\n"
+        "registry show \"HKCU\\Software\\VB and VBA Program Settings\\Standin Test\\Preferences\"\n"
+        "registry delete \"HKCU\\Software\\VB and VBA Program Settings\\Standin Test\"\n"
+        "registry show \"HKCU\\Software\\VB and VBA Program Settings\\Standin Test\\Preferences\" Flag\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.has("registry \"HKCU\\Software\\VB and VBA Program Settings\\Standin Test\\Preferences\" \"Flag\"=\"True\""));
+    EXPECT_TRUE(r.has("registry \"HKCU\\Software\\VB and VBA Program Settings\\Standin Test\\Preferences\" \"Flag\"=missing"));
+}
+
+}  // namespace
