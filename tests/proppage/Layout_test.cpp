@@ -20,8 +20,9 @@ TEST(LayoutScale, At96DpiIsTheTable) {
 
 TEST(LayoutScale, LargerDpiScalesEveryEdge) {
     EXPECT_EQ(Scale(Page::ReplaceWithLinks, 192), (Box{88, 114, 450, 50}));
-    // 120 DPI: 44*1.25 = 55, 57*1.25 = 71.25 -> 71, right edge 269*1.25 = 336.25 -> 336.
-    EXPECT_EQ(Scale(Page::ReplaceWithLinks, 120), (Box{55, 71, 281, 31}));
+    // 120 DPI: 44*1.25 = 55, 57*1.25 = 71.25 -> 71, right edge 269*1.25 = 336.25 -> 336,
+    // bottom edge 82*1.25 = 102.5 -> 103.
+    EXPECT_EQ(Scale(Page::ReplaceWithLinks, 120), (Box{55, 71, 281, 32}));
     EXPECT_EQ(Scale(5, 120), 6);  // 6.25 rounds down
     EXPECT_EQ(Scale(2, 120), 3);  // 2.5 rounds half up
 }

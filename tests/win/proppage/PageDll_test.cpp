@@ -265,7 +265,7 @@ TEST_F(PageDllTest, WinesAtlContainerHostsThePage) {
     auto bridgeClass = std::make_unique<testpage::FakeBridgeClass>(preference);
     HMODULE atl = LoadLibraryW(L"atl.dll");
     ASSERT_NE(atl, nullptr);
-    auto init = reinterpret_cast<AtlAxWinInitFunction>(GetProcAddress(atl, "AtlAxWinInit"));
+    auto init = reinterpret_cast<AtlAxWinInitFunction>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
     auto getControl = reinterpret_cast<AtlAxGetControlFunction>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
     ASSERT_TRUE(init && getControl);
     ASSERT_TRUE(init());
