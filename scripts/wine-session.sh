@@ -50,11 +50,15 @@ wine_session_start() {
   WINESERVER_PID=$!
   _started_pids+=("$WINESERVER_PID")
 
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$WINE_RUN" wineboot -i >/dev/null 2>&1
-    # Without a window manager each top-level window close waits 2 s unless Wine manages none.
-    "$WINE_RUN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-  fi
+  [ -f "$WINEPREFIX/system.reg" ] || "$WINE_RUN" wineboot -i >/dev/null 2>&1
+  # Without a window manager each top-level window close waits 2 s unless Wine manages none.
+  "$WINE_RUN" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  # Wine has no "Microsoft Sans Serif", the font of our dialogs; without a replacement it falls back
+  # to a much wider face and clips the texts. Tahoma (Wine's own, which this Wine does not load from
+  # its data folder) keeps Windows' proportions.
+  cp -n /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  "$WINE_RUN" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft Sans Serif' /t REG_SZ /d Tahoma /f \
+    >/dev/null 2>&1
 
   # One long-lived Wine process keeps the session warm for the whole run.
   setsid "$WINE_RUN" cmd /c "ping -n 86400 127.0.0.1 >nul" </dev/null >/dev/null 2>&1 &
