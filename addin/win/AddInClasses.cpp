@@ -4,18 +4,19 @@
 #include <string>
 
 #include "com/Module.h"
+#include "win/FileDialogManagerObject.h"
 #include "win/FileNameManglerObject.h"
 #include "win/PropPageBridge.h"
 
 namespace addin {
 namespace {
 
-// Later classes (FileNameMangler, FileDialogManager, PropPageBridge) join this table.
 const AddInClass kClasses[] = {
     {&CLSID_Connect, &com::createObject<ConnectObject>, L"Connect"},
     {&CLSID_EventManager, &com::createObject<EventManagerObject>, L"EventManager"},
     {&CLSID_ActionManager, &com::createObject<ActionManagerObject>, L"ActionManager"},
     {&CLSID_FileNameMangler, &com::createObject<FileNameManglerObject>, L"FileNameMangler"},
+    {&CLSID_FileDialogManager, &com::createObject<FileDialogManagerObject>, L"FileDialogManager"},
     {&CLSID_PropPageBridge, &com::createObject<PropPageBridgeObject>, L"PropPageBridge"},
 };
 

@@ -10,6 +10,7 @@
 #include "com/Handles.h"
 #include "com/Strings.h"
 #include "core/HostError.h"
+#include "win/FileDialogManager.h"
 #include "win/HostAdapters.h"
 #include "win/WinServices.h"
 
@@ -114,7 +115,7 @@ std::shared_ptr<host::Picture> WinPlatform::LoadPicture(int16_t resourceId) {
 }
 
 std::shared_ptr<SaveAsPrompt> WinPlatform::CreateSaveAsPrompt() {
-    throw HostError(HostStatus::NotImplemented, u"The Save As dialog is not implemented yet");
+    return std::make_shared<FileDialogManager>(resources_);
 }
 
 }  // namespace winsvc

@@ -13,7 +13,7 @@ inline constexpr wchar_t SettingsRoot[] = L"Software\\VB and VBA Program Setting
 /// Platform over Win32. Stateless: one instance serves every object of the module.
 class WinPlatform final : public Platform {
 public:
-    /// Pictures come from the bitmap resources of `resources` (the add-in's DLL).
+    /// Pictures and the Save As dialog's template come from `resources` (the add-in's DLL).
     explicit WinPlatform(HMODULE resources) noexcept : resources_(resources) {}
 
     /// A modal MessageBoxW owned by the thread's active window; `flags` are the system's own.
@@ -34,7 +34,7 @@ public:
     std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override;
     /// LoadImageW of bitmap `resourceId` as a DIB section, owned by an OLE picture (IPictureDisp).
     std::shared_ptr<host::Picture> LoadPicture(int16_t resourceId) override;
-    /// Not available yet: throws HostError (HostStatus::NotImplemented).
+    /// A FileDialogManager with dialog 105 of `resources`; HostError when the module has none.
     std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override;
 
 private:

@@ -37,7 +37,8 @@ struct ClassCase {
 const ClassCase kClasses[] = {{&CLSID_Connect, L"Tallowby.Connect"},
                               {&CLSID_EventManager, L"Tallowby.EventManager"},
                               {&CLSID_ActionManager, L"Tallowby.ActionManager"},
-                              {&CLSID_FileNameMangler, L"Tallowby.FileNameMangler"}};
+                              {&CLSID_FileNameMangler, L"Tallowby.FileNameMangler"},
+                              {&CLSID_FileDialogManager, L"Tallowby.FileDialogManager"}};
 
 // The build passes the DLL's path as the build machine spells it; Wine shows that file system as Z:.
 std::wstring dllPath() {
@@ -252,6 +253,11 @@ TEST_F(AddInDllTest, UnloadsWhenTheLastObjectIsReleased) {
     EXPECT_EQ(canUnloadNow(), S_OK);
     CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_EQ(GetModuleHandleW(kDllName), nullptr);
+}
+
+TEST_F(AddInDllTest, FileDialogManagerFindsItsTemplateInTheDll) {
+    // Creation loads dialog 105 from the DLL's own resources and fails without it.
+    EXPECT_TRUE(create(L"Tallowby.FileDialogManager"));
 }
 
 TEST_F(AddInDllTest, NoFactoryForAnUnknownClass) {

@@ -14,6 +14,7 @@
 #include "com/ComPtr.h"
 #include "core/HostError.h"
 #include "core/Preferences.h"
+#include "win/FileDialogManager.h"
 #include "win/HostAdapters.h"
 
 namespace {
@@ -204,14 +205,17 @@ TEST(PictureTest, AMissingResourceFails) {
     EXPECT_THROW((void)platform.LoadPicture(999), HostError);
 }
 
-TEST(SaveAsPromptTest, IsNotAvailableYet) {
+TEST(SaveAsPromptTest, IsTheFileDialogManagerWithThisModulesTemplate) {
     winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
-    try {
-        (void)platform.CreateSaveAsPrompt();
-        ADD_FAILURE() << "expected HostError";
-    } catch (const HostError& e) {
-        EXPECT_EQ(e.status, HostStatus::NotImplemented);
-    }
+    const auto prompt = std::dynamic_pointer_cast<FileDialogManager>(platform.CreateSaveAsPrompt());
+    ASSERT_TRUE(prompt);
+    EXPECT_FALSE(prompt->DialogTemplate().empty());
+    EXPECT_EQ(prompt->LastFolder(), u"");
+}
+
+TEST(SaveAsPromptTest, ModuleWithoutTheTemplateFails) {
+    winsvc::WinPlatform platform{GetModuleHandleW(L"kernel32.dll")};
+    EXPECT_THROW((void)platform.CreateSaveAsPrompt(), HostError);
 }
 
 }  // namespace

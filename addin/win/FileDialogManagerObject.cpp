@@ -1,0 +1,34 @@
+#include "win/FileDialogManagerObject.h"
+
+#include "com/ComPtr.h"
+#include "com/Guard.h"
+#include "com/Module.h"
+#include "com/Strings.h"
+#include "core/HostError.h"
+#include "win/FileNameManglerObject.h"
+
+namespace addin {
+
+FileDialogManagerObject::FileDialogManagerObject() : core_(com::Module::handle()) {}
+
+STDMETHODIMP FileDialogManagerObject::GetSaveAsPath(BSTR fileName, _FileNameMangler* mangler, short numAtt,
+                                                    short saveableAttNum, VARIANT_BOOL* replaceWithLink,
+                                                    VARIANT_BOOL* openAfterSaving, BSTR* result) noexcept {
+    if (!replaceWithLink || !openAfterSaving || !result) return E_POINTER;
+    *result = nullptr;
+    if (!mangler) return E_POINTER;
+    return com::guard([&] {
+        // Held for the whole dialog: the hook uses the mangler until the dialog closes.
+        const auto core = com::ComPtr<_FileNameMangler>(mangler).try_query<IFileNameManglerCore>();
+        if (!core) throw HostError(HostStatus::NoInterface, u"The mangler is not a Tallowby.FileNameMangler");
+        bool replace = *replaceWithLink != VARIANT_FALSE;
+        bool open = *openAfterSaving != VARIANT_FALSE;
+        const std::u16string path =
+            core_.GetSaveAsPath(com::fromBstr(fileName), core->core(), numAtt, saveableAttNum, replace, open);
+        *result = com::Bstr(path).release();
+        *replaceWithLink = replace ? VARIANT_TRUE : VARIANT_FALSE;
+        *openAfterSaving = open ? VARIANT_TRUE : VARIANT_FALSE;
+    });
+}
+
+}  // namespace addin
