@@ -382,6 +382,13 @@ void SaveAsRobot::Screenshot(const std::wstring& pngPath) {
     HeapFree(GetProcessHeap(), 0, shell);
     if (target.find('\'') != std::string::npos) throw RobotError("robot: a quote in the screenshot's path");
 
+    // The picture must show the dialog drawn: paint what is pending now (RDW_UPDATENOW waits for the
+    // dialog's thread), then let that thread pass its message loop, where Wine hands the drawing on.
+    if (dialog_ && IsWindow(dialog_)) {
+        RedrawWindow(dialog_, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Send(dialog_, WM_NULL, 0, 0, "WM_NULL");
+    }
     DeleteFileW(pngPath.c_str());
     // Written under another name and renamed, so the file appears complete.
     const std::string script = "xwd -root -display \"$DISPLAY\" | /usr/bin/convert xwd:- png:'" + target +
