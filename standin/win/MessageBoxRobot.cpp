@@ -249,7 +249,14 @@ void MessageBoxRobot::Run() {
     }
 }
 
+void MessageBoxRobot::SetDialogHandler(std::function<bool(HWND)> handler) { dialogHandler_ = std::move(handler); }
+
 void MessageBoxRobot::Handle(HWND dialog) {
+    if (dialogHandler_ && dialogHandler_(dialog)) {
+        std::lock_guard lock(mutex_);
+        ++answered_;
+        return;
+    }
     const DialogSeen seen = ReadDialog(dialog);
     std::u16string answer;
     bool queued = false;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -54,6 +55,10 @@ public:
     /// The host finished it; returns the queued answers no dialog used (and forgets them).
     std::vector<std::u16string> EndAction();
 
+    /// A handler offered every dialog first (from the robot's thread); it returns true when it
+    /// answered the dialog itself (e.g. a Save As dialog). Set before the first action.
+    void SetDialogHandler(std::function<bool(HWND)> handler);
+
     /// Dialogs answered so far.
     int Answered() const;
 
@@ -78,6 +83,7 @@ private:
     bool inAction_ = false;
     ULONGLONG actionStart_ = 0;
     std::vector<HWND> handled_;
+    std::function<bool(HWND)> dialogHandler_;
     int answered_ = 0;
 };
 

@@ -14,6 +14,7 @@
 #include "Face.h"
 #include "Host.h"
 #include "MessageBoxRobot.h"
+#include "SaveAsAnswers.h"
 #include "StandinHost.h"
 #include "StateFile.h"
 #include "com/Handles.h"
@@ -74,7 +75,11 @@ std::string ReadFileBytes(const std::u16string& path, int line) {
 
 class Runner {
 public:
-    Runner(Transcript& t, const RunOptions& o) : t_(t), options_(o), robot_(t, o.deadlineMs) {}
+    Runner(Transcript& t, const RunOptions& o)
+        : t_(t), options_(o), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir) {
+        const DWORD hostThread = GetCurrentThreadId();
+        robot_.SetDialogHandler([this, hostThread](HWND dialog) { return saveAs_.Handle(dialog, hostThread); });
+    }
 
     int Run(const std::vector<ScriptLine>& lines) {
         const bool explicitStart =
@@ -85,13 +90,13 @@ public:
                 line_ = line.number;
                 const std::u16string& command = line.words[0];
                 const bool setting = command == u"version" || command == u"registry" || command == u"fail" ||
-                                     command == u"answer" || command == u"note";
+                                     command == u"answer" || command == u"saveas" || command == u"note";
                 if (!setting && !started_ && !explicitStart && command != u"start") {
                     t_.Line(u"> start (before the first action)");
                     Start();
                 }
                 t_.Line(u"> " + Trim(line.text));
-                if (command == u"answer" || command == u"note" || command == u"version") {
+                if (command == u"answer" || command == u"saveas" || command == u"note" || command == u"version") {
                     Execute(line);
                     continue;
                 }
@@ -127,6 +132,9 @@ private:
     void Finish() {
         for (const auto& unused : robot_.EndAction())
             t_.Failure(u"robot: the answer " + unused + u" was not used by any dialog");
+        saveAs_.WaitUntilIdle(options_.deadlineMs);
+        for (const auto& unused : saveAs_.TakeUnused())
+            t_.Failure(u"robot: " + unused.command + u" was not used by any Save As dialog");
         Snapshot(false);
     }
 
@@ -156,6 +164,11 @@ private:
                 if (ButtonId(w[i]) == 0) Error(u"answer: not a button: " + w[i]);
                 robot_.Queue(w[i]);
             }
+        } else if (c == u"saveas") {
+            saveAs_.Queue(ParseSaveAsStep(line));
+        } else if (c == u"file") {
+            Need(line, 1, 1);
+            t_.Line(FileReport(w[1]));
         } else if (c == u"registry") {
             Registry(line);
         } else if (c == u"fail") {
@@ -674,6 +687,7 @@ private:
     Transcript& t_;
     RunOptions options_;
     MessageBoxRobot robot_;
+    SaveAsAnswers saveAs_;
     HostOptions hostOptions_;
     std::shared_ptr<CommandBarStore> store_;
     std::shared_ptr<Host> host_;

@@ -15,6 +15,8 @@ namespace standin::win {
 struct RunOptions {
     /// The command-bar state file, read at the start and written at shut-down; empty for none.
     std::wstring statePath;
+    /// A folder for a picture of each Save As dialog as it is answered; empty for none.
+    std::wstring screenshotDir;
     /// How long one action may take before the run is stopped as hung.
     DWORD deadlineMs = 30000;
 };

@@ -1,5 +1,5 @@
 // The stand-in host program.
-//   StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] <script>
+//   StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] [--screenshots <folder>] <script>
 // Runs <script> (README.md) and writes the transcript to <file> or the standard output.
 // Exit code: 0 ok, 1 a failure was observed (FAILED lines), 2 the script or the command line is
 // wrong, 3 an action hung past the deadline.
@@ -22,7 +22,7 @@ using namespace standin::win;
 namespace {
 
 int usage(Transcript& t) {
-    t.Line(u"usage: StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] <script>");
+    t.Line(u"usage: StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] [--screenshots <folder>] <script>");
     return kRunScriptError;
 }
 
@@ -35,9 +35,11 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring transcriptPath;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
-        if ((arg == L"--state" || arg == L"--transcript" || arg == L"--deadline") && i + 1 < argc) {
+        if ((arg == L"--state" || arg == L"--transcript" || arg == L"--deadline" || arg == L"--screenshots") &&
+            i + 1 < argc) {
             const std::wstring value = argv[++i];
             if (arg == L"--state") options.statePath = value;
+            else if (arg == L"--screenshots") options.screenshotDir = value;
             else if (arg == L"--transcript") transcriptPath = value;
             else options.deadlineMs = static_cast<DWORD>(_wtoi(value.c_str())) * 1000;
         } else if (scriptPath.empty() && arg.rfind(L"--", 0) != 0) {

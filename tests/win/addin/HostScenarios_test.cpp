@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -38,12 +39,14 @@ std::string narrow(const std::wstring& text) {
     return out;
 }
 
-// Runs `command` and returns its exit code; ~0 when it cannot start or outlives its deadline.
-DWORD run(std::wstring command, DWORD deadlineMs) {
+// Runs `command` in `folder` (the current one when empty) and returns its exit code; ~0 when it
+// cannot start or outlives its deadline.
+DWORD run(std::wstring command, DWORD deadlineMs, const std::wstring& folder = {}) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start " << narrow(command) << ": " << GetLastError();
         return ~0u;
     }
@@ -143,10 +146,11 @@ void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
 class HostScenario : public ::testing::TestWithParam<Scenario> {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
-        folder_ = std::wstring(temp) + L"tallowby-scenario-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
+        // A fixed folder, so that the scripts state the paths of the files they save exactly (the
+        // scenarios hold the registry lock: one at a time).
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(folder_), ignored);
+        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
         clearSettings();
         ASSERT_EQ(regsvr32(false), 0u) << "regsvr32 registers the add-in";
     }
@@ -157,9 +161,8 @@ protected:
         (void)RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Tallowby.Alias");
         (void)RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\Outlook\\Addins\\Tallowby.Alias");
         clearSettings();
-        DeleteFileW(state().c_str());
-        DeleteFileW(transcript().c_str());
-        RemoveDirectoryW(folder_.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(folder_), ignored);
     }
 
     static void clearSettings() {
@@ -169,7 +172,7 @@ protected:
     std::wstring state() const { return folder_ + L"\\state.txt"; }
     std::wstring transcript() const { return folder_ + L"\\transcript.txt"; }
 
-    std::wstring folder_;
+    const std::wstring folder_ = L"C:\\tallowby-scenario";
 };
 
 TEST_P(HostScenario, TranscriptShowsWhatTheScriptExpects) {
@@ -178,7 +181,7 @@ TEST_P(HostScenario, TranscriptShowsWhatTheScriptExpects) {
         const std::wstring path = windowsPath(TALLOWBY_SCENARIO_DIR) + L"\\" + std::wstring(script, script + std::strlen(script));
         const DWORD code = run(L"\"" + windowsPath(STANDIN_HOST_PATH) + L"\" --deadline 30 --state \"" + state() +
                                    L"\" --transcript \"" + transcript() + L"\" \"" + path + L"\"",
-                               120000);
+                               120000, folder_);
         const auto lines = linesOf(transcript());
         std::ostringstream whole;
         for (const auto& line : lines) whole << line << '\n';
@@ -200,7 +203,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"PreferenceNotABoolean", {"preference-mismatch.script"}},
                       Scenario{"ToolbarKeptAcrossRuns", {"kept-toolbar-1.script", "kept-toolbar-2.script"}},
                       Scenario{"UnloadRemovesButtonsAndEmptyBars", {"unload.script"}},
-                      Scenario{"LateWindowsAndSelection", {"late-windows.script"}}),
+                      Scenario{"LateWindowsAndSelection", {"late-windows.script"}},
+                      Scenario{"SaveAttachmentsFilesAndShortcuts", {"save-attachments.script"}},
+                      Scenario{"SaveAttachmentsQuestionsAndErrors", {"save-questions.script"}},
+                      Scenario{"OpenAfterSavingWithoutAProgram", {"open-after-saving.script"}}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 }  // namespace

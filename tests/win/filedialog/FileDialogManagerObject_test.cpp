@@ -13,13 +13,13 @@
 #include "TestSupport.h"
 #include "com/ComPtr.h"
 #include "com/Strings.h"
-#include "support/SaveAsRobot.h"
+#include "SaveAsRobot.h"
 #include "win/FileDialogHook.h"
 #include "win/FileNameManglerObject.h"
 
 using namespace filedialog_tests;
 using com::ComPtr;
-using testing_support::SaveAsRobot;
+using standin::win::SaveAsRobot;
 
 namespace {
 
@@ -51,7 +51,7 @@ TEST_F(FileDialogManagerObjectTest, ShowsTheDialogAndAnswersPathAndFlags) {
     com::Bstr path;
     VARIANT_BOOL replace = VARIANT_TRUE;
     VARIANT_BOOL open = VARIANT_FALSE;
-    testing_support::UiThread thread([&] {
+    standin::win::UiThread thread([&] {
         const com::Bstr name(u"report.doc");
         hr = dialogs->GetSaveAsPath(name.get(), mangler.get(), 2, 3, &replace, &open, path.put());
     });

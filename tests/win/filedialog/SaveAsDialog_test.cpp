@@ -18,11 +18,11 @@
 #include "core/FileNameMangler.h"
 #include "core/HostError.h"
 #include "core/OfficeVer.h"
-#include "support/SaveAsRobot.h"
+#include "SaveAsRobot.h"
 #include "win/FileDialogHook.h"
 
 using namespace filedialog_tests;
-using testing_support::SaveAsRobot;
+using standin::win::SaveAsRobot;
 using Names = std::vector<std::u16string>;
 
 namespace {
@@ -68,7 +68,7 @@ public:
 
 private:
     Outcome outcome_;
-    testing_support::UiThread thread_;
+    standin::win::UiThread thread_;
 
 public:
     SaveAsRobot robot;
@@ -372,7 +372,7 @@ TEST_F(SaveAsDialog, OptionsSitBelowTheStandardControlsAndTheScreenshotIsWritten
         EXPECT_GT(box.top, group.top);
         EXPECT_LT(box.bottom, group.bottom);
     }
-    const std::wstring png = testing_support::ProgramFolder() + L"save-as-dialog.png";
+    const std::wstring png = standin::win::ProgramFolder() + L"save-as-dialog.png";
     robot.Screenshot(png);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     ASSERT_TRUE(GetFileAttributesExW(png.c_str(), GetFileExInfoStandard, &data));

@@ -6,11 +6,12 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace testing_support {
+namespace standin::win {
 
 using namespace std::chrono_literals;
 
@@ -68,6 +69,8 @@ public:
     void Cancel();
     /// Waits for a message box of the dialog's thread or process.
     MessageBoxSeen WaitForMessageBox();
+    /// After Save: waits until the dialog is closed (returns nothing) or a message box of it is up.
+    std::optional<MessageBoxSeen> WaitUntilClosedOrAsked();
     /// Answers a message box with button `id` (IDYES, IDNO, IDOK…).
     void Answer(const MessageBoxSeen& box, int id);
 
@@ -118,4 +121,4 @@ private:
 /// The folder of the running test program (the build folder), with a trailing backslash.
 std::wstring ProgramFolder();
 
-}  // namespace testing_support
+}  // namespace standin::win

@@ -1,4 +1,4 @@
-#include "support/SaveAsRobot.h"
+#include "SaveAsRobot.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <utility>
 
-namespace testing_support {
+namespace standin::win {
 namespace {
 
 constexpr int FileNameBoxId = 1148;
@@ -168,7 +168,9 @@ HWND SaveAsRobot::WaitForDialog() {
 }
 
 void SaveAsRobot::WaitUntilClosed() {
-    const HWND dialog = Dialog();
+    // The dialog may be gone already: that is what is waited for.
+    const HWND dialog = dialog_;
+    if (!dialog) throw RobotError("robot: no Save As dialog found yet (call WaitForDialog)");
     WaitFor([dialog] { return !IsWindow(dialog); }, "the Save As dialog's closing");
     dialog_ = nullptr;
 }
@@ -359,6 +361,25 @@ MessageBoxSeen SaveAsRobot::WaitForMessageBox() {
     return seen;
 }
 
+std::optional<MessageBoxSeen> SaveAsRobot::WaitUntilClosedOrAsked() {
+    const HWND dialog = dialog_;
+    if (!dialog) throw RobotError("robot: no Save As dialog found yet (call WaitForDialog)");
+    bool asked = false;
+    WaitFor(
+        [&] {
+            if (!IsWindow(dialog)) return true;
+            for (HWND window : TopLevelDialogs())
+                if (window != dialog && !GetDlgItem(window, FileNameBoxId)) asked = true;
+            return asked;
+        },
+        "the Save As dialog's closing or question");
+    if (!asked) {
+        dialog_ = nullptr;
+        return std::nullopt;
+    }
+    return WaitForMessageBox();
+}
+
 void SaveAsRobot::Answer(const MessageBoxSeen& box, int id) {
     if (!IsWindow(box.window)) throw RobotError("robot: the message box to answer is gone");
     PostMessageW(box.window, WM_COMMAND, static_cast<WPARAM>(id), 0);
@@ -458,4 +479,4 @@ std::wstring ProgramFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-}  // namespace testing_support
+}  // namespace standin::win

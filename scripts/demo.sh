@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The demo: the add-in's main job on bundled sample messages, in the stand-in host under Wine.
+# Usage: bash scripts/demo.sh [--interactive]
+#   Sets the machine up (scripts/setup.sh), builds the win32 DLLs and the host program, registers the
+#   DLLs in the build's private Wine prefix and runs samples/demo.script: the host opens the
+#   messages, clicks "Save Attachments" and its robot answers every Save As dialog. Prints the
+#   transcript, the files written and the pictures taken; everything stays in build/demo/.
+#   --interactive: on the display in DISPLAY, the robot steps aside and you answer the dialogs.
+# TALLOWBY_BUILD_ROOT chooses the folder of the build trees (default: build), as for the tests.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+interactive=no
+case "${1:-}" in
+  "") ;;
+  --interactive) interactive=yes ;;
+  *) echo "usage: bash scripts/demo.sh [--interactive]" >&2; exit 2 ;;
+esac
+if [ $interactive = yes ] && [ -z "${DISPLAY:-}" ]; then
+  echo "demo: --interactive needs a display (DISPLAY is not set)" >&2
+  exit 2
+fi
+
+started=$SECONDS
+bash scripts/setup.sh
+# shellcheck source=wine-session.sh
+. scripts/wine-session.sh
+
+bdir="${TALLOWBY_BUILD_ROOT:-build}/win32"
+out="build/demo"
+mkdir -p "$bdir"
+echo "=== building the win32 DLLs and the host program in $bdir"
+if ! cmake --preset win32 -B "$bdir" >"$bdir/configure.log" 2>&1; then
+  cat "$bdir/configure.log" >&2; exit 1
+fi
+cmake --build "$bdir" -j 2 --target Tallowby TallowbyPage StandinHost >"$bdir/demo-build.log" 2>&1 ||
+  { tail -n 40 "$bdir/demo-build.log" >&2; exit 1; }
+
+# Wine shows the machine's file system as drive Z:.
+winpath() { local p="Z:$root/$1"; printf '%s' "${p//\//\\}"; }
+
+run_host=
+cleanup() {
+  if [ -n "$run_host" ]; then
+    "$bdir/wine-run" regsvr32 /s /u "$(winpath "$bdir/addin/win/Tallowby.dll")" >/dev/null 2>&1 || true
+    "$bdir/wine-run" regsvr32 /s /u "$(winpath "$bdir/proppage/win/TallowbyPage.dll")" >/dev/null 2>&1 || true
+  fi
+  wine_session_stop
+  xvfb_stop
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+[ $interactive = yes ] || xvfb_start
+wine_session_start "$bdir"
+
+rm -rf "$out"
+mkdir -p "$out/saved" "$out/screenshots"
+# The folder the attachments go to already holds a "report.txt".
+cp samples/files/existing-report.txt "$out/saved/report.txt"
+
+run_host=yes
+"$bdir/wine-run" regsvr32 /s "$(winpath "$bdir/addin/win/Tallowby.dll")"
+"$bdir/wine-run" regsvr32 /s "$(winpath "$bdir/proppage/win/TallowbyPage.dll")"
+
+script=samples/demo.script
+host_args=(--transcript "$(winpath "$out/transcript.txt")")
+if [ $interactive = yes ]; then
+  # Without the robot's answers the dialogs wait for a person; no deadline hurries them.
+  grep -v '^saveas ' samples/demo.script >"$out/interactive.script"
+  script="$out/interactive.script"
+  host_args+=(--deadline 3600)
+  echo "=== answer the Save As dialogs on $DISPLAY"
+else
+  host_args+=(--screenshots "$(winpath "$out/screenshots")")
+fi
+echo "=== running $script in the host program"
+status=0
+"$bdir/wine-run" "$bdir/standin/win/StandinHost.exe" "${host_args[@]}" "$(winpath "$script")" || status=$?
+
+echo
+echo "=== transcript (the whole of it: $out/transcript.txt)"
+# The actions, the dialogs and their answers, and the items as "show items" lists them; not the
+# toolbars, nor the line-by-line changes between actions.
+awk '/^> / { shown = ($0 == "> show items") }
+     /^(saveas |msgbox |note |send |FAILED|end |error )/ || (/^> / && !/^> note /) { print; next }
+     shown && /^(item |attachment )/ { print }' "$out/transcript.txt"
+echo
+echo "=== files in $out/saved"
+for f in "$out/saved"/*; do
+  printf '%s (%s bytes): %s\n' "$(basename "$f")" "$(stat -c %s "$f")" "$(head -n 1 "$f" | tr -d '\r')"
+done
+echo
+echo "=== pictures of the dialogs in $out/screenshots"
+for f in "$out/screenshots"/*.png; do
+  [ -e "$f" ] || continue
+  # The screen is black around the dialog: keep the dialog only.
+  /usr/bin/convert "$f" -trim +repage "$f"
+  echo "$(basename "$f")"
+done
+echo
+echo "demo: host exit code $status, $((SECONDS - started)) s"
+exit $status
