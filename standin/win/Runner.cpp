@@ -14,6 +14,7 @@
 #include "Face.h"
 #include "Host.h"
 #include "MessageBoxRobot.h"
+#include "OptionsDialog.h"
 #include "SaveAsAnswers.h"
 #include "StandinHost.h"
 #include "StateFile.h"
@@ -212,6 +213,9 @@ private:
                         (p.title ? Transcript::Quote(*p.title) : u"none") + u" registered=" +
                         (registered ? u"yes" : u"no"));
             }
+            OpenOptionsDialog(pages);
+        } else if (c == u"page") {
+            optionsDialog_.Command(w, line_);
         } else if (c == u"close") {
             Need(line, 0, 1);
             if (w.size() == 2 && w[1] == u"explorer") {
@@ -339,6 +343,7 @@ private:
         const auto it = std::find_if(addIns_.begin(), addIns_.end(),
                                      [&](const LoadedAddIn& a) { return Same(a.progId, progId); });
         if (it == addIns_.end()) Error(u"unload: " + progId + u" is not loaded");
+        optionsDialog_.Close(false);  // the add-in's pages go before the add-in
         LoadedAddIn addIn = std::move(*it);
         addIns_.erase(it);
         auto custom = EmptyArray();
@@ -353,6 +358,7 @@ private:
 
     void Shutdown() {
         shutDown_ = true;
+        optionsDialog_.Close(false);
         // The host closes its windows; the last main window's Close comes last.
         while (!host_->Inspectors().empty()) Close(host_->Inspectors().front());
         while (!host_->Explorers().empty()) {
@@ -534,6 +540,13 @@ private:
         host_->Click(found);
     }
 
+    template <class Pages>
+    void OpenOptionsDialog(const Pages& pages) {
+        std::vector<AddedPage> added;
+        for (const auto& p : pages) added.push_back({p.page, p.title});
+        optionsDialog_.Open(added, line_);
+    }
+
     // ---- settings
 
     void Registry(const ScriptLine& line) {
@@ -687,6 +700,7 @@ private:
     Transcript& t_;
     RunOptions options_;
     MessageBoxRobot robot_;
+    OptionsDialog optionsDialog_{t_};
     SaveAsAnswers saveAs_;
     HostOptions hostOptions_;
     std::shared_ptr<CommandBarStore> store_;
