@@ -61,8 +61,10 @@ mkdir -p "$out/saved" "$out/screenshots"
 cp samples/files/existing-report.txt "$out/saved/report.txt"
 
 run_host=yes
-"$bdir/wine-run" regsvr32 /s "$(winpath "$bdir/addin/win/Tallowby.dll")"
-"$bdir/wine-run" regsvr32 /s "$(winpath "$bdir/proppage/win/TallowbyPage.dll")"
+for dll in addin/win/Tallowby.dll proppage/win/TallowbyPage.dll; do
+  "$bdir/wine-run" regsvr32 /s "$(winpath "$bdir/$dll")" 2>/dev/null ||
+    { echo "demo: regsvr32 could not register $dll" >&2; exit 1; }
+done
 
 script=samples/demo.script
 host_args=(--transcript "$(winpath "$out/transcript.txt")")
@@ -70,14 +72,16 @@ if [ $interactive = yes ]; then
   # Without the robot's answers the dialogs wait for a person; no deadline hurries them.
   grep -v '^saveas ' samples/demo.script >"$out/interactive.script"
   script="$out/interactive.script"
-  host_args+=(--deadline 3600)
+  host_args+=(--saveas-by-hand --deadline 3600)
   echo "=== answer the Save As dialogs on $DISPLAY"
 else
   host_args+=(--screenshots "$(winpath "$out/screenshots")")
 fi
 echo "=== running $script in the host program"
 status=0
-"$bdir/wine-run" "$bdir/standin/win/StandinHost.exe" "${host_args[@]}" "$(winpath "$script")" || status=$?
+# Wine's own remarks go to a log, not between the demo's lines.
+"$bdir/wine-run" "$bdir/standin/win/StandinHost.exe" "${host_args[@]}" "$(winpath "$script")" \
+  2>"$out/wine.log" || status=$?
 
 echo
 echo "=== transcript (the whole of it: $out/transcript.txt)"

@@ -77,7 +77,7 @@ std::string ReadFileBytes(const std::u16string& path, int line) {
 class Runner {
 public:
     Runner(Transcript& t, const RunOptions& o)
-        : t_(t), options_(o), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir) {
+        : t_(t), options_(o), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir, o.saveAsByHand) {
         const DWORD hostThread = GetCurrentThreadId();
         robot_.SetDialogHandler([this, hostThread](HWND dialog) { return saveAs_.Handle(dialog, hostThread); });
     }

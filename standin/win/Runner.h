@@ -17,6 +17,8 @@ struct RunOptions {
     std::wstring statePath;
     /// A folder for a picture of each Save As dialog as it is answered; empty for none.
     std::wstring screenshotDir;
+    /// Save As dialogs are left to a person at the screen: recorded, not answered.
+    bool saveAsByHand = false;
     /// How long one action may take before the run is stopped as hung.
     DWORD deadlineMs = 30000;
 };

@@ -102,8 +102,8 @@ SaveAsStep ParseSaveAsStep(const ScriptLine& line) {
     return step;
 }
 
-SaveAsAnswers::SaveAsAnswers(Transcript& transcript, std::wstring screenshots)
-    : t_(transcript), screenshots_(std::move(screenshots)), idle_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+SaveAsAnswers::SaveAsAnswers(Transcript& transcript, std::wstring screenshots, bool byHand)
+    : t_(transcript), screenshots_(std::move(screenshots)), byHand_(byHand), idle_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
 
 SaveAsAnswers::~SaveAsAnswers() { CloseHandle(idle_); }
 
@@ -144,7 +144,11 @@ std::optional<SaveAsStep> SaveAsAnswers::Next() {
 }
 
 bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
-    if (!GetDlgItem(dialog, kFileNameBox)) return false;
+    if (!GetDlgItem(dialog, kFileNameBox)) {
+        // A question a Save As dialog asks belongs to whoever answers that dialog.
+        const HWND owner = GetWindow(dialog, GW_OWNER);
+        return byHand_ && owner && GetDlgItem(owner, kFileNameBox);
+    }
     ResetEvent(idle_);
     struct Idle {
         HANDLE event;
@@ -166,6 +170,10 @@ bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
                 u" folder=" + Transcript::Quote(robot.Folder()) + u" replace=" + OnOff(robot.IsChecked(kReplaceBox)) +
                 u" open=" + OnOff(robot.IsChecked(kOpenBox)));
         t_.Line(tag + u" suggestions " + QuotedList(robot.Suggestions()));
+        if (byHand_) {
+            t_.Line(tag + u" left to the user");
+            return true;
+        }
         for (;;) {
             const auto step = Next();
             if (!step) {

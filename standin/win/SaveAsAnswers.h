@@ -43,8 +43,9 @@ std::u16string FileReport(const std::u16string& path);
 /// Answers the Save As dialogs of the host's thread from the queued steps.
 class SaveAsAnswers {
 public:
-    /// `screenshots`: a folder for a picture of each dialog as answered; empty for none.
-    SaveAsAnswers(Transcript& transcript, std::wstring screenshots);
+    /// `screenshots`: a folder for a picture of each dialog as answered; empty for none. `byHand`:
+    /// the dialogs are recorded and left to a person.
+    SaveAsAnswers(Transcript& transcript, std::wstring screenshots, bool byHand = false);
     ~SaveAsAnswers();
     SaveAsAnswers(const SaveAsAnswers&) = delete;
     SaveAsAnswers& operator=(const SaveAsAnswers&) = delete;
@@ -54,7 +55,7 @@ public:
     std::vector<SaveAsStep> TakeUnused();
 
     /// Called by the robot's thread for a dialog of the host's thread; returns false when `dialog`
-    /// is not a Save As dialog. Records the dialog and answers it; a dialog without (enough) steps
+    /// is not a Save As dialog (nor, when they are left to a person, a question one of them asks). Records the dialog and answers it; a dialog without (enough) steps
     /// is recorded as a failure and cancelled, so that the host does not hang.
     bool Handle(HWND dialog, DWORD hostThread);
 
@@ -67,6 +68,7 @@ private:
 
     Transcript& t_;
     std::wstring screenshots_;
+    bool byHand_;
     std::mutex mutex_;
     std::deque<SaveAsStep> steps_;
     int dialogs_ = 0;

@@ -1,5 +1,6 @@
 // The stand-in host program.
-//   StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] [--screenshots <folder>] <script>
+//   StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] [--screenshots <folder>]
+//               [--saveas-by-hand] <script>
 // Runs <script> (README.md) and writes the transcript to <file> or the standard output.
 // Exit code: 0 ok, 1 a failure was observed (FAILED lines), 2 the script or the command line is
 // wrong, 3 an action hung past the deadline.
@@ -22,7 +23,8 @@ using namespace standin::win;
 namespace {
 
 int usage(Transcript& t) {
-    t.Line(u"usage: StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] [--screenshots <folder>] <script>");
+    t.Line(u"usage: StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] "
+           u"[--screenshots <folder>] [--saveas-by-hand] <script>");
     return kRunScriptError;
 }
 
@@ -42,6 +44,8 @@ int wmain(int argc, wchar_t** argv) {
             else if (arg == L"--screenshots") options.screenshotDir = value;
             else if (arg == L"--transcript") transcriptPath = value;
             else options.deadlineMs = static_cast<DWORD>(_wtoi(value.c_str())) * 1000;
+        } else if (arg == L"--saveas-by-hand") {
+            options.saveAsByHand = true;
         } else if (scriptPath.empty() && arg.rfind(L"--", 0) != 0) {
             scriptPath = arg;
         } else {
