@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Tallowby.h"
+#include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "com/DispatchCaller.h"
 #include "com/Strings.h"
@@ -40,32 +41,9 @@ const ClassCase kClasses[] = {{&CLSID_Connect, L"Tallowby.Connect"},
                               {&CLSID_FileNameMangler, L"Tallowby.FileNameMangler"},
                               {&CLSID_FileDialogManager, L"Tallowby.FileDialogManager"}};
 
-// The build passes the DLL's path as the build machine spells it; Wine shows that file system as Z:.
-std::wstring dllPath() {
-    std::wstring path = L"Z:" + com::toWide(TALLOWBY_DLL_PATH);
-    for (wchar_t& c : path)
-        if (c == L'/') c = L'\\';
-    return path;
-}
+std::wstring dllPath() { return testing_support::windowsPath(TALLOWBY_DLL_PATH); }
 
-DWORD regsvr32(bool unregister) {
-    std::wstring command = L"regsvr32.exe /s ";
-    if (unregister) command += L"/u ";
-    command += L"\"" + dllPath() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start regsvr32: " << GetLastError();
-        return ~0u;
-    }
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
+DWORD regsvr32(bool unregister) { return testing_support::regsvr32(dllPath(), unregister); }
 
 // Registry names here are ASCII: enough for test messages.
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }

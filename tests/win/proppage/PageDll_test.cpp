@@ -12,6 +12,7 @@
 
 #include "FakeBridge.h"
 #include "PropPageControl.h"
+#include "ScenarioSupport.h"
 #include "TestContainer.h"
 #include "Ui.h"
 #include "com/Registration.h"
@@ -24,31 +25,9 @@ namespace {
 const wchar_t* const kPageDll = L"TallowbyPage.dll";
 const wchar_t* const kAddInDll = L"Tallowby.dll";
 
-std::wstring besideProgram(const wchar_t* name) {
-    wchar_t program[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring path(program, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + name;
-}
+using testing_support::besideProgram;
 
-DWORD regsvr32(const wchar_t* dll, bool unregister) {
-    std::wstring command = L"regsvr32.exe /s ";
-    if (unregister) command += L"/u ";
-    command += L"\"" + besideProgram(dll) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start regsvr32: " << GetLastError();
-        return ~0u;
-    }
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
+DWORD regsvr32(const wchar_t* dll, bool unregister) { return testing_support::regsvr32(besideProgram(dll), unregister); }
 
 std::wstring clsidKey() { return L"CLSID\\" + com::guidString(CLSID_PropPage); }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TallowbyTestServer.h"
+#include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "com/DispatchCaller.h"
 #include "com/EventSink.h"
@@ -24,32 +25,9 @@ namespace {
 const wchar_t* const kProgId = L"Tallowby.Test";
 const wchar_t* const kDllName = L"TallowbyTestServer.dll";
 
-std::wstring dllPath() {
-    wchar_t program[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring path(program, n);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + kDllName;
-}
+std::wstring dllPath() { return testing_support::besideProgram(kDllName); }
 
-// Runs regsvr32 (silent) on the DLL and returns its exit code.
-DWORD regsvr32(bool unregister) {
-    std::wstring command = L"regsvr32.exe /s ";
-    if (unregister) command += L"/u ";
-    command += L"\"" + dllPath() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start regsvr32: " << GetLastError();
-        return ~0u;
-    }
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
+DWORD regsvr32(bool unregister) { return testing_support::regsvr32(dllPath(), unregister); }
 
 std::wstring clsidKey() { return L"CLSID\\" + guidText(__uuidof(TallowbyTest)); }
 

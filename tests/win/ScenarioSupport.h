@@ -1,0 +1,157 @@
+#pragma once
+// Helpers for Windows tests that run other programs (regsvr32, the stand-in host) and check the
+// host's transcript against the expectations a scenario script states in its comments:
+//   #> <line>    the transcript has this line, after the line of the previous "#>" match
+//   #! <prefix>  no transcript line between the previous "#>" match and the next one (or the end)
+//                starts with this text
+// In both, "..." stands for any text; a trailing " ..." means "anything after the text before it".
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+/// A path as the build machine spells it, as Wine shows it (that file system is drive Z:).
+inline std::wstring windowsPath(const wchar_t* unixPath) {
+    std::wstring path = std::wstring(L"Z:") + unixPath;
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    return path;
+}
+inline std::wstring windowsPath(const char16_t* unixPath) {
+    return windowsPath(reinterpret_cast<const wchar_t*>(unixPath));
+}
+
+inline std::string narrow(const std::wstring& text) {
+    std::string out(text.size() * 3 + 1, '\0');
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                                       out.data(), static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+/// Runs `command` in `folder` (the current one when empty) and returns its exit code; ~0 when it
+/// cannot start or outlives `deadlineMs` (it is then ended).
+inline DWORD runProcess(std::wstring command, DWORD deadlineMs = 120000, const std::wstring& folder = {}) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << narrow(command) << ": " << GetLastError();
+        return ~0u;
+    }
+    DWORD code = ~0u;
+    if (WaitForSingleObject(process.hProcess, deadlineMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        ADD_FAILURE() << narrow(command) << " did not finish in time";
+        TerminateProcess(process.hProcess, ~0u);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+/// Registers (or with `unregister` removes) a DLL silently with regsvr32; its exit code.
+inline DWORD regsvr32(const std::wstring& dll, bool unregister) {
+    return runProcess(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"", 60000);
+}
+
+/// The full path of `name` in the folder of the running test program.
+inline std::wstring besideProgram(const wchar_t* name) {
+    wchar_t program[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const std::wstring path(program, n);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + name;
+}
+
+/// The lines of a text file, without line ends.
+inline std::vector<std::string> linesOf(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+/// True when `line` matches `expected`, where "..." stands for any text.
+inline bool matches(const std::string& line, std::string expected) {
+    if (expected.size() >= 4 && expected.compare(expected.size() - 4, 4, " ...") == 0)
+        expected.replace(expected.size() - 4, 4, "...");
+    std::vector<std::string> pieces;
+    for (size_t from = 0;;) {
+        const size_t dots = expected.find("...", from);
+        pieces.push_back(expected.substr(from, dots - from));
+        if (dots == std::string::npos) break;
+        from = dots + 3;
+    }
+    if (pieces.size() == 1) return line == expected;
+    if (line.compare(0, pieces.front().size(), pieces.front()) != 0) return false;
+    size_t at = pieces.front().size();
+    for (size_t i = 1; i + 1 < pieces.size(); ++i) {
+        const size_t found = line.find(pieces[i], at);
+        if (found == std::string::npos) return false;
+        at = found + pieces[i].size();
+    }
+    const std::string& last = pieces.back();
+    return line.size() >= at + last.size() && line.compare(line.size() - last.size(), last.size(), last) == 0;
+}
+
+/// One expectation of a scenario script.
+struct Expectation {
+    bool present;  // "#>" rather than "#!"
+    std::string text;
+    int scriptLine;
+};
+
+inline std::vector<Expectation> expectationsOf(const std::vector<std::string>& script) {
+    std::vector<Expectation> found;
+    for (size_t i = 0; i < script.size(); ++i) {
+        const std::string& line = script[i];
+        const size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || (line.compare(start, 2, "#>") != 0 && line.compare(start, 2, "#!") != 0))
+            continue;
+        std::string text = line.substr(start + 2);
+        if (!text.empty() && text.front() == ' ') text.erase(0, 1);
+        found.push_back({line[start + 1] == '>', text, static_cast<int>(i + 1)});
+    }
+    return found;
+}
+
+/// Checks a transcript against a script's expectations; each miss is reported with its script line.
+inline void checkTranscript(const std::vector<std::string>& transcript, const std::vector<Expectation>& expectations) {
+    size_t at = 0;  // the first transcript line not yet consumed by a "#>"
+    std::vector<const Expectation*> forbidden;
+    const auto checkForbidden = [&](size_t to) {
+        for (const Expectation* e : forbidden)
+            for (size_t i = at; i < to; ++i)
+                if (matches(transcript[i], e->text + "..."))
+                    ADD_FAILURE() << "script line " << e->scriptLine << ": unexpected transcript line " << i + 1
+                                  << ": " << transcript[i];
+        forbidden.clear();
+    };
+    for (const Expectation& e : expectations) {
+        if (!e.present) {
+            forbidden.push_back(&e);
+            continue;
+        }
+        size_t i = at;
+        while (i < transcript.size() && !matches(transcript[i], e.text)) ++i;
+        if (i == transcript.size()) {
+            ADD_FAILURE() << "script line " << e.scriptLine << ": not found after transcript line " << at << ": "
+                          << e.text;
+            continue;
+        }
+        checkForbidden(i);
+        at = i + 1;
+    }
+    checkForbidden(transcript.size());
+}
+
+}  // namespace testing_support
