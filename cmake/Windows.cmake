@@ -24,19 +24,27 @@ set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_BINARY_DIR}/wine-run")
 find_program(TALLOWBY_WIDL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-widl widl REQUIRED)
 set(TALLOWBY_WINE_IDL_DIR "/usr/include/wine/wine/windows" CACHE PATH "Wine's IDL files (Debian package libwine-dev)")
 
-# Wine ships stdole2.tlb as a resource-only PE file; widl needs the raw type library inside it.
-# A small host tool (built with the build machine's compiler at configure time) extracts it.
+# Build-time tools under cmake/tools, compiled with the build machine's compiler at configure time
+# (a cross build cannot build programs for the build machine itself).
 set(_gen "${CMAKE_BINARY_DIR}/generated")
 file(MAKE_DIRECTORY "${_gen}")
-set(_extractor "${_gen}/extract_typelib")
-if(NOT EXISTS "${_extractor}" OR "${CMAKE_SOURCE_DIR}/cmake/tools/extract_typelib.cpp" IS_NEWER_THAN "${_extractor}")
-  execute_process(
-    COMMAND c++ -std=c++17 -O2 -o "${_extractor}" "${CMAKE_SOURCE_DIR}/cmake/tools/extract_typelib.cpp"
-    RESULT_VARIABLE _rc)
-  if(NOT _rc EQUAL 0)
-    message(FATAL_ERROR "cannot build the type-library extractor with the host compiler")
+function(_tallowby_host_tool name out_var)
+  set(tool "${_gen}/${name}")
+  set(source "${CMAKE_SOURCE_DIR}/cmake/tools/${name}.cpp")
+  if(NOT EXISTS "${tool}" OR "${source}" IS_NEWER_THAN "${tool}")
+    execute_process(COMMAND c++ -std=c++17 -O2 -o "${tool}" "${source}" RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "cannot build ${name} with the host compiler")
+    endif()
   endif()
-endif()
+  set(${out_var} "${tool}" PARENT_SCOPE)
+endfunction()
+
+# Turns a text pixel-art file into a 16x16 picture and its mask (bitmaps of the DLLs' resources).
+_tallowby_host_tool(make_bitmaps TALLOWBY_MAKE_BITMAPS)
+
+# Wine ships stdole2.tlb as a resource-only PE file; widl needs the raw type library inside it.
+_tallowby_host_tool(extract_typelib _extractor)
 execute_process(COMMAND "${_extractor}" "${_wine_dlls}/stdole2.tlb" "${_gen}/stdole2.tlb" RESULT_VARIABLE _rc)
 if(NOT _rc EQUAL 0)
   message(FATAL_ERROR "cannot extract stdole2.tlb from Wine (run scripts/setup.sh)")
