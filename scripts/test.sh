@@ -37,7 +37,11 @@ for preset in "${presets[@]}"; do
     xvfb_start || { status=1; summary+=("$preset: Xvfb failed"); continue; }
     wine_session_start "$bdir" || { status=1; summary+=("$preset: Wine session failed"); continue; }
   fi
-  if ctest --test-dir "$bdir" --output-on-failure -j 2; then
+  # Windows tests share one prefix's registry and one desktop: one at a time, so none meets another's
+  # registrations or windows.
+  jobs=2
+  [ "$preset" != native ] && jobs=1
+  if ctest --test-dir "$bdir" --output-on-failure -j "$jobs"; then
     summary+=("$preset: passed")
   else
     status=1; summary+=("$preset: FAILED")

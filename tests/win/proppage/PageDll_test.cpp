@@ -24,6 +24,7 @@ namespace {
 
 const wchar_t* const kPageDll = L"TallowbyPage.dll";
 const wchar_t* const kAddInDll = L"Tallowby.dll";
+const wchar_t* const kSettingsKey = L"Software\\VB and VBA Program Settings\\Quenmark Save Attachments";
 
 using testing_support::besideProgram;
 
@@ -63,6 +64,8 @@ class PageDllTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(ole.hr, S_OK);
+        // Whatever another program stored before; the cases here check that nothing is written.
+        (void)RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         ASSERT_EQ(regsvr32(kPageDll, false), 0u) << "regsvr32 registers the page";
     }
     void TearDown() override {
@@ -201,7 +204,7 @@ TEST_F(PageDllTest, ThePageReachesTheAddInsPreferenceThroughTheRealBridge) {
     VARIANT_BOOL value = VARIANT_TRUE;
     EXPECT_EQ(bridge->get_PrefReplaceWithLinks(&value), S_OK);
     EXPECT_EQ(value, VARIANT_FALSE) << "Apply reached the add-in's in-memory preference";
-    EXPECT_FALSE(userKeyExists(L"Software\\VB and VBA Program Settings\\Quenmark Save Attachments"))
+    EXPECT_FALSE(userKeyExists(kSettingsKey))
         << "the bridge never writes the settings store";
     bridge = nullptr;
     EXPECT_FALSE(loaded(kPageDll));

@@ -10,6 +10,8 @@ stem="${png%.png}"
 ready="$stem.ready"; done_file="$stem.done"; script="$stem.script"; transcript="$stem.transcript.txt"
 rm -f "$ready" "$done_file" "$png"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+settings='HKCU\Software\VB and VBA Program Settings\Quenmark Save Attachments'
+"$wine_run" reg delete "$settings" /f >/dev/null 2>&1
 for dll in "$addin" "$page"; do "$wine_run" regsvr32 /s "$(winpath "$dll")" || exit 1; done
 cat > "$script" <<SCRIPT
 start
@@ -32,6 +34,8 @@ fi
 touch "$done_file"
 wait "$pid" || status=1
 for dll in "$addin" "$page"; do "$wine_run" regsvr32 /s /u "$(winpath "$dll")"; done
+# The host stored the preference at shut-down: leave the prefix's settings as other tests expect them.
+"$wine_run" reg delete "$settings" /f >/dev/null 2>&1
 cat "$transcript"
 rm -f "$ready" "$done_file"
 [ -s "$png" ] || status=1
