@@ -17,11 +17,15 @@ include(GoogleTest)
 
 # tallowby_add_gtest(<name> SOURCES <files...> LIBS <libs...>)
 # One test executable, its cases discovered into ctest. Under mingw the discovery runs through the
-# Wine emulator at test time (PRE_TEST), so building never needs Wine.
+# Wine emulator at test time (PRE_TEST), so building never needs Wine. Where Wine cannot run this
+# architecture (TALLOWBY_WINE_TESTS OFF) the program is built and not registered.
 function(tallowby_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock_main tallowby_warnings)
+  if(CMAKE_CROSSCOMPILING_EMULATOR AND NOT TALLOWBY_WINE_TESTS)
+    return()
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60

@@ -20,6 +20,9 @@ set(TALLOWBY_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
 configure_file("${CMAKE_SOURCE_DIR}/cmake/wine-run.in" "${CMAKE_BINARY_DIR}/wine-run"
   @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_BINARY_DIR}/wine-run")
+# OFF where this architecture's programs cannot run (scripts/wine-arch.sh decides): everything is
+# still built, and only the tests that need no Wine (the DLL checks) are registered.
+option(TALLOWBY_WINE_TESTS "Register the tests that run under Wine" ON)
 
 find_program(TALLOWBY_WIDL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-widl widl REQUIRED)
 set(TALLOWBY_WINE_IDL_DIR "/usr/include/wine/wine/windows" CACHE PATH "Wine's IDL files (Debian package libwine-dev)")

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo: the add-in's main job on bundled sample messages, in the stand-in host under Wine.
 # Usage: bash scripts/demo.sh [--interactive]
-#   Sets the machine up (scripts/setup.sh), builds the win32 DLLs and the host program, registers the
+#   Sets the machine up (scripts/setup.sh), builds the DLLs and the host program of the architecture
+#   that runs here (win32, the host's own, unless the machine runs 64-bit programs only: then win64,
+#   as a host of version 14, the first 64-bit one), registers the
 #   DLLs in the build's private Wine prefix and runs samples/demo.script: the host opens the
 #   messages, clicks "Save Attachments" and its robot answers every Save As dialog. Prints the
 #   transcript, the files written and the pictures taken; everything stays in build/demo/.
@@ -26,12 +28,21 @@ started=$SECONDS
 bash scripts/setup.sh
 # shellcheck source=wine-session.sh
 . scripts/wine-session.sh
+# shellcheck source=wine-arch.sh
+. scripts/wine-arch.sh
 
-bdir="${TALLOWBY_BUILD_ROOT:-build}/win32"
+wine_arch_probe
+preset=$(wine_arch_demo)
+if [ "$preset" = win32 ]; then
+  echo "demo: win32, the host's own architecture ($TALLOWBY_WIN32_WHY)"
+else
+  echo "demo: win64, since win32 cannot run ($TALLOWBY_WIN32_WHY)"
+fi
+bdir="${TALLOWBY_BUILD_ROOT:-build}/$preset"
 out="build/demo"
 mkdir -p "$bdir"
-echo "=== building the win32 DLLs and the host program in $bdir"
-if ! cmake --preset win32 -B "$bdir" >"$bdir/configure.log" 2>&1; then
+echo "=== building the $preset DLLs and the host program in $bdir"
+if ! cmake --preset "$preset" -B "$bdir" >"$bdir/configure.log" 2>&1; then
   cat "$bdir/configure.log" >&2; exit 1
 fi
 cmake --build "$bdir" -j 2 --target Tallowby TallowbyPage StandinHost >"$bdir/demo-build.log" 2>&1 ||
@@ -67,10 +78,16 @@ for dll in addin/win/Tallowby.dll proppage/win/TallowbyPage.dll; do
 done
 
 script=samples/demo.script
+if [ "$preset" = win64 ]; then
+  # The sample plays a 32-bit host (version 11); 64-bit Outlook exists from version 14 on.
+  sed 's/^version .*/version 14.0.7015.1000/' samples/demo.script >"$out/demo-win64.script"
+  script="$out/demo-win64.script"
+  echo "=== the host plays version 14, the first with a 64-bit Outlook"
+fi
 host_args=(--transcript "$(winpath "$out/transcript.txt")")
 if [ $interactive = yes ]; then
   # Without the robot's answers the dialogs wait for a person; no deadline hurries them.
-  grep -v '^saveas ' samples/demo.script >"$out/interactive.script"
+  grep -v '^saveas ' "$script" >"$out/interactive.script"
   script="$out/interactive.script"
   host_args+=(--saveas-by-hand --deadline 3600)
   echo "=== answer the Save As dialogs on $DISPLAY"
