@@ -58,6 +58,7 @@ void EventManager::UnInitHandler() noexcept {
     mActionManager.reset();
     mPicture.reset();
     mMask.reset();
+    mRibbons.clear();
 }
 
 void EventManager::CleanUpHandler() {
@@ -120,11 +121,11 @@ void EventManager::Click(const std::shared_ptr<host::CommandBarButton>&, bool&) 
 }
 
 void EventManager::InitializeInspector(const std::shared_ptr<host::Inspector>& ins) {
-    if (!IsNotNoteItem(Require(ins))) return;
-    if (ins->IsWordMail()) return;
+    if (!GetsButton(Require(ins))) return;
     const auto button = GetInspectorButton(ins);
     const bool enabled = Require(mActionManager).IsEnabled(ins->CurrentItem());
     button->SetEnabled(enabled);
+    InvalidateRibbons();
 }
 
 std::shared_ptr<host::CommandBarButton> EventManager::GetInspectorButton(const std::shared_ptr<host::Inspector>& ins) {
@@ -159,3 +160,5 @@ bool EventManager::IsNotNoteItem(host::Inspector& ins) {
     const auto item = ins.CurrentItem();
     return !item || item->TypeName() != u"NoteItem";
 }
+
+bool EventManager::GetsButton(host::Inspector& ins) { return IsNotNoteItem(ins) && !ins.IsWordMail(); }

@@ -10,6 +10,7 @@
 #include "core/host/Explorer.h"
 #include "core/host/Inspector.h"
 #include "core/host/Picture.h"
+#include "core/host/Ribbon.h"
 
 class ActionManager;
 class Platform;
@@ -38,6 +39,25 @@ public:
     /// Failures for one button are ignored and the next is tried.
     void CleanUpHandler();
 
+    // The ribbon of hosts of version 12 and later, which calls these through the connection object.
+    // Each gives the toolbar's answer for the control's window (Context): the command, its rule for
+    // being enabled, its presence. A control outside an item window fails (HostError).
+
+    /// The markup for the ribbon `ribbonId` (Ribbon::CustomUI); empty while not connected.
+    std::u16string GetCustomUI(const std::u16string& ribbonId) const;
+    /// Keeps `ribbon` while connected: each refresh of a toolbar button invalidates the ribbon's
+    /// button too, so that the ribbon asks again and both agree.
+    void OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon);
+    /// Runs the command on the control's window, then refreshes that window's button, as a click
+    /// on the toolbar button does.
+    void OnRibbonAction(const std::shared_ptr<host::RibbonControl>& control);
+    /// The toolbar button's rule (ActionManager::IsEnabled) for the item of the control's window.
+    bool GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& control);
+    /// Whether the control's window gets the toolbar: not a note, not edited in the word processor.
+    bool GetRibbonVisible(const std::shared_ptr<host::RibbonControl>& control);
+    /// The button's 32 by 32 picture with transparency.
+    std::shared_ptr<host::Picture> GetRibbonImage(const std::shared_ptr<host::RibbonControl>& control);
+
 private:
     // Application events.
     void ItemSend(const std::shared_ptr<host::Item>& item, bool& cancel) override;
@@ -53,6 +73,13 @@ private:
     void InitializeInspector(const std::shared_ptr<host::Inspector>& ins);
     std::shared_ptr<host::CommandBarButton> GetInspectorButton(const std::shared_ptr<host::Inspector>& ins);
     static bool IsNotNoteItem(host::Inspector& ins);
+    /// Whether the inspector gets the add-in's toolbar (steps 1 and 2 of InitializeInspector).
+    static bool GetsButton(host::Inspector& ins);
+    std::shared_ptr<host::Inspector> RibbonWindow(const std::shared_ptr<host::RibbonControl>& control) const;
+    /// The action manager; HostError while there is none (not connected, or released).
+    ActionManager& Actions() const;
+    /// Invalidates the add-in's ribbon button in every ribbon kept; failures ignored one by one.
+    void InvalidateRibbons() noexcept;
 
     Platform& platform_;
     host::Subscribed<host::Application> mOutlookApplication;
@@ -64,4 +91,5 @@ private:
     std::shared_ptr<ActionManager> mActionManager;
     std::shared_ptr<host::Picture> mPicture;
     std::shared_ptr<host::Picture> mMask;
+    std::vector<std::shared_ptr<host::RibbonUI>> mRibbons;
 };

@@ -463,6 +463,43 @@ public:
     }
 };
 
+// ---- the ribbon (hosts of version 12 and later)
+
+class RibbonUIHandle final : public Handle<host::RibbonUI, RibbonNode> {
+public:
+    RibbonUIHandle(std::shared_ptr<World> w, std::shared_ptr<RibbonNode> n)
+        : Handle(std::move(w), std::move(n), "RibbonUI") {}
+
+    void Invalidate() override {
+        Enter("RibbonUI.Invalidate");
+        node_->invalidAll = true;
+    }
+    void InvalidateControl(const std::u16string& controlId) override {
+        Enter("RibbonUI.InvalidateControl");
+        node_->invalid.push_back(controlId);
+    }
+};
+
+class RibbonControlHandle final : public Handle<host::RibbonControl, RibbonControlNode> {
+public:
+    RibbonControlHandle(std::shared_ptr<World> w, std::shared_ptr<RibbonControlNode> n)
+        : Handle(std::move(w), std::move(n), "RibbonControl") {}
+
+    std::u16string Id() override {
+        Enter("RibbonControl.Id");
+        return node_->id;
+    }
+    std::shared_ptr<host::Inspector> Context() override {
+        Enter("RibbonControl.Context");
+        auto window = node_->window.lock();
+        return window ? std::make_shared<InspectorHandle>(world_, window) : nullptr;
+    }
+    std::u16string Tag() override {
+        Enter("RibbonControl.Tag");
+        return node_->tag;
+    }
+};
+
 class PropertyPagesHandle final : public Handle<host::PropertyPages, PagesNode> {
 public:
     PropertyPagesHandle(std::shared_ptr<World> w, std::shared_ptr<PagesNode> n)
@@ -514,6 +551,14 @@ std::shared_ptr<host::CommandBarButton> MakeButton(const std::shared_ptr<World>&
 std::shared_ptr<host::PropertyPages> MakePropertyPages(const std::shared_ptr<World>& world,
                                                        const std::shared_ptr<PagesNode>& node) {
     return std::make_shared<PropertyPagesHandle>(world, node);
+}
+std::shared_ptr<host::RibbonUI> MakeRibbonUI(const std::shared_ptr<World>& world,
+                                             const std::shared_ptr<RibbonNode>& node) {
+    return std::make_shared<RibbonUIHandle>(world, node);
+}
+std::shared_ptr<host::RibbonControl> MakeRibbonControl(const std::shared_ptr<World>& world,
+                                                       const std::shared_ptr<RibbonControlNode>& node) {
+    return std::make_shared<RibbonControlHandle>(world, node);
 }
 std::shared_ptr<host::AddInInstance> MakeAddInInstance(const std::shared_ptr<World>& world,
                                                        const std::shared_ptr<AddInNode>& node) {

@@ -33,6 +33,14 @@ std::shared_ptr<host::Explorer> Host::ExplorerObject(const std::shared_ptr<Explo
     return MakeExplorer(world_, explorer);
 }
 
+std::shared_ptr<host::RibbonUI> Host::RibbonUIObject(const std::shared_ptr<RibbonNode>& ribbon) {
+    return MakeRibbonUI(world_, ribbon);
+}
+
+std::shared_ptr<host::RibbonControl> Host::RibbonControlObject(const std::shared_ptr<RibbonControlNode>& control) {
+    return MakeRibbonControl(world_, control);
+}
+
 std::shared_ptr<ExplorerNode> Host::OpenExplorer() {
     auto explorer = std::make_shared<ExplorerNode>();
     explorer->bars = CopyPersistentBars(world_->store->explorer);

@@ -13,6 +13,7 @@
 #include "core/host/Application.h"
 #include "core/host/Explorer.h"
 #include "core/host/Item.h"
+#include "core/host/Ribbon.h"
 
 namespace standin {
 
@@ -53,6 +54,9 @@ public:
     std::shared_ptr<host::Item> ItemObject(const std::shared_ptr<ItemNode>& item);
     std::shared_ptr<host::Inspector> InspectorObject(const std::shared_ptr<InspectorNode>& inspector);
     std::shared_ptr<host::Explorer> ExplorerObject(const std::shared_ptr<ExplorerNode>& explorer);
+    /// The ribbon's objects, as a ribbon host hands them to an add-in's callbacks.
+    std::shared_ptr<host::RibbonUI> RibbonUIObject(const std::shared_ptr<RibbonNode>& ribbon);
+    std::shared_ptr<host::RibbonControl> RibbonControlObject(const std::shared_ptr<RibbonControlNode>& control);
 
     /// Opens a main window with the kept explorer bars; it becomes the active explorer.
     std::shared_ptr<ExplorerNode> OpenExplorer();

@@ -53,6 +53,21 @@ std::shared_ptr<AttachmentNode> ItemNode::Attach(int32_t type, std::u16string fi
     return node;
 }
 
+std::u16string RibbonIdOf(const ItemNode& item) {
+    switch (item.kind) {
+        case ItemKind::Mail: return item.sent ? u"Microsoft.Outlook.Mail.Read" : u"Microsoft.Outlook.Mail.Compose";
+        case ItemKind::Post: return item.sent ? u"Microsoft.Outlook.Post.Read" : u"Microsoft.Outlook.Post.Compose";
+        case ItemKind::Note: return {};
+        case ItemKind::Appointment: return u"Microsoft.Outlook.Appointment";
+        case ItemKind::Contact: return u"Microsoft.Outlook.Contact";
+        case ItemKind::Task: return u"Microsoft.Outlook.Task";
+        case ItemKind::Meeting:
+            return item.sent ? u"Microsoft.Outlook.MeetingRequest.Read" : u"Microsoft.Outlook.MeetingRequest.Send";
+        case ItemKind::Report: return u"Microsoft.Outlook.Report";
+    }
+    return {};
+}
+
 std::shared_ptr<BarSet> CopyPersistentBars(const BarSet& from) {
     auto to = std::make_shared<BarSet>();
     for (const auto& bar : from.bars) {

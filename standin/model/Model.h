@@ -111,4 +111,24 @@ struct ExplorerNode {
     std::shared_ptr<BarSet> bars;
 };
 
+/// The ribbon of hosts of version 12 and later, one per ribbon id an add-in gave markup for: its
+/// RibbonUI object records what the add-in invalidates, for the ribbon host to ask again.
+struct RibbonNode {
+    std::u16string ribbonId;
+    bool invalidAll = false;
+    /// Control ids invalidated since the ribbon last asked, in order.
+    std::vector<std::u16string> invalid;
+};
+
+/// A control of an add-in's markup in one window, as the ribbon hands it to a callback.
+struct RibbonControlNode {
+    std::u16string id;
+    std::u16string tag;
+    std::weak_ptr<InspectorNode> window;
+};
+
+/// The ribbon id of an item window showing `item` (mail and posts: read or compose by whether
+/// they were sent); empty for a note, whose window has no ribbon.
+std::u16string RibbonIdOf(const ItemNode& item);
+
 }  // namespace standin

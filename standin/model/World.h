@@ -18,6 +18,7 @@
 #include "core/host/Item.h"
 #include "core/host/AddInInstance.h"
 #include "core/host/PropertyPages.h"
+#include "core/host/Ribbon.h"
 
 namespace standin {
 
@@ -100,6 +101,10 @@ std::shared_ptr<host::CommandBarButton> MakeButton(const std::shared_ptr<World>&
                                                    const std::shared_ptr<ControlNode>& node);
 std::shared_ptr<host::PropertyPages> MakePropertyPages(const std::shared_ptr<World>& world,
                                                        const std::shared_ptr<PagesNode>& node);
+std::shared_ptr<host::RibbonUI> MakeRibbonUI(const std::shared_ptr<World>& world,
+                                             const std::shared_ptr<RibbonNode>& node);
+std::shared_ptr<host::RibbonControl> MakeRibbonControl(const std::shared_ptr<World>& world,
+                                                       const std::shared_ptr<RibbonControlNode>& node);
 std::shared_ptr<host::AddInInstance> MakeAddInInstance(const std::shared_ptr<World>& world,
                                                        const std::shared_ptr<AddInNode>& node);
 

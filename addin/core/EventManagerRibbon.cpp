@@ -1,0 +1,66 @@
+// EventManager's answers to the ribbon of hosts of version 12 and later. The ribbon shows the
+// toolbar's command with the toolbar's rules, per window; nothing here runs on older hosts, which
+// never load the markup.
+#include <algorithm>
+
+#include "core/ActionManager.h"
+#include "core/EventManager.h"
+#include "core/HostError.h"
+#include "core/Platform.h"
+#include "core/Ribbon.h"
+#include "core/host/Inspector.h"
+
+std::u16string EventManager::GetCustomUI(const std::u16string& ribbonId) const {
+    if (!mActionManager) return {};
+    return Ribbon::CustomUI(ribbonId, mActionManager->GetCaption());
+}
+
+void EventManager::OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon) {
+    if (!ribbon) throw HostError(HostStatus::Pointer, u"Object variable not set");
+    // Once the add-in has let go of the host it keeps nothing of it.
+    if (!mOutlookApplication) return;
+    const bool known = std::any_of(mRibbons.begin(), mRibbons.end(),
+                                   [&](const auto& r) { return r->SameObject(*ribbon); });
+    if (!known) mRibbons.push_back(ribbon);
+}
+
+void EventManager::OnRibbonAction(const std::shared_ptr<host::RibbonControl>& control) {
+    const auto ins = RibbonWindow(control);
+    Actions().Action(ins);
+    InitializeInspector(ins);
+}
+
+bool EventManager::GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& control) {
+    const auto ins = RibbonWindow(control);
+    return Actions().IsEnabled(ins->CurrentItem());
+}
+
+bool EventManager::GetRibbonVisible(const std::shared_ptr<host::RibbonControl>& control) {
+    return GetsButton(*RibbonWindow(control));
+}
+
+std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_ptr<host::RibbonControl>&) {
+    // Loaded for each call: the ribbon copies the picture, and nothing is kept between calls.
+    return platform_.LoadPicture(Actions().GetLargeImageResourceId());
+}
+
+std::shared_ptr<host::Inspector> EventManager::RibbonWindow(const std::shared_ptr<host::RibbonControl>& control) const {
+    if (!control) throw HostError(HostStatus::Pointer, u"Object variable not set");
+    auto ins = control->Context();
+    if (!ins) throw HostError(HostStatus::InvalidArg, u"The ribbon control is not in an item window");
+    return ins;
+}
+
+ActionManager& EventManager::Actions() const {
+    if (!mActionManager) throw HostError(HostStatus::Pointer, u"Object variable not set");
+    return *mActionManager;
+}
+
+void EventManager::InvalidateRibbons() noexcept {
+    for (const auto& ribbon : mRibbons) {
+        try {
+            ribbon->InvalidateControl(Ribbon::ButtonId);
+        } catch (...) {
+        }
+    }
+}

@@ -1,0 +1,411 @@
+#include "RibbonHost.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "Markup.h"
+#include "core/HostError.h"
+
+namespace standin {
+
+namespace {
+
+constexpr std::u16string_view kNamespace2006 = u"http://schemas.microsoft.com/office/2006/01/customui";
+constexpr std::u16string_view kNamespace2009 = u"http://schemas.microsoft.com/office/2009/07/customui";
+
+// The part of the markup's schema this host knows: each element, its attributes and the one kind
+// of child it may have. Anything else is refused, as the host refuses markup its schema rejects.
+struct Rule {
+    std::u16string_view element;
+    std::vector<std::u16string_view> attributes;
+    std::u16string_view child;
+};
+
+const std::vector<Rule>& Rules() {
+    static const std::vector<Rule> rules{
+        {u"customUI", {u"onLoad"}, u"ribbon"},
+        {u"ribbon", {u"startFromScratch"}, u"tabs"},
+        {u"tabs", {}, u"tab"},
+        {u"tab",
+         {u"id", u"idMso", u"tag", u"label", u"visible", u"getVisible", u"keytip", u"insertAfterMso", u"insertBeforeMso"},
+         u"group"},
+        {u"group",
+         {u"id", u"idMso", u"tag", u"label", u"visible", u"getVisible", u"keytip", u"screentip", u"supertip",
+          u"insertAfterMso", u"insertBeforeMso"},
+         u"button"},
+        {u"button",
+         {u"id", u"idMso", u"tag", u"label", u"size", u"enabled", u"getEnabled", u"visible", u"getVisible",
+          u"imageMso", u"getImage", u"showLabel", u"showImage", u"screentip", u"supertip", u"keytip",
+          u"description", u"onAction", u"insertAfterMso", u"insertBeforeMso"},
+         {}},
+    };
+    return rules;
+}
+
+bool IsBooleanAttribute(std::u16string_view name) {
+    return name == u"startFromScratch" || name == u"visible" || name == u"enabled" || name == u"showLabel" ||
+           name == u"showImage";
+}
+
+bool IsCallbackAttribute(std::u16string_view name) {
+    return name == u"onLoad" || name == u"onAction" || (name.size() > 3 && name.starts_with(u"get"));
+}
+
+// An id as the schema types it: a name without ":" that does not start with a digit, "-" or ".".
+bool IsId(std::u16string_view id) {
+    if (id.empty() || id.size() > 1024) return false;
+    const auto start = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c >= 0x80; };
+    if (!start(id[0])) return false;
+    return std::all_of(id.begin(), id.end(), [&](char16_t c) {
+        return start(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+    });
+}
+
+std::u16string Number(size_t n) {
+    const std::string s = std::to_string(n);
+    return {s.begin(), s.end()};
+}
+
+std::u16string Bool(bool b) { return b ? u"true" : u"false"; }
+
+// One of tab, group, button as far as its visibility goes: its control (for callbacks) and answer.
+struct Layer {
+    std::u16string id;
+    std::u16string tag;
+    std::u16string getVisible;
+    bool visible = true;
+};
+
+enum { kTab, kGroup, kButton, kLayers };
+
+struct Button {
+    Layer layers[kLayers];
+    std::u16string tab;
+    std::u16string group;
+    std::u16string label;
+    std::u16string size = u"normal";
+    std::u16string onAction;
+    std::u16string getEnabled;
+    std::u16string getImage;
+    std::u16string imageMso;
+    bool enabled = true;
+};
+
+// Checks the markup against the rules and collects its buttons; the first problem is thrown as text.
+class Checker {
+public:
+    Checker(const XmlElement& root, int version) : root_(root), version_(version) {}
+
+    std::vector<Button> Run() {
+        if (root_.name != u"customUI") throw Problem(u"the root element is " + root_.name + u", not customUI");
+        if (root_.ns != kNamespace2006 && !(version_ >= 14 && root_.ns == kNamespace2009))
+            throw Problem(u"the namespace \"" + root_.ns + u"\" is not one this host version reads");
+        Element(root_, Button{});
+        return std::move(buttons_);
+    }
+
+    /// Every callback the markup names, each once.
+    const std::set<std::u16string>& Callbacks() const { return callbacks_; }
+
+    struct Problem {
+        std::u16string text;
+    };
+
+private:
+    void Element(const XmlElement& e, Button context) {
+        const auto& rules = Rules();
+        const auto rule = std::find_if(rules.begin(), rules.end(), [&](const Rule& r) { return r.element == e.name; });
+        if (e.ns != root_.ns || rule == rules.end()) throw Problem(u"the element " + e.name + u" is not known here");
+        for (const XmlAttribute& a : e.attributes) {
+            if (!a.ns.empty() || std::find(rule->attributes.begin(), rule->attributes.end(), a.name) == rule->attributes.end())
+                throw Problem(u"the attribute " + a.name + u" of " + e.name + u" is not known here");
+            if (IsBooleanAttribute(a.name) && a.value != u"true" && a.value != u"false" && a.value != u"1" && a.value != u"0")
+                throw Problem(u"the attribute " + a.name + u" of " + e.name + u" is not a Boolean: " + a.value);
+            if (IsCallbackAttribute(a.name)) {
+                if (a.value.empty()) throw Problem(u"the callback " + a.name + u" of " + e.name + u" has no name");
+                callbacks_.insert(a.value);
+                // A property and the callback that gives it exclude each other (visible, getVisible).
+                std::u16string property = a.name.substr(3);
+                if (!property.empty()) property[0] = static_cast<char16_t>(property[0] - u'A' + u'a');
+                if (a.name.starts_with(u"get") && e.Attribute(property))
+                    throw Problem(u"both " + property + u" and " + a.name + u" on " + e.name);
+            }
+        }
+        if (e.name == u"button") {
+            const std::u16string* size = e.Attribute(u"size");
+            if (size && *size != u"normal" && *size != u"large")
+                throw Problem(u"the size of a button is normal or large, not " + *size);
+        }
+
+        const bool control = e.name == u"tab" || e.name == u"group" || e.name == u"button";
+        if (control) {
+            const std::u16string* id = e.Attribute(u"id");
+            const std::u16string* idMso = e.Attribute(u"idMso");
+            if ((id != nullptr) == (idMso != nullptr))
+                throw Problem(u"a " + e.name + u" needs exactly one of id and idMso");
+            if (id) {
+                if (!IsId(*id)) throw Problem(u"\"" + *id + u"\" is not an id");
+                if (!ids_.insert(*id).second) throw Problem(u"the id \"" + *id + u"\" is used twice");
+            } else if (idMso->empty()) {
+                throw Problem(u"an empty idMso");
+            }
+            const auto text = [&](std::u16string_view name, std::u16string fallback = {}) {
+                const std::u16string* v = e.Attribute(name);
+                return v ? *v : fallback;
+            };
+            const int at = e.name == u"tab" ? kTab : e.name == u"group" ? kGroup : kButton;
+            Layer& layer = context.layers[at];
+            layer.id = id ? *id : *idMso;
+            layer.tag = text(u"tag");
+            layer.getVisible = text(u"getVisible");
+            layer.visible = text(u"visible", u"true") == u"true" || text(u"visible") == u"1";
+            if (at == kTab) context.tab = layer.id;
+            if (at == kGroup) context.group = layer.id;
+            if (at == kButton) {
+                context.label = text(u"label");
+                context.size = text(u"size", u"normal");
+                context.onAction = text(u"onAction");
+                context.getEnabled = text(u"getEnabled");
+                context.getImage = text(u"getImage");
+                context.imageMso = text(u"imageMso");
+                context.enabled = text(u"enabled", u"true") == u"true" || text(u"enabled") == u"1";
+                buttons_.push_back(context);
+            }
+        }
+        for (const XmlElement& child : e.children) {
+            if (child.ns == root_.ns && child.name != rule->child)
+                throw Problem(u"the element " + child.name + u" cannot stand in " + e.name);
+            Element(child, context);
+        }
+    }
+
+    const XmlElement& root_;
+    int version_;
+    std::set<std::u16string> ids_;
+    std::set<std::u16string> callbacks_;
+    std::vector<Button> buttons_;
+};
+
+}  // namespace
+
+struct RibbonHost::Markup {
+    std::u16string ribbonId;
+    std::shared_ptr<RibbonNode> node;
+    std::vector<Button> buttons;
+};
+
+struct RibbonHost::Shown {
+    std::weak_ptr<InspectorNode> window;
+    std::shared_ptr<Markup> markup;
+    size_t button = 0;
+    // The answers last given; unset where the ribbon did not need to ask (a hidden button).
+    bool visible = false;
+    std::optional<bool> enabled;
+    std::optional<std::u16string> image;
+    bool stale = true;
+
+    const Button& Spec() const { return markup->buttons[button]; }
+};
+
+RibbonHost::RibbonHost(Host& host, RibbonAddIn& addIn, int majorVersion, RibbonLog& log)
+    : host_(host), addIn_(addIn), version_(majorVersion), log_(log) {}
+
+RibbonHost::~RibbonHost() = default;
+
+void RibbonHost::Load(const std::u16string& ribbonId) {
+    if (markups_.count(ribbonId)) return;
+    markups_[ribbonId] = nullptr;
+    const std::u16string name = u"ribbon markup id=" + log_.Quote(ribbonId);
+    std::u16string text;
+    try {
+        text = addIn_.GetCustomUI(ribbonId);
+    } catch (const HostError& e) {
+        log_.Failure(name + u": GetCustomUI failed " + log_.Status(e.status));
+        return;
+    }
+    if (text.empty()) {
+        log_.Line(name + u" none");
+        return;
+    }
+    auto markup = std::make_shared<Markup>();
+    markup->ribbonId = ribbonId;
+    std::u16string onLoad;
+    try {
+        const XmlElement root = ParseXml(text);
+        Checker checker(root, version_);
+        markup->buttons = checker.Run();
+        for (const auto& callback : checker.Callbacks())
+            if (!addIn_.HasCallback(callback))
+                throw Checker::Problem{u"the callback " + log_.Quote(callback) + u" is not found on the add-in"};
+        if (const std::u16string* v = root.Attribute(u"onLoad")) onLoad = *v;
+        log_.Line(name + u" namespace=" + log_.Quote(root.ns) + u" buttons=" + Number(markup->buttons.size()));
+    } catch (const XmlError& e) {
+        log_.Failure(name + u" not well-formed at " + Number(e.offset) + u": " + e.message);
+        return;
+    } catch (const Checker::Problem& p) {
+        log_.Failure(name + u" refused: " + p.text);
+        return;
+    } catch (const HostError& e) {
+        log_.Failure(name + u": looking up a callback failed " + log_.Status(e.status));
+        return;
+    }
+    markup->node = std::make_shared<RibbonNode>();
+    markup->node->ribbonId = ribbonId;
+    markups_[ribbonId] = markup;
+    if (onLoad.empty()) return;
+    try {
+        addIn_.OnLoad(onLoad, host_.RibbonUIObject(markup->node));
+        log_.Line(u"ribbon " + onLoad + u" id=" + log_.Quote(ribbonId) + u" ok");
+    } catch (const HostError& e) {
+        log_.Line(u"ribbon " + onLoad + u" id=" + log_.Quote(ribbonId) + u" failed " + log_.Status(e.status));
+    }
+}
+
+void RibbonHost::Show(const std::shared_ptr<InspectorNode>& window) {
+    const std::u16string ribbonId = RibbonIdOf(*window->item);
+    if (ribbonId.empty()) return;
+    Load(ribbonId);
+    const auto markup = markups_[ribbonId];
+    if (!markup) return;
+    for (size_t i = 0; i < markup->buttons.size(); ++i) {
+        const bool known = std::any_of(shown_.begin(), shown_.end(), [&](const auto& s) {
+            return s->window.lock() == window && s->markup == markup && s->button == i;
+        });
+        if (known) continue;
+        auto shown = std::make_unique<Shown>();
+        shown->window = window;
+        shown->markup = markup;
+        shown->button = i;
+        Ask(*shown);
+        shown_.push_back(std::move(shown));
+    }
+}
+
+void RibbonHost::Refresh() {
+    std::erase_if(shown_, [](const auto& s) {
+        const auto window = s->window.lock();
+        return !window || !window->open;
+    });
+    for (const auto& [ribbonId, markup] : markups_) {
+        if (!markup) continue;
+        RibbonNode& node = *markup->node;
+        for (const auto& id : node.invalid)
+            log_.Line(u"ribbon invalidated id=" + log_.Quote(ribbonId) + u" control=" + log_.Quote(id));
+        if (node.invalidAll) log_.Line(u"ribbon invalidated id=" + log_.Quote(ribbonId) + u" all");
+        for (auto& shown : shown_) {
+            if (shown->markup != markup) continue;
+            const Button& b = shown->Spec();
+            const bool hit = std::any_of(std::begin(b.layers), std::end(b.layers), [&](const Layer& l) {
+                return std::find(node.invalid.begin(), node.invalid.end(), l.id) != node.invalid.end();
+            });
+            if (hit || node.invalidAll) shown->stale = true;
+        }
+        node.invalid.clear();
+        node.invalidAll = false;
+    }
+    for (auto& shown : shown_)
+        if (shown->stale) Ask(*shown);
+}
+
+bool RibbonHost::Visible(Shown& shown, int layer) {
+    const Layer& l = shown.Spec().layers[layer];
+    if (l.getVisible.empty()) return l.visible;
+    const auto window = shown.window.lock();
+    const std::u16string call = u"ribbon " + l.getVisible + u" window=" + log_.WindowName(window) + u" control=" +
+                                log_.Quote(l.id);
+    try {
+        const bool visible = addIn_.GetBool(
+            l.getVisible, host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, window})));
+        log_.Line(call + u" -> " + Bool(visible));
+        return visible;
+    } catch (const HostError& e) {
+        log_.Line(call + u" failed " + log_.Status(e.status));
+        return l.visible;  // the ribbon keeps the default when a callback fails
+    }
+}
+
+void RibbonHost::Ask(Shown& shown) {
+    const auto window = shown.window.lock();
+    if (!window || !window->open) return;
+    shown.stale = false;
+    shown.visible = true;
+    for (int layer = kTab; layer < kLayers && shown.visible; ++layer) shown.visible = Visible(shown, layer);
+    shown.enabled.reset();
+    shown.image.reset();
+    if (!shown.visible) return;  // a hidden button's other callbacks are not needed
+    const Button& b = shown.Spec();
+    const auto control = [&] {
+        const Layer& l = b.layers[kButton];
+        return host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, window}));
+    };
+    const std::u16string call = u" window=" + log_.WindowName(window) + u" control=" + log_.Quote(b.layers[kButton].id);
+    shown.enabled = b.enabled;
+    if (!b.getEnabled.empty()) {
+        try {
+            shown.enabled = addIn_.GetBool(b.getEnabled, control());
+            log_.Line(u"ribbon " + b.getEnabled + call + u" -> " + Bool(*shown.enabled));
+        } catch (const HostError& e) {
+            log_.Line(u"ribbon " + b.getEnabled + call + u" failed " + log_.Status(e.status));
+        }
+    }
+    shown.image = b.imageMso.empty() ? u"none" : u"imageMso " + b.imageMso;
+    if (!b.getImage.empty()) {
+        try {
+            shown.image = addIn_.GetImage(b.getImage, control());
+            log_.Line(u"ribbon " + b.getImage + call + u" -> " + log_.Quote(*shown.image));
+        } catch (const HostError& e) {
+            log_.Line(u"ribbon " + b.getImage + call + u" failed " + log_.Status(e.status));
+        }
+    }
+}
+
+bool RibbonHost::Click(const std::shared_ptr<InspectorNode>& window, const std::u16string& label) {
+    const auto it = std::find_if(shown_.begin(), shown_.end(), [&](const auto& s) {
+        return s->window.lock() == window && s->Spec().label == label;
+    });
+    if (it == shown_.end()) return false;
+    Shown& shown = **it;
+    const Button& b = shown.Spec();
+    const std::u16string name = u"ribbon click window=" + log_.WindowName(window) + u" label=" + log_.Quote(label);
+    if (!shown.visible || !shown.enabled.value_or(false)) {
+        log_.Line(name + (shown.visible ? u" disabled: nothing happens" : u" hidden: nothing happens"));
+        return true;
+    }
+    log_.Line(name);
+    if (b.onAction.empty()) return true;
+    const Layer& l = b.layers[kButton];
+    try {
+        addIn_.OnAction(b.onAction,
+                        host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, window})));
+        log_.Line(u"ribbon " + b.onAction + u" window=" + log_.WindowName(window) + u" ok");
+    } catch (const HostError& e) {
+        log_.Line(u"ribbon " + b.onAction + u" window=" + log_.WindowName(window) + u" failed " + log_.Status(e.status));
+    }
+    return true;
+}
+
+std::vector<RibbonHost::ButtonState> RibbonHost::Buttons(const std::shared_ptr<InspectorNode>& window) const {
+    std::vector<ButtonState> buttons;
+    for (const auto& shown : shown_)
+        if (shown->window.lock() == window)
+            buttons.push_back({shown->Spec().label, shown->visible, shown->enabled, shown->image});
+    return buttons;
+}
+
+std::vector<std::u16string> RibbonHost::State(const std::shared_ptr<InspectorNode>& window) {
+    std::vector<std::u16string> lines;
+    for (const auto& shown : shown_) {
+        if (shown->window.lock() != window) continue;
+        const Button& b = shown->Spec();
+        lines.push_back(u"ribbon window=" + log_.WindowName(window) + u" id=" + log_.Quote(shown->markup->ribbonId) +
+                        u" tab=" + log_.Quote(b.tab) + u" group=" + log_.Quote(b.group) + u" control=" +
+                        log_.Quote(b.layers[kButton].id) + u" label=" + log_.Quote(b.label) + u" size=" + b.size +
+                        u" visible=" + Bool(shown->visible) +
+                        (shown->enabled ? u" enabled=" + Bool(*shown->enabled) : u"") +
+                        (shown->image ? u" image=" + log_.Quote(*shown->image) : u""));
+    }
+    return lines;
+}
+
+}  // namespace standin

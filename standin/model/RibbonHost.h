@@ -1,0 +1,96 @@
+#pragma once
+// The ribbon of hosts of version 12 and later, as far as one add-in meets it. It asks the add-in for
+// its markup once per ribbon id, when the first window of that kind opens, checks the markup (well
+// formed, the namespaces the host version reads, elements and attributes it knows, ids unique,
+// every callback found by name), calls its onLoad, and shows the markup's buttons in each window of
+// that kind, asking their callbacks once and again only after the add-in invalidated them.
+// Portable: the native tests drive the core through it, the host program the add-in's COM object.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Host.h"
+#include "Model.h"
+#include "core/host/Ribbon.h"
+
+namespace standin {
+
+/// The add-in as the ribbon reaches it: its markup per ribbon id and its callbacks by name. Each
+/// call may throw HostError.
+class RibbonAddIn {
+public:
+    virtual ~RibbonAddIn() = default;
+    virtual std::u16string GetCustomUI(const std::u16string& ribbonId) = 0;
+    /// Whether the add-in answers to the callback `name` (the host asks before it loads the markup).
+    virtual bool HasCallback(const std::u16string& name) = 0;
+    virtual void OnLoad(const std::u16string& name, const std::shared_ptr<host::RibbonUI>& ribbon) = 0;
+    virtual void OnAction(const std::u16string& name, const std::shared_ptr<host::RibbonControl>& control) = 0;
+    /// A callback answering true or false (getEnabled, getVisible).
+    virtual bool GetBool(const std::u16string& name, const std::shared_ptr<host::RibbonControl>& control) = 0;
+    /// What the picture the callback returned looks like ("bitmap 32x32 ...").
+    virtual std::u16string GetImage(const std::u16string& name, const std::shared_ptr<host::RibbonControl>& control) = 0;
+};
+
+/// Where the ribbon reports what it did and what it found wrong, in the host's words.
+class RibbonLog {
+public:
+    virtual ~RibbonLog() = default;
+    virtual void Line(const std::u16string& text) = 0;
+    /// A fault of the add-in's markup.
+    virtual void Failure(const std::u16string& text) = 0;
+    virtual std::u16string Quote(std::u16string_view text) = 0;
+    virtual std::u16string WindowName(const std::shared_ptr<InspectorNode>& window) = 0;
+    virtual std::u16string Status(int32_t status) = 0;
+};
+
+class RibbonHost {
+public:
+    /// `majorVersion` is the host's (12 or later): 12 reads markup of the 2006 namespace only.
+    RibbonHost(Host& host, RibbonAddIn& addIn, int majorVersion, RibbonLog& log);
+    ~RibbonHost();
+    RibbonHost(const RibbonHost&) = delete;
+    RibbonHost& operator=(const RibbonHost&) = delete;
+
+    /// Asks for the markup of `ribbonId` unless it was asked for before; checks it and calls its onLoad.
+    void Load(const std::u16string& ribbonId);
+    /// `window` opened (or was open when the add-in loaded): loads its ribbon and shows the markup's
+    /// buttons in it, asking their callbacks.
+    void Show(const std::shared_ptr<InspectorNode>& window);
+    /// Asks again the callbacks of what the add-in invalidated since the last time, in the open
+    /// windows, as the ribbon does when it next paints.
+    void Refresh();
+    /// The user clicks the button labelled `label` in `window`. Returns false when the window shows
+    /// no such button; a disabled or hidden button is reported and not invoked.
+    bool Click(const std::shared_ptr<InspectorNode>& window, const std::u16string& label);
+    /// A button shown in a window, as the ribbon last asked its callbacks. Enabled and image are
+    /// unset for a hidden button: the ribbon does not ask them.
+    struct ButtonState {
+        std::u16string label;
+        bool visible = false;
+        std::optional<bool> enabled;
+        std::optional<std::u16string> image;
+    };
+    std::vector<ButtonState> Buttons(const std::shared_ptr<InspectorNode>& window) const;
+    /// One line per button shown in `window`, with its state as last asked.
+    std::vector<std::u16string> State(const std::shared_ptr<InspectorNode>& window);
+
+    struct Markup;
+    struct Shown;
+
+private:
+    void Ask(Shown& shown);
+    bool Visible(Shown& shown, int layer);
+
+    Host& host_;
+    RibbonAddIn& addIn_;
+    int version_;
+    RibbonLog& log_;
+    std::map<std::u16string, std::shared_ptr<Markup>> markups_;  // null: none, or rejected
+    std::vector<std::unique_ptr<Shown>> shown_;
+};
+
+}  // namespace standin
