@@ -53,10 +53,31 @@ com::ServerInfo serverInfo();
 
 /// Connect: the host's entry object. Its IDispatch serves _IDTExtensibility2's dispatch ids 1 to 5
 /// by hand (that interface is the host's, so our type library does not describe it) and has no
-/// members of its own for _Connect.
+/// members of its own for _Connect. Hosts of version 12 and later also query it for
+/// IRibbonExtensibility and call the markup's callbacks on it by name.
 class ConnectObject final : public com::ComObject<com::Derives<_Connect, IDispatch>, _IDTExtensibility2> {
 public:
     ConnectObject();
+
+    /// IRibbonExtensibility: dual, with GetCustomUI at dispatch id 1, which the object's own
+    /// IDispatch gives to OnConnection. So it is a part with an IDispatch of its own (GetCustomUI and
+    /// the callbacks by name), sharing the object's identity and reference count.
+    class RibbonPart final : public IRibbonExtensibility {
+    public:
+        explicit RibbonPart(ConnectObject& outer) noexcept : outer_(outer) {}
+        STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override { return outer_.QueryInterface(iid, out); }
+        STDMETHODIMP_(ULONG) AddRef() noexcept override { return outer_.AddRef(); }
+        STDMETHODIMP_(ULONG) Release() noexcept override { return outer_.Release(); }
+        STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
+        STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexcept override;
+        STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override;
+        STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                            EXCEPINFO* exception, UINT* argError) noexcept override;
+        STDMETHODIMP GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) noexcept override;
+
+    private:
+        ConnectObject& outer_;
+    };
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexcept override;
@@ -73,9 +94,15 @@ public:
 
 protected:
     ~ConnectObject() override;
+    void* queryOther(REFIID iid) noexcept override;
 
 private:
+    /// A ribbon callback named in the markup, by the dispatch id GetIDsOfNames gave for its name.
+    [[nodiscard]] HRESULT invokeCallback(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                         UINT* argError) noexcept;
+
     ::Connect core_;
+    RibbonPart ribbon_{*this};
 };
 
 /// EventManager's COM face.

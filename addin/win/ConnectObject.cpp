@@ -3,6 +3,7 @@
 #include "com/Strings.h"
 #include "com/Variant.h"
 #include "core/HostError.h"
+#include "core/Ribbon.h"
 #include "win/AddInClasses.h"
 #include "win/HostAdapters.h"
 
@@ -25,6 +26,23 @@ constexpr Member kMembers[] = {{L"OnConnection", 1},
 HRESULT argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT* out, UINT* argError) noexcept {
     VariantInit(out);
     return DispGetParam(params, position, type, out, argError);
+}
+
+// The ribbon's callbacks get dispatch ids of their own, beyond those of _IDTExtensibility2 and of
+// GetCustomUI, on both IDispatch faces.
+constexpr DISPID kCallbackBase = 0x100;
+
+DISPID callbackId(const wchar_t* name) noexcept {
+    try {
+        const auto callback = Ribbon::CallbackNamed(com::fromWide(name));
+        return callback ? kCallbackBase + static_cast<DISPID>(*callback) : DISPID_UNKNOWN;
+    } catch (...) {
+        return DISPID_UNKNOWN;
+    }
+}
+
+bool isCallback(DISPID id) noexcept {
+    return id >= kCallbackBase && id <= kCallbackBase + static_cast<DISPID>(Ribbon::Callback::GetImage);
 }
 
 }  // namespace
@@ -56,12 +74,15 @@ STDMETHODIMP ConnectObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT coun
             return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;  // argument names are not offered
         }
     }
-    return DISP_E_UNKNOWNNAME;
+    ids[0] = callbackId(names[0]);
+    if (ids[0] == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
+    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
 }
 
 STDMETHODIMP ConnectObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO*, UINT* argError) noexcept {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (isCallback(id)) return invokeCallback(id, flags, params, result, argError);
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     if (id < 1 || id > 5) return DISP_E_MEMBERNOTFOUND;
     if (!params) return E_INVALIDARG;
@@ -126,6 +147,101 @@ STDMETHODIMP ConnectObject::OnStartupComplete(SAFEARRAY**) noexcept {
 
 STDMETHODIMP ConnectObject::OnBeginShutdown(SAFEARRAY**) noexcept {
     return com::guard([&] { core_.OnBeginShutdown(); });
+}
+
+void* ConnectObject::queryOther(REFIID iid) noexcept {
+    return iid == __uuidof(IRibbonExtensibility) ? static_cast<IRibbonExtensibility*>(&ribbon_) : nullptr;
+}
+
+HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                      UINT* argError) noexcept {
+    if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
+    if (!params) return E_INVALIDARG;
+    if (params->cArgs < 1) return DISP_E_BADPARAMCOUNT;
+    if (result) VariantInit(result);
+    // Every callback of the markup takes the ribbon's object first: the IRibbonUI for onLoad, the
+    // IRibbonControl for the others.
+    com::Variant object;
+    const HRESULT hr = argument(params, 0, VT_DISPATCH, object.put(), argError);
+    if (FAILED(hr)) return hr;
+    return com::guard([&] {
+        const com::ComPtr<IDispatch> ribbonObject(V_DISPATCH(object.get()));
+        EventManager& events = core_.Events();
+        const auto control = [&] { return ribbonObject ? hostcom::wrapRibbonControl(ribbonObject) : nullptr; };
+        switch (static_cast<Ribbon::Callback>(id - kCallbackBase)) {
+        case Ribbon::Callback::OnLoad:
+            events.OnRibbonLoad(ribbonObject ? hostcom::wrapRibbonUI(ribbonObject) : nullptr);
+            break;
+        case Ribbon::Callback::OnAction:
+            events.OnRibbonAction(control());
+            break;
+        case Ribbon::Callback::GetEnabled:
+        case Ribbon::Callback::GetVisible: {
+            const bool answer = id - kCallbackBase == static_cast<DISPID>(Ribbon::Callback::GetEnabled)
+                                    ? events.GetRibbonEnabled(control())
+                                    : events.GetRibbonVisible(control());
+            if (result) *result = com::Variant(answer).release();
+            break;
+        }
+        case Ribbon::Callback::GetImage: {
+            const auto picture = events.GetRibbonImage(control());
+            const auto* ours = dynamic_cast<const hostcom::Picture*>(picture.get());
+            if (!ours) throw HostError(HostStatus::Unexpected, u"No picture");
+            if (result) *result = com::Variant(ours->object().get()).release();
+            break;
+        }
+        }
+    });
+}
+
+STDMETHODIMP ConnectObject::RibbonPart::GetTypeInfoCount(UINT* count) noexcept {
+    if (!count) return E_POINTER;
+    *count = 0;  // the host's interface: our type library does not describe it
+    return S_OK;
+}
+
+STDMETHODIMP ConnectObject::RibbonPart::GetTypeInfo(UINT, LCID, ITypeInfo** out) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return DISP_E_BADINDEX;
+}
+
+STDMETHODIMP ConnectObject::RibbonPart::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
+                                                      DISPID* ids) noexcept {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids || count == 0) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    ids[0] = _wcsicmp(names[0], L"GetCustomUI") == 0 ? 1 : callbackId(names[0]);
+    if (ids[0] == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
+    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+}
+
+STDMETHODIMP ConnectObject::RibbonPart::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                                               VARIANT* result, EXCEPINFO*, UINT* argError) noexcept {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    if (isCallback(id)) return outer_.invokeCallback(id, flags, params, result, argError);
+    if (id != 1 || !(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    if (!params) return E_INVALIDARG;
+    if (result) VariantInit(result);
+    com::Variant ribbonId;
+    const HRESULT hr = argument(params, 0, VT_BSTR, ribbonId.put(), argError);
+    if (FAILED(hr)) return hr;
+    BSTR xml = nullptr;
+    const HRESULT called = GetCustomUI(V_BSTR(ribbonId.get()), &xml);
+    if (FAILED(called)) return called;
+    if (result) {
+        V_VT(result) = VT_BSTR;
+        V_BSTR(result) = xml;
+    } else {
+        SysFreeString(xml);
+    }
+    return S_OK;
+}
+
+STDMETHODIMP ConnectObject::RibbonPart::GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) noexcept {
+    if (!RibbonXml) return E_POINTER;
+    *RibbonXml = nullptr;
+    return com::guard([&] { *RibbonXml = com::Bstr(outer_.core_.Events().GetCustomUI(com::fromBstr(RibbonID))).release(); });
 }
 
 }  // namespace addin

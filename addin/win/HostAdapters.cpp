@@ -347,6 +347,29 @@ public:
     std::u16string ProgId() override { return caller_.get(u"ProgId").toString(); }
 };
 
+class RibbonUIAdapter final : public Adapter<host::RibbonUI> {
+public:
+    using Adapter::Adapter;
+    void Invalidate() override { (void)caller_.call(u"Invalidate"); }
+    void InvalidateControl(const std::u16string& controlId) override {
+        (void)caller_.call(u"InvalidateControl", {Variant(controlId)});
+    }
+};
+
+class RibbonControlAdapter final : public Adapter<host::RibbonControl> {
+public:
+    using Adapter::Adapter;
+    std::u16string Id() override { return caller_.get(u"Id").toString(); }
+    // An item window's control lives in its inspector; any other window is not one.
+    std::shared_ptr<host::Inspector> Context() override {
+        const ComPtr<IDispatch> window = caller_.get(u"Context").toDispatch();
+        ComPtr<IDispatch> inspector;
+        if (!window || FAILED(window->QueryInterface(iids::Inspector, inspector.put_void())) || !inspector) return nullptr;
+        return wrapInspector(std::move(inspector));
+    }
+    std::u16string Tag() override { return caller_.get(u"Tag").toString(); }
+};
+
 std::u16string nameOf(ITypeInfo* info) noexcept {
     com::Bstr name;
     if (!info || FAILED(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr))) return {};
@@ -383,6 +406,14 @@ std::shared_ptr<host::Inspector> wrapInspector(ComPtr<IDispatch> inspector) {
 }
 
 std::shared_ptr<host::Item> wrapItem(ComPtr<IDispatch> item) { return std::make_shared<ItemAdapter>(std::move(item)); }
+
+std::shared_ptr<host::RibbonUI> wrapRibbonUI(ComPtr<IDispatch> ribbon) {
+    return std::make_shared<RibbonUIAdapter>(std::move(ribbon));
+}
+
+std::shared_ptr<host::RibbonControl> wrapRibbonControl(ComPtr<IDispatch> control) {
+    return std::make_shared<RibbonControlAdapter>(std::move(control));
+}
 
 std::u16string typeName(IDispatch* object) noexcept {
     if (!object) return {};

@@ -15,6 +15,7 @@
 #include "core/host/Item.h"
 #include "core/host/Picture.h"
 #include "core/host/PropertyPages.h"
+#include "core/host/Ribbon.h"
 
 namespace hostcom {
 
@@ -74,6 +75,10 @@ std::shared_ptr<host::AddInInstance> wrapAddInInstance(com::ComPtr<IDispatch> ad
 std::shared_ptr<host::Inspector> wrapInspector(com::ComPtr<IDispatch> inspector);
 /// Any item; its members are reached by name.
 std::shared_ptr<host::Item> wrapItem(com::ComPtr<IDispatch> item);
+
+/// The ribbon's objects handed to the markup's callbacks (IRibbonUI, IRibbonControl).
+std::shared_ptr<host::RibbonUI> wrapRibbonUI(com::ComPtr<IDispatch> ribbon);
+std::shared_ptr<host::RibbonControl> wrapRibbonControl(com::ComPtr<IDispatch> control);
 
 /// The conventional type name of an automation object: its class's name from IProvideClassInfo,
 /// otherwise its interface's name from IDispatch::GetTypeInfo; one leading "_" removed. Empty when
