@@ -221,7 +221,7 @@ void RibbonHost::Load(const std::u16string& ribbonId) {
     try {
         text = addIn_.GetCustomUI(ribbonId);
     } catch (const HostError& e) {
-        log_.Failure(name + u": GetCustomUI failed " + log_.Status(e.status));
+        log_.Failure(name + u": GetCustomUI failed " + log_.Code(e.status));
         return;
     }
     if (text.empty()) {
@@ -247,7 +247,7 @@ void RibbonHost::Load(const std::u16string& ribbonId) {
         log_.Failure(name + u" refused: " + p.text);
         return;
     } catch (const HostError& e) {
-        log_.Failure(name + u": looking up a callback failed " + log_.Status(e.status));
+        log_.Failure(name + u": looking up a callback failed " + log_.Code(e.status));
         return;
     }
     markup->node = std::make_shared<RibbonNode>();
@@ -258,7 +258,7 @@ void RibbonHost::Load(const std::u16string& ribbonId) {
         addIn_.OnLoad(onLoad, host_.RibbonUIObject(markup->node));
         log_.Line(u"ribbon " + onLoad + u" id=" + log_.Quote(ribbonId) + u" ok");
     } catch (const HostError& e) {
-        log_.Line(u"ribbon " + onLoad + u" id=" + log_.Quote(ribbonId) + u" failed " + log_.Status(e.status));
+        log_.Line(u"ribbon " + onLoad + u" id=" + log_.Quote(ribbonId) + u" failed " + log_.Code(e.status));
     }
 }
 
@@ -308,20 +308,22 @@ void RibbonHost::Refresh() {
         if (shown->stale) Ask(*shown);
 }
 
-bool RibbonHost::Visible(Shown& shown, int layer) {
+// Asks one callback about `layer`'s control (tab, group or button) in the shown button's window;
+// `answer` turns the result into the log's text. A failing callback leaves `fallback`, as the ribbon
+// keeps a property's default when its callback fails.
+template <class T, class Call, class Text>
+T RibbonHost::Ask(Shown& shown, int layer, const std::u16string& callback, T fallback, Call call, Text answer,
+                  std::u16string& asked) {
     const Layer& l = shown.Spec().layers[layer];
-    if (l.getVisible.empty()) return l.visible;
-    const auto window = shown.window.lock();
-    const std::u16string call = u"ribbon " + l.getVisible + u" window=" + log_.WindowName(window) + u" control=" +
-                                log_.Quote(l.id);
+    const auto control = host_.RibbonControlObject(
+        std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, shown.window.lock()}));
     try {
-        const bool visible = addIn_.GetBool(
-            l.getVisible, host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, window})));
-        log_.Line(call + u" -> " + Bool(visible));
-        return visible;
+        T value = call(callback, control);
+        asked += u" " + callback + u"=" + answer(value);
+        return value;
     } catch (const HostError& e) {
-        log_.Line(call + u" failed " + log_.Status(e.status));
-        return l.visible;  // the ribbon keeps the default when a callback fails
+        asked += u" " + callback + u"=failed " + log_.Code(e.status);
+        return fallback;
     }
 }
 
@@ -329,35 +331,32 @@ void RibbonHost::Ask(Shown& shown) {
     const auto window = shown.window.lock();
     if (!window || !window->open) return;
     shown.stale = false;
+    const Button& b = shown.Spec();
+    const auto boolean = [this](const std::u16string& name, const std::shared_ptr<host::RibbonControl>& c) {
+        return addIn_.GetBool(name, c);
+    };
+    std::u16string asked;
     shown.visible = true;
-    for (int layer = kTab; layer < kLayers && shown.visible; ++layer) shown.visible = Visible(shown, layer);
+    for (int layer = kTab; layer < kLayers && shown.visible; ++layer) {
+        const Layer& l = b.layers[layer];
+        shown.visible = l.getVisible.empty() ? l.visible : Ask(shown, layer, l.getVisible, l.visible, boolean, Bool, asked);
+    }
     shown.enabled.reset();
     shown.image.reset();
-    if (!shown.visible) return;  // a hidden button's other callbacks are not needed
-    const Button& b = shown.Spec();
-    const auto control = [&] {
-        const Layer& l = b.layers[kButton];
-        return host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, window}));
-    };
-    const std::u16string call = u" window=" + log_.WindowName(window) + u" control=" + log_.Quote(b.layers[kButton].id);
-    shown.enabled = b.enabled;
-    if (!b.getEnabled.empty()) {
-        try {
-            shown.enabled = addIn_.GetBool(b.getEnabled, control());
-            log_.Line(u"ribbon " + b.getEnabled + call + u" -> " + Bool(*shown.enabled));
-        } catch (const HostError& e) {
-            log_.Line(u"ribbon " + b.getEnabled + call + u" failed " + log_.Status(e.status));
-        }
+    if (shown.visible) {  // a hidden button's other callbacks are not needed
+        shown.enabled = b.getEnabled.empty() ? b.enabled : Ask(shown, kButton, b.getEnabled, b.enabled, boolean, Bool, asked);
+        shown.image = b.imageMso.empty() ? u"none" : u"imageMso " + b.imageMso;
+        if (!b.getImage.empty())
+            shown.image = Ask(
+                shown, kButton, b.getImage, *shown.image,
+                [this](const std::u16string& name, const std::shared_ptr<host::RibbonControl>& c) {
+                    return addIn_.GetImage(name, c);
+                },
+                [this](const std::u16string& text) { return log_.Quote(text); }, asked);
     }
-    shown.image = b.imageMso.empty() ? u"none" : u"imageMso " + b.imageMso;
-    if (!b.getImage.empty()) {
-        try {
-            shown.image = addIn_.GetImage(b.getImage, control());
-            log_.Line(u"ribbon " + b.getImage + call + u" -> " + log_.Quote(*shown.image));
-        } catch (const HostError& e) {
-            log_.Line(u"ribbon " + b.getImage + call + u" failed " + log_.Status(e.status));
-        }
-    }
+    if (!asked.empty())
+        log_.Line(u"ribbon asked window=" + log_.WindowName(window) + u" control=" + log_.Quote(b.layers[kButton].id) +
+                  asked);
 }
 
 bool RibbonHost::Click(const std::shared_ptr<InspectorNode>& window, const std::u16string& label) {
@@ -380,7 +379,7 @@ bool RibbonHost::Click(const std::shared_ptr<InspectorNode>& window, const std::
                         host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, window})));
         log_.Line(u"ribbon " + b.onAction + u" window=" + log_.WindowName(window) + u" ok");
     } catch (const HostError& e) {
-        log_.Line(u"ribbon " + b.onAction + u" window=" + log_.WindowName(window) + u" failed " + log_.Status(e.status));
+        log_.Line(u"ribbon " + b.onAction + u" window=" + log_.WindowName(window) + u" failed " + log_.Code(e.status));
     }
     return true;
 }

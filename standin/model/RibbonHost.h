@@ -44,7 +44,8 @@ public:
     virtual void Failure(const std::u16string& text) = 0;
     virtual std::u16string Quote(std::u16string_view text) = 0;
     virtual std::u16string WindowName(const std::shared_ptr<InspectorNode>& window) = 0;
-    virtual std::u16string Status(int32_t status) = 0;
+    /// A status code as text.
+    virtual std::u16string Code(int32_t status) = 0;
 };
 
 class RibbonHost {
@@ -82,8 +83,11 @@ public:
     struct Shown;
 
 private:
+    /// Asks the callbacks of a shown button, and logs their answers on one line.
     void Ask(Shown& shown);
-    bool Visible(Shown& shown, int layer);
+    template <class T, class Call, class Text>
+    T Ask(Shown& shown, int layer, const std::u16string& callback, T fallback, Call call, Text answer,
+          std::u16string& asked);
 
     Host& host_;
     RibbonAddIn& addIn_;

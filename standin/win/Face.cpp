@@ -65,6 +65,8 @@ enum Kind {
     kControls,
     kButton,
     kAddIn,
+    kRibbonUI,
+    kRibbonControl,
     kItem  // + ItemKind
 };
 
@@ -352,18 +354,7 @@ private:
     std::shared_ptr<host::Picture> describe(IPictureDisp* picture) {
         if (!picture) return nullptr;
         auto entry = std::make_shared<PictureEntry>();
-        entry->text = u"picture";
-        if (auto p = ComPtr<IPictureDisp>(picture).try_query<IPicture>()) {
-            SHORT type = 0;
-            OLE_XSIZE_HIMETRIC width = 0;
-            OLE_YSIZE_HIMETRIC height = 0;
-            if (SUCCEEDED(p->get_Type(&type)) && SUCCEEDED(p->get_Width(&width)) && SUCCEEDED(p->get_Height(&height))) {
-                const std::string text = (type == PICTYPE_BITMAP ? "bitmap " : "picture ") +
-                                         std::to_string(MulDiv(width, 96, 2540)) + "x" +
-                                         std::to_string(MulDiv(height, 96, 2540));
-                entry->text.assign(text.begin(), text.end());
-            }
-        }
+        entry->text = DescribePicture(picture);
         state_->pictures.push_back(entry);
         return entry;
     }
@@ -396,6 +387,57 @@ ComPtr<IDispatch> wrapBar(const std::shared_ptr<FaceState>& state, std::shared_p
     auto node = NodeOf(*bar);
     return obtain<BarObject>(state, node.get(), kBar, std::move(bar));
 }
+
+// ---- the ribbon (version 12 and later)
+
+class RibbonUIObject final : public com::ComObject<DispatchImpl<IRibbonUI>>, public Tracked {
+public:
+    RibbonUIObject(std::shared_ptr<FaceState> s, const void* node, int kind, std::shared_ptr<host::RibbonUI> ribbon)
+        : Tracked(std::move(s), node, kind), ribbon_(std::move(ribbon)) {}
+
+    STDMETHODIMP Invalidate() noexcept override {
+        return guard([&] { ribbon_->Invalidate(); });
+    }
+    STDMETHODIMP InvalidateControl(BSTR controlId) noexcept override {
+        return guard([&] { ribbon_->InvalidateControl(com::fromBstr(controlId)); });
+    }
+
+protected:
+    ~RibbonUIObject() override = default;
+
+private:
+    std::shared_ptr<host::RibbonUI> ribbon_;
+};
+
+class RibbonControlObject final : public com::ComObject<DispatchImpl<IRibbonControl>>, public Tracked {
+public:
+    RibbonControlObject(std::shared_ptr<FaceState> s, const void* node, int kind,
+                        std::shared_ptr<host::RibbonControl> control)
+        : Tracked(std::move(s), node, kind), control_(std::move(control)) {}
+
+    STDMETHODIMP get_Id(BSTR* out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return guard([&] { setText(out, control_->Id()); });
+    }
+    // The window the control lives in: the models' ribbon shows controls in item windows only.
+    STDMETHODIMP get_Context(IDispatch** out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return guard([&] { handOut(wrapInspector(state_, control_->Context()), out); });
+    }
+    STDMETHODIMP get_Tag(BSTR* out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return guard([&] { setText(out, control_->Tag()); });
+    }
+
+protected:
+    ~RibbonControlObject() override = default;
+
+private:
+    std::shared_ptr<host::RibbonControl> control_;
+};
 
 class BarsObject final : public com::ComObject<DispatchImpl<_CommandBars>>, public Tracked {
 public:
@@ -977,6 +1019,16 @@ com::ComPtr<IDispatch> Face::AddIn(std::u16string progId) {
     return obtain<AddInObject>(state_, node.get(), kAddIn, std::move(addIn));
 }
 
+com::ComPtr<IDispatch> Face::RibbonUI(std::shared_ptr<host::RibbonUI> ribbon) {
+    auto node = NodeOf(*ribbon);
+    return obtain<RibbonUIObject>(state_, node.get(), kRibbonUI, std::move(ribbon));
+}
+
+com::ComPtr<IDispatch> Face::RibbonControl(std::shared_ptr<host::RibbonControl> control) {
+    auto node = NodeOf(*control);
+    return obtain<RibbonControlObject>(state_, node.get(), kRibbonControl, std::move(control));
+}
+
 void Face::OnEvent(std::function<void(const std::u16string&)> log) { state_->log = std::move(log); }
 
 std::u16string Face::PictureText(const void* identity) const {
@@ -986,5 +1038,35 @@ std::u16string Face::PictureText(const void* identity) const {
 }
 
 size_t Face::LiveObjects() const { return state_->live; }
+
+std::u16string DescribePicture(IUnknown* object) {
+    if (!object) return u"none";
+    ComPtr<IPicture> picture;
+    if (FAILED(object->QueryInterface(IID_IPicture, picture.put_void())) || !picture) return u"picture";
+    SHORT type = 0;
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    if (FAILED(picture->get_Type(&type)) || FAILED(picture->get_Width(&width)) || FAILED(picture->get_Height(&height)))
+        return u"picture";
+    std::string text = (type == PICTYPE_BITMAP ? "bitmap " : "picture ") + std::to_string(MulDiv(width, 96, 2540)) +
+                       "x" + std::to_string(MulDiv(height, 96, 2540));
+    // A 32-bit bitmap carries its transparency in the alpha channel: say how much of it is clear.
+    OLE_HANDLE handle = 0;
+    DIBSECTION dib{};
+    if (type == PICTYPE_BITMAP && SUCCEEDED(picture->get_Handle(&handle)) &&
+        GetObjectW(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), sizeof dib, &dib) == sizeof dib &&
+        dib.dsBm.bmBitsPixel == 32 && dib.dsBm.bmBits) {
+        size_t clear = 0, opaque = 0, partial = 0;
+        const auto* row = static_cast<const BYTE*>(dib.dsBm.bmBits);
+        for (LONG y = 0; y < dib.dsBm.bmHeight; ++y, row += dib.dsBm.bmWidthBytes)
+            for (LONG x = 0; x < dib.dsBm.bmWidth; ++x) {
+                const BYTE alpha = row[x * 4 + 3];
+                (alpha == 0 ? clear : alpha == 255 ? opaque : partial) += 1;
+            }
+        text += " 32-bit alpha clear=" + std::to_string(clear) + " opaque=" + std::to_string(opaque) +
+                " partial=" + std::to_string(partial);
+    }
+    return {text.begin(), text.end()};
+}
 
 }  // namespace standin::win

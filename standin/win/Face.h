@@ -32,6 +32,11 @@ public:
     /// The COMAddIn object for an add-in loaded under `progId`.
     com::ComPtr<IDispatch> AddIn(std::u16string progId);
 
+    /// The ribbon's objects handed to an add-in's callbacks (IRibbonUI, IRibbonControl). While a
+    /// COM object lives, the same ribbon gives the same object.
+    com::ComPtr<IDispatch> RibbonUI(std::shared_ptr<host::RibbonUI> ribbon);
+    com::ComPtr<IDispatch> RibbonControl(std::shared_ptr<host::RibbonControl> control);
+
     /// Called with one line for each event raised through a connection point: the event's name,
     /// the number of sinks called and what they returned (e.g. "ItemSend sinks=1 cancel=true").
     void OnEvent(std::function<void(const std::u16string&)> log);
@@ -46,5 +51,9 @@ public:
 private:
     std::shared_ptr<FaceState> state_;
 };
+
+/// What a picture object looks like, as the host copies it: "bitmap 16x16"; for a 32-bit bitmap
+/// also its alpha channel ("... 32-bit alpha clear=<n> opaque=<n> partial=<n>"); "none" for null.
+std::u16string DescribePicture(IUnknown* picture);
 
 }  // namespace standin::win

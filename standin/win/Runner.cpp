@@ -15,6 +15,8 @@
 #include "Host.h"
 #include "MessageBoxRobot.h"
 #include "OptionsDialog.h"
+#include "RibbonClient.h"
+#include "RibbonHost.h"
 #include "SaveAsAnswers.h"
 #include "StandinHost.h"
 #include "StateFile.h"
@@ -32,6 +34,9 @@ struct LoadedAddIn {
     std::u16string progId;
     ComPtr<_IDTExtensibility2> ext;
     std::wstring dll;
+    // Hosts of version 12 and later: the add-in's ribbon interface and the ribbon showing its markup.
+    std::unique_ptr<RibbonClient> ribbonClient;
+    std::unique_ptr<RibbonHost> ribbon;
 };
 
 std::u16string Status(HRESULT hr) { return hr == S_OK ? u"ok" : Hex(hr); }
@@ -74,7 +79,7 @@ std::string ReadFileBytes(const std::u16string& path, int line) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-class Runner {
+class Runner : private RibbonLog {
 public:
     Runner(Transcript& t, const RunOptions& o)
         : t_(t), options_(o), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir, o.saveAsByHand) {
@@ -131,6 +136,9 @@ private:
     }
 
     void Finish() {
+        // The ribbon asks again what the add-ins invalidated, as it does when it next paints.
+        for (auto& addIn : addIns_)
+            if (addIn.ribbon) addIn.ribbon->Refresh();
         for (const auto& unused : robot_.EndAction())
             t_.Failure(u"robot: the answer " + unused + u" was not used by any dialog");
         saveAs_.WaitUntilIdle(options_.deadlineMs);
@@ -155,8 +163,8 @@ private:
             Need(line, 1, 1);
             if (host_) Error(u"version must come before the host starts");
             hostOptions_.version = w[1];
-            const int major = std::atoi(Ascii(w[1]).c_str());
-            hostOptions_.buttonPictures = major >= 10;
+            major_ = std::atoi(Ascii(w[1]).c_str());
+            hostOptions_.buttonPictures = major_ >= 10;
         } else if (c == u"note") {
             t_.Line(u"note " + Trim(line.text.substr(line.text.find(u"note") + 4)));
         } else if (c == u"answer") {
@@ -195,6 +203,8 @@ private:
             ActiveInspector()->item->Edit();
         } else if (c == u"click") {
             Click(line);
+        } else if (c == u"ribbon") {
+            RibbonClick(line);
         } else if (c == u"send") {
             Need(line, 0, 0);
             auto inspector = ActiveInspector();
@@ -269,6 +279,9 @@ private:
             face_->OnEvent([this](const std::u16string& e) { t_.Line(u"event " + e); });
             t_.Line(u"host version=" + Transcript::Quote(hostOptions_.version) + u" pictures=" +
                     (hostOptions_.buttonPictures ? u"yes" : u"no"));
+            if (major_ >= 12)
+                t_.Line(u"host ribbon reads=" +
+                        Transcript::Quote(major_ >= 14 ? u"2006/01/customui 2009/07/customui" : u"2006/01/customui"));
         }
         return *host_;
     }
@@ -336,7 +349,26 @@ private:
             return;
         }
         t_.Line(name + u" OnConnection ok");
-        addIns_.push_back({progId, std::move(ext), ServerPath(progId)});
+        LoadedAddIn loaded{progId, std::move(ext), ServerPath(progId), nullptr, nullptr};
+        if (major_ >= 12) ConnectRibbon(loaded);
+        addIns_.push_back(std::move(loaded));
+    }
+
+    // A ribbon host asks the connection object for the ribbon's interface after OnConnection, then
+    // (version 14 on) for the main window's markup, and for the markup of each item window open.
+    void ConnectRibbon(LoadedAddIn& addIn) {
+        auto ribbon = addIn.ext.try_query<IRibbonExtensibility>();
+        t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" IRibbonExtensibility " + (ribbon ? u"yes" : u"no"));
+        if (!ribbon) return;
+        addIn.ribbonClient = std::make_unique<RibbonClient>(std::move(ribbon), *face_);
+        addIn.ribbon = std::make_unique<RibbonHost>(*host_, *addIn.ribbonClient, major_, static_cast<RibbonLog&>(*this));
+        if (major_ >= 14) addIn.ribbon->Load(u"Microsoft.Outlook.Explorer");
+        for (const auto& inspector : host_->Inspectors()) addIn.ribbon->Show(inspector);
+    }
+
+    static void DropRibbon(LoadedAddIn& addIn) {
+        addIn.ribbon.reset();
+        addIn.ribbonClient.reset();
     }
 
     void Unload(const std::u16string& progId) {
@@ -350,6 +382,7 @@ private:
         SAFEARRAY* raw = custom.get();
         t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" OnDisconnection user-closed " +
                 Status(addIn.ext->OnDisconnection(ext_dm_UserClosed, &raw)));
+        DropRibbon(addIn);  // its markup leaves the windows with it
         addIn.ext.reset();
         Snapshot(false);
         Held();
@@ -381,7 +414,10 @@ private:
         }
         std::vector<LoadedAddIn> released = std::move(addIns_);
         addIns_.clear();
-        for (auto& addIn : released) addIn.ext.reset();
+        for (auto& addIn : released) {
+            DropRibbon(addIn);
+            addIn.ext.reset();
+        }
         Held();
         for (const auto& addIn : released) ReportUnload(addIn);
         if (!options_.statePath.empty()) {
@@ -497,6 +533,8 @@ private:
         auto inspector = RequireHost().OpenInspector(item, wordMail);
         t_.Line(u"window " + Name(inspector) + u" open item=" + item->TypeName() + u" subject=" +
                 Transcript::Quote(item->subject));
+        for (auto& addIn : addIns_)
+            if (addIn.ribbon) addIn.ribbon->Show(inspector);
     }
 
     static bool IsOpenKeyword(const std::u16string& w) {
@@ -538,6 +576,17 @@ private:
         t_.Line(u"click window=" + Name(inspector) + u" caption=" + Transcript::Quote(found->caption) + u" tag=" +
                 Transcript::Quote(found->tag) + u" enabled=" + Bool(found->enabled));
         host_->Click(found);
+    }
+
+    // ribbon click "<label>": a button of the add-ins' markup in the active item window.
+    void RibbonClick(const ScriptLine& line) {
+        Need(line, 2, 2);
+        if (line.words[1] != u"click") Error(u"ribbon: click expected");
+        if (major_ < 12) Error(u"ribbon: a host of version " + Num(major_) + u" has no ribbon");
+        auto inspector = ActiveInspector();
+        for (auto& addIn : addIns_)
+            if (addIn.ribbon && addIn.ribbon->Click(inspector, line.words[2])) return;
+        Error(u"ribbon click: no button " + Transcript::Quote(line.words[2]) + u" in " + Name(inspector));
     }
 
     template <class Pages>
@@ -676,6 +725,9 @@ private:
                                 (a.type == 4 ? u" source=" + Transcript::Quote(a.source) : u""));
             }
             bars(window, *i->bars);
+            for (auto& addIn : addIns_)
+                if (addIn.ribbon)
+                    for (auto& l : addIn.ribbon->State(i)) lines.push_back(std::move(l));
         }
         return lines;
     }
@@ -697,8 +749,16 @@ private:
         last_ = now;
     }
 
+    // RibbonLog: the ribbon's observations go to the transcript.
+    void Line(const std::u16string& text) override { t_.Line(text); }
+    void Failure(const std::u16string& text) override { t_.Failure(text); }
+    std::u16string Quote(std::u16string_view text) override { return Transcript::Quote(text); }
+    std::u16string WindowName(const std::shared_ptr<InspectorNode>& window) override { return Name(window); }
+    std::u16string Code(int32_t status) override { return Hex(status); }
+
     Transcript& t_;
     RunOptions options_;
+    int major_ = 9;
     MessageBoxRobot robot_;
     OptionsDialog optionsDialog_{t_};
     SaveAsAnswers saveAs_;

@@ -118,9 +118,9 @@ TEST(RibbonButton, TheRibbonAsksAgainOnlyAfterTheAddInRefreshedTheToolbarButton)
     const auto item = Session::Item(ItemKind::Post);
     const auto ins = s.Open(item);
     ASSERT_FALSE(s.Button(ins).enabled.value_or(true));
-    const int asked = s.log.Count(u"ribbon GetRibbonEnabled");
+    const int asked = s.log.Count(u"ribbon asked");
     s.ribbon->Refresh();
-    EXPECT_EQ(s.log.Count(u"ribbon GetRibbonEnabled"), asked);  // nothing invalidated, nothing asked
+    EXPECT_EQ(s.log.Count(u"ribbon asked"), asked);  // nothing invalidated, nothing asked
 
     // A file arrives; neither button knows until the selection changes and the add-in refreshes.
     item->Attach(1, u"new.txt", "x");

@@ -68,7 +68,7 @@ public:
         const std::string name = "inspector:" + std::to_string(it->second);
         return {name.begin(), name.end()};
     }
-    std::u16string Status(int32_t status) override {
+    std::u16string Code(int32_t status) override {
         const std::string text = std::to_string(status);
         return {text.begin(), text.end()};
     }

@@ -369,4 +369,57 @@ TEST_F(FaceTest, TheLedgerCountsWhatIsStillHeld) {
     EXPECT_EQ(host->ledger().Live().count("Item"), 0u);
 }
 
+TEST_F(FaceTest, RibbonObjectsAnswerByTheHostsDispatchIds) {
+    Start(u"14.0.7015.1000");
+    const auto window = host->OpenInspector(mail(u"m"));
+    auto ribbonNode = std::make_shared<standin::RibbonNode>();
+    auto controlNode = std::make_shared<standin::RibbonControlNode>(standin::RibbonControlNode{u"Button", u"tag", window});
+    {
+        auto ribbon = face->RibbonUI(host->RibbonUIObject(ribbonNode));
+        EXPECT_TRUE(ribbon.try_query<IRibbonUI>());
+        (void)invoke(ribbon.get(), 2, DISPATCH_METHOD, {Variant(u"Button")});
+        (void)DispatchCaller(ribbon).call(u"Invalidate");
+        EXPECT_EQ(ribbonNode->invalid, std::vector<std::u16string>{u"Button"});
+        EXPECT_TRUE(ribbonNode->invalidAll);
+        // The same ribbon is the same object while it lives.
+        EXPECT_TRUE(face->RibbonUI(host->RibbonUIObject(ribbonNode)) == ribbon);
+
+        auto control = face->RibbonControl(host->RibbonControlObject(controlNode));
+        EXPECT_EQ(invoke(control.get(), 1, DISPATCH_PROPERTYGET).toString(), u"Button");
+        EXPECT_EQ(invoke(control.get(), 3, DISPATCH_PROPERTYGET).toString(), u"tag");
+        // Its window is the item window's inspector, the one the application hands out.
+        auto context = invoke(control.get(), 2, DISPATCH_PROPERTYGET).toDispatch();
+        ASSERT_TRUE(context.try_query<_Inspector>());
+        auto active = invoke(app.get(), 274, DISPATCH_METHOD).toDispatch();
+        EXPECT_TRUE(context.query<IUnknown>() == active.query<IUnknown>());
+        EXPECT_EQ(DispatchCaller(control).id(u"Context"), 2);
+    }
+    host->CloseInspector(window);
+    controlNode->window.reset();
+    auto gone = face->RibbonControl(host->RibbonControlObject(controlNode));
+    EXPECT_FALSE(invoke(gone.get(), 2, DISPATCH_PROPERTYGET).toDispatch()) << "no window";
+}
+
+TEST(DescribePicture, SaysSizeAndForA32BitBitmapItsAlphaChannel) {
+    Apartment apartment;
+    EXPECT_EQ(standin::win::DescribePicture(nullptr), u"none");
+    const auto picture = [](int bits, const std::vector<BYTE>& alphas) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 2, 2, 1, static_cast<WORD>(bits), BI_RGB, 0, 0, 0, 0, 0};
+        void* pixels = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        EXPECT_NE(bitmap, nullptr);
+        if (bits == 32)
+            for (size_t i = 0; i < alphas.size(); ++i) static_cast<BYTE*>(pixels)[i * 4 + 3] = alphas[i];
+        PICTDESC description{sizeof description, PICTYPE_BITMAP, {}};
+        description.bmp.hbitmap = bitmap;
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(OleCreatePictureIndirect(&description, IID_IPicture, TRUE, object.put_void()), S_OK);
+        return object;
+    };
+    EXPECT_EQ(standin::win::DescribePicture(picture(24, {}).get()), u"bitmap 2x2");
+    EXPECT_EQ(standin::win::DescribePicture(picture(32, {0, 255, 255, 128}).get()),
+              u"bitmap 2x2 32-bit alpha clear=1 opaque=2 partial=1");
+}
+
 }  // namespace

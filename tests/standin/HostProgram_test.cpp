@@ -238,6 +238,21 @@ TEST_F(HostProgramTest, AScriptErrorStopsWithItsLine) {
     EXPECT_TRUE(r.has("error line 2: unknown command: jump"));
 }
 
+TEST_F(HostProgramTest, ARibbonHostAsksForTheRibbonAndGoesOnWithoutIt) {
+    const HostRun r = run("version 14.0.7015.1000\nopen mail \"Report\" sent attach byvalue r.doc\nstart\nshutdown\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.has("host ribbon reads=\"2006/01/customui 2009/07/customui\""));
+    EXPECT_TRUE(r.order("OnConnection ok", "addin \"StandinTest.FakeAddIn\" IRibbonExtensibility no"));
+    EXPECT_EQ(r.count("\nribbon "), 0u);
+    EXPECT_TRUE(r.has("held none"));
+    // Without a ribbon there is nothing to click; before version 12 there is no ribbon at all.
+    EXPECT_EQ(run("version 14.0.7015.1000\nopen mail \"R\" sent\nribbon click \"Fake\"\n").exitCode, 2u);
+    const HostRun old = run("version 11.0.5510\nopen mail \"R\" sent\nribbon click \"Fake\"\n");
+    EXPECT_TRUE(old.has("error line 3: ribbon: a host of version 11 has no ribbon")) << old.transcript;
+    EXPECT_EQ(old.count("IRibbonExtensibility"), 0u);
+}
+
 TEST_F(HostProgramTest, RegistryValuesAreShownAndSet) {
     const HostRun r = run(
         "registry set \"HKCU\\Software\\VB and VBA Program Settings\\Standin Test\\Preferences\" Flag True\n"

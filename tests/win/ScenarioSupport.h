@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -152,6 +155,70 @@ inline void checkTranscript(const std::vector<std::string>& transcript, const st
         at = i + 1;
     }
     checkForbidden(transcript.size());
+}
+
+/// The ribbon's part of a stand-in host's transcript. Before version 12 there is no ribbon: no line
+/// mentions one. From version 12 on, at the end of every action each window's ribbon button says
+/// what its toolbar button says: shown exactly where there is a toolbar button, enabled exactly when
+/// it is. The window state is rebuilt from the transcript's lines ("gone " lines remove, "show"
+/// prints the whole state).
+inline void checkRibbonAgreesWithToolbar(const std::vector<std::string>& transcript) {
+    int major = 9;  // the stand-in host's default
+    for (const std::string& line : transcript)
+        if (line.rfind("host version=\"", 0) == 0) major = std::atoi(line.c_str() + 14);
+    if (major < 12) {
+        for (size_t i = 0; i < transcript.size(); ++i) {
+            const std::string& line = transcript[i];
+            if (line.rfind("ribbon", 0) == 0 || line.rfind("gone ribbon", 0) == 0 ||
+                line.find("IRibbonExtensibility") != std::string::npos || line.find("RibbonUI=") != std::string::npos)
+                ADD_FAILURE() << "transcript line " << i + 1 << " shows a ribbon on a version " << major
+                              << " host: " << line;
+        }
+        return;
+    }
+    const auto field = [](const std::string& line, const std::string& name) -> std::string {
+        const size_t at = line.find(" " + name + "=");
+        if (at == std::string::npos) return {};
+        const size_t start = at + name.size() + 2;
+        return line.substr(start, line.find(' ', start) - start);
+    };
+    std::multiset<std::string> state;
+    const auto compare = [&](size_t lineNumber) {
+        std::map<std::string, std::string> buttons, ribbons;  // window -> enabled, or visible/enabled
+        for (const std::string& line : state) {
+            if (line.rfind("button ", 0) == 0) buttons[field(line, "window")] = field(line, "enabled");
+            if (line.rfind("ribbon ", 0) == 0)
+                ribbons[field(line, "window")] = field(line, "visible") + "/" + field(line, "enabled");
+        }
+        for (const auto& [window, ribbon] : ribbons) {
+            const auto button = buttons.find(window);
+            const std::string expected = button == buttons.end() ? "false/" : "true/" + button->second;
+            if (ribbon != expected)
+                ADD_FAILURE() << "before transcript line " << lineNumber << ", " << window << ": the ribbon shows "
+                              << ribbon << " (visible/enabled), the toolbar " << expected;
+        }
+        for (const auto& [window, enabled] : buttons)
+            if (!ribbons.count(window))
+                ADD_FAILURE() << "before transcript line " << lineNumber << ", " << window
+                              << " has a toolbar button and no ribbon button";
+    };
+    bool listing = false;  // the lines after "> show bars|items" list the whole state
+    for (size_t i = 0; i < transcript.size(); ++i) {
+        const std::string& line = transcript[i];
+        if (line.rfind("> ", 0) == 0) {
+            compare(i + 1);
+            listing = line == "> show bars" || line == "> show items";
+            if (listing) state.clear();
+            continue;
+        }
+        if (line.rfind("gone ", 0) == 0) {
+            const auto it = state.find(line.substr(5));
+            if (it != state.end()) state.erase(it);
+        } else if (line.rfind("button window=", 0) == 0 || line.rfind("ribbon window=", 0) == 0) {
+            state.insert(line);
+        }
+    }
+    compare(transcript.size() + 1);
 }
 
 }  // namespace testing_support

@@ -179,6 +179,64 @@ TEST_F(AddInDllTest, ConnectOffersTheHostsAddInInterfaceAndItsQuietNotices) {
     EXPECT_NO_THROW((void)caller.call(u"onaddinsupdate", {Variant()}));
 }
 
+TEST_F(AddInDllTest, ConnectOffersTheRibbonsInterfaceAsAPartOfItself) {
+    auto connect = create(L"Tallowby.Connect");
+    auto ribbon = connect.try_query<IRibbonExtensibility>();
+    ASSERT_TRUE(ribbon);
+    // One object: one identity, and the object's other interfaces reached from the part.
+    EXPECT_TRUE(ribbon.query<IUnknown>() == connect.query<IUnknown>());
+    EXPECT_TRUE(ribbon.try_query<_IDTExtensibility2>());
+    EXPECT_TRUE(ribbon.query<IRibbonExtensibility>() == ribbon);
+    // Not connected: nothing for any window.
+    com::Bstr id(u"Microsoft.Outlook.Mail.Read");
+    BSTR xml = reinterpret_cast<BSTR>(1);
+    EXPECT_EQ(ribbon->GetCustomUI(id.get(), &xml), S_OK);
+    EXPECT_EQ(SysStringLen(xml), 0u);
+    SysFreeString(xml);
+    EXPECT_EQ(ribbon->GetCustomUI(id.get(), nullptr), E_POINTER);
+}
+
+TEST_F(AddInDllTest, BothDispatchFacesFindTheRibbonsCallbacksByName) {
+    auto connect = create(L"Tallowby.Connect");
+    ComPtr<IDispatch> part = connect.query<IRibbonExtensibility>();
+    const auto idOf = [](IDispatch* face, const wchar_t* name, HRESULT expected) {
+        std::wstring text = name;
+        LPOLESTR names[] = {text.data()};
+        DISPID id = 0;
+        EXPECT_EQ(face->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), expected) << narrow(text);
+        return id;
+    };
+    for (const wchar_t* callback :
+         {L"OnRibbonLoad", L"OnRibbonAction", L"GetRibbonEnabled", L"GetRibbonVisible", L"GetRibbonImage"}) {
+        const DISPID id = idOf(connect.get(), callback, S_OK);
+        EXPECT_EQ(idOf(part.get(), callback, S_OK), id);
+        std::wstring lower = callback;
+        for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+        EXPECT_EQ(idOf(part.get(), lower.c_str(), S_OK), id);
+        EXPECT_GT(id, 5);  // clear of _IDTExtensibility2's ids
+    }
+    // Dispatch id 1 is OnConnection on the object, GetCustomUI on the part.
+    EXPECT_EQ(idOf(connect.get(), L"OnConnection", S_OK), 1);
+    idOf(connect.get(), L"GetCustomUI", DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(idOf(part.get(), L"GetCustomUI", S_OK), 1);
+    idOf(part.get(), L"OnConnection", DISP_E_UNKNOWNNAME);
+    idOf(part.get(), L"GetRibbonEnabledX", DISP_E_UNKNOWNNAME);
+    DispatchCaller late(part, IID_IRibbonExtensibility);
+    EXPECT_EQ(late.call(u"GetCustomUI", {Variant(u"Microsoft.Outlook.Explorer")}).toString(), u"");
+
+    // A callback needs its one argument, and with nothing connected it fails with a status.
+    const DISPID enabled = idOf(part.get(), L"GetRibbonEnabled", S_OK);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    Variant result;
+    EXPECT_EQ(part->Invoke(enabled, IID_NULL, 0, DISPATCH_METHOD, &none, result.put(), nullptr, nullptr),
+              DISP_E_BADPARAMCOUNT);
+    Variant nothing(static_cast<IDispatch*>(nullptr));
+    DISPPARAMS one{nothing.get(), nullptr, 1, 0};
+    EXPECT_EQ(part->Invoke(enabled, IID_NULL, 0, DISPATCH_METHOD, &one, result.put(), nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(connect->Invoke(enabled, IID_NULL, 0, DISPATCH_PROPERTYPUT, &one, nullptr, nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+}
+
 TEST_F(AddInDllTest, ConnectionFailsBeforeAnythingWhenTheAddInHasNoProgId) {
     auto connect = create(L"Tallowby.Connect");
     auto addIn = connect.try_query<_IDTExtensibility2>();

@@ -18,6 +18,7 @@
 
 namespace {
 
+using testing_support::checkRibbonAgreesWithToolbar;
 using testing_support::checkTranscript;
 using testing_support::expectationsOf;
 using testing_support::linesOf;
@@ -78,6 +79,7 @@ TEST_P(HostScenario, TranscriptShowsWhatTheScriptExpects) {
         SCOPED_TRACE("transcript:\n" + whole.str());
         EXPECT_EQ(code, 0u) << "the host observed a failure or could not run the script";
         checkTranscript(lines, expectationsOf(linesOf(path)));
+        checkRibbonAgreesWithToolbar(lines);
     }
 }
 
@@ -96,7 +98,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"LateWindowsAndSelection", {"late-windows.script"}},
                       Scenario{"SaveAttachmentsFilesAndShortcuts", {"save-attachments.script"}},
                       Scenario{"SaveAttachmentsQuestionsAndErrors", {"save-questions.script"}},
-                      Scenario{"OpenAfterSavingWithoutAProgram", {"open-after-saving.script"}}),
+                      Scenario{"OpenAfterSavingWithoutAProgram", {"open-after-saving.script"}},
+                      Scenario{"RibbonAtStartUp", {"ribbon-startup.script"}},
+                      Scenario{"RibbonFollowsSelection", {"ribbon-selection.script"}},
+                      Scenario{"RibbonWhenSending", {"ribbon-send.script"}},
+                      Scenario{"RibbonClickSavesTheAttachments", {"ribbon-click.script"}}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -199,6 +199,39 @@ TEST(PictureTest, ButtonPictureAndMaskAre16By16TrueColourBitmaps) {
     EXPECT_EQ(pixel(pictureBits, 0, 1), RGB(0x1C, 0x2A, 0x4A));
 }
 
+TEST(PictureTest, TheRibbonPictureIs32By32WithItsTransparencyInTheAlphaChannel) {
+    testing_support::Apartment apartment;
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    const auto picture = platform.LoadPicture(107);  // owns the bitmap: kept while its bits are read
+    const BITMAP bitmap = bitmapOf(picture);
+    EXPECT_EQ(bitmap.bmWidth, 32);
+    EXPECT_EQ(bitmap.bmHeight, 32);
+    EXPECT_EQ(bitmap.bmBitsPixel, 32);
+    ASSERT_NE(bitmap.bmBits, nullptr) << "loaded as a DIB section, alpha channel kept";
+    // Every pixel fully clear (and black, so premultiplied or not reads the same) or fully drawn.
+    int clear = 0, drawn = 0;
+    for (int y = 0; y < 32; ++y) {
+        const auto* row = static_cast<const BYTE*>(bitmap.bmBits) + y * bitmap.bmWidthBytes;
+        for (int x = 0; x < 32; ++x) {
+            const BYTE* p = row + x * 4;
+            if (p[3] == 0) {
+                ++clear;
+                EXPECT_EQ(p[0] | p[1] | p[2], 0) << x << "," << y;
+            } else {
+                ++drawn;
+                EXPECT_EQ(p[3], 255) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(clear, 100);
+    EXPECT_GT(drawn, 600);
+    // Bottom-up rows: the top-left corner is clear, the diskette's outline below it drawn.
+    const auto at = [&](int x, int y) { return static_cast<const BYTE*>(bitmap.bmBits) + (31 - y) * bitmap.bmWidthBytes + x * 4; };
+    EXPECT_EQ(at(0, 0)[3], 0);
+    EXPECT_EQ(RGB(at(0, 31)[2], at(0, 31)[1], at(0, 31)[0]), RGB(0x1C, 0x2A, 0x4A));
+    EXPECT_EQ(at(0, 31)[3], 255);
+}
+
 TEST(PictureTest, AMissingResourceFails) {
     testing_support::Apartment apartment;
     winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
