@@ -79,8 +79,10 @@ done
 
 script=samples/demo.script
 if [ "$preset" = win64 ]; then
-  # The sample plays a 32-bit host (version 11); 64-bit Outlook exists from version 14 on.
-  sed 's/^version .*/version 14.0.7015.1000/' samples/demo.script >"$out/demo-win64.script"
+  # The sample plays a 32-bit host (version 11); 64-bit Outlook exists from version 14 on, where the
+  # command is clicked on the ribbon (the toolbar sits on the ribbon's "Add-ins" tab).
+  sed -e 's/^version .*/version 14.0.7015.1000/' -e 's/^click "Save Attachments"/ribbon click "Save Attachments"/' \
+    samples/demo.script >"$out/demo-win64.script"
   script="$out/demo-win64.script"
   echo "=== the host plays version 14, the first with a 64-bit Outlook"
 fi
