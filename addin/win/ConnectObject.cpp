@@ -168,6 +168,9 @@ HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params,
         const com::ComPtr<IDispatch> ribbonObject(V_DISPATCH(object.get()));
         EventManager& events = core_.Events();
         const auto control = [&] { return ribbonObject ? hostcom::wrapRibbonControl(ribbonObject) : nullptr; };
+        const auto answer = [&](bool value) {
+            if (result) *result = com::Variant(value).release();
+        };
         switch (static_cast<Ribbon::Callback>(id - kCallbackBase)) {
         case Ribbon::Callback::OnLoad:
             events.OnRibbonLoad(ribbonObject ? hostcom::wrapRibbonUI(ribbonObject) : nullptr);
@@ -176,13 +179,11 @@ HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params,
             events.OnRibbonAction(control());
             break;
         case Ribbon::Callback::GetEnabled:
-        case Ribbon::Callback::GetVisible: {
-            const bool answer = id - kCallbackBase == static_cast<DISPID>(Ribbon::Callback::GetEnabled)
-                                    ? events.GetRibbonEnabled(control())
-                                    : events.GetRibbonVisible(control());
-            if (result) *result = com::Variant(answer).release();
+            answer(events.GetRibbonEnabled(control()));
             break;
-        }
+        case Ribbon::Callback::GetVisible:
+            answer(events.GetRibbonVisible(control()));
+            break;
         case Ribbon::Callback::GetImage: {
             const auto picture = events.GetRibbonImage(control());
             const auto* ours = dynamic_cast<const hostcom::Picture*>(picture.get());

@@ -420,7 +420,7 @@ public:
         *out = nullptr;
         return guard([&] { setText(out, control_->Id()); });
     }
-    // The window the control lives in: the models' ribbon shows controls in item windows only.
+    // The window the control lives in: the model's ribbon shows controls in item windows only.
     STDMETHODIMP get_Context(IDispatch** out) noexcept override {
         if (!out) return E_POINTER;
         *out = nullptr;
