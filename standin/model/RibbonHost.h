@@ -79,10 +79,10 @@ public:
     /// One line per button shown in `window`, with its state as last asked.
     std::vector<std::u16string> State(const std::shared_ptr<InspectorNode>& window);
 
+private:
     struct Markup;
     struct Shown;
 
-private:
     /// Asks the callbacks of a shown button, and logs their answers on one line.
     void Ask(Shown& shown);
     template <class T, class Call, class Text>
