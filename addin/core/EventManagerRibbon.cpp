@@ -36,7 +36,10 @@ bool EventManager::GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& 
 }
 
 bool EventManager::GetRibbonVisible(const std::shared_ptr<host::RibbonControl>& control) {
-    return GetsButton(*RibbonWindow(control));
+    // Not the toolbar's word-processor test: that keeps the add-in's bar out of the word processor's
+    // own command bars, which a ribbon does not share; and from version 12 on the word processor
+    // edits every mail window, so that test would hide the command from all of them.
+    return IsNotNoteItem(*RibbonWindow(control));
 }
 
 std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_ptr<host::RibbonControl>&) {

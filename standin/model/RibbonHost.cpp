@@ -397,7 +397,9 @@ std::vector<std::u16string> RibbonHost::State(const std::shared_ptr<InspectorNod
     for (const auto& shown : shown_) {
         if (shown->window.lock() != window) continue;
         const Button& b = shown->Spec();
-        lines.push_back(u"ribbon window=" + log_.WindowName(window) + u" id=" + log_.Quote(shown->markup->ribbonId) +
+        // The word processor's windows carry no toolbar: the transcript says which they are.
+        lines.push_back(u"ribbon window=" + log_.WindowName(window) + (window->wordMail ? u" editor=word" : u"") +
+                        u" id=" + log_.Quote(shown->markup->ribbonId) +
                         u" tab=" + log_.Quote(b.tab) + u" group=" + log_.Quote(b.group) + u" control=" +
                         log_.Quote(b.layers[kButton].id) + u" label=" + log_.Quote(b.label) + u" size=" + b.size +
                         u" visible=" + Bool(shown->visible) +
