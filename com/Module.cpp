@@ -4,6 +4,8 @@
 
 #include "core/HostError.h"
 
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace com {
 namespace {
 
@@ -18,11 +20,9 @@ void Module::unlock() noexcept { locks.fetch_sub(1, std::memory_order_acq_rel); 
 long Module::lockCount() noexcept { return locks.load(std::memory_order_acquire); }
 
 HMODULE Module::handle() noexcept {
-    // The address of a function of this library identifies the module it was linked into.
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&Module::handle), &module);
-    return module;
+    // The linker places __ImageBase at the start of the image this code is linked into; the module
+    // handle is that address (and needs no lookup the oldest supported systems lack).
+    return reinterpret_cast<HMODULE>(&__ImageBase);
 }
 
 std::wstring Module::path() {

@@ -1,6 +1,7 @@
 #include "com/Registration.h"
 
 #include <oleauto.h>
+#include <shlwapi.h>
 
 #include "com/ComPtr.h"
 #include "com/Guard.h"
@@ -34,8 +35,8 @@ HRESULT writeKey(const RegKeyEntry& entry) noexcept {
 }
 
 HRESULT removeKey(const RegKeyEntry& entry) noexcept {
-    LSTATUS status = RegDeleteTreeW(entry.root, entry.path.c_str());
-    if (status == ERROR_SUCCESS) status = RegDeleteKeyW(entry.root, entry.path.c_str());
+    // The key with everything under it, also what others added there.
+    const LSTATUS status = static_cast<LSTATUS>(SHDeleteKeyW(entry.root, entry.path.c_str()));
     if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND) return S_OK;
     return fromWin32(status);
 }

@@ -33,4 +33,12 @@ std::u16string fromWide(std::wstring_view s) {
 
 std::wstring toWide(std::u16string_view s) { return std::wstring(reinterpret_cast<const wchar_t*>(s.data()), s.size()); }
 
+bool sameIdentifier(const wchar_t* a, const wchar_t* b) noexcept {
+    if (!a || !b) return false;
+    const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
+    for (; fold(*a) == fold(*b); ++a, ++b)
+        if (*a == L'\0') return true;
+    return false;
+}
+
 }  // namespace com

@@ -54,6 +54,11 @@ std::u16string fromWide(const wchar_t* s);
 std::u16string fromWide(std::wstring_view s);
 std::wstring toWide(std::u16string_view s);
 
+/// Whether two member names are the same identifier: equal but for the case of the ASCII letters.
+/// This is the system's ordinal, case-insensitive comparison for names written in ASCII, and needs
+/// no locale (a user locale would fold "i" and "I" differently in Turkish). Null matches nothing.
+[[nodiscard]] bool sameIdentifier(const wchar_t* a, const wchar_t* b) noexcept;
+
 /// A view of the core's string as a null-terminated wide string, for calls taking LPCWSTR.
 inline const wchar_t* wide(const std::u16string& s) noexcept { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 

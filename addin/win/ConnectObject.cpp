@@ -69,7 +69,7 @@ STDMETHODIMP ConnectObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT coun
     if (!names || !ids || count == 0) return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     for (const Member& member : kMembers) {
-        if (CompareStringOrdinal(names[0], -1, member.name, -1, TRUE) == CSTR_EQUAL) {
+        if (com::sameIdentifier(names[0], member.name)) {
             ids[0] = member.id;
             return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;  // argument names are not offered
         }

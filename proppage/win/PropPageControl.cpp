@@ -9,6 +9,7 @@
 #include "Variables.h"
 #include "com/Guard.h"
 #include "com/Module.h"
+#include "com/Strings.h"
 #include "core/HostError.h"
 #include "proppage/core/Layout.h"
 
@@ -76,7 +77,7 @@ STDMETHODIMP PropPageControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT co
         DISPID id;
     } members[] = {{L"GetPageInfo", DispidGetPageInfo}, {L"Dirty", DispidDirty}, {L"Apply", DispidApply}};
     for (const auto& member : members) {
-        if (!names[0] || lstrcmpiW(names[0], member.name) != 0) continue;
+        if (!com::sameIdentifier(names[0], member.name)) continue;
         ids[0] = member.id;
         // The members' arguments are positional only.
         for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;

@@ -116,6 +116,32 @@ TEST(WideConversions, RoundTripTheCodeUnits) {
     EXPECT_EQ(std::wstring(com::wide(text)), w);
 }
 
+TEST(SameIdentifier, IsTheSystemsOrdinalCaseInsensitiveComparisonForAsciiNames) {
+    // Every pair of ASCII characters alone and inside a name, against the system's own ordinal
+    // comparison (which the DLLs cannot import: it needs Windows Vista).
+    const auto system = [](const wchar_t* a, const wchar_t* b) {
+        return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+    };
+    for (wchar_t a = 1; a < 0x80; ++a) {
+        for (wchar_t b = 1; b < 0x80; ++b) {
+            const wchar_t one[] = {a, 0}, other[] = {b, 0};
+            const wchar_t nameA[] = {L'O', L'n', a, L'x', 0}, nameB[] = {L'o', L'N', b, L'X', 0};
+            ASSERT_EQ(com::sameIdentifier(one, other), system(one, other)) << int(a) << " " << int(b);
+            ASSERT_EQ(com::sameIdentifier(nameA, nameB), system(nameA, nameB)) << int(a) << " " << int(b);
+        }
+    }
+    const wchar_t* const names[] = {L"OnConnection", L"ONCONNECTION", L"onconnection", L"OnConnectio",
+                                    L"OnConnections", L"", L"Dirty", L"DIRTY", L"GetPageInfo"};
+    for (const wchar_t* a : names)
+        for (const wchar_t* b : names) EXPECT_EQ(com::sameIdentifier(a, b), system(a, b)) << a << L" / " << b;
+    // Beyond ASCII no case is folded (member names are ASCII), and nothing matches a null name.
+    EXPECT_FALSE(com::sameIdentifier(L"\u00C4rger", L"\u00E4rger"));
+    EXPECT_FALSE(com::sameIdentifier(L"OnConnect\u0131on", L"OnConnection")) << "dotless i is no I";
+    EXPECT_FALSE(com::sameIdentifier(nullptr, L""));
+    EXPECT_FALSE(com::sameIdentifier(L"", nullptr));
+    EXPECT_FALSE(com::sameIdentifier(nullptr, nullptr));
+}
+
 TEST(VariantHolder, ClearReleasesTheObjectHeld) {
     CountingUnknown object;
     {
