@@ -3,6 +3,16 @@
 # Resource scripts (type library, dialogs, bitmaps, VERSIONINFO) are compiled by windres.
 enable_language(RC)
 
+# The oldest Windows the DLLs load on, as <major>.<minor>: Windows 2000 for i686 (the host's own
+# architecture since its first version), the first 64-bit Windows (XP x64 / Server 2003) for x86_64.
+# The DLLs' PE headers state it and the build check holds every import to it.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(_windows_target 5.0)
+else()
+  set(_windows_target 5.2)
+endif()
+set(TALLOWBY_WINDOWS_TARGET "${_windows_target}" CACHE STRING "Oldest Windows version the DLLs support (major.minor)")
+
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(TALLOWBY_WINEARCH win32)
   set(TALLOWBY_WINE_LOADER /usr/lib/wine/wine)
@@ -85,14 +95,29 @@ function(tallowby_widl idl)
   set(${name}_TLB "${t}" PARENT_SCOPE)
 endfunction()
 
+# tallowby_windows_target(<target>)
+# A DLL for TALLOWBY_WINDOWS_TARGET: its PE header states that OS and subsystem version, and the
+# static runtime's imports that Windows lacks are filled from com/ImportSlots.cpp.
+function(tallowby_windows_target target)
+  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/com/ImportSlots.cpp")
+  target_link_libraries(${target} PRIVATE tallowby_com)
+  string(REPLACE "." ";" version "${TALLOWBY_WINDOWS_TARGET}")
+  list(GET version 0 major)
+  list(GET version 1 minor)
+  target_link_options(${target} PRIVATE
+    "LINKER:--major-os-version,${major},--minor-os-version,${minor}"
+    "LINKER:--major-subsystem-version,${major},--minor-subsystem-version,${minor}")
+endfunction()
+
 # tallowby_com_dll(<target> SOURCES <...> DEF <file.def> RC <file.rc> TLB <file.tlb> [LIBS <...>])
 # A COM server DLL by the project's rules: the four entry points through a .def file, static runtime,
-# the type library embedded as TYPELIB 1. The .rc names the type library by its file name only; the
+# built for TALLOWBY_WINDOWS_TARGET, the type library embedded as TYPELIB 1. The .rc names the type library by its file name only; the
 # folder of TLB (the generated folder of this architecture) is on windres's include path, so no stale
 # copy elsewhere is embedded. Pass the widl header in SOURCES so it is generated before compiling.
 function(tallowby_com_dll target)
   cmake_parse_arguments(ARG "" "DEF;RC;TLB" "SOURCES;LIBS" ${ARGN})
   add_library(${target} SHARED ${ARG_SOURCES} "${ARG_DEF}" "${ARG_RC}" "${ARG_TLB}")
+  tallowby_windows_target(${target})
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
   get_filename_component(tlb_dir "${ARG_TLB}" DIRECTORY)
   set_source_files_properties("${ARG_RC}" PROPERTIES OBJECT_DEPENDS "${ARG_TLB}")
@@ -106,14 +131,29 @@ set(TALLOWBY_SYSTEM_DLLS
   advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll
   shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll)
 
-# tallowby_check_dll(<target>)
-# A test (run natively, no Wine) that the DLL exports exactly the four COM entry points and imports
-# only system DLLs, read from `objdump -p`.
+# Every Windows function a DLL of the project may import, with the first Windows version that has it.
+set(TALLOWBY_IMPORT_TABLE "${PROJECT_SOURCE_DIR}/cmake/WindowsImports.txt")
+
+# tallowby_check_dll(<target> [NAME <test>] [FAILS_WITH <regex>])
+# A test (run natively, no Wine) of the DLL as built, read from `objdump -p` (cmake/CheckDll.cmake):
+# exactly the four COM entry points exported, only system DLLs imported, only functions of the
+# import table that TALLOWBY_WINDOWS_TARGET has, and that target in the PE header. NAME defaults to
+# <target>.exports_and_imports; FAILS_WITH makes it a test of a DLL the check must refuse, passing
+# when the check's output matches the regex.
 function(tallowby_check_dll target)
-  add_test(NAME ${target}.exports_and_imports
+  cmake_parse_arguments(ARG "" "NAME;FAILS_WITH" "" ${ARGN})
+  if(NOT ARG_NAME)
+    set(ARG_NAME ${target}.exports_and_imports)
+  endif()
+  add_test(NAME ${ARG_NAME}
     COMMAND "${CMAKE_COMMAND}"
       "-DOBJDUMP=${CMAKE_OBJDUMP}"
       "-DDLL=$<TARGET_FILE:${target}>"
       "-DSYSTEM_DLLS=${TALLOWBY_SYSTEM_DLLS}"
+      "-DIMPORT_TABLE=${TALLOWBY_IMPORT_TABLE}"
+      "-DWINDOWS_TARGET=${TALLOWBY_WINDOWS_TARGET}"
       -P "${PROJECT_SOURCE_DIR}/cmake/CheckDll.cmake")
+  if(ARG_FAILS_WITH)
+    set_tests_properties(${ARG_NAME} PROPERTIES PASS_REGULAR_EXPRESSION "${ARG_FAILS_WITH}")
+  endif()
 endfunction()
