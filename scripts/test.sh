@@ -42,6 +42,7 @@ for preset in "${presets[@]}"; do
   fi
 
   echo "=== $preset: test"
+  rm -f "$bdir/windows-versions.txt"
   if [ $wine_tests = OFF ]; then
     # Only the build checks (exports, imports) are registered in such a build.
     if ctest --test-dir "$bdir" --output-on-failure; then
@@ -67,6 +68,37 @@ for preset in "${presets[@]}"; do
   [ "$preset" != native ] && wine_session_stop
 done
 
+# The Windows version matrix: one column per Windows preset, from the results its windows_versions
+# test wrote (tests/win/versions/version_matrix.sh).
+version_matrix() {
+  local preset row cell notes=() shown=()
+  for preset in win32 win64; do
+    [[ " ${presets[*]} " == *" $preset "* ]] && shown+=("$preset")
+  done
+  [ ${#shown[@]} -gt 0 ] || return 0
+  echo "=== Windows versions: start-up, click and save with replace, send warning, Options page, unload, and"
+  echo "    the version test, under Wine reporting each version"
+  { printf '%-8s' Windows; printf '  %-32s' "${shown[@]}"; printf '\n'
+  for row in 2000 XP 7 10; do
+    printf '%-8s' "$row"
+    for preset in "${shown[@]}"; do
+      if ! wine_arch_runs "$preset"; then
+        cell="not run here"
+      else
+        cell=$(awk -F '\t' -v row="$row" '$1 == row {print $2}' "$broot/$preset/windows-versions.txt" 2>/dev/null)
+        cell=${cell:-no result}
+      fi
+      printf '  %-32s' "$cell"
+    done
+    printf '\n'
+  done; } | sed 's/ *$//'
+  for preset in "${shown[@]}"; do
+    wine_arch_runs "$preset" || notes+=("$preset not run here: $TALLOWBY_WIN32_WHY")
+  done
+  [ ${#notes[@]} -eq 0 ] || printf '%s\n' "${notes[@]}"
+}
+
 echo "=== summary"
 printf '%s\n' "${summary[@]}"
+version_matrix
 exit $status
