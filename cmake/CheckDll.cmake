@@ -1,7 +1,8 @@
 # cmake -DOBJDUMP=<objdump> -DDLL=<file.dll> -DSYSTEM_DLLS=<a;b;...> -DIMPORT_TABLE=<table>
-#       -DWINDOWS_TARGET=<major.minor> -P CheckDll.cmake
+#       -DWINDOWS_TARGET=<major.minor> [-DEXPORTS=<a;b;...>] -P CheckDll.cmake
 # Fails unless the DLL
-# - exports exactly DllCanUnloadNow, DllGetClassObject, DllRegisterServer and DllUnregisterServer,
+# - exports exactly EXPORTS (default: DllCanUnloadNow, DllGetClassObject, DllRegisterServer and
+#   DllUnregisterServer),
 # - imports from nothing but the listed system DLLs,
 # - imports only functions the import table lists, each one that Windows WINDOWS_TARGET already has
 #   (and none that only the other architecture's Windows has),
@@ -73,6 +74,10 @@ foreach(line IN LISTS lines)
 endforeach()
 
 set(expected DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer)
+if(DEFINED EXPORTS)
+  set(expected ${EXPORTS})
+endif()
+list(SORT expected)
 list(SORT exports)
 if(NOT exports STREQUAL expected)
   problem("${DLL} exports [${exports}] instead of exactly [${expected}]")

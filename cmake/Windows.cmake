@@ -134,16 +134,20 @@ set(TALLOWBY_SYSTEM_DLLS
 # Every Windows function a DLL of the project may import, with the first Windows version that has it.
 set(TALLOWBY_IMPORT_TABLE "${PROJECT_SOURCE_DIR}/cmake/WindowsImports.txt")
 
-# tallowby_check_dll(<target> [NAME <test>] [FAILS_WITH <regex>])
+# tallowby_check_dll(<target> [NAME <test>] [FAILS_WITH <regex>] [EXPORTS <names...>])
 # A test (run natively, no Wine) of the DLL as built, read from `objdump -p` (cmake/CheckDll.cmake):
-# exactly the four COM entry points exported, only system DLLs imported, only functions of the
-# import table that TALLOWBY_WINDOWS_TARGET has, and that target in the PE header. NAME defaults to
-# <target>.exports_and_imports; FAILS_WITH makes it a test of a DLL the check must refuse, passing
-# when the check's output matches the regex.
+# exactly the four COM entry points exported (or EXPORTS), only system DLLs imported, only functions
+# of the import table that TALLOWBY_WINDOWS_TARGET has, and that target in the PE header. NAME
+# defaults to <target>.exports_and_imports; FAILS_WITH makes it a test of a DLL the check must
+# refuse, passing when the check's output matches the regex.
 function(tallowby_check_dll target)
-  cmake_parse_arguments(ARG "" "NAME;FAILS_WITH" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;FAILS_WITH" "EXPORTS" ${ARGN})
   if(NOT ARG_NAME)
     set(ARG_NAME ${target}.exports_and_imports)
+  endif()
+  set(exports "")
+  if(ARG_EXPORTS)
+    string(REPLACE ";" "\\;" exports "-DEXPORTS=${ARG_EXPORTS}")
   endif()
   add_test(NAME ${ARG_NAME}
     COMMAND "${CMAKE_COMMAND}"
@@ -152,6 +156,7 @@ function(tallowby_check_dll target)
       "-DSYSTEM_DLLS=${TALLOWBY_SYSTEM_DLLS}"
       "-DIMPORT_TABLE=${TALLOWBY_IMPORT_TABLE}"
       "-DWINDOWS_TARGET=${TALLOWBY_WINDOWS_TARGET}"
+      ${exports}
       -P "${PROJECT_SOURCE_DIR}/cmake/CheckDll.cmake")
   if(ARG_FAILS_WITH)
     set_tests_properties(${ARG_NAME} PROPERTIES PASS_REGULAR_EXPRESSION "${ARG_FAILS_WITH}")
