@@ -212,7 +212,7 @@ STDMETHODIMP ConnectObject::RibbonPart::GetIDsOfNames(REFIID iid, LPOLESTR* name
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!names || !ids || count == 0) return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    ids[0] = _wcsicmp(names[0], L"GetCustomUI") == 0 ? 1 : callbackId(names[0]);
+    ids[0] = com::sameIdentifier(names[0], L"GetCustomUI") ? 1 : callbackId(names[0]);
     if (ids[0] == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
     return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
 }
