@@ -79,7 +79,7 @@ bool ActionManager::HasShortcutAttachments(const std::shared_ptr<host::Item>& it
         for (int32_t i = 1; i <= count; ++i)
             if (attachments->Item(i)->Type() == host::AttachmentType::ByReference) found = true;
     } catch (const std::exception&) {
-        return false;
+        // A shortcut already seen stays seen: the warning must not be lost to a later failure.
     }
     return found;
 }
@@ -159,6 +159,8 @@ bool ActionManager::WriteAttachment(host::Attachment& attachment, const std::u16
         // A host may report success without writing; never replace an attachment by a shortcut to
         // a file that is not there.
         written = platform_.FileExists(path) == 1;
+        // Marked before anything opens it, so the system warns before running what a stranger sent.
+        if (written) (void)platform_.MarkAsFromInternet(path);
     } catch (const std::exception&) {
     }
     if (!written) {

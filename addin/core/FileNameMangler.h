@@ -1,6 +1,8 @@
 #pragma once
 // Alternative, collision-free file names for the Save As dialog's file-name drop-down.
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,18 +30,24 @@ public:
 
     /// The suggested bare file names for `fileName` in `folder` (no trailing backslash except for a
     /// drive root), in the order: numbered name; then, for a mail item on a version 11+ host, name
-    /// with sender, with sender and date, with date. Candidates for which every number is taken are
-    /// left out, so the list may be empty. A failing host or platform call is thrown as HostError
+    /// with sender, with sender and date, with date. Every name is safe (modPath::SafeFileName: no
+    /// folder part, no forbidden or hidden character, no trailing dot or space, no device name) and
+    /// shortened to fit into the folder, extension and number kept. Candidates for which every
+    /// number is taken are left out, so the list may be empty; so are the date's when the date
+    /// cannot be read or formatted. Any other failing host or platform call is thrown as HostError
     /// and no list is returned.
     std::vector<std::u16string> GetFileNameMangling(const std::u16string& fileName, const std::u16string& folder);
 
 private:
     static std::u16string StripMailDomain(const std::u16string& name);
-    static std::u16string SafeForFileName(std::u16string name);
-    std::u16string GetUniqueFileName(const std::u16string& baseName, const std::u16string& extension,
-                                     const std::u16string& folder, bool forceNumber);
+    std::optional<std::u16string> SentDate();
+    static std::u16string OfferedName(const std::u16string& stem, const std::u16string& decoration,
+                                      const std::u16string& number, const std::u16string& extension, std::size_t room);
+    std::u16string GetUniqueFileName(const std::u16string& baseName, const std::u16string& decoration,
+                                     const std::u16string& extension, const std::u16string& folder, bool forceNumber);
     void AddCandidate(std::vector<std::u16string>& names, const std::u16string& baseName,
-                      const std::u16string& extension, const std::u16string& folder, bool forceNumber);
+                      const std::u16string& decoration, const std::u16string& extension, const std::u16string& folder,
+                      bool forceNumber);
     bool FileExistsInFolder(const std::u16string& fileName, const std::u16string& folder);
 
     Platform& platform_;

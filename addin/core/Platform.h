@@ -49,6 +49,10 @@ public:
     virtual void StartProcess(const std::u16string& commandLine) = 0;
     /// The platform's answer to whether `path` exists: exactly 1 means it does.
     virtual int32_t FileExists(const std::u16string& path) = 0;
+    /// Marks the file written at `path` as come from another computer, as the system marks
+    /// downloads and mail attachments, so that it warns before the file is run. Best effort: false
+    /// when the file system cannot carry the mark; never throws.
+    virtual bool MarkAsFromInternet(const std::u16string& path) noexcept = 0;
 
     /// The per-user setting `key` in `section` of `appName`, or `defaultValue` when absent.
     virtual std::u16string GetSetting(const std::u16string& appName, const std::u16string& section,

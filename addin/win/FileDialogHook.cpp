@@ -8,6 +8,7 @@
 
 #include "com/Guard.h"
 #include "core/FileNameMangler.h"
+#include "core/modPath.h"
 
 namespace FileDialogHook {
 namespace {
@@ -43,6 +44,15 @@ std::u16string WindowText(HWND window) {
 }
 
 }  // namespace
+
+void FitStartingName(HWND saveDialog) {
+    const HWND box = GetDlgItem(saveDialog, FileNameBoxId);
+    if (!box) return;
+    const std::u16string text = WindowText(box);
+    const std::u16string fitted = modPath::FitFileName(text, FolderShown(saveDialog));
+    if (fitted != text)
+        SendMessageW(saveDialog, CDM_SETCONTROLTEXT, FileNameBoxId, reinterpret_cast<LPARAM>(fitted.c_str()));
+}
 
 void RefreshNameSuggestions(HWND saveDialog) {
     const std::u16string folder = FolderShown(saveDialog);
@@ -80,9 +90,10 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wPar
             break;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header && header->code == static_cast<UINT>(CDN_SELCHANGE)) {
-                if (const HWND saveDialog = GetParent(childDialog)) RefreshNameSuggestions(saveDialog);
-            }
+            const HWND saveDialog = header ? GetParent(childDialog) : nullptr;
+            if (!saveDialog) break;
+            if (header->code == static_cast<UINT>(CDN_INITDONE)) FitStartingName(saveDialog);
+            if (header->code == static_cast<UINT>(CDN_SELCHANGE)) RefreshNameSuggestions(saveDialog);
             break;
         }
         default:

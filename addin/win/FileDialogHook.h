@@ -30,10 +30,16 @@ inline std::atomic<bool> mDialogOpen{false};
 
 /// The hook procedure of the Save As dialog; `childDialog` is the child made from template 105.
 /// WM_INITDIALOG checks "Replace with shortcut" from the state; a click on either box (WM_COMMAND
-/// with wParam exactly 1000 or 1001) reads the box into the state; CDN_SELCHANGE refreshes the
-/// suggestions of the parent dialog. Returns 0 for every message, and no failure leaves it: a
+/// with wParam exactly 1000 or 1001) reads the box into the state; CDN_INITDONE fits the starting
+/// name to the folder shown (FitStartingName); CDN_SELCHANGE refreshes the suggestions of the parent
+/// dialog. Returns 0 for every message, and no failure leaves it: a
 /// failing refresh leaves the drop-down list as it was.
 UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+/// Shortens the name in `saveDialog`'s file-name box (modPath::FitFileName) so that its full path
+/// in the folder the dialog shows stays within the system's path limit; a name that fits, or that
+/// cannot be made to, stays as it is.
+void FitStartingName(HWND saveDialog);
 
 /// Refills the drop-down list of `saveDialog`'s file-name box with mDialogMangler's suggestions for
 /// the text in the box and the folder the dialog shows. An empty or missing box, or no mangler,

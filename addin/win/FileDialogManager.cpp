@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 
 #include "core/FileNameMangler.h"
 #include "core/HostError.h"
@@ -28,19 +27,6 @@ constexpr wchar_t Filter[] = L"All files (*.*)\0\0";
 
 [[noreturn]] void ThrowLastError(const char16_t* text) {
     throw HostError(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())), text);
-}
-
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
-bool IsReservedDeviceName(std::u16string_view name) {
-    // The system reads the part before the first dot, trailing spaces ignored, in any letter case.
-    name = name.substr(0, std::min(name.find(u'.'), name.size()));
-    while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
-    std::u16string upper(name);
-    std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper);
-    if (upper == u"CON" || upper == u"PRN" || upper == u"AUX" || upper == u"NUL") return true;
-    return upper.size() == 4 && (upper.starts_with(u"COM") || upper.starts_with(u"LPT")) && upper[3] >= u'1' &&
-           upper[3] <= u'9';
 }
 
 // Owns the hook's shared state for one dialog; gives it back on every exit.
@@ -84,22 +70,14 @@ std::u16string FileDialogManager::Title(int16_t numAtt, int16_t saveableAttNum) 
     return title;
 }
 
-std::u16string FileDialogManager::SafeFileName(const std::u16string& fileName) {
-    std::u16string name = fileName.substr(std::min(fileName.find_last_of(u"\\/") + 1, fileName.size()));
-    for (char16_t& c : name) {
-        if (c < 0x20 || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos) c = u'_';
-    }
-    if (IsReservedDeviceName(name)) name.insert(0, 1, u'_');
-    return name;
-}
-
 std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler,
                                                 int16_t numAtt, int16_t saveableAttNum, bool& replaceWithLink,
                                                 bool& openAfterSaving) {
     DialogState state(mangler, replaceWithLink, openAfterSaving);
 
     const std::u16string title = Title(numAtt, saveableAttNum);
-    const std::u16string startName = SafeFileName(fileName);
+    // Fitted to the folder once the dialog shows one (the hook, at CDN_INITDONE).
+    const std::u16string startName = modPath::SafeFileName(fileName);
     if (startName.size() >= FileBufferLength)
         throw HostError(HostStatus::InvalidArg, u"The attachment's file name is too long");
     std::vector<wchar_t> file(FileBufferLength, L'\0');

@@ -25,7 +25,8 @@ public:
     explicit FileDialogManager(HMODULE resources);
 
     /// Shows the modal dialog owned by the foreground window, starting with the safe form of
-    /// `fileName` in the folder last confirmed. Returns the confirmed path, or empty on cancel or a
+    /// `fileName` (modPath::SafeFileName), shortened to fit the folder the dialog opens in, in the
+    /// folder last confirmed. Returns the confirmed path, or empty on cancel or a
     /// failing dialog, and the final states of the two boxes (written back also on cancel). Throws
     /// HostError with FileDialogBusyStatus while another Save As dialog of the process is open.
     std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
@@ -38,11 +39,6 @@ public:
 
     /// "Save attachment", or "Save attachment (n/m)" when there is not exactly one attachment.
     static std::u16string Title(int16_t numAtt, int16_t saveableAttNum);
-    /// `fileName` as a safe starting name: only the part after the last "\" or "/"; characters not
-    /// allowed in file names (\ / : * ? " < > | and U+0000 to U+001F) replaced by "_"; a reserved
-    /// device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without extension) prefixed by "_".
-    static std::u16string SafeFileName(const std::u16string& fileName);
-
     /// Characters of the file buffer: the longest path the system accepts, and its NUL.
     static constexpr std::size_t FileBufferLength = 32767 + 1;
 

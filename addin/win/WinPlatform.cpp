@@ -55,6 +55,8 @@ void WinPlatform::StartProcess(const std::u16string& commandLine) {
 
 int32_t WinPlatform::FileExists(const std::u16string& path) { return winsvc::FileExists(path); }
 
+bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept { return winsvc::MarkAsFromInternet(path); }
+
 std::u16string WinPlatform::GetSetting(const std::u16string& appName, const std::u16string& section,
                                        const std::u16string& key, const std::u16string& defaultValue) {
     com::RegKey handle;

@@ -23,6 +23,8 @@ public:
     /// CreateProcessW with a normal, focused window; the handles are closed at once.
     void StartProcess(const std::u16string& commandLine) override;
     int32_t FileExists(const std::u16string& path) override;
+    /// The "Zone.Identifier" stream with ZoneId=3 (winsvc::MarkAsFromInternet).
+    bool MarkAsFromInternet(const std::u16string& path) noexcept override;
 
     /// REG_SZ value `key` of HKCU\<SettingsRoot>\<appName>\<section>. A value of another type, or
     /// one that cannot be read as text, is HostStatus::TypeMismatch.

@@ -20,6 +20,22 @@ int32_t LastErrorStatus() { return static_cast<int32_t>(HRESULT_FROM_WIN32(GetLa
 
 int32_t FileExists(const std::u16string& path) { return PathFileExistsW(Wide(path).c_str()); }
 
+bool MarkAsFromInternet(const std::u16string& path) noexcept {
+    // What the system itself writes for a download; readers take the section and key, in any order.
+    static constexpr char Mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+    try {
+        const HANDLE stream = CreateFileW(Wide(path + u":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (stream == INVALID_HANDLE_VALUE) return false;
+        DWORD written = 0;
+        const BOOL ok = WriteFile(stream, Mark, sizeof Mark - 1, &written, nullptr);
+        CloseHandle(stream);
+        return ok && written == sizeof Mark - 1;
+    } catch (...) {
+        return false;  // only the path's copy can fail: out of memory
+    }
+}
+
 std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) {
     // The system's date pictures write the month as "M"; lower-case "m" has no meaning there.
     std::wstring picture = Wide(pattern);

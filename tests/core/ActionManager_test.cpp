@@ -99,6 +99,25 @@ TEST_F(ActionManagerTest, CancelIsResetWhenNothingIsAsked) {
     EXPECT_TRUE(platform.shown.empty());
 }
 
+TEST_F(ActionManagerTest, AShortcutSeenStaysSeenWhenALaterReadFails) {
+    // The check reads Attachments, Count, then Item and Type for each attachment; a failure at
+    // every step in turn: the warning comes exactly when the shortcut's Type was read before it.
+    const auto mail = Session::Mail(false, {4, 1, 1});
+    for (int64_t nth = 1; nth <= 8; ++nth) {
+        SCOPED_TRACE(nth);
+        host.ledger().ClearCalls();
+        host.ledger().FailCall(nth, HostStatus::Fail);
+        platform.shown.clear();
+        platform.answers = {MessageBoxResult::Cancel};
+        const bool cancelled = CancelAfterSend(mail);
+        host.ledger().ClearFailures();
+        const bool shortcutSeen = nth > 4;
+        EXPECT_EQ(cancelled, shortcutSeen);
+        EXPECT_EQ(platform.shown.size(), shortcutSeen ? 1u : 0u);
+        EXPECT_EQ(host.ledger().Calls().size(), static_cast<std::size_t>(nth)) << "the walk ends at the failure";
+    }
+}
+
 TEST_F(ActionManagerTest, FailingMessageBoxIsThrown) {
     platform.failMessageBox = true;
     EXPECT_THROW(CancelAfterSend(Session::Mail(false, {4})), HostError);

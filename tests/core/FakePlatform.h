@@ -4,6 +4,7 @@
 // file system, a scripted Save As dialog. Any call a test did not prepare for fails the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -88,6 +89,7 @@ public:
     // Files and the shell.
     bool filesOnDisk = false;  // FileExists answers from the real file system
     std::vector<std::u16string> existenceTests;
+    std::vector<std::u16string> marked;  // files marked as come from another computer, in order
     std::deque<int32_t> shellAnswers;
     bool failShell = false;
     bool processesAllowed = false;
@@ -126,6 +128,9 @@ public:
     }
     int32_t OpenWithShell(const std::u16string& path) override {
         openedWithShell.push_back(path);
+        // What a stranger sent carries its origin before anything can run it.
+        if (std::find(marked.begin(), marked.end(), path) == marked.end())
+            ADD_FAILURE() << "opened before it was marked as come from another computer";
         if (failShell) throw HostError(HostStatus::Fail, u"no shell");
         if (shellAnswers.empty()) return Unexpected("OpenWithShell");
         const int32_t answer = shellAnswers.front();
@@ -141,6 +146,10 @@ public:
         if (!filesOnDisk) return Unexpected("FileExists");
         existenceTests.push_back(path);
         return std::filesystem::exists(std::filesystem::path(path)) ? 1 : 0;
+    }
+    bool MarkAsFromInternet(const std::u16string& path) noexcept override {
+        marked.push_back(path);
+        return true;
     }
     std::u16string GetSetting(const std::u16string& app, const std::u16string& section, const std::u16string& key,
                               const std::u16string& defaultValue) override {

@@ -133,11 +133,12 @@ TEST_F(FileNameManglerTest, EarlierSuggestionGoesBackToItsStem) {
     EXPECT_EQ(Suggest(u"report --Sales.doc"), (Names{u"report --Sales -- 1.doc"}));
 }
 
-TEST_F(FileNameManglerTest, DotIsWrittenForAnEmptyExtension) {
-    EXPECT_EQ(Suggest(u"README"), (Names{u"README -- 1."}));
-    EXPECT_EQ(platform.tested.front(), u"C:\\Docs\\README.");
-    EXPECT_EQ(Suggest(u".profile"), (Names{u" -- 1."}));
-    EXPECT_EQ(Suggest(u"file."), (Names{u" -- 1."}));
+TEST_F(FileNameManglerTest, NoTrailingDotForAnEmptyExtension) {
+    // The system would drop the dot: the name offered is the name written.
+    EXPECT_EQ(Suggest(u"README"), (Names{u"README -- 1"}));
+    EXPECT_EQ(platform.tested.front(), u"C:\\Docs\\README");
+    EXPECT_EQ(Suggest(u".profile"), (Names{u" -- 1"}));
+    EXPECT_EQ(Suggest(u"file."), (Names{u"file -- 1"}));
 }
 
 TEST_F(FileNameManglerTest, AllHundredNumbersTakenGivesNoCandidate) {
@@ -257,10 +258,9 @@ TEST_F(FileNameManglerTest, EmptySenderKeepsTheSeparators) {
 }
 
 TEST_F(FileNameManglerTest, FailingHostReadEndsTheCall) {
-    for (const char* member : {"Item.SentOn", "Item.SenderName", "Item.TypeName"}) {
+    for (const char* member : {"Item.SenderName", "Item.TypeName"}) {
         SCOPED_TRACE(member);
         For(Mail());
-        host.ledger().ClearCalls();
         host.ledger().FailMember(member, HostStatus::Fail);
         try {
             (void)Suggest(u"report.doc");
@@ -270,12 +270,30 @@ TEST_F(FileNameManglerTest, FailingHostReadEndsTheCall) {
         }
         host.ledger().ClearFailures();
     }
-    // SenderName is not read once SentOn failed.
+}
+
+TEST_F(FileNameManglerTest, DateThatCannotBeReadOrFormattedCostsOnlyTheDateNames) {
+    // The system formats no date before 1601; the numbered name and the sender's stay.
+    struct Before1601 : FolderPlatform {
+        std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
+            if (value.year < 1601) throw HostError(HostStatus::InvalidArg, u"The date cannot be formatted");
+            return FolderPlatform::FormatDate(value, pattern);
+        }
+    } early;
+    FileNameMangler m(early);
+    auto mail = Mail();
+    mail->sentOn = {1600, 12, 31};
+    m.mItem(host.ItemObject(mail));
+    const Names kept{u"report -- 1.doc", u"report -- Jane Roe.doc"};
+    EXPECT_EQ(m.GetFileNameMangling(u"report.doc", kFolder), kept);
+    mail->sentOn = {1601, 1, 1};
+    EXPECT_EQ(m.GetFileNameMangling(u"report.doc", kFolder).size(), 4u);
+
     For(Mail());
     host.ledger().ClearCalls();
     host.ledger().FailMember("Item.SentOn", HostStatus::Fail);
-    EXPECT_THROW((void)Suggest(u"report.doc"), HostError);
-    EXPECT_EQ(ItemReads(), (std::vector<std::string>{"Item.SentOn"}));
+    EXPECT_EQ(Suggest(u"report.doc"), kept);
+    EXPECT_EQ(ItemReads(), (std::vector<std::string>{"Item.SentOn", "Item.SenderName"}));
 }
 
 TEST_F(FileNameManglerTest, AtMost404ExistenceTests) {
@@ -312,6 +330,62 @@ TEST_F(FileNameManglerTest, OtherCharactersOfTheSenderStay) {
     const std::u16string kept = u" Jane .Roe_+,;'[]{}&%#~!\x7f\u0416\u6f22\U0001F4CE ";
     For(Mail(kept + u"@example.com"));
     EXPECT_EQ(Suggest(u"r.doc")[1], u"r -- " + kept + u".doc");
+}
+
+// ---- hostile names: every name offered is one the system writes as shown, in the folder
+
+TEST_F(FileNameManglerTest, HostileNamesAndSendersGiveSafeSuggestions) {
+    struct Case {
+        std::u16string fileName;
+        std::u16string sender;
+        Names expected;
+    };
+    const std::vector<Case> cases = {
+        {u"photo\u202Egpj.exe", u"Jane", {u"photo_gpj -- 1.exe", u"photo_gpj -- Jane.exe",
+                                        u"photo_gpj -- Jane -- 5-Mar-2004.exe", u"photo_gpj -- 5-Mar-2004.exe"}},
+        {u"..\\..\\Startup\\run.bat", u"a\u2067b", {u"run -- 1.bat", u"run -- a_b.bat",
+                                                    u"run -- a_b -- 5-Mar-2004.bat", u"run -- 5-Mar-2004.bat"}},
+        {u"notes.txt. . ", u"Bob. ", {u"notes -- 1.txt", u"notes -- Bob. .txt", u"notes -- Bob.  -- 5-Mar-2004.txt",
+                                       u"notes -- 5-Mar-2004.txt"}},
+        {u"CON", u"Pat.", {u"_CON -- 1", u"_CON -- Pat", u"_CON -- Pat. -- 5-Mar-2004", u"_CON -- 5-Mar-2004"}},
+        {u"a:b|c.txt", u"x\u202Ey", {u"a_b_c -- 1.txt", u"a_b_c -- x_y.txt", u"a_b_c -- x_y -- 5-Mar-2004.txt",
+                                    u"a_b_c -- 5-Mar-2004.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fileName.begin(), c.fileName.end()));
+        For(Mail(c.sender));
+        EXPECT_EQ(Suggest(c.fileName), c.expected);
+    }
+}
+
+TEST_F(FileNameManglerTest, LongNamesAreShortenedToFitTheFolderKeepingSenderDateAndNumber) {
+    For(Mail(u"Jane Roe"));
+    const std::u16string stem(250, u'r');
+    for (std::size_t length : {7u, 60u, 150u, 220u}) {
+        const std::u16string folder = u"C:\\" + std::u16string(length - 3, u'd');
+        SCOPED_TRACE(length);
+        const Names names = Suggest(stem + u".pdf", folder);
+        ASSERT_EQ(names.size(), 4u);
+        const Names decorations{u" -- 1.pdf", u" -- Jane Roe.pdf", u" -- Jane Roe -- 5-Mar-2004.pdf",
+                                u" -- 5-Mar-2004.pdf"};
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            EXPECT_EQ(folder.size() + 1 + names[i].size(), std::min<std::size_t>(259, folder.size() + 1 + 255));
+            EXPECT_TRUE(names[i].ends_with(decorations[i])) << std::string(names[i].begin(), names[i].end());
+            EXPECT_EQ(names[i].find_first_not_of(u'r'), names[i].size() - decorations[i].size());
+        }
+    }
+    // A sender too long to leave the stem a character: the sender gives way too; the number stays.
+    For(Mail(std::u16string(300, u's')));
+    const std::u16string deep = u"C:\\" + std::u16string(200, u'd');
+    const Names names = Suggest(u"report.pdf", deep);
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[1], u"report -- " + std::u16string(259 - deep.size() - 1 - 14, u's') + u".pdf");
+    EXPECT_TRUE(names[2].ends_with(u"s.pdf"));
+}
+
+TEST_F(FileNameManglerTest, NameThatCannotFitIsOfferedAsItIs) {
+    const std::u16string deep = u"C:\\" + std::u16string(250, u'd');
+    EXPECT_EQ(Suggest(u"report.pdf", deep), (Names{u"report -- 1.pdf"}));
 }
 
 // ---- the item held

@@ -373,6 +373,7 @@ TEST_F(SaveAttachmentsTest, OpenAfterSavingOpensOnlyThatFile) {
     Run(Message({1, 1}));
     EXPECT_EQ(platform.openedWithShell, std::vector{PathFor("file1.bin")});
     EXPECT_TRUE(platform.startedProcesses.empty());
+    EXPECT_EQ(platform.marked, (std::vector{PathFor("file1.bin"), PathFor("file2.bin")}));
 }
 
 TEST_F(SaveAttachmentsTest, NoAssociatedProgramStartsTheChooserOnTheUnquotedPath) {
@@ -421,6 +422,7 @@ TEST_F(SaveAttachmentsTest, HostClaimingSuccessWithoutWritingKeepsTheAttachment)
     ASSERT_EQ(platform.shown.size(), 1u);
     EXPECT_EQ(platform.shown[0].text, ErrorText(PathFor("file1.bin")));
     EXPECT_FALSE(fs::exists(folder / "file1.bin"));
+    EXPECT_EQ(platform.marked, std::vector{PathFor("file2.bin")}) << "only a file written is marked";
     ASSERT_EQ(item->attachments.size(), 2u);
     ExpectOriginal(*item->attachments[0], 1);
     ExpectShortcut(*item->attachments[1], PathFor("file2.bin"), u"Attachment 2");

@@ -75,6 +75,10 @@ public:
     std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
         return winsvc::FormatDate(value, pattern);
     }
+    bool MarkAsFromInternet(const std::u16string&) noexcept override {
+        ADD_FAILURE() << "unexpected platform call";
+        return false;
+    }
     int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override { return Unexpected(); }
     int32_t OpenWithShell(const std::u16string&) override { return Unexpected(); }
     void StartProcess(const std::u16string&) override { Unexpected(); }

@@ -1,5 +1,5 @@
 // The parts of the Save As dialog that need no open dialog: template 105 byte for byte, loading it,
-// the title rule, the safe starting name and the version test.
+// the title rule and the version test.
 #include "win/FileDialogManager.h"
 
 #include <windows.h>
@@ -129,46 +129,6 @@ TEST(DialogTitle, OtherCountsShowPositionAndCount) {
     EXPECT_EQ(FileDialogManager::Title(1, 2), u"Save attachment (1/2)");
     EXPECT_EQ(FileDialogManager::Title(0, 0), u"Save attachment (0/0)");
     EXPECT_EQ(FileDialogManager::Title(-1, 32767), u"Save attachment (-1/32767)");
-}
-
-// ---- the safe starting name
-
-TEST(SafeFileName, OrdinaryNamesAreUnchanged) {
-    for (const std::u16string name : {u"report.doc", u"my file .txt", u"archive.tar.gz", u"README", u"a+b.c+",
-                                      u"Вложение № 5.txt", u"添付ファイル.txt", u".profile", u"CONSOLE.txt",
-                                      u"COM10.txt", u"COM0", u"LPT", u"NULL.doc", u"xCON", u"con-tract.doc", u""}) {
-        EXPECT_EQ(FileDialogManager::SafeFileName(name), name);
-    }
-}
-
-TEST(SafeFileName, FolderPartsAreDropped) {
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"..\\..\\evil.exe"), u"evil.exe");
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"../../evil.exe"), u"evil.exe");
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"C:\\Windows/System32\\evil.dll"), u"evil.dll");
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"a/b\\c/d.txt"), u"d.txt");
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"folder\\"), u"");
-}
-
-TEST(SafeFileName, CharactersNotAllowedBecomeUnderscores) {
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"a:b*c?d\"e<f>g|h.txt"), u"a_b_c_d_e_f_g_h.txt");
-    std::u16string controls = u"x";
-    for (char16_t c = 1; c < 0x20; ++c) controls += c;
-    controls += u".txt";
-    EXPECT_EQ(FileDialogManager::SafeFileName(controls), u"x" + std::u16string(31, u'_') + u".txt");
-    EXPECT_EQ(FileDialogManager::SafeFileName(std::u16string(u"a\0b.txt", 7)), u"a_b.txt");
-    // Just outside the forbidden ranges.
-    EXPECT_EQ(FileDialogManager::SafeFileName(u" !#\x7F~.txt"), u" !#\x7F~.txt");
-}
-
-TEST(SafeFileName, ReservedDeviceNamesArePrefixed) {
-    for (const std::u16string name : {u"CON", u"PRN", u"AUX", u"NUL", u"COM1", u"COM9", u"LPT1", u"LPT9"}) {
-        EXPECT_EQ(FileDialogManager::SafeFileName(name), u"_" + name);
-        EXPECT_EQ(FileDialogManager::SafeFileName(name + u".txt"), u"_" + name + u".txt");
-    }
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"con.txt"), u"_con.txt");
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"Lpt3.tar.gz"), u"_Lpt3.tar.gz");
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"NUL .txt"), u"_NUL .txt");
-    EXPECT_EQ(FileDialogManager::SafeFileName(u"dir\\aux.doc"), u"_aux.doc");
 }
 
 // ---- the version test
