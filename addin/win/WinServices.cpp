@@ -24,6 +24,9 @@ bool MarkAsFromInternet(const std::u16string& path) noexcept {
     // What the system itself writes for a download; readers take the section and key, in any order.
     static constexpr char Mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
     try {
+        // Only a file is marked: an empty path would otherwise name a stream of the current folder.
+        const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+        if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
         const HANDLE stream = CreateFileW(Wide(path + u":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (stream == INVALID_HANDLE_VALUE) return false;

@@ -15,8 +15,8 @@ int32_t FileExists(const std::u16string& path);
 /// Marks the file at `path` as come from another computer, as the system marks downloads and mail
 /// attachments: the alternate data stream "Zone.Identifier" with ZoneId=3 (the Internet zone), so
 /// that the shell warns before running it and Office opens it in Protected View. Best effort: false
-/// when the stream cannot be written (a file system without alternate streams, a share), never a
-/// failure. Uses only calls Windows 2000 has.
+/// when `path` names no file or the stream cannot be written (a file system without alternate
+/// streams, a share), never a failure. Uses only calls Windows 2000 has.
 bool MarkAsFromInternet(const std::u16string& path) noexcept;
 
 /// `value` formatted in the user's locale by a date pattern in the core's notation: "d", "dd",

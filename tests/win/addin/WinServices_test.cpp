@@ -139,6 +139,44 @@ TEST(WinFileExists, NonAnsiNamesRoundTrip) {
     EXPECT_NE(winsvc::FileExists(folder.Child(u"添付ファイラ.txt")), 1);
 }
 
+// ---- the mark of a file's origin
+
+std::string ReadAll(const std::u16string& path) {
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string bytes(4096, '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+TEST(WinMarkAsFromInternet, WritesTheZoneIdentifierStreamBesideTheContent) {
+    TempFolder folder;
+    for (const std::u16string name : {u"report.doc", u"Отчёт 報告.txt"}) {
+        SCOPED_TRACE(Utf8(name));
+        folder.Create(name);
+        EXPECT_TRUE(winsvc::MarkAsFromInternet(folder.Child(name)));
+        // Under Wine the stream is a file named "<file>:Zone.Identifier"; on NTFS the same path opens the stream.
+        EXPECT_EQ(ReadAll(folder.Child(name) + u":Zone.Identifier"), "[ZoneTransfer]\r\nZoneId=3\r\n");
+        EXPECT_EQ(ReadAll(folder.Child(name)), "") << "the file's own content is untouched";
+        // Marking again replaces the mark rather than adding to it.
+        EXPECT_TRUE(winsvc::MarkAsFromInternet(folder.Child(name)));
+        EXPECT_EQ(ReadAll(folder.Child(name) + u":Zone.Identifier"), "[ZoneTransfer]\r\nZoneId=3\r\n");
+    }
+}
+
+TEST(WinMarkAsFromInternet, WhereNoStreamCanBeWrittenItIsNoFailure) {
+    TempFolder folder;
+    EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Path() + u"\\no such folder\\report.doc"));
+    EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Child(u"not written.doc")));
+    EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Path())) << "a folder is no file";
+    EXPECT_FALSE(winsvc::MarkAsFromInternet(u""));
+    EXPECT_EQ(GetFileAttributesW(Wide(folder.Child(u"not written.doc:Zone.Identifier")).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // ---- the date
 
 TEST(WinFormatDate, KnownDatesInEnglish) {
@@ -155,11 +193,15 @@ TEST(WinFormatDate, MonthNameComesFromTheUserLocale) {
 }
 
 TEST(WinFormatDate, ImpossibleDateIsAHostError) {
-    try {
-        (void)winsvc::FormatDate({2004, 13, 5}, u"d-mmm-yyyy");
-        ADD_FAILURE() << "no failure";
-    } catch (const HostError& e) {
-        EXPECT_LT(e.status, 0);
+    // The month 13, and a year before 1601, where the system's dates begin.
+    for (const host::DateTime date : {host::DateTime{2004, 13, 5}, host::DateTime{1600, 12, 31}}) {
+        SCOPED_TRACE(date.year);
+        try {
+            (void)winsvc::FormatDate(date, u"d-mmm-yyyy");
+            ADD_FAILURE() << "no failure";
+        } catch (const HostError& e) {
+            EXPECT_LT(e.status, 0);
+        }
     }
 }
 
@@ -233,6 +275,15 @@ TEST_F(ManglerInFolder, NonAnsiNamesAndSenderRoundTrip) {
     names = Suggest(u"Отчёт 報告.doc");
     ASSERT_EQ(names.size(), 4u);
     EXPECT_EQ(names[1], u"Отчёт 報告 -- Иван Петров -- 1.doc");
+}
+
+TEST_F(ManglerInFolder, MessageSentBefore1601KeepsTheOtherSuggestions) {
+    auto node = std::make_shared<standin::ItemNode>(standin::ItemKind::Mail);
+    node->sent = true;
+    node->senderName = u"Jane";
+    node->sentOn = {1600, 12, 31, 9, 0, 0};
+    mangler.mItem(host.ItemObject(node));
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc", u"report -- Jane.doc"}));
 }
 
 TEST_F(ManglerInFolder, DateOfTheMessageInEnglish) {

@@ -322,6 +322,33 @@ TEST_F(SaveAsDialog, HostileNameIsOfferedAsItsLastPart) {
     EXPECT_EQ(run->Finish().path, folder.Child(u"evil.exe"));
 }
 
+TEST_F(SaveAsDialog, LongNameIsShortenedToFitTheFolderTheDialogOpensIn) {
+    const std::u16string name = std::u16string(240, u'r') + u".docx";
+    const auto expectedIn = [&](const std::u16string& shown) {
+        return std::u16string(259 - shown.size() - 1 - 5, u'r') + u".docx";
+    };
+    // The first dialog opens where the system chooses (here the current folder), the next in the
+    // folder last confirmed: both are known only once the dialog shows them.
+    SetCurrentDirectoryW(Wide(folder.Path()).c_str());
+    auto first = Open(name);
+    EXPECT_EQ(first->robot.Folder(), folder.Path());
+    EXPECT_EQ(first->robot.FileName(), expectedIn(folder.Path()));
+    first->robot.Cancel();
+    first->Finish();
+
+    SaveFirstAttachmentInFolder();
+    auto run = Open(u"photo\u202Egpj " + name);
+    const std::u16string offered = run->robot.FileName();
+    EXPECT_EQ(offered, u"photo_gpj " + expectedIn(folder.Path()).substr(10));
+    run->robot.Save();
+    const std::u16string path = run->Finish().path;
+    EXPECT_EQ(path, folder.Child(offered));
+    EXPECT_EQ(path.size(), 259u);
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    CloseHandle(file);
+}
+
 // ---- one dialog at a time
 
 TEST_F(SaveAsDialog, SecondDialogWhileOneIsOpenIsRefused) {
