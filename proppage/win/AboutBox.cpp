@@ -1,6 +1,7 @@
 #include "AboutBox.h"
 
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "Ui.h"
@@ -19,11 +20,13 @@ namespace {
 
 namespace L = proppage::AboutLayout;
 
-// One link field: its window, the edit control's own procedure and the address it opens.
+// One link field: its window, the edit control's own procedure, the address it opens, and whether
+// the left button went down on it (a click must start and end on the link).
 struct Link {
     HWND window = nullptr;
     WNDPROC original = nullptr;
     const char16_t* address = nullptr;
+    bool pressed = false;
 };
 
 // Everything one show of the box holds; it lives on ShowAbout's stack, so each show starts afresh.
@@ -50,6 +53,13 @@ Link* FindLink(AboutForm& form, HWND window) noexcept {
     return nullptr;
 }
 
+bool IsInClientArea(HWND window, LPARAM point) noexcept {
+    RECT client{};
+    GetClientRect(window, &client);
+    const POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+    return PtInRect(&client, at) != FALSE;
+}
+
 LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* form = reinterpret_cast<AboutForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     Link* link = form ? FindLink(*form, window) : nullptr;
@@ -61,11 +71,26 @@ LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             // Every pointer move over the link shows the hand; a missing hand cursor hides the pointer.
             SetCursor(form->mHandCursor);
             return TRUE;
-        case WM_LBUTTONUP: {
+        case WM_LBUTTONDOWN: {
+            // Only a press starts a click; the second press of a double-click comes as
+            // WM_LBUTTONDBLCLK and starts none, so a double-click opens the address once.
             const LRESULT result = CallWindowProcW(original, window, message, wParam, lParam);
-            OpenLink(link->address);
+            link->pressed = true;
+            // The release comes back here wherever the pointer goes, and tells where it ended.
+            if (GetCapture() != window) SetCapture(window);
             return result;
         }
+        case WM_LBUTTONUP: {
+            const bool click = std::exchange(link->pressed, false) && IsInClientArea(window, lParam);
+            const LRESULT result = CallWindowProcW(original, window, message, wParam, lParam);
+            if (GetCapture() == window) ReleaseCapture();
+            if (click) OpenLink(link->address);
+            return result;
+        }
+        case WM_CAPTURECHANGED:
+            // Another window took the mouse: the press that started here is no click any more.
+            if (reinterpret_cast<HWND>(lParam) != window) link->pressed = false;
+            return CallWindowProcW(original, window, message, wParam, lParam);
         case WM_NCDESTROY:
             SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
             link->window = nullptr;

@@ -247,6 +247,39 @@ TEST_F(AboutTest, ClickingALinkOpensItWithTheShellAndLeavesTheBoxOpen) {
     }
 }
 
+TEST_F(AboutTest, OneOpenPerClickThatStartsAndEndsOnTheLink) {
+    Show([](HWND about) {
+        HWND link = GetDlgItem(about, pagewin::AboutQuenmarkLink);
+        HWND docs = GetDlgItem(about, pagewin::AboutDocumentationLink);
+        const LPARAM inside = MAKELPARAM(5, 5);
+        // A double-click: press, release, the second press as WM_LBUTTONDBLCLK, release.
+        SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+        SendMessageW(link, WM_LBUTTONUP, 0, inside);
+        SendMessageW(link, WM_LBUTTONDBLCLK, MK_LBUTTON, inside);
+        SendMessageW(link, WM_LBUTTONUP, 0, inside);
+        EXPECT_EQ(shellCalls.size(), 1u) << "a double-click opens the address once";
+        // A release with no press on the link: the button went down elsewhere.
+        SendMessageW(link, WM_LBUTTONUP, 0, inside);
+        // Pressed on the link, released beside it: the link holds the mouse and hears the release.
+        SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+        EXPECT_EQ(GetCapture(), link);
+        SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(-3, 5));
+        EXPECT_NE(GetCapture(), link) << "the mouse is given back";
+        // Pressed on one link, released over the other: the release goes to the one pressed.
+        SendMessageW(docs, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+        POINT over{5, 5};
+        MapWindowPoints(link, docs, &over, 1);
+        SendMessageW(GetCapture(), WM_LBUTTONUP, 0, MAKELPARAM(over.x, over.y));
+        // Pressed, then the mouse taken by another window before the release.
+        SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+        SetCapture(about);
+        ReleaseCapture();
+        SendMessageW(link, WM_LBUTTONUP, 0, inside);
+        Close(about);
+    });
+    EXPECT_EQ(shellCalls.size(), 1u);
+}
+
 TEST_F(AboutTest, ThePointerIsAHandOverTheLinksOnly) {
     Show([](HWND about) {
         const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
