@@ -447,11 +447,25 @@ STDMETHODIMP PropPageControl::SetObjectRects(LPCRECT pos, LPCRECT) noexcept {
 }
 
 STDMETHODIMP PropPageControl::TranslateAccelerator(LPMSG msg) noexcept {
-    // Keyboard navigation inside the page; anything else is the container's.
-    if (!msg || !window_) return S_FALSE;
-    if (msg->hwnd != window_.get() && !IsChild(window_.get(), msg->hwnd)) return S_FALSE;
-    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return S_FALSE;
-    return IsDialogMessageW(window_.get(), msg) ? S_OK : S_FALSE;
+    // Only Tab and Shift+Tab between the page's own controls are the page's. Everything else, and
+    // Tab past its last control (Shift+Tab before its first), is the container's: its OK and Cancel
+    // take Enter and Escape, its dialog manager moves the focus out of the page.
+    if (!msg || !window_ || msg->message != WM_KEYDOWN || msg->wParam != VK_TAB) return S_FALSE;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return S_FALSE;
+    HWND page = window_.get();
+    HWND focus = GetFocus();
+    while (focus && GetParent(focus) != page) focus = IsChild(page, focus) ? GetParent(focus) : nullptr;
+    if (!focus) return S_FALSE;
+    const bool backwards = GetKeyState(VK_SHIFT) < 0;
+    HWND next = GetNextDlgTabItem(page, focus, backwards ? TRUE : FALSE);
+    if (!next || next == focus) return S_FALSE;
+    // The dialog manager wraps around at either end; the page does not, it hands over instead.
+    for (HWND w = focus; w; w = ::GetWindow(w, backwards ? GW_HWNDPREV : GW_HWNDNEXT))
+        if (w == next) {
+            SetFocus(next);
+            return S_OK;
+        }
+    return S_FALSE;
 }
 
 // ---- IOleControl

@@ -147,6 +147,9 @@ void OptionsDialog::Command(const std::vector<std::u16string>& w, int line) {
         const int id = action == u"apply" ? kApplyButton : action == u"ok" ? IDOK : IDCANCEL;
         PressHostButton(page, id);
         if (IsOpen()) Report(page);
+    } else if (action == u"key") {
+        if (w.size() != 3) throw ScriptError(line, u"page key: Tab, Shift+Tab, Enter, Escape or Space expected");
+        PressKey(page, w[2], line);
     } else if (action == u"show") {
         Report(page);
     } else if (action == u"hold") {
@@ -154,18 +157,60 @@ void OptionsDialog::Command(const std::vector<std::u16string>& w, int line) {
         // deadline ends a run that never gets it).
         if (w.size() != 4) throw ScriptError(line, u"page hold: a ready file and a done file expected");
         RedrawWindow(page.container->window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        PumpMessages();
+        page.container->PumpMessages();
         HANDLE ready = CreateFileW(com::wide(w[2]), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (ready == INVALID_HANDLE_VALUE) throw ScriptError(line, u"page hold: cannot write " + w[2]);
         CloseHandle(ready);
         while (GetFileAttributesW(com::wide(w[3])) == INVALID_FILE_ATTRIBUTES) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            PumpMessages();
+            page.container->PumpMessages();
         }
         t_.Line(u"page held");
     } else {
-        throw ScriptError(line, u"page: click, about, apply, ok, cancel, show or hold expected");
+        throw ScriptError(line, u"page: click, about, key, apply, ok, cancel, show or hold expected");
     }
+}
+
+void OptionsDialog::PressKey(Page& page, const std::u16string& name, int line) {
+    struct Key {
+        const char16_t* name;
+        WPARAM vk;
+        bool shift;
+    };
+    static constexpr Key keys[] = {
+        {u"Tab", VK_TAB, false}, {u"Shift+Tab", VK_TAB, true}, {u"Enter", VK_RETURN, false},
+        {u"Escape", VK_ESCAPE, false}, {u"Space", VK_SPACE, false}};
+    const Key* key = nullptr;
+    for (const Key& k : keys)
+        if (name == k.name) key = &k;
+    if (!key) throw ScriptError(line, u"page key: Tab, Shift+Tab, Enter, Escape or Space expected");
+    HWND dialog = page.container->window();
+    HWND focus = GetFocus();
+    if (!focus || (focus != dialog && !IsChild(dialog, focus)))
+        throw ScriptError(line, u"page key: the focus is not in the Options dialog");
+
+    // Typed as the keyboard would: through the queue, so the host's routing sees it; Shift held in
+    // the thread's key state, where the page and the dialog manager look for it.
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    const BYTE shift = state[VK_SHIFT];
+    state[VK_SHIFT] = key->shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(key->vk), MAPVK_VK_TO_VSC);
+    PostMessageW(focus, WM_KEYDOWN, key->vk, static_cast<LPARAM>(1 | (scan << 16)));
+    PostMessageW(focus, WM_KEYUP, key->vk, static_cast<LPARAM>(0xC0000001u | (scan << 16)));
+    page.container->PumpMessages();
+    state[VK_SHIFT] = shift;
+    SetKeyboardState(state);
+
+    HWND now = GetFocus();
+    t_.Line(u"page key " + name + u" focus=" +
+            (now ? Transcript::Quote(WithoutAmpersands(Text(now))) : std::u16string(u"none")));
+    if (page.closeRequest) {
+        Close(*page.closeRequest);
+        return;
+    }
+    Report(page);
 }
 
 void OptionsDialog::Close(bool ok) {

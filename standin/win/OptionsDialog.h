@@ -46,6 +46,7 @@ private:
     Page& Current(int line);
     void Report(Page& page);
     void PressHostButton(Page& page, int id);
+    void PressKey(Page& page, const std::u16string& name, int line);
 
     Transcript& t_;
     std::vector<std::unique_ptr<Page>> pages_;

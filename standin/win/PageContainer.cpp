@@ -10,6 +10,7 @@ namespace standin::win {
 namespace {
 
 constexpr wchar_t kClassName[] = L"StandinOptionsDialog";
+constexpr wchar_t kSiteClassName[] = L"StandinPageSite";
 constexpr DISPID kDispidParent = -803;  // DISPID_PARENT of the extender
 
 int ScreenDpi() {
@@ -194,6 +195,16 @@ PageContainer::PageContainer(SiteRoute route, std::u16string title) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
     RegisterClassExW(&wc);  // fails harmlessly when already registered
+    // The window that holds the control in the page area, as the host's own page window does: no
+    // dialog, so the control's dialog manager stops at it; the dialog's reaches into it.
+    WNDCLASSEXW site{};
+    site.cbSize = sizeof site;
+    site.lpfnWndProc = &DefWindowProcW;
+    site.hInstance = instance;
+    site.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    site.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    site.lpszClassName = kSiteClassName;
+    RegisterClassExW(&site);
 
     const int dpi = ScreenDpi();
     const auto px = [dpi](int v) { return MulDiv(v, dpi, 96); };
@@ -249,7 +260,12 @@ PageContainer::PageContainer(SiteRoute route, std::u16string title) {
     SetWindowPos(window_.get(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(window_.get(), SW_SHOW);
-    site_ = com::make<ClientSite>(route, window_.get(), pageArea_, *this);
+    siteWindow_.reset(CreateWindowExW(WS_EX_CONTROLPARENT, kSiteClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                                      pageArea_.left, pageArea_.top, pageArea_.right - pageArea_.left,
+                                      pageArea_.bottom - pageArea_.top, window_.get(), nullptr, instance, nullptr));
+    SetWindowPos(siteWindow_.get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const RECT inSite{0, 0, pageArea_.right - pageArea_.left, pageArea_.bottom - pageArea_.top};
+    site_ = com::make<ClientSite>(route, siteWindow_.get(), inSite, *this);
 }
 
 PageContainer::~PageContainer() {
@@ -274,13 +290,18 @@ HRESULT PageContainer::Site(IUnknown* control) {
     SIZEL size{MulDiv(pageArea_.right - pageArea_.left, 2540, dpi), MulDiv(pageArea_.bottom - pageArea_.top, 2540, dpi)};
     hr = object_->SetExtent(DVASPECT_CONTENT, &size);
     if (FAILED(hr)) return hr;
-    RECT pos = pageArea_;
-    hr = object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, window_.get(), &pos);
-    if (HWND page = pageWindow()) SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RECT pos{0, 0, pageArea_.right - pageArea_.left, pageArea_.bottom - pageArea_.top};
+    hr = object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, siteWindow_.get(), &pos);
+    (void)control->QueryInterface(IID_IOleInPlaceActiveObject, activeObject_.put_void());
+    if (HWND page = pageWindow()) {
+        // As the host's dialog opens on a page: the focus on the page's first control.
+        if (HWND first = GetNextDlgTabItem(page, nullptr, FALSE)) SetFocus(first);
+    }
     return hr;
 }
 
 void PageContainer::LetGo() {
+    activeObject_ = nullptr;
     if (object_) {
         (void)object_->Close(OLECLOSE_NOSAVE);
         (void)object_->SetClientSite(nullptr);
@@ -333,6 +354,24 @@ LRESULT CALLBACK PageContainer::WindowProc(HWND window, UINT message, WPARAM wPa
         }
         return DefDlgProcW(window, message, wParam, lParam);
     });
+}
+
+bool PageContainer::PreTranslateMessage(MSG& msg) {
+    if (!window_ || (msg.hwnd != window_.get() && !IsChild(window_.get(), msg.hwnd))) return false;
+    const bool key = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
+    HWND page = pageWindow();
+    if (key && activeObject_ && page && IsChild(page, GetFocus()) && activeObject_->TranslateAccelerator(&msg) == S_OK)
+        return true;
+    return IsDialogMessageW(window_.get(), &msg) != FALSE;
+}
+
+void PageContainer::PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (PreTranslateMessage(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
 }
 
 void PumpMessages() {

@@ -67,6 +67,14 @@ public:
     /// Calls the page's Apply, then sets the Apply button from Dirty.
     [[nodiscard]] HRESULT Apply();
 
+    /// The host's keyboard routing for one queued message: a key while the focus is in the page goes
+    /// first to the page's IOleInPlaceActiveObject::TranslateAccelerator; what the page leaves goes
+    /// to the dialog's own dialog manager (Tab between the controls, Enter for OK, Escape for
+    /// Cancel). True when the message was used and must not be dispatched.
+    bool PreTranslateMessage(MSG& msg);
+    /// Pumps this thread's messages through PreTranslateMessage without waiting.
+    void PumpMessages();
+
     /// Called after each OnStatusChange has set the Apply button.
     std::function<void()> onStatusChange;
     /// Called when the user presses OK (true) or Cancel (false); the owner decides what follows.
@@ -79,10 +87,12 @@ private:
     void Command(int id);
 
     com::Window window_;
+    com::Window siteWindow_;  // holds the control in the page area
     com::GdiObject<HFONT> font_;
     RECT pageArea_{};
     com::ComPtr<ClientSite> site_;
     com::ComPtr<IOleObject> object_;
+    com::ComPtr<IOleInPlaceActiveObject> activeObject_;
 };
 
 /// Pumps this thread's messages without waiting.

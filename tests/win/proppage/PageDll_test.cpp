@@ -273,6 +273,39 @@ TEST_F(PageDllTest, WinesAtlContainerHostsThePage) {
     EXPECT_EQ(preference.puts, std::vector<bool>{false});
     EXPECT_FALSE(dirty(page));
 
+    // Keys the container routes through the page, as an OLE control's container does: the page
+    // takes Tab between its own controls; Tab past its last one (Shift+Tab before its first),
+    // Enter, Escape and other keys go back to the container.
+    auto active = page.query<IOleInPlaceActiveObject>();
+    ASSERT_TRUE(active);
+    const auto press = [&](WPARAM vk, bool shift) {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(state);
+        MSG msg{GetFocus(), WM_KEYDOWN, vk, 1, 0, {}};
+        const HRESULT hr = active->TranslateAccelerator(&msg);
+        state[VK_SHIFT] = 0;
+        SetKeyboardState(state);
+        return hr;
+    };
+    HWND about = GetDlgItem(pageWindow, pagewin::PageAboutButton);
+    SetFocus(box);
+    ASSERT_EQ(GetFocus(), box);
+    EXPECT_EQ(press(VK_TAB, false), S_OK);
+    EXPECT_EQ(GetFocus(), about);
+    EXPECT_EQ(press(VK_TAB, false), S_FALSE) << "Tab past the last control is the container's";
+    EXPECT_EQ(GetFocus(), about);
+    EXPECT_EQ(press(VK_TAB, true), S_OK);
+    EXPECT_EQ(GetFocus(), box);
+    EXPECT_EQ(press(VK_TAB, true), S_FALSE) << "Shift+Tab before the first control is the container's";
+    for (WPARAM vk : {WPARAM{VK_RETURN}, WPARAM{VK_ESCAPE}, WPARAM{VK_SPACE}, WPARAM{'A'}}) {
+        EXPECT_EQ(press(vk, false), S_FALSE) << vk;
+        EXPECT_EQ(GetFocus(), box);
+    }
+    EXPECT_FALSE(dirty(page)) << "a key handed back did nothing on the page";
+
+    active = nullptr;
     page = nullptr;
     DestroyWindow(top);
     testpage::PumpMessages();
