@@ -178,6 +178,9 @@ private:
         } else if (c == u"file") {
             Need(line, 1, 1);
             t_.Line(FileReport(w[1]));
+        } else if (c == u"files") {
+            Need(line, 1, 1);
+            for (const std::u16string& entry : FolderReport(w[1])) t_.Line(entry);
         } else if (c == u"registry") {
             Registry(line);
         } else if (c == u"fail") {

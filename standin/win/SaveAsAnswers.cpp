@@ -1,5 +1,6 @@
 #include "SaveAsAnswers.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "SaveAsRobot.h"
@@ -58,6 +59,26 @@ std::u16string FileReport(const std::u16string& path) {
     CloseHandle(file);
     return u"file bytes=" + Num(static_cast<long long>(bytes.size())) + u" content=" +
            Transcript::Quote(FromUtf8(bytes)) + u" path=" + Transcript::Quote(full);
+}
+
+std::vector<std::u16string> FolderReport(const std::u16string& folder) {
+    const std::u16string full = FullPath(folder);
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW(reinterpret_cast<const wchar_t*>((full + u"\\*").c_str()), &found);
+    if (find == INVALID_HANDLE_VALUE) return {u"files missing folder=" + Transcript::Quote(full)};
+    std::vector<std::pair<std::u16string, unsigned long long>> files;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        files.emplace_back(reinterpret_cast<const char16_t*>(found.cFileName),
+                           (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(files.begin(), files.end());
+    std::vector<std::u16string> lines{u"files folder=" + Transcript::Quote(full) + u" count=" +
+                                      Num(static_cast<long long>(files.size()))};
+    for (const auto& [name, bytes] : files)
+        lines.push_back(u"files name=" + Transcript::Quote(name) + u" bytes=" + Num(static_cast<long long>(bytes)));
+    return lines;
 }
 
 SaveAsStep ParseSaveAsStep(const ScriptLine& line) {

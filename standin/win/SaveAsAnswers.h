@@ -40,6 +40,11 @@ SaveAsStep ParseSaveAsStep(const ScriptLine& line);
 /// (the bytes as UTF-8 text, quoted), or `file missing path="<path>"`.
 std::u16string FileReport(const std::u16string& path);
 
+/// The transcript's lines for `files <folder>`: `files folder="<folder>" count=<n>`, then one
+/// `files name="<name>" bytes=<n>` for each file in it, sorted by name (sub-folders are left out);
+/// `files missing folder="<folder>"` when there is no such folder.
+std::vector<std::u16string> FolderReport(const std::u16string& folder);
+
 /// Answers the Save As dialogs of the host's thread from the queued steps.
 class SaveAsAnswers {
 public:

@@ -9,6 +9,7 @@
 #include "Script.h"
 
 using standin::win::FileReport;
+using standin::win::FolderReport;
 using standin::win::ParseSaveAsStep;
 using standin::win::SaveAsStep;
 using standin::win::ScriptError;
@@ -80,6 +81,25 @@ TEST(FileReportTest, BytesAsTextAndMissingFiles) {
     DeleteFileW(path.c_str());
     EXPECT_EQ(FileReport(u"saveas-file-report.txt"),
               u"file missing path=\"" + StartFolder() + u"\\saveas-file-report.txt\"");
+}
+
+TEST(FolderReportTest, FilesSortedByNameWithTheirSizes) {
+    const std::wstring folder = L"saveas-folder-report";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
+    for (const auto& [name, bytes] : {std::pair{L"b.txt", "12"}, std::pair{L"a b.txt", ""}, std::pair{L"Ж.txt", "x"}}) {
+        std::ofstream out((folder + L"\\" + name).c_str(), std::ios::binary);
+        out << bytes;
+    }
+    const std::u16string full = StartFolder() + u"\\saveas-folder-report";
+    EXPECT_EQ(FolderReport(u"saveas-folder-report"),
+              (std::vector<std::u16string>{u"files folder=\"" + full + u"\" count=3", u"files name=\"a b.txt\" bytes=0",
+                                           u"files name=\"b.txt\" bytes=2", u"files name=\"Ж.txt\" bytes=1"}));
+    for (const wchar_t* name : {L"b.txt", L"a b.txt", L"Ж.txt"}) DeleteFileW((folder + L"\\" + name).c_str());
+    RemoveDirectoryW((folder + L"\\sub").c_str());
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(FolderReport(u"saveas-folder-report"),
+              std::vector<std::u16string>{u"files missing folder=\"" + full + u"\""});
 }
 
 }  // namespace

@@ -106,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"RibbonAtStartUp", {"ribbon-startup.script"}},
                       Scenario{"RibbonFollowsSelection", {"ribbon-selection.script"}},
                       Scenario{"RibbonWhenSending", {"ribbon-send.script"}},
-                      Scenario{"RibbonClickSavesTheAttachments", {"ribbon-click.script"}}),
+                      Scenario{"RibbonClickSavesTheAttachments", {"ribbon-click.script"}},
+                      Scenario{"HostileNamesLandInTheFolderUnderSoundNames", {"hostile-names.script"}}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 }  // namespace
