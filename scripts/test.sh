@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: set-up, then configure, build and test the native, win32 and win64 presets.
-# Usage: scripts/test.sh [preset...]   (default: native win32 win64)
+# Runs every test: set-up, then configure, build and test the native, fuzz, win32 and win64 presets.
+# Usage: scripts/test.sh [preset...]   (default: native fuzz win32 win64)
+# The fuzz preset runs each fuzz target for a few seconds (scripts/fuzz.sh runs them longer).
 # TALLOWBY_BUILD_ROOT chooses the folder that holds the build trees (default: build).
 # Exits non-zero when any step of any preset fails; always stops what it started.
 # A Windows preset whose programs cannot run on this machine (win32 where the kernel runs 64-bit
@@ -17,7 +18,9 @@ bash scripts/setup.sh || exit 1
 
 broot="${TALLOWBY_BUILD_ROOT:-build}"
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=(native fuzz win32 win64)
+# The presets whose programs are Windows programs, run under Wine.
+is_windows() { [ "$1" = win32 ] || [ "$1" = win64 ]; }
 
 cleanup() { wine_session_stop; xvfb_stop; }
 trap cleanup EXIT
@@ -30,7 +33,7 @@ for preset in "${presets[@]}"; do
   bdir="$broot/$preset"
   mkdir -p "$bdir"
   wine_tests=ON
-  if [ "$preset" != native ]; then
+  if is_windows "$preset"; then
     wine_arch_line "$preset"
     wine_arch_runs "$preset" || wine_tests=OFF
   fi
@@ -52,20 +55,20 @@ for preset in "${presets[@]}"; do
     fi
     continue
   fi
-  if [ "$preset" != native ]; then
+  if is_windows "$preset"; then
     xvfb_start || { status=1; summary+=("$preset: Xvfb failed"); continue; }
     wine_session_start "$bdir" || { status=1; summary+=("$preset: Wine session failed"); continue; }
   fi
   # Windows tests share one prefix's registry and one desktop: one at a time, so none meets another's
   # registrations or windows.
   jobs=2
-  [ "$preset" != native ] && jobs=1
+  is_windows "$preset" && jobs=1
   if ctest --test-dir "$bdir" --output-on-failure -j "$jobs"; then
     summary+=("$preset: ran, passed")
   else
     status=1; summary+=("$preset: FAILED")
   fi
-  [ "$preset" != native ] && wine_session_stop
+  is_windows "$preset" && wine_session_stop
 done
 
 # The Windows version matrix: one column per Windows preset, from the results its windows_versions

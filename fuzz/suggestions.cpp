@@ -1,0 +1,51 @@
+// The suggestions for a name in a folder held in memory: every name offered is a sound Windows file
+// name in that folder (only names in it are ever tested), not taken there, with the extension of the
+// safe form of the name, fitted to the folder wherever that is possible; every candidate is there
+// unless a hundred names are taken. The folder answers the per-name existence test and
+// keeps its names, so a version that lists the folder can be held to the same properties and
+// compared with this one.
+// Lines: the file name; the folder; the sender; a flags line (first character: bit 0 a mail item,
+// bit 1 its date formattable, bit 2 a host of version 11); then the names in the folder.
+#include "FuzzSupport.h"
+#include "core/FileNameMangler.h"
+#include "core/OfficeVer.h"
+#include "core/modPath.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    using fuzz::Check;
+    std::vector<std::u16string> lines = fuzz::Lines(data, size);
+    lines.resize(std::max<std::size_t>(lines.size(), 4));
+    const std::u16string& fileName = lines[0];
+    const std::u16string& folder = lines[1];
+    const unsigned flags = lines[3].empty() ? 0 : lines[3][0];
+    const bool mail = flags & 1, datesFormattable = flags & 2;
+    OfficeVer::OfficeMajorVersion = (flags & 4) ? 11 : 9;
+
+    fuzz::InMemoryFolder platform(folder, datesFormattable);
+    for (std::size_t i = 4; i < lines.size(); ++i) platform.Add(lines[i]);
+    FileNameMangler mangler(platform);
+    mangler.mItem(std::make_shared<fuzz::MailItem>(mail ? u"MailItem" : u"PostItem", lines[2]));
+
+    const std::vector<std::u16string> names = mangler.GetFileNameMangling(fileName, folder);
+
+    std::u16string base;
+    const std::u16string extension = modPath::SplitFileName(modPath::SafeFileName(fileName), base);
+    const std::u16string ending = extension.empty() ? std::u16string() : u"." + extension;
+    const std::size_t room = modPath::RoomInFolder(folder);
+    const bool senderAndDate = mail && (flags & 4);
+    Check(names.size() <= (senderAndDate ? (datesFormattable ? 4u : 2u) : 1u), "at most the candidates asked for");
+    Check(platform.Tests() <= 404, "at most 404 existence tests");
+    for (const std::u16string& name : names) {
+        Check(fuzz::IsSoundFileName(name), "every name offered is sound");
+        Check(!platform.Holds(name), "no name offered is taken in the folder");
+        Check(name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0,
+              "the extension is kept");
+        // Shortened, a name keeps one character (two units at most) of its stem, " -- " and a number
+        // of up to three digits, and its extension.
+        if (name.size() > room) Check(2 + 7 + ending.size() > room, "a name is too long only when it cannot fit");
+    }
+    // A candidate goes only when its plain name and all its hundred numbers are taken.
+    if (platform.Size() < 100)
+        Check(names.size() == (senderAndDate ? (datesFormattable ? 4u : 2u) : 1u), "every candidate is offered");
+    return 0;
+}
