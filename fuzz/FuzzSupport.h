@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "core/HostError.h"
 #include "core/Platform.h"
+#include "tests/support/StrictPlatform.h"
 #include "core/host/Item.h"
 
 namespace fuzz {
@@ -96,7 +98,7 @@ inline bool SplitsPairAt(std::u16string_view text, std::size_t at) {
 /// spaces do not tell names apart. It answers the platform's existence test, and asserts that no
 /// path outside the folder is ever asked about. It holds the names themselves too, so a listing of
 /// the folder can be answered from the same contents.
-class InMemoryFolder final : public Platform {
+class InMemoryFolder final : public StrictPlatform {
 public:
     InMemoryFolder(std::u16string folder, bool dateFormattable) : folder_(std::move(folder)), dates_(dateFormattable) {}
 
@@ -107,10 +109,16 @@ public:
         return key;
     }
     void Add(std::u16string_view name) {
-        if (!name.empty()) names_.insert(Key(name));
+        if (!name.empty()) names_.emplace(Key(name), name);
     }
     bool Holds(std::u16string_view name) const { return names_.count(Key(name)) != 0; }
     std::size_t Size() const { return names_.size(); }
+    /// The names in the folder as they were added (the first of those the system takes for one).
+    std::vector<std::u16string> Names() const {
+        std::vector<std::u16string> names;
+        for (const auto& entry : names_) names.push_back(entry.second);
+        return names;
+    }
     int Tests() const { return tests_; }
 
     int32_t FileExists(const std::u16string& path) override {
@@ -128,37 +136,15 @@ public:
         return std::u16string(text.begin(), text.end());
     }
 
-    bool MarkAsFromInternet(const std::u16string&) noexcept override { return Unexpected(); }
-    int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override { return Unexpected(); }
-    int32_t OpenWithShell(const std::u16string&) override { return Unexpected(); }
-    void StartProcess(const std::u16string&) override { Unexpected(); }
-    std::u16string GetSetting(const std::u16string&, const std::u16string&, const std::u16string&,
-                              const std::u16string&) override {
-        Unexpected();
-        return {};
-    }
-    void SaveSetting(const std::u16string&, const std::u16string&, const std::u16string&,
-                     const std::u16string&) override {
-        Unexpected();
-    }
-    std::shared_ptr<host::Picture> LoadPicture(int16_t) override {
-        Unexpected();
-        return nullptr;
-    }
-    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override {
-        Unexpected();
-        return nullptr;
+protected:
+    void Unexpected(const char*) noexcept override {
+        Check(false, "the suggestions use no platform service but the existence test and the date");
     }
 
 private:
-    static bool Unexpected() {
-        Check(false, "the suggestions use no platform service but the existence test and the date");
-        return false;
-    }
-
     std::u16string folder_;
     bool dates_;
-    std::set<std::u16string> names_;
+    std::map<std::u16string, std::u16string> names_;  // by Key
     int tests_ = 0;
 };
 

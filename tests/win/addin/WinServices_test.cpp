@@ -15,6 +15,7 @@
 #include "core/HostError.h"
 #include "core/OfficeVer.h"
 #include "core/Platform.h"
+#include "tests/support/StrictPlatform.h"
 
 using Names = std::vector<std::u16string>;
 
@@ -69,42 +70,15 @@ private:
 };
 
 // The platform as the add-in binds it for file names; any other service is a test failure.
-class WinPlatform : public Platform {
+class WinPlatform : public StrictPlatform {
 public:
     int32_t FileExists(const std::u16string& path) override { return winsvc::FileExists(path); }
     std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
         return winsvc::FormatDate(value, pattern);
     }
-    bool MarkAsFromInternet(const std::u16string&) noexcept override {
-        ADD_FAILURE() << "unexpected platform call";
-        return false;
-    }
-    int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override { return Unexpected(); }
-    int32_t OpenWithShell(const std::u16string&) override { return Unexpected(); }
-    void StartProcess(const std::u16string&) override { Unexpected(); }
-    std::u16string GetSetting(const std::u16string&, const std::u16string&, const std::u16string&,
-                              const std::u16string&) override {
-        Unexpected();
-        return {};
-    }
-    void SaveSetting(const std::u16string&, const std::u16string&, const std::u16string&,
-                     const std::u16string&) override {
-        Unexpected();
-    }
-    std::shared_ptr<host::Picture> LoadPicture(int16_t) override {
-        Unexpected();
-        return nullptr;
-    }
-    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override {
-        Unexpected();
-        return nullptr;
-    }
 
-private:
-    static int32_t Unexpected() {
-        ADD_FAILURE() << "unexpected platform call";
-        throw HostError(HostStatus::Unexpected);
-    }
+protected:
+    void Unexpected(const char* service) noexcept override { ADD_FAILURE() << "unexpected platform call " << service; }
 };
 
 bool UserLocaleIsEnglish() { return PRIMARYLANGID(LANGIDFROMLCID(GetUserDefaultLCID())) == LANG_ENGLISH; }

@@ -11,6 +11,7 @@
 
 #include "core/HostError.h"
 #include "core/Platform.h"
+#include "tests/support/StrictPlatform.h"
 #include "win/WinServices.h"
 
 namespace filedialog_tests {
@@ -82,7 +83,7 @@ private:
 /// The services the name mangler uses, real; `failing` makes the existence test throw. Any other
 /// service is counted in `unexpectedCalls` (the mangler runs on the dialog's thread, where a test
 /// assertion is not safe), for the test to check on its own thread.
-class FilePlatform : public Platform {
+class FilePlatform : public StrictPlatform {
 public:
     std::atomic<bool> failing{false};
     std::atomic<int> unexpectedCalls{0};
@@ -94,36 +95,9 @@ public:
     std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
         return winsvc::FormatDate(value, pattern);
     }
-    bool MarkAsFromInternet(const std::u16string&) noexcept override {
-        ++unexpectedCalls;
-        return false;
-    }
-    int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override { return Unexpected(); }
-    int32_t OpenWithShell(const std::u16string&) override { return Unexpected(); }
-    void StartProcess(const std::u16string&) override { Unexpected(); }
-    std::u16string GetSetting(const std::u16string&, const std::u16string&, const std::u16string&,
-                              const std::u16string&) override {
-        Unexpected();
-        return {};
-    }
-    void SaveSetting(const std::u16string&, const std::u16string&, const std::u16string&,
-                     const std::u16string&) override {
-        Unexpected();
-    }
-    std::shared_ptr<host::Picture> LoadPicture(int16_t) override {
-        Unexpected();
-        return nullptr;
-    }
-    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override {
-        Unexpected();
-        return nullptr;
-    }
 
-private:
-    int32_t Unexpected() {
-        ++unexpectedCalls;
-        throw HostError(HostStatus::Unexpected, u"unexpected platform call");
-    }
+protected:
+    void Unexpected(const char*) noexcept override { ++unexpectedCalls; }
 };
 
 }  // namespace filedialog_tests

@@ -1,0 +1,42 @@
+#pragma once
+// A platform on which every service is unexpected until a test overrides it: each call reports
+// itself through Unexpected and then fails (a HostError, or false where the service cannot throw).
+// Portable: the Windows tests and the fuzz targets derive from it alike.
+#include <memory>
+#include <string>
+
+#include "core/HostError.h"
+#include "core/Platform.h"
+
+class StrictPlatform : public Platform {
+public:
+    int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override { Fail("ShowMessageBox"); }
+    int32_t OpenWithShell(const std::u16string&) override { Fail("OpenWithShell"); }
+    void StartProcess(const std::u16string&) override { Fail("StartProcess"); }
+    int32_t FileExists(const std::u16string&) override { Fail("FileExists"); }
+    bool MarkAsFromInternet(const std::u16string&) noexcept override {
+        Unexpected("MarkAsFromInternet");
+        return false;
+    }
+    std::u16string GetSetting(const std::u16string&, const std::u16string&, const std::u16string&,
+                              const std::u16string&) override {
+        Fail("GetSetting");
+    }
+    void SaveSetting(const std::u16string&, const std::u16string&, const std::u16string&,
+                     const std::u16string&) override {
+        Fail("SaveSetting");
+    }
+    std::u16string FormatDate(const host::DateTime&, const std::u16string&) override { Fail("FormatDate"); }
+    std::shared_ptr<host::Picture> LoadPicture(int16_t) override { Fail("LoadPicture"); }
+    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override { Fail("CreateSaveAsPrompt"); }
+
+protected:
+    /// Told of each service called that the test did not override, before the call fails.
+    virtual void Unexpected(const char* service) noexcept = 0;
+
+private:
+    [[noreturn]] void Fail(const char* service) {
+        Unexpected(service);
+        throw HostError(HostStatus::Unexpected, u"unexpected platform call");
+    }
+};
