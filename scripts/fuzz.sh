@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets of the portable core for longer than the tests do, one after the other.
 # Usage: scripts/fuzz.sh [seconds per target] [target...]
-#   (default 300 s each; targets: path_helpers name_sanitising suggestions preference_text)
+#   (default 300 s each; targets: paths name_sanitising suggestions preference_text)
 # Builds the fuzz preset in $TALLOWBY_BUILD_ROOT/fuzz (default build/fuzz); new inputs go to its
 # corpus/<target>, crashing ones to <target>-crash-* there. Prints, per target, the time, the
 # executions and whether a property failed; exits non-zero when one did.
@@ -12,7 +12,7 @@ cd "$root"
 seconds="${1:-300}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(path_helpers name_sanitising suggestions preference_text)
+[ ${#targets[@]} -gt 0 ] || targets=(paths name_sanitising suggestions preference_text)
 
 bash scripts/setup.sh || exit 1
 bdir="${TALLOWBY_BUILD_ROOT:-build}/fuzz"
