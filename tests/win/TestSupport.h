@@ -10,6 +10,13 @@
 
 namespace testing_support {
 
+/// Forgets the folder each program's Save As dialog last confirmed, which the system (and Wine)
+/// opens next when a dialog is given no folder, so a test's first dialog opens in the current folder
+/// whatever ran in the prefix before.
+inline void forgetLastSaveAsFolders() {
+    (void)RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU");
+}
+
 /// One single-threaded apartment for the duration of a test.
 struct Apartment {
     Apartment() { hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ScenarioSupport.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -45,8 +46,7 @@ protected:
         clearSettings();
         // The system's Save As dialog opens where the program last saved (Wine keeps that per
         // program): a demo run in this prefix would move the scenarios' first dialog elsewhere.
-        (void)RegDeleteTreeW(HKEY_CURRENT_USER,
-                             L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU");
+        testing_support::forgetLastSaveAsFolders();
         ASSERT_EQ(regsvr32(false), 0u) << "regsvr32 registers the add-in";
     }
 

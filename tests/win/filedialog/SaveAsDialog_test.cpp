@@ -19,6 +19,7 @@
 #include "core/HostError.h"
 #include "core/OfficeVer.h"
 #include "SaveAsRobot.h"
+#include "tests/win/TestSupport.h"
 #include "win/FileDialogHook.h"
 
 using namespace filedialog_tests;
@@ -330,6 +331,7 @@ TEST_F(SaveAsDialog, LongNameIsShortenedToFitTheFolderTheDialogOpensIn) {
     // The first dialog opens where the system chooses (here the current folder), the next in the
     // folder last confirmed: both are known only once the dialog shows them.
     SetCurrentDirectoryW(Wide(folder.Path()).c_str());
+    testing_support::forgetLastSaveAsFolders();
     auto first = Open(name);
     EXPECT_EQ(first->robot.Folder(), folder.Path());
     EXPECT_EQ(first->robot.FileName(), expectedIn(folder.Path()));
