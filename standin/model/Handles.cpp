@@ -48,6 +48,8 @@ public:
 
 protected:
     void Enter(std::string_view member) const { world_->ledger.Enter(member); }
+    /// For a member that returns an object, after Enter: whether Nothing is returned instead.
+    bool Nothing(std::string_view member) const { return world_->ledger.Nothing(member); }
 
     std::shared_ptr<World> world_;
     std::shared_ptr<NodeT> node_;
@@ -104,6 +106,7 @@ public:
         Live("CommandBarControl.Parent");
         auto bar = node_->parent.lock();
         if (!bar || bar->deleted) throw Gone("control");
+        if (Nothing("CommandBarControl.Parent")) return nullptr;
         return std::make_shared<BarHandle>(world_, bar);
     }
     void Delete(std::optional<bool>) override {
@@ -163,6 +166,8 @@ public:
                                                  std::optional<std::u16string>, std::optional<int32_t> before,
                                                  std::optional<bool> temporary) override {
         Live("CommandBarControls.Add");
+        // A host that answers an Add with Nothing has added nothing.
+        if (Nothing("CommandBarControls.Add")) return nullptr;
         if (type.value_or(host::msoControlButton) != host::msoControlButton)
             throw HostError(HostStatus::InvalidArg, u"Only buttons can be added");
         auto control = std::make_shared<ControlNode>();
@@ -185,6 +190,7 @@ private:
 
 std::shared_ptr<host::CommandBarControls> BarHandle::Controls() {
     Live("CommandBar.Controls");
+    if (Nothing("CommandBar.Controls")) return nullptr;
     return std::make_shared<ControlsHandle>(world_, node_);
 }
 
@@ -197,6 +203,7 @@ public:
                                                          std::optional<std::u16string> tag,
                                                          std::optional<bool> visible) override {
         Enter("CommandBars.FindControl");
+        if (Nothing("CommandBars.FindControl")) return nullptr;
         for (const auto& bar : node_->bars) {
             if (visible && *visible && !bar->visible) continue;
             for (const auto& control : bar->controls) {
@@ -211,6 +218,7 @@ public:
     std::shared_ptr<host::CommandBar> Add(std::optional<std::u16string> name, std::optional<int32_t> position,
                                           std::optional<bool>, std::optional<bool> temporary) override {
         Enter("CommandBars.Add");
+        if (Nothing("CommandBars.Add")) return nullptr;
         auto bar = std::make_shared<BarNode>();
         bar->name = name.value_or(u"Custom " + Number(node_->bars.size() + 1));
         bar->position = position.value_or(host::msoBarTop);
@@ -259,6 +267,7 @@ public:
         node_->deleted = true;
         std::erase(item_->attachments, node_);
         item_->saved = false;
+        world_->removed.push_back({item_, node_});
     }
 
 private:
@@ -283,11 +292,13 @@ public:
         Enter("Attachments.Item");
         if (index < 1 || index > static_cast<int32_t>(node_->attachments.size()))
             throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
+        if (Nothing("Attachments.Item")) return nullptr;
         return std::make_shared<AttachmentHandle>(world_, node_->attachments[static_cast<size_t>(index - 1)], node_);
     }
     std::shared_ptr<host::Attachment> Add(const std::u16string& source, std::optional<int32_t> type,
                                           std::optional<int32_t>, std::optional<std::u16string> displayName) override {
         Enter("Attachments.Add");
+        if (Nothing("Attachments.Add")) return nullptr;
         auto node = std::make_shared<AttachmentNode>();
         node->type = type.value_or(host::AttachmentType::ByValue);
         node->fileName = FileNameOf(source);
@@ -317,6 +328,7 @@ public:
     }
     std::shared_ptr<host::Attachments> Attachments() override {
         Member("Item.Attachments", u"Attachments");
+        if (Nothing("Item.Attachments")) return nullptr;
         return std::make_shared<AttachmentsHandle>(world_, node_);
     }
     bool Saved() override {
@@ -358,10 +370,12 @@ public:
 
     std::shared_ptr<host::Item> CurrentItem() override {
         Live("Inspector.CurrentItem");
+        if (Nothing("Inspector.CurrentItem")) return nullptr;
         return std::make_shared<ItemHandle>(world_, node_->item);
     }
     std::shared_ptr<host::CommandBars> CommandBars() override {
         Live("Inspector.CommandBars");
+        if (Nothing("Inspector.CommandBars")) return nullptr;
         return std::make_shared<CommandBarsHandle>(world_, node_->bars);
     }
     bool IsWordMail() override {
@@ -389,6 +403,7 @@ public:
         Enter("Inspectors.Item");
         if (index < 1 || index > static_cast<int32_t>(world_->inspectors.size()))
             throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
+        if (Nothing("Inspectors.Item")) return nullptr;
         return std::make_shared<InspectorHandle>(world_, world_->inspectors[static_cast<size_t>(index - 1)]);
     }
     host::Subscription Subscribe(host::InspectorsEvents& sink) override {
@@ -436,20 +451,24 @@ public:
     }
     std::shared_ptr<host::Explorer> ActiveExplorer() override {
         Enter("Application.ActiveExplorer");
+        if (Nothing("Application.ActiveExplorer")) return nullptr;
         auto active = world_->activeExplorer.lock();
         return active ? std::make_shared<ExplorerHandle>(world_, active) : nullptr;
     }
     std::shared_ptr<host::Inspector> ActiveInspector() override {
         Enter("Application.ActiveInspector");
+        if (Nothing("Application.ActiveInspector")) return nullptr;
         auto active = world_->activeInspector.lock();
         return active ? std::make_shared<InspectorHandle>(world_, active) : nullptr;
     }
     std::shared_ptr<host::Inspectors> Inspectors() override {
         Enter("Application.Inspectors");
+        if (Nothing("Application.Inspectors")) return nullptr;
         return std::make_shared<InspectorsHandle>(world_);
     }
     std::shared_ptr<host::Explorers> Explorers() override {
         Enter("Application.Explorers");
+        if (Nothing("Application.Explorers")) return nullptr;
         return std::make_shared<ExplorersHandle>(world_);
     }
     host::Subscription Subscribe(host::ApplicationEvents& sink) override {

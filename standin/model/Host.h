@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Audit.h"
 #include "Ledger.h"
 #include "Model.h"
 #include "core/HostError.h"
@@ -95,6 +96,10 @@ public:
     std::vector<std::shared_ptr<BarNode>> BarsNamed(const std::u16string& name) const;
     /// Failures event sinks returned to the host.
     const std::vector<HostError>& EventFailures() const;
+
+    /// Checks what the add-in marked by `marks` left: call after it was released. With `unloaded`
+    /// the add-in was unloaded while the host ran (no button of it may be left in an open window).
+    HostAudit Audit(const AddInMarks& marks, bool unloaded) const;
 
 private:
     std::shared_ptr<World> world_;

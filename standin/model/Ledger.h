@@ -10,18 +10,33 @@ namespace standin {
 
 /// Every call into a host object passes through Enter with the member's name
 /// ("Interface.Member", "Interface.Member=" for a property put). The ledger logs the call and
-/// throws HostError when a failure was injected for it. It also counts, per kind, the host object
-/// references handed out and not yet released.
+/// throws HostError when a failure was injected for it; a member that returns an object asks
+/// Nothing next, which may make it return Nothing instead. It also counts, per kind, the host
+/// object references handed out and not yet released.
 class Ledger {
 public:
     /// Logs a call of `member`; throws HostError when an injected failure applies to it.
     void Enter(std::string_view member);
+    /// For a call of `member` that returns an object (after Enter): true when it is to return
+    /// Nothing instead.
+    bool Nothing(std::string_view member);
 
     /// Makes the `nth` call from now fail with `status` (1 = the next call).
     void FailCall(int64_t nth, int32_t status);
-    /// Makes every call of `member` fail with `status` until ClearFailures.
-    void FailMember(std::string member, int32_t status);
+    /// Makes every call of `member` fail with `status` until ClearFailures; with `nth`, only the
+    /// `nth` call of it from now.
+    void FailMember(std::string member, int32_t status, int64_t nth = 0);
+    /// Makes the `nth` call from now of a member that returns an object return Nothing.
+    void NothingAtCall(int64_t nth);
+    /// Makes every call of `member` that returns an object return Nothing until ClearFailures.
+    void NothingFrom(std::string member);
     void ClearFailures();
+
+    /// Calls so far, and calls of members that return an object, since the ledger was made.
+    int64_t CallCount() const { return callCount_; }
+    int64_t ObjectCallCount() const { return objectCallCount_; }
+    /// Each member that returned an object so far, once, in the order first called.
+    const std::vector<std::string>& ObjectMembers() const { return objectMembers_; }
 
     /// The members called, in order, since the last ClearCalls.
     const std::vector<std::string>& Calls() const { return calls_; }
@@ -35,8 +50,18 @@ public:
 
 private:
     int64_t callCount_ = 0;
+    int64_t objectCallCount_ = 0;
     std::vector<std::pair<int64_t, int32_t>> failAtCall_;
     std::map<std::string, int32_t, std::less<>> failMember_;
+    struct CountedFailure {
+        std::string member;
+        int64_t left;
+        int32_t status;
+    };
+    std::vector<CountedFailure> failMemberAt_;
+    std::vector<int64_t> nothingAtCall_;
+    std::vector<std::string> nothingFrom_;
+    std::vector<std::string> objectMembers_;
     std::vector<std::string> calls_;
     std::map<std::string, int> live_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // Internal: the running host's state shared by the Host face and the host objects it hands out.
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,12 @@ struct AddInNode {
     std::u16string progId;
 };
 
+/// An attachment the add-in removed, and the item it was removed from.
+struct RemovedAttachment {
+    std::shared_ptr<ItemNode> item;
+    std::shared_ptr<AttachmentNode> attachment;
+};
+
 /// Identity of the host's singleton collection objects.
 struct CollectionNode {};
 
@@ -69,9 +76,12 @@ struct World {
     std::vector<ExplorerSink> explorerSinks;
     std::vector<ClickSink> clickSinks;
     std::vector<HostError> eventFailures;
+    std::vector<std::string> eventExceptions;
+    std::vector<RemovedAttachment> removed;
 
     /// Calls `raise` for each entry of `sinks` that is still subscribed when its turn comes; a
     /// sink's failure is recorded and the host carries on, as it does with a failing event sink.
+    /// Anything else a sink throws is recorded too: it would have crossed the host's boundary.
     template <class Entry, class Pick, class Raise>
     void RaiseEach(const std::vector<Entry>& sinks, Pick pick, Raise raise) {
         std::vector<int> ids;
@@ -86,6 +96,10 @@ struct World {
                 raise(*sink);
             } catch (const HostError& e) {
                 eventFailures.push_back(e);
+            } catch (const std::exception& e) {
+                eventExceptions.emplace_back(e.what());
+            } catch (...) {
+                eventExceptions.emplace_back("an exception of unknown type");
             }
         }
     }

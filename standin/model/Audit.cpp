@@ -1,0 +1,71 @@
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "World.h"
+
+namespace standin {
+
+namespace {
+
+std::string Narrow(const std::u16string& s) {
+    std::string out;
+    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+bool FileHolds(const std::u16string& path, const std::string& content) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in) return false;
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    return bytes == content;
+}
+
+bool Complete(const ControlNode& c, const AddInMarks& marks) {
+    return c.tag == marks.tag && c.caption == marks.caption && c.onAction.starts_with(u"!<") &&
+           c.onAction.ends_with(u">") && c.style == 3 && (c.faceId == 3 || c.picture);
+}
+
+void CheckBars(const BarSet& set, const std::string& where, const AddInMarks& marks, bool unloaded,
+               std::vector<std::string>& found) {
+    for (const auto& bar : set.bars) {
+        const bool ours = bar->name == marks.toolbar;
+        if (ours && bar->controls.empty()) found.push_back(where + ": an empty \"" + Narrow(bar->name) + "\" bar");
+        for (const auto& c : bar->controls) {
+            if (c->tag != marks.tag && !ours) continue;
+            if (!Complete(*c, marks))
+                found.push_back(where + ": a half-made button \"" + Narrow(c->caption) + "\" tag \"" + Narrow(c->tag) +
+                                "\"");
+            else if (unloaded)
+                found.push_back(where + ": a button of the unloaded add-in");
+        }
+    }
+}
+
+}  // namespace
+
+HostAudit Host::Audit(const AddInMarks& marks, bool unloaded) const {
+    HostAudit audit;
+    audit.held = world_->ledger.LiveCount();
+    audit.exceptions = world_->eventExceptions;
+
+    for (const auto& [item, attachment] : world_->removed) {
+        if (attachment->type != host::AttachmentType::ByValue) continue;
+        const bool kept = std::any_of(item->attachments.begin(), item->attachments.end(), [&](const auto& a) {
+            return a->type == host::AttachmentType::ByReference && FileHolds(a->source, attachment->content);
+        });
+        if (!kept) audit.lost.push_back("\"" + Narrow(attachment->displayName) + "\" of \"" + Narrow(item->subject) + "\"");
+    }
+
+    for (size_t i = 0; i < world_->inspectors.size(); ++i)
+        CheckBars(*world_->inspectors[i]->bars, "inspector " + std::to_string(i + 1), marks, unloaded, audit.inconsistent);
+    for (size_t i = 0; i < world_->explorers.size(); ++i)
+        CheckBars(*world_->explorers[i]->bars, "explorer " + std::to_string(i + 1), marks, unloaded, audit.inconsistent);
+    // What the host keeps for its next run; a kept button of an unloaded add-in is the host's own
+    // record of a window closed earlier, not a leftover.
+    CheckBars(world_->store->inspector, "kept inspector bars", marks, false, audit.inconsistent);
+    CheckBars(world_->store->explorer, "kept explorer bars", marks, false, audit.inconsistent);
+    return audit;
+}
+
+}  // namespace standin
