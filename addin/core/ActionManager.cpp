@@ -55,10 +55,10 @@ bool ActionManager::HasSaveableAttachments(const std::shared_ptr<host::Item>& it
     // The whole test is suppressed: an item without a readable collection has none.
     try {
         if (!item) return false;
-        const auto attachments = item->Attachments();
+        const auto attachments = Require(item->Attachments());
         const int32_t count = attachments->Count();
         for (int32_t i = 1; i <= count; ++i)
-            if (IsSaveableAttachment(*attachments->Item(i))) return true;
+            if (IsSaveableAttachment(*Require(attachments->Item(i)))) return true;
     } catch (const std::exception&) {
     }
     return false;
@@ -73,11 +73,11 @@ bool ActionManager::HasShortcutAttachments(const std::shared_ptr<host::Item>& it
     bool found = false;
     try {
         if (!item) return false;
-        const auto attachments = item->Attachments();
+        const auto attachments = Require(item->Attachments());
         const int32_t count = attachments->Count();
         // The walk goes through every attachment, matching or not.
         for (int32_t i = 1; i <= count; ++i)
-            if (attachments->Item(i)->Type() == host::AttachmentType::ByReference) found = true;
+            if (Require(attachments->Item(i))->Type() == host::AttachmentType::ByReference) found = true;
     } catch (const std::exception&) {
         // A shortcut already seen stays seen: the warning must not be lost to a later failure.
     }
@@ -85,10 +85,8 @@ bool ActionManager::HasShortcutAttachments(const std::shared_ptr<host::Item>& it
 }
 
 void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins) {
-    if (!ins) throw HostError(HostStatus::Pointer, u"Object variable not set");
-    const std::shared_ptr<host::Item> item = ins->CurrentItem();
-    if (!item) throw HostError(HostStatus::Pointer, u"Object variable not set");
-    const std::shared_ptr<host::Attachments> attachments = item->Attachments();
+    const std::shared_ptr<host::Item> item = Require(Require(ins)->CurrentItem());
+    const std::shared_ptr<host::Attachments> attachments = Require(item->Attachments());
 
     const bool wasUnsaved = !item->Saved();
     if (wasUnsaved) {
@@ -96,23 +94,24 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
             u"An attachment may be currently open in another program. We recommend that you exit this program\r\n"
             u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?",
             u"Save Attachments", MessageBoxFlags::YesNo);
-        if (answer != MessageBoxResult::Yes) return;
+        if (answer != MessageBoxResult::Yes || stopRequested_) return;
     }
 
     int16_t saveableCount = 0;
     for (int32_t i = 1, count = attachments->Count(); i <= count; ++i)
-        if (IsSaveableAttachment(*attachments->Item(i))) Increment(saveableCount);
+        if (IsSaveableAttachment(*Require(attachments->Item(i)))) Increment(saveableCount);
 
     FileNameMangler mangler(platform_);
     mangler.mItem(item);
 
-    // One entry per attachment, so that entry n belongs to the attachment at index n.
+    // One entry per attachment walked, so that entry n belongs to the attachment at index n.
     std::vector<std::u16string> displayNames;
     std::vector<std::u16string> savedPaths;
     std::vector<bool> replaceFlags;
     int16_t ordinal = 0;
-    for (int32_t i = 1, count = attachments->Count(); i <= count; ++i) {
-        const std::shared_ptr<host::Attachment> attachment = attachments->Item(i);
+    // A stop requested while a dialog was up ends the walk after that dialog's attachment.
+    for (int32_t i = 1, count = attachments->Count(); i <= count && !stopRequested_; ++i) {
+        const std::shared_ptr<host::Attachment> attachment = Require(attachments->Item(i));
         bool written = false;
         displayNames.push_back(attachment->DisplayName());
         if (IsSaveableAttachment(*attachment)) {
@@ -122,8 +121,9 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
             bool open = false;
             const std::u16string fileName = attachment->FileName();
             if (!fileDialogManager_) fileDialogManager_ = platform_.CreateSaveAsPrompt();
-            const std::u16string path =
-                fileDialogManager_->GetSaveAsPath(fileName, mangler, ordinal, saveableCount, replace, open);
+            // Ours until the dialog returns, whatever happens to the action manager meanwhile.
+            const std::shared_ptr<SaveAsPrompt> dialog = Require(fileDialogManager_);
+            const std::u16string path = dialog->GetSaveAsPath(fileName, mangler, ordinal, saveableCount, replace, open);
             if (!path.empty() && WriteAttachment(*attachment, path)) {
                 savedPaths.push_back(path);
                 replaceFlags.push_back(replace);
@@ -141,12 +141,12 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
     // shortcuts are appended after the originals, so the originals' indices do not move.
     for (std::size_t n = 0; n < replaceFlags.size(); ++n) {
         if (!replaceFlags[n]) continue;
-        const auto shortcut = attachments->Add(savedPaths[n], host::AttachmentType::ByReference);
+        const auto shortcut = Require(attachments->Add(savedPaths[n], host::AttachmentType::ByReference));
         shortcut->SetDisplayName(displayNames[n]);
     }
     // Downwards, so the lower indices stay valid while attachments go.
     for (std::size_t n = replaceFlags.size(); n > 0; --n)
-        if (replaceFlags[n - 1]) attachments->Item(static_cast<int32_t>(n))->Delete();
+        if (replaceFlags[n - 1]) Require(attachments->Item(static_cast<int32_t>(n)))->Delete();
 
     // An item that had unsaved changes before is left for the user to save.
     if (!item->Saved() && !wasUnsaved) item->Save();

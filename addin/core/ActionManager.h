@@ -24,7 +24,12 @@ public:
     /// Saves the by-value attachments of the inspector's current item, each to the path the user
     /// picks, optionally opening the file and replacing the attachment by a shortcut to it. Any
     /// failure the procedure does not handle itself is thrown; what was done before it stays done.
+    /// The caller keeps the action manager alive until it returns.
     void Action(const std::shared_ptr<host::Inspector>& ins);
+    /// The add-in is letting go of the host while a command may be running inside one of its modal
+    /// windows: the command stops after the attachment at hand, and finishes what it did for the
+    /// attachments before (their shortcuts, the item's save). Later commands do nothing.
+    void StopCommand() noexcept { stopRequested_ = true; }
     /// True when the item has a by-value attachment and is not an unsent mail message. A failure to
     /// read a mail message's Sent is thrown.
     bool IsEnabled(const std::shared_ptr<host::Item>& item);
@@ -54,4 +59,5 @@ private:
     // The Save As dialog, created at the first attachment that needs it and kept, so that the
     // folder last chosen carries over to the next attachment and the next run.
     std::shared_ptr<SaveAsPrompt> fileDialogManager_;
+    bool stopRequested_ = false;
 };

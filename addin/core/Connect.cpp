@@ -9,22 +9,22 @@ Connect::Connect(Platform& platform) : platform_(platform) {}
 
 Connect::~Connect() = default;
 
-EventManager& Connect::Events() {
-    if (!mEventManager) mEventManager = std::make_unique<EventManager>(platform_);
-    return *mEventManager;
+std::shared_ptr<EventManager> Connect::Events() {
+    if (!mEventManager) mEventManager = EventManager::Create(platform_);
+    return mEventManager;
 }
 
 void Connect::OnConnection(const std::shared_ptr<host::Object>& application, int32_t,
                            const std::shared_ptr<host::AddInInstance>& addInInst) {
     if (!addInInst) throw HostError(HostStatus::Pointer, u"Object variable not set");
     const std::u16string progId = addInInst->ProgId();
-    EventManager& events = Events();
+    const auto events = Events();
     auto actions = std::make_shared<ActionManager>(platform_);
     auto outlook = std::dynamic_pointer_cast<host::Application>(application);
     if (!outlook) throw HostError(HostStatus::NoInterface, u"Not the host's application object");
-    events.InitHandler(outlook, progId, actions);
+    events->InitHandler(outlook, progId, actions);
 }
 
-void Connect::OnDisconnection(int32_t) { Events().CleanUpHandler(); }
+void Connect::OnDisconnection(int32_t) { Events()->CleanUpHandler(); }
 
-void Connect::OnBeginShutdown() { Events().UnInitHandler(); }
+void Connect::OnBeginShutdown() { Events()->UnInitHandler(); }

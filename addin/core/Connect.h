@@ -33,11 +33,11 @@ public:
     /// Whether the event manager has been created.
     bool HasEventManager() const noexcept { return static_cast<bool>(mEventManager); }
     /// The event manager, created on first use. The ribbon's calls (markup and callbacks), which the
-    /// host makes on the connection object, go to it.
-    EventManager& Events();
+    /// host makes on the connection object, go to it. Callers keep the pointer while they use it.
+    std::shared_ptr<EventManager> Events();
 
 private:
 
     Platform& platform_;
-    std::unique_ptr<EventManager> mEventManager;
+    std::shared_ptr<EventManager> mEventManager;
 };

@@ -10,41 +10,36 @@
 #include "core/host/Item.h"
 #include "core/host/PropertyPages.h"
 
-namespace {
-
-// Using an empty reference fails as the host's late binding does.
-template <class T>
-T& Require(const std::shared_ptr<T>& object) {
-    if (!object) throw HostError(HostStatus::Pointer, u"Object variable not set");
-    return *object;
-}
-
-}  // namespace
-
 EventManager::EventManager(Platform& platform) : platform_(platform) {}
+
+std::shared_ptr<EventManager> EventManager::Create(Platform& platform) {
+    return std::shared_ptr<EventManager>(new EventManager(platform));
+}
 
 EventManager::~EventManager() = default;
 
 void EventManager::InitHandler(const std::shared_ptr<host::Application>& oApp, const std::u16string& sProgID,
                                const std::shared_ptr<ActionManager>& acmgr) {
+    mCleanedUp = false;
     Preferences::LoadPreferences(platform_);
     mOutlookApplication.Assign(oApp, static_cast<host::ApplicationEvents&>(*this));
-    OfficeVer::ReadOfficeVersion(Require(oApp));
+    OfficeVer::ReadOfficeVersion(*Require(oApp));
     mActiveExplorer.Assign(oApp->ActiveExplorer(), static_cast<host::ExplorerEvents&>(*this));
-    mInspectors.Assign(oApp->Inspectors(), static_cast<host::InspectorsEvents&>(*this));
+    mInspectors.Assign(Require(oApp->Inspectors()), static_cast<host::InspectorsEvents&>(*this));
     mButtons.clear();
     mProgId = sProgID;
     mActionManager = acmgr;
-    mPicture = platform_.LoadPicture(Require(acmgr).GetImageResourceId());
+    mPicture = platform_.LoadPicture(Require(acmgr)->GetImageResourceId());
     mMask = platform_.LoadPicture(acmgr->GetImageMaskResourceId());
 
     // The inspectors already open at connection.
-    const auto inspectors = oApp->Inspectors();
+    const auto inspectors = Require(oApp->Inspectors());
     const int32_t count = inspectors->Count();
     for (int32_t i = 1; i <= count; ++i) InitializeInspector(inspectors->Item(i));
 }
 
 void EventManager::UnInitHandler() noexcept {
+    if (mActionManager) mActionManager->StopCommand();
     try {
         Preferences::SavePreferences(platform_);
     } catch (const std::exception&) {
@@ -62,12 +57,14 @@ void EventManager::UnInitHandler() noexcept {
 }
 
 void EventManager::CleanUpHandler() {
+    mCleanedUp = true;
+    if (mActionManager) mActionManager->StopCommand();
     // Without a button the add-in was never connected to one, or has already let go of the host.
     if (!mButton) return;
     for (const auto& button : mButtons) {
         std::shared_ptr<host::CommandBar> bar;
         try {
-            bar = button->Parent();
+            bar = Require(button->Parent());
         } catch (const HostError&) {
             continue;  // deleted already, e.g. by the user
         }
@@ -77,7 +74,7 @@ void EventManager::CleanUpHandler() {
         }
         bool empty = true;  // a bar whose count cannot be read is deleted too
         try {
-            empty = bar->Controls()->Count() == 0;
+            empty = Require(bar->Controls())->Count() == 0;
         } catch (const HostError&) {
         }
         if (!empty) continue;
@@ -89,54 +86,86 @@ void EventManager::CleanUpHandler() {
 }
 
 void EventManager::ItemSend(const std::shared_ptr<host::Item>& item, bool& cancel) {
-    Require(mActionManager).CheckItemSend(item, cancel);
+    if (mCleanedUp) return;
+    const auto self = shared_from_this();
+    // The send warning is modal: the action manager stays ours until it has answered.
+    const auto actions = Require(mActionManager);
+    actions->CheckItemSend(item, cancel);
 }
 
 void EventManager::OptionsPagesAdd(const std::shared_ptr<host::PropertyPages>& pages) {
-    Require(pages).Add(u"TallowbyPage.PropPage", u"Save Attachments");
+    if (mCleanedUp) return;
+    const auto self = shared_from_this();
+    Require(pages)->Add(u"TallowbyPage.PropPage", u"Save Attachments");
 }
 
 void EventManager::Close() {
+    const auto self = shared_from_this();
     // Every failure is ignored; a count that cannot be read lets go of the host as well.
     bool last = true;
     try {
-        last = Require(mOutlookApplication.get()).Explorers()->Count() <= 1;
+        last = Require(Require(mOutlookApplication.get())->Explorers())->Count() <= 1;
     } catch (const HostError&) {
     }
     if (last) UnInitHandler();
 }
 
 void EventManager::SelectionChange() {
-    const auto ins = Require(mOutlookApplication.get()).ActiveInspector();
+    if (mCleanedUp) return;
+    const auto self = shared_from_this();
+    const auto ins = Require(mOutlookApplication.get())->ActiveInspector();
     if (ins) InitializeInspector(ins);
 }
 
-void EventManager::NewInspector(const std::shared_ptr<host::Inspector>& inspector) { InitializeInspector(inspector); }
+void EventManager::NewInspector(const std::shared_ptr<host::Inspector>& inspector) {
+    if (mCleanedUp) return;
+    const auto self = shared_from_this();
+    InitializeInspector(inspector);
+}
 
 void EventManager::Click(const std::shared_ptr<host::CommandBarButton>&, bool&) {
+    if (mCleanedUp) return;
+    const auto self = shared_from_this();
     // The click acts on the active inspector, whichever button raised it.
-    const auto ins = Require(mOutlookApplication.get()).ActiveInspector();
-    Require(mActionManager).Action(ins);
+    const auto ins = Require(mOutlookApplication.get())->ActiveInspector();
+    // The command's dialogs are modal: the action manager stays ours until the command returns.
+    const auto actions = Require(mActionManager);
+    actions->Action(ins);
+    // A clean-up that came while the command's windows were up has let go of the host: nothing is
+    // refreshed, and no button made again, after it.
+    if (mCleanedUp || mActionManager != actions) return;
     InitializeInspector(ins);
 }
 
 void EventManager::InitializeInspector(const std::shared_ptr<host::Inspector>& ins) {
-    if (!GetsButton(Require(ins))) return;
+    if (!GetsButton(*Require(ins))) return;
     const auto button = GetInspectorButton(ins);
-    const bool enabled = Require(mActionManager).IsEnabled(ins->CurrentItem());
+    const bool enabled = Require(mActionManager)->IsEnabled(ins->CurrentItem());
     button->SetEnabled(enabled);
     InvalidateRibbons();
 }
 
 std::shared_ptr<host::CommandBarButton> EventManager::GetInspectorButton(const std::shared_ptr<host::Inspector>& ins) {
-    ActionManager& actions = Require(mActionManager);
-    const auto bars = ins->CommandBars();
-    const auto control = bars->FindControl({}, {}, actions.GetTag(), {});
-    std::shared_ptr<host::CommandBarButton> found = control ? control->AsButton() : nullptr;
-    if (!found) {
-        const auto bar = bars->Add(u"Quenmark Toolbar", host::msoBarTop, {}, false);
+    const auto actions = Require(mActionManager);
+    const auto bars = Require(ins->CommandBars());
+    const auto control = bars->FindControl({}, {}, actions->GetTag(), {});
+    const auto found = control ? Require(control->AsButton()) : MakeButton(*bars, *actions);
+    if (!mButton) mButton.Assign(found, static_cast<host::ButtonEvents&>(*this));
+    const bool known = std::any_of(mButtons.begin(), mButtons.end(),
+                                   [&](const auto& b) { return b->SameObject(*found); });
+    if (!known) mButtons.push_back(found);
+    return found;
+}
+
+std::shared_ptr<host::CommandBarButton> EventManager::MakeButton(host::CommandBars& bars, const ActionManager& actions) {
+    const auto bar = Require(bars.Add(u"Quenmark Toolbar", host::msoBarTop, {}, false));
+    // The host keeps the bar between runs. A button left without its tag would never be found
+    // again, and every window and every start would add one more bar with a dead button: if making
+    // it fails, the new bar goes again, with what it holds.
+    try {
         bar->SetVisible(true);
-        found = bar->Controls()->Add(host::msoControlButton, {}, {}, {}, false)->AsButton();
+        const auto controls = Require(bar->Controls());
+        const auto found = Require(Require(controls->Add(host::msoControlButton, {}, {}, {}, false))->AsButton());
         found->SetCaption(actions.GetCaption());
         found->SetOnAction(u"!<" + mProgId + u">");
         found->SetStyle(host::msoButtonIconAndCaption);
@@ -148,12 +177,14 @@ std::shared_ptr<host::CommandBarButton> EventManager::GetInspectorButton(const s
             found->SetMask(mMask);
         }
         bar->SetProtection(host::msoBarNoCustomize);
+        return found;
+    } catch (...) {
+        try {
+            bar->Delete();
+        } catch (const HostError&) {
+        }
+        throw;
     }
-    if (!mButton) mButton.Assign(found, static_cast<host::ButtonEvents&>(*this));
-    const bool known = std::any_of(mButtons.begin(), mButtons.end(),
-                                   [&](const auto& b) { return b->SameObject(*found); });
-    if (!known) mButtons.push_back(found);
-    return found;
 }
 
 bool EventManager::IsNotNoteItem(host::Inspector& ins) {

@@ -18,12 +18,19 @@ class Platform;
 /// Subscribes to the host's events, places the add-in's button in every suitable inspector, keeps
 /// its enabled state current, forwards clicks and sends to the action manager, adds the Options
 /// page, and removes its buttons when the add-in is unloaded while the host runs.
-class EventManager : private host::ApplicationEvents,
+///
+/// Every handler keeps the event manager and what it uses alive until it returns: a click or a send
+/// shows modal windows, and while one is up the host may run the clean-up (the last main window
+/// closed, the add-in unloaded, the host shutting down). The command in progress then stops after
+/// the attachment at hand, and what the handler held is released when it returns.
+class EventManager : public std::enable_shared_from_this<EventManager>,
+                     private host::ApplicationEvents,
                      private host::ExplorerEvents,
                      private host::InspectorsEvents,
                      private host::ButtonEvents {
 public:
-    explicit EventManager(Platform& platform);
+    /// Always held by a shared pointer, which the handlers share while they run.
+    static std::shared_ptr<EventManager> Create(Platform& platform);
     EventManager(const EventManager&) = delete;
     EventManager& operator=(const EventManager&) = delete;
     ~EventManager() override;
@@ -36,7 +43,8 @@ public:
     /// runs even when an earlier one fails; never fails.
     void UnInitHandler() noexcept;
     /// While a button is held: deletes every button found or made and the bars they leave empty.
-    /// Failures for one button are ignored and the next is tried.
+    /// Failures for one button are ignored and the next is tried. From then on until the next
+    /// InitHandler the host's events are ignored: no button is made again for an add-in going away.
     void CleanUpHandler();
 
     // The ribbon of hosts of version 12 and later, which calls these through the connection object.
@@ -59,6 +67,8 @@ public:
     std::shared_ptr<host::Picture> GetRibbonImage(const std::shared_ptr<host::RibbonControl>& control);
 
 private:
+    explicit EventManager(Platform& platform);
+
     // Application events.
     void ItemSend(const std::shared_ptr<host::Item>& item, bool& cancel) override;
     void OptionsPagesAdd(const std::shared_ptr<host::PropertyPages>& pages) override;
@@ -72,12 +82,11 @@ private:
 
     void InitializeInspector(const std::shared_ptr<host::Inspector>& ins);
     std::shared_ptr<host::CommandBarButton> GetInspectorButton(const std::shared_ptr<host::Inspector>& ins);
+    std::shared_ptr<host::CommandBarButton> MakeButton(host::CommandBars& bars, const ActionManager& actions);
     static bool IsNotNoteItem(host::Inspector& ins);
     /// Whether the inspector gets the add-in's toolbar (steps 1 and 2 of InitializeInspector).
     static bool GetsButton(host::Inspector& ins);
     std::shared_ptr<host::Inspector> RibbonWindow(const std::shared_ptr<host::RibbonControl>& control) const;
-    /// The action manager; HostError while there is none (not connected, or released).
-    ActionManager& Actions() const;
     /// Invalidates the add-in's ribbon button in every ribbon kept; failures ignored one by one.
     void InvalidateRibbons() noexcept;
 
@@ -92,4 +101,5 @@ private:
     std::shared_ptr<host::Picture> mPicture;
     std::shared_ptr<host::Picture> mMask;
     std::vector<std::shared_ptr<host::RibbonUI>> mRibbons;
+    bool mCleanedUp = false;
 };

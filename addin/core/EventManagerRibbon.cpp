@@ -16,7 +16,7 @@ std::u16string EventManager::GetCustomUI(const std::u16string& ribbonId) const {
 }
 
 void EventManager::OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon) {
-    if (!ribbon) throw HostError(HostStatus::Pointer, u"Object variable not set");
+    Require(ribbon);
     // Once the add-in has let go of the host it keeps nothing of it.
     if (!mOutlookApplication) return;
     const bool known = std::any_of(mRibbons.begin(), mRibbons.end(),
@@ -25,14 +25,19 @@ void EventManager::OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon) {
 }
 
 void EventManager::OnRibbonAction(const std::shared_ptr<host::RibbonControl>& control) {
+    if (mCleanedUp) return;
+    // As a click on the toolbar's button: kept alive, and nothing refreshed after a clean-up.
+    const auto self = shared_from_this();
     const auto ins = RibbonWindow(control);
-    Actions().Action(ins);
+    const auto actions = Require(mActionManager);
+    actions->Action(ins);
+    if (mCleanedUp || mActionManager != actions) return;
     InitializeInspector(ins);
 }
 
 bool EventManager::GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& control) {
     const auto ins = RibbonWindow(control);
-    return Actions().IsEnabled(ins->CurrentItem());
+    return Require(mActionManager)->IsEnabled(ins->CurrentItem());
 }
 
 bool EventManager::GetRibbonVisible(const std::shared_ptr<host::RibbonControl>& control) {
@@ -44,19 +49,13 @@ bool EventManager::GetRibbonVisible(const std::shared_ptr<host::RibbonControl>& 
 
 std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_ptr<host::RibbonControl>&) {
     // Loaded for each call: the ribbon copies the picture, and nothing is kept between calls.
-    return platform_.LoadPicture(Actions().GetLargeImageResourceId());
+    return platform_.LoadPicture(Require(mActionManager)->GetLargeImageResourceId());
 }
 
 std::shared_ptr<host::Inspector> EventManager::RibbonWindow(const std::shared_ptr<host::RibbonControl>& control) const {
-    if (!control) throw HostError(HostStatus::Pointer, u"Object variable not set");
-    auto ins = control->Context();
+    auto ins = Require(control)->Context();
     if (!ins) throw HostError(HostStatus::InvalidArg, u"The ribbon control is not in an item window");
     return ins;
-}
-
-ActionManager& EventManager::Actions() const {
-    if (!mActionManager) throw HostError(HostStatus::Pointer, u"Object variable not set");
-    return *mActionManager;
 }
 
 void EventManager::InvalidateRibbons() noexcept {

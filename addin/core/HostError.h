@@ -2,6 +2,7 @@
 // The one failure type of the core: a status code (an HRESULT on Windows) and the host's text.
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -36,3 +37,11 @@ inline constexpr int32_t Overflow = static_cast<int32_t>(0x8002000Au);
 /// A file that could not be found.
 inline constexpr int32_t FileNotFound = static_cast<int32_t>(0x80070002u);
 }  // namespace HostStatus
+
+/// `object` itself; Nothing (an empty reference) where the host promises an object fails as the
+/// host's late binding does, with HostStatus::Pointer, so it is handled like any other failure.
+template <class T>
+std::shared_ptr<T> Require(std::shared_ptr<T> object) {
+    if (!object) throw HostError(HostStatus::Pointer, u"Object variable not set");
+    return object;
+}

@@ -118,7 +118,7 @@ protected:
     ~EventManagerObject() override;
 
 private:
-    ::EventManager core_;
+    std::shared_ptr<::EventManager> core_;
 };
 
 /// ActionManager's COM face.

@@ -164,28 +164,31 @@ HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params,
     com::Variant object;
     const HRESULT hr = argument(params, 0, VT_DISPATCH, object.put(), argError);
     if (FAILED(hr)) return hr;
+    // onAction runs the command, whose windows are modal: while they are up the host may let go of
+    // this object (the add-in unloaded). It and the event manager stay until the callback returns.
+    const com::ComPtr<IUnknown> self(identity());
     return com::guard([&] {
         const com::ComPtr<IDispatch> ribbonObject(V_DISPATCH(object.get()));
-        EventManager& events = core_.Events();
+        const auto events = core_.Events();
         const auto control = [&] { return ribbonObject ? hostcom::wrapRibbonControl(ribbonObject) : nullptr; };
         const auto answer = [&](bool value) {
             if (result) *result = com::Variant(value).release();
         };
         switch (static_cast<Ribbon::Callback>(id - kCallbackBase)) {
         case Ribbon::Callback::OnLoad:
-            events.OnRibbonLoad(ribbonObject ? hostcom::wrapRibbonUI(ribbonObject) : nullptr);
+            events->OnRibbonLoad(ribbonObject ? hostcom::wrapRibbonUI(ribbonObject) : nullptr);
             break;
         case Ribbon::Callback::OnAction:
-            events.OnRibbonAction(control());
+            events->OnRibbonAction(control());
             break;
         case Ribbon::Callback::GetEnabled:
-            answer(events.GetRibbonEnabled(control()));
+            answer(events->GetRibbonEnabled(control()));
             break;
         case Ribbon::Callback::GetVisible:
-            answer(events.GetRibbonVisible(control()));
+            answer(events->GetRibbonVisible(control()));
             break;
         case Ribbon::Callback::GetImage: {
-            const auto picture = events.GetRibbonImage(control());
+            const auto picture = events->GetRibbonImage(control());
             const auto* ours = dynamic_cast<const hostcom::Picture*>(picture.get());
             if (!ours) throw HostError(HostStatus::Unexpected, u"No picture");
             if (result) *result = com::Variant(ours->object().get()).release();
@@ -242,7 +245,7 @@ STDMETHODIMP ConnectObject::RibbonPart::Invoke(DISPID id, REFIID iid, LCID, WORD
 STDMETHODIMP ConnectObject::RibbonPart::GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) noexcept {
     if (!RibbonXml) return E_POINTER;
     *RibbonXml = nullptr;
-    return com::guard([&] { *RibbonXml = com::Bstr(outer_.core_.Events().GetCustomUI(com::fromBstr(RibbonID))).release(); });
+    return com::guard([&] { *RibbonXml = com::Bstr(outer_.core_.Events()->GetCustomUI(com::fromBstr(RibbonID))).release(); });
 }
 
 }  // namespace addin

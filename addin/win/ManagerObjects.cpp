@@ -26,7 +26,7 @@ HRESULT answer(BSTR* out, const std::u16string& text) noexcept {
 
 }  // namespace
 
-EventManagerObject::EventManagerObject() : core_(platform()) {}
+EventManagerObject::EventManagerObject() : core_(::EventManager::Create(platform())) {}
 
 EventManagerObject::~EventManagerObject() = default;
 
@@ -42,17 +42,17 @@ STDMETHODIMP EventManagerObject::InitHandler(IDispatch* oApp, BSTR sProgID, _Act
         }
         std::shared_ptr<ActionManager> actions;
         if (acmgr) actions = com::ComPtr<IUnknown>(acmgr).query<IActionManagerCore>()->core();
-        core_.InitHandler(app, com::fromBstr(sProgID), actions);
+        core_->InitHandler(app, com::fromBstr(sProgID), actions);
     });
 }
 
 STDMETHODIMP EventManagerObject::UnInitHandler() noexcept {
-    core_.UnInitHandler();
+    core_->UnInitHandler();
     return S_OK;
 }
 
 STDMETHODIMP EventManagerObject::CleanUpHandler() noexcept {
-    return com::guard([&] { core_.CleanUpHandler(); });
+    return com::guard([&] { core_->CleanUpHandler(); });
 }
 
 ActionManagerObject::ActionManagerObject() : core_(std::make_shared<ActionManager>(platform())) {}
@@ -60,7 +60,11 @@ ActionManagerObject::ActionManagerObject() : core_(std::make_shared<ActionManage
 ActionManagerObject::~ActionManagerObject() = default;
 
 STDMETHODIMP ActionManagerObject::Action(IDispatch* ins) noexcept {
-    return com::guard([&] { core_->Action(ins ? hostcom::wrapInspector(com::ComPtr<IDispatch>(ins)) : nullptr); });
+    return com::guard([&] {
+        // The command's dialogs are modal: kept by the call, whatever its caller does meanwhile.
+        const auto core = core_;
+        core->Action(ins ? hostcom::wrapInspector(com::ComPtr<IDispatch>(ins)) : nullptr);
+    });
 }
 
 STDMETHODIMP ActionManagerObject::IsEnabled(IDispatch* Item, VARIANT_BOOL* result) noexcept {

@@ -188,8 +188,8 @@ TEST(RibbonButton, EachRibbonIsKeptOnceAndLetGoWithTheHost) {
 
     // The same ribbon handed again is not kept twice: one refresh, one invalidation each.
     auto again = std::make_shared<standin::RibbonNode>();
-    s.addIn->Events().OnRibbonLoad(s.host.RibbonUIObject(again));
-    s.addIn->Events().OnRibbonLoad(s.host.RibbonUIObject(again));
+    s.addIn->Events()->OnRibbonLoad(s.host.RibbonUIObject(again));
+    s.addIn->Events()->OnRibbonLoad(s.host.RibbonUIObject(again));
     EXPECT_EQ(s.Live("RibbonUI"), 3);
     s.host.ledger().ClearCalls();
     s.host.Activate(read);
@@ -200,10 +200,10 @@ TEST(RibbonButton, EachRibbonIsKeptOnceAndLetGoWithTheHost) {
     // Once the add-in lets go of the host it keeps no ribbon, and takes none.
     s.Quit();
     EXPECT_EQ(s.Live("RibbonUI"), 0);
-    s.addIn->Events().OnRibbonLoad(s.host.RibbonUIObject(again));
+    s.addIn->Events()->OnRibbonLoad(s.host.RibbonUIObject(again));
     EXPECT_EQ(s.Live("RibbonUI"), 0);
     EXPECT_EQ(s.host.ledger().LiveCount(), 0);
-    EXPECT_TRUE(s.addIn->Events().GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
+    EXPECT_TRUE(s.addIn->Events()->GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
 }
 
 TEST(RibbonButton, AFailingInvalidationLeavesTheToolbarRefreshed) {
@@ -222,17 +222,17 @@ TEST(RibbonButton, CallbacksNeedAControlInAnItemWindowAndAConnectedAddIn) {
     RibbonSession s;
     s.host.OpenExplorer();
     ::Connect unconnected(s.platform);
-    EXPECT_TRUE(unconnected.Events().GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
+    EXPECT_TRUE(unconnected.Events()->GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
     s.Connect();
-    EXPECT_FALSE(s.addIn->Events().GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
+    EXPECT_FALSE(s.addIn->Events()->GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
     const auto nowhere = s.host.RibbonControlObject(std::make_shared<standin::RibbonControlNode>(
         standin::RibbonControlNode{u"TallowbySaveAttachments", u"", {}}));
     for (const auto& call : std::vector<std::function<void()>>{
-             [&] { s.addIn->Events().GetRibbonEnabled(nowhere); },
-             [&] { s.addIn->Events().GetRibbonVisible(nowhere); },
-             [&] { s.addIn->Events().OnRibbonAction(nowhere); },
-             [&] { s.addIn->Events().OnRibbonAction(nullptr); },
-             [&] { s.addIn->Events().OnRibbonLoad(nullptr); }}) {
+             [&] { s.addIn->Events()->GetRibbonEnabled(nowhere); },
+             [&] { s.addIn->Events()->GetRibbonVisible(nowhere); },
+             [&] { s.addIn->Events()->OnRibbonAction(nowhere); },
+             [&] { s.addIn->Events()->OnRibbonAction(nullptr); },
+             [&] { s.addIn->Events()->OnRibbonLoad(nullptr); }}) {
         try {
             call();
             ADD_FAILURE() << "accepted";
@@ -242,6 +242,6 @@ TEST(RibbonButton, CallbacksNeedAControlInAnItemWindowAndAConnectedAddIn) {
     }
     // A picture is one for each call, from the 32 by 32 resource.
     s.platform.loaded.clear();
-    (void)s.addIn->Events().GetRibbonImage(nowhere);
+    (void)s.addIn->Events()->GetRibbonImage(nowhere);
     EXPECT_EQ(s.platform.loaded, std::vector<int16_t>{107});
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <utility>
 
 #include "Session.h"
 
@@ -379,3 +383,140 @@ TEST(EventManagerUnload, SubscriptionsEndWhenTheAddInIsReleased) {
     EXPECT_EQ(s.host.ledger().LiveCount(), 0);
     EXPECT_TRUE(s.host.OpenOptionsDialog().empty());
 }
+
+// ---- the host's clean-up while a window of ours is up
+
+namespace {
+
+// A message with three files, the first Save As dialog up when the host cleans up: the command
+// stops after that dialog's attachment, and finishes what it did for it.
+struct CleanUpCase {
+    const char* name;
+    std::function<void(Session&, const std::shared_ptr<standin::ExplorerNode>&)> cleanUp;
+    bool unloaded;
+};
+
+class EventManagerCleanUpWhileUp : public testing::TestWithParam<CleanUpCase> {};
+
+}  // namespace
+
+TEST_P(EventManagerCleanUpWhileUp, TheCommandStopsAfterTheAttachmentAtHandAndEverythingIsReleased) {
+    const CleanUpCase& c = GetParam();
+    const std::filesystem::path folder = std::filesystem::current_path() / "cleanup-while-up" / c.name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    Session s;
+    s.platform.filesOnDisk = true;
+    const auto explorer = s.host.OpenExplorer();
+    const auto item = Session::Mail(true, {1, 1, 1});
+    const auto ins = s.host.OpenInspector(item);
+    s.Connect();
+    s.platform.prompt = std::make_shared<ScriptedSaveAsPrompt>();
+    s.platform.prompt->script = {{(folder / "first.txt").u16string(), true}};
+    bool once = false;
+    s.platform.prompt->whileUp = [&](const PromptCall&) {
+        if (!std::exchange(once, true)) c.cleanUp(s, explorer);
+    };
+
+    s.host.Click(Session::ButtonsIn(*ins)[0]);
+
+    EXPECT_EQ(*s.platform.promptsDestroyedWhileUp, 0) << "the dialog's object was freed while it was up";
+    EXPECT_EQ(s.platform.prompt->calls.size(), 1u) << "no dialog after the clean-up";
+    ASSERT_EQ(item->attachments.size(), 3u);
+    EXPECT_EQ(item->attachments[0]->fileName, u"file2.txt");
+    EXPECT_EQ(item->attachments[2]->type, host::AttachmentType::ByReference);
+    EXPECT_EQ(item->attachments[2]->displayName, u"file1.txt");
+    EXPECT_EQ(item->saveCount, 1);
+    EXPECT_TRUE(s.host.EventFailures().empty());
+    s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
+    EXPECT_EQ(s.host.ledger().Live(), (std::map<std::string, int>{}));
+    if (c.unloaded) EXPECT_TRUE(Session::ButtonsIn(*ins).empty()) << "a button made again for an unloaded add-in";
+    std::filesystem::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CleanUps, EventManagerCleanUpWhileUp,
+    testing::Values(
+        CleanUpCase{"LastMainWindowClosed",
+                    [](Session& s, const std::shared_ptr<standin::ExplorerNode>& e) { s.host.CloseExplorer(e); }, false},
+        CleanUpCase{"AddInUnloaded",
+                    [](Session& s, const std::shared_ptr<standin::ExplorerNode>&) {
+                        s.addIn->OnDisconnection(1);
+                        s.addIn.reset();
+                    },
+                    true},
+        CleanUpCase{"HostShutDown", [](Session& s, const std::shared_ptr<standin::ExplorerNode>&) { s.Quit(); },
+                    false}),
+    [](const testing::TestParamInfo<CleanUpCase>& p) { return std::string(p.param.name); });
+
+TEST(EventManagerCleanUpWhileUpSend, TheWarningIsAnsweredAndNothingIsHeldAfterIt) {
+    Session s;
+    s.host.OpenExplorer();
+    s.Connect();
+    s.platform.answers = {MessageBoxResult::Cancel};
+    s.platform.whileUp = [&](const ShownMessage&) { s.Quit(); };
+    EXPECT_FALSE(s.host.Send(Session::Mail(false, {4})));
+    EXPECT_EQ(s.host.ledger().LiveCount(), 0);
+}
+
+// ---- Nothing where the host promises an object
+
+namespace {
+
+struct NothingCase {
+    const char* name;
+    const char* member;
+    std::function<void(Session&)> run;
+};
+
+class EventManagerNothing : public testing::TestWithParam<NothingCase> {};
+
+// Start-up with one message window, then a click that saves its one file as a shortcut.
+void StartAndSave(Session& s) {
+    const std::filesystem::path folder = std::filesystem::current_path() / "nothing";
+    std::filesystem::create_directories(folder);
+    s.platform.filesOnDisk = true;
+    s.host.OpenExplorer();
+    const auto ins = s.host.OpenInspector(Session::Mail(true, {1}));
+    s.Connect();
+    s.platform.prompt = std::make_shared<ScriptedSaveAsPrompt>();
+    s.platform.prompt->script = {{(folder / "saved.txt").u16string(), true}};
+    s.host.Click(Session::ButtonsIn(*ins)[0]);
+}
+
+}  // namespace
+
+TEST_P(EventManagerNothing, IsAHostFailureEndingWhatThePartsSay) {
+    const NothingCase& c = GetParam();
+    Session s;
+    s.host.ledger().NothingFrom(c.member);
+    try {
+        c.run(s);
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::Pointer);
+    }
+    if (s.addIn) s.Quit();
+    s.addIn.reset();
+    if (s.platform.prompt) s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
+    EXPECT_EQ(s.host.ledger().LiveCount(), 0);
+    EXPECT_TRUE(s.host.Audit({kTag, kToolbar, u"Save Attachments"}, false).Sound());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, EventManagerNothing,
+    testing::Values(NothingCase{"InspectorsAtConnection", "Application.Inspectors", StartAndSave},
+                    NothingCase{"ExplorersAtTheLastClose", "Application.Explorers", StartAndSave},
+                    NothingCase{"CommandBars", "Inspector.CommandBars", StartAndSave},
+                    NothingCase{"NewBar", "CommandBars.Add", StartAndSave},
+                    NothingCase{"BarControls", "CommandBar.Controls", StartAndSave},
+                    NothingCase{"NewButton", "CommandBarControls.Add", StartAndSave},
+                    NothingCase{"ItemAttachments", "Item.Attachments", StartAndSave},
+                    NothingCase{"AttachmentAtIndex", "Attachments.Item", StartAndSave},
+                    NothingCase{"NewShortcut", "Attachments.Add", StartAndSave},
+                    NothingCase{"ButtonsBarAtUnload", "CommandBarControl.Parent",
+                                [](Session& s) {
+                                    s.host.OpenInspector(Session::Mail(true, {1}));
+                                    s.Connect();
+                                    s.addIn->OnDisconnection(1);
+                                }}),
+    [](const testing::TestParamInfo<NothingCase>& p) { return std::string(p.param.name); });

@@ -2,11 +2,13 @@
 // A strict fake of the platform for the native tests: settings in memory, message boxes answered
 // from a queue, pictures counted, the shell answered from a queue, file existence from the real
 // file system, a scripted Save As dialog. Any call a test did not prepare for fails the test.
+// Runs whose dialogs are not known in advance (the sweeps) answer by rule instead.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -48,17 +50,29 @@ struct PromptAnswer {
     bool open = false;
 };
 
-/// The Save As dialog, answered from `script`; a dialog nobody scripted fails the test.
+/// The Save As dialog, answered from `script` (or by `answerFor`); a dialog nobody scripted fails
+/// the test.
 class ScriptedSaveAsPrompt : public SaveAsPrompt {
 public:
     std::deque<PromptAnswer> script;
+    std::function<PromptAnswer(const PromptCall&)> answerFor;
+    /// Called while the dialog is up, before it is answered (the host's events may come then).
+    std::function<void(const PromptCall&)> whileUp;
     std::vector<PromptCall> calls;
     int failAt = 0;  // the n-th dialog fails (0: none)
 
     std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
                                  int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) override {
         calls.push_back({fileName, numAtt, saveableAttNum, replaceWithLink, openAfterSaving, mangler.mItem()});
+        const PromptCall call = calls.back();
         if (static_cast<int>(calls.size()) == failAt) throw HostError(HostStatus::Fail, u"the dialog failed");
+        if (whileUp) whileUp(call);
+        if (answerFor) {
+            const PromptAnswer answer = answerFor(call);
+            replaceWithLink = answer.replace.value_or(replaceWithLink);
+            openAfterSaving = answer.open;
+            return answer.path;
+        }
         if (script.empty()) {
             ADD_FAILURE() << "unexpected Save As dialog";
             return {};
@@ -71,6 +85,31 @@ public:
     }
 };
 
+/// The Save As dialog as the add-in owns it: a new object for each CreateSaveAsPrompt, as the real
+/// one is, answering from the test's script. One destroyed while its dialog is up is counted.
+class OwnedPrompt final : public SaveAsPrompt {
+public:
+    OwnedPrompt(std::shared_ptr<ScriptedSaveAsPrompt> script, std::shared_ptr<int> destroyedWhileUp)
+        : script_(std::move(script)), destroyedWhileUp_(std::move(destroyedWhileUp)) {}
+    ~OwnedPrompt() override {
+        if (up_) ++*destroyedWhileUp_;
+    }
+    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
+                                 int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) override {
+        up_ = true;
+        struct Down {
+            bool& up;
+            ~Down() { up = false; }
+        } down{up_};
+        return script_->GetSaveAsPath(fileName, mangler, numAtt, saveableAttNum, replaceWithLink, openAfterSaving);
+    }
+
+private:
+    std::shared_ptr<ScriptedSaveAsPrompt> script_;
+    std::shared_ptr<int> destroyedWhileUp_;
+    bool up_ = false;
+};
+
 class FakePlatform : public Platform {
 public:
     using SettingKey = std::tuple<std::u16string, std::u16string, std::u16string>;
@@ -81,8 +120,11 @@ public:
     int reads = 0;
     bool failSave = false;
 
-    // Message boxes.
+    // Message boxes: answered from the queue, or by `answerFor`. `whileUp` is called while one is up,
+    // before it is answered (the host's events may come then).
     std::deque<int32_t> answers;
+    std::function<int32_t(const ShownMessage&)> answerFor;
+    std::function<void(const ShownMessage&)> whileUp;
     bool failMessageBox = false;
     std::vector<ShownMessage> shown;
 
@@ -97,9 +139,11 @@ public:
     std::vector<std::u16string> openedWithShell;
     std::vector<std::u16string> startedProcesses;
 
-    // The Save As dialog: handed out by CreateSaveAsPrompt once a test sets it.
+    // The Save As dialog: each CreateSaveAsPrompt, once a test sets it, hands out a new dialog
+    // object that answers from it.
     std::shared_ptr<ScriptedSaveAsPrompt> prompt;
     int promptsCreated = 0;
+    std::shared_ptr<int> promptsDestroyedWhileUp = std::make_shared<int>(0);
 
     // Pictures.
     bool failLoadPicture = false;
@@ -117,7 +161,10 @@ public:
 
     int32_t ShowMessageBox(const std::u16string& text, const std::u16string& title, int32_t flags) override {
         shown.push_back({text, title, flags});
+        const ShownMessage box = shown.back();
         if (failMessageBox) throw HostError(HostStatus::Fail, u"no message box");
+        if (whileUp) whileUp(box);
+        if (answerFor) return answerFor(box);
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected message box";
             return MessageBoxResult::Cancel;
@@ -177,7 +224,7 @@ public:
     std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override {
         if (!prompt) Unexpected("CreateSaveAsPrompt");
         ++promptsCreated;
-        return prompt;
+        return std::make_shared<OwnedPrompt>(prompt, promptsDestroyedWhileUp);
     }
 
 private:

@@ -20,24 +20,24 @@ class CoreRibbonAddIn : public standin::RibbonAddIn {
 public:
     explicit CoreRibbonAddIn(::Connect& addIn) : addIn_(addIn) {}
 
-    std::u16string GetCustomUI(const std::u16string& ribbonId) override { return addIn_.Events().GetCustomUI(ribbonId); }
+    std::u16string GetCustomUI(const std::u16string& ribbonId) override { return addIn_.Events()->GetCustomUI(ribbonId); }
     bool HasCallback(const std::u16string& name) override { return Ribbon::CallbackNamed(name).has_value(); }
     void OnLoad(const std::u16string& name, const std::shared_ptr<host::RibbonUI>& ribbon) override {
         Expect(name, Ribbon::Callback::OnLoad);
-        addIn_.Events().OnRibbonLoad(ribbon);
+        addIn_.Events()->OnRibbonLoad(ribbon);
     }
     void OnAction(const std::u16string& name, const std::shared_ptr<host::RibbonControl>& control) override {
         Expect(name, Ribbon::Callback::OnAction);
-        addIn_.Events().OnRibbonAction(control);
+        addIn_.Events()->OnRibbonAction(control);
     }
     bool GetBool(const std::u16string& name, const std::shared_ptr<host::RibbonControl>& control) override {
-        if (Ribbon::CallbackNamed(name) == Ribbon::Callback::GetVisible) return addIn_.Events().GetRibbonVisible(control);
+        if (Ribbon::CallbackNamed(name) == Ribbon::Callback::GetVisible) return addIn_.Events()->GetRibbonVisible(control);
         Expect(name, Ribbon::Callback::GetEnabled);
-        return addIn_.Events().GetRibbonEnabled(control);
+        return addIn_.Events()->GetRibbonEnabled(control);
     }
     std::u16string GetImage(const std::u16string& name, const std::shared_ptr<host::RibbonControl>& control) override {
         Expect(name, Ribbon::Callback::GetImage);
-        const auto picture = std::dynamic_pointer_cast<FakePicture>(addIn_.Events().GetRibbonImage(control));
+        const auto picture = std::dynamic_pointer_cast<FakePicture>(addIn_.Events()->GetRibbonImage(control));
         if (!picture) return u"none";
         const std::string text = "resource " + std::to_string(picture->resourceId);
         return {text.begin(), text.end()};
