@@ -6,13 +6,29 @@
 
 namespace com {
 
-void ConnectionPoint::fire(DISPID id, std::span<VARIANT> args) const {
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    const std::vector<Sink> sinks = sinks_;
-    for (const Sink& s : sinks) {
-        DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-        (void)s.sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+void ConnectionPoint::fire(DISPID id, std::span<VARIANT> args) noexcept {
+    try {
+        // Declared first, released last: a sink may drop the last reference to the source.
+        ComPtr<IUnknown> keepAlive(static_cast<IUnknown*>(&container_));
+        std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+        const std::vector<Sink> sinks = sinks_;
+        for (const Sink& s : sinks) {
+            DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
+                              static_cast<UINT>(reversed.size()), 0};
+            // The host ignores a sink's failure and goes on with the next one.
+            (void)s.sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                                 nullptr);
+        }
+    } catch (...) {
+        (void)currentExceptionStatus(false);
     }
+}
+
+void ConnectionPoint::clear() noexcept {
+    const bool had = !sinks_.empty();
+    std::vector<Sink> released;
+    released.swap(sinks_);
+    if (had && hooks_.lastUnadvise) hooks_.lastUnadvise();
 }
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** out) noexcept {
@@ -46,6 +62,7 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) noexcept {
     if (FAILED(sink->QueryInterface(events_, &raw)) || !raw) return CONNECT_E_CANNOTCONNECT;
     auto dispatch = ComPtr<IDispatch>::adopt(static_cast<IDispatch*>(raw));
     return guard([&] {
+        if (sinks_.empty() && hooks_.firstAdvise) hooks_.firstAdvise();
         sinks_.push_back({nextCookie_, std::move(dispatch)});
         *cookie = nextCookie_++;
     });
@@ -57,6 +74,7 @@ STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) noexcept {
         // Released after leaving the list, so a sink's destructor sees a consistent point.
         ComPtr<IDispatch> released = std::move(it->sink);
         sinks_.erase(it);
+        if (sinks_.empty() && hooks_.lastUnadvise) hooks_.lastUnadvise();
         return S_OK;
     }
     return CONNECT_E_NOCONNECTION;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <vector>
@@ -15,8 +16,16 @@ namespace com {
 /// shares the container's reference count, so it cannot outlive it.
 class ConnectionPoint final : public IConnectionPoint {
 public:
-    ConnectionPoint(IConnectionPointContainer& container, const IID& events) noexcept
-        : container_(container), events_(events) {}
+    /// For a source that works only while someone listens: `firstAdvise` runs before the first
+    /// sink is taken (a HostError it throws fails that Advise); `lastUnadvise` runs when the last
+    /// sink leaves or the point is cleared, and must not throw.
+    struct Hooks {
+        std::function<void()> firstAdvise;
+        std::function<void()> lastUnadvise;
+    };
+
+    ConnectionPoint(IConnectionPointContainer& container, const IID& events, Hooks hooks = {}) noexcept
+        : container_(container), events_(events), hooks_(std::move(hooks)) {}
     ConnectionPoint(const ConnectionPoint&) = delete;
     ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
@@ -25,11 +34,12 @@ public:
 
     /// Calls every advised sink with `args` in declaration order (passed last first, as COM does);
     /// by-reference arguments come back changed. A sink's failure does not stop the others. The
-    /// sink list is copied first, so a sink may unadvise during the call.
-    void fire(DISPID id, std::span<VARIANT> args) const;
+    /// source and every sink are held during the calls, so a sink may unadvise, or release the
+    /// source's last reference, meanwhile. No failure escapes.
+    void fire(DISPID id, std::span<VARIANT> args) noexcept;
 
     /// Releases every sink (the source is going away).
-    void clear() noexcept { sinks_.clear(); }
+    void clear() noexcept;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override;
     STDMETHODIMP_(ULONG) AddRef() noexcept override { return container_.AddRef(); }
@@ -49,6 +59,7 @@ private:
 
     IConnectionPointContainer& container_;
     IID events_;
+    Hooks hooks_;
     std::vector<Sink> sinks_;
     DWORD nextCookie_ = 1;
 };

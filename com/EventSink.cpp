@@ -54,6 +54,9 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* pa
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (result) VariantInit(result);
     if (!connected_ || !handler_) return S_OK;
+    // The handler may end the subscription, and the source need not hold the sink while it calls:
+    // the sink holds itself until the handler has returned.
+    const ComPtr<IDispatch> self(this);
     DISPPARAMS none{};
     return guard([&] {
         EventArgs args(params ? *params : none);

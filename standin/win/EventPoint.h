@@ -6,54 +6,32 @@
 #include <ocidl.h>
 
 #include <functional>
+#include <initializer_list>
 #include <span>
-#include <vector>
 
-#include "com/ComPtr.h"
+#include "com/ConnectionPoint.h"
 #include "core/host/Object.h"
 
 namespace standin::win {
 
-class EventPoint final : public IConnectionPoint {
+class EventPoint {
 public:
     /// `subscribe` makes the model subscription (may throw HostError, which fails Advise).
-    EventPoint(IConnectionPointContainer& container, const IID& events, std::function<host::Subscription()> subscribe)
-        : container_(container), events_(events), subscribe_(std::move(subscribe)) {}
+    EventPoint(IConnectionPointContainer& container, const IID& events, std::function<host::Subscription()> subscribe);
     EventPoint(const EventPoint&) = delete;
     EventPoint& operator=(const EventPoint&) = delete;
 
-    const IID& events() const noexcept { return events_; }
-    size_t connections() const noexcept { return sinks_.size(); }
-
-    /// Calls IDispatch::Invoke(id) on every sink with `args` given in declaration order (passed
-    /// last first). By-reference arguments come back as the sinks left them. The container is kept
-    /// alive during the calls; a sink may unadvise meanwhile. No failure escapes.
-    void fire(DISPID id, std::span<VARIANT> args) noexcept;
-
+    size_t connections() const noexcept { return point_.connections(); }
+    /// Calls every sink (com::ConnectionPoint::fire): the object and the sinks are held meanwhile.
+    void fire(DISPID id, std::span<VARIANT> args) noexcept { point_.fire(id, args); }
     /// Ends the model subscription and releases every sink (the object is going away).
-    void clear() noexcept;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override;
-    STDMETHODIMP_(ULONG) AddRef() noexcept override { return container_.AddRef(); }
-    STDMETHODIMP_(ULONG) Release() noexcept override { return container_.Release(); }
-    STDMETHODIMP GetConnectionInterface(IID* iid) noexcept override;
-    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) noexcept override;
-    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) noexcept override;
-    STDMETHODIMP Unadvise(DWORD cookie) noexcept override;
-    STDMETHODIMP EnumConnections(IEnumConnections** out) noexcept override;
+    void clear() noexcept { point_.clear(); }
+    com::ConnectionPoint& point() noexcept { return point_; }
 
 private:
-    struct Sink {
-        DWORD cookie;
-        com::ComPtr<IDispatch> sink;
-    };
-
-    IConnectionPointContainer& container_;
-    IID events_;
     std::function<host::Subscription()> subscribe_;
     host::Subscription subscription_;
-    std::vector<Sink> sinks_;
-    DWORD nextCookie_ = 1;
+    com::ConnectionPoint point_;
 };
 
 /// IConnectionPointContainer::FindConnectionPoint over an object's points.

@@ -159,6 +159,51 @@ TEST_F(EventSinkTest, TheSinkAnswersForItsDispinterface) {
     EXPECT_EQ(sink->QueryInterface(IID_IPropertyNotifySink, &out), E_NOINTERFACE);
 }
 
+// ---- ending the subscription, or releasing the source, while the sink runs
+
+TEST_F(EventSinkTest, AHandlerThatEndsItsSubscriptionKeepsItsSinkUntilItReturns) {
+    Subscription subscription;
+    long whileRunning = -1;
+    long afterReset = -1;
+    auto sink = com::make<com::EventSink>(__uuidof(_TallowbyTestEvents), [&](DISPID, EventArgs&) {
+        whileRunning = com::Module::lockCount();
+        subscription.reset();  // the source lets go of the sink
+        afterReset = com::Module::lockCount();
+    });
+    subscription = Subscription::advise(source->identity(), __uuidof(_TallowbyTestEvents), sink->identity());
+    // A source that holds no reference of its own while it calls: only its connection point holds the sink.
+    IDispatch* raw = sink.get();
+    sink.reset();
+    const long before = com::Module::lockCount();
+    DISPPARAMS none{};
+    EXPECT_EQ(raw->Invoke(kBefore, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(afterReset, whileRunning) << "the sink was freed while its handler ran";
+    EXPECT_EQ(com::Module::lockCount(), before - 1) << "the sink is freed once the handler has returned";
+}
+
+TEST_F(EventSinkTest, ASinkThatReleasesTheSourceLeavesItAliveUntilTheEventReturns) {
+    Subscription subscription;
+    long whileRunning = -1;
+    long afterRelease = -1;
+    subscription = subscribe();
+    Subscription second =
+        Subscription::subscribe(source->identity(), __uuidof(_TallowbyTestEvents), [&](DISPID, EventArgs&) {
+            whileRunning = com::Module::lockCount();
+            subscription.reset();
+            source.reset();  // the last reference: only the subscription being run holds the source now
+            second.reset();
+            afterRelease = com::Module::lockCount();
+        });
+    TestObject* raw = source.get();
+    const long before = com::Module::lockCount();
+    com::Bstr text(u"item");
+    VARIANT_BOOL cancelled = VARIANT_TRUE;
+    EXPECT_EQ(raw->RaiseBefore(text.get(), 1, &cancelled), S_OK);
+    // The sink objects went with their subscriptions; the source and its point stayed for the call.
+    EXPECT_EQ(afterRelease, whileRunning) << "the source was freed while it raised the event";
+    EXPECT_EQ(com::Module::lockCount(), before - 3) << "the source is freed once the event has returned";
+}
+
 TEST(EventArgs, IndexInDeclarationOrderAndCheckTheCount) {
     VARIANT args[2];
     V_VT(&args[0]) = VT_I4;  // the last argument
