@@ -187,6 +187,10 @@ INT_PTR CALLBACK PropPageControl::PageProc(HWND dialog, UINT message, WPARAM wPa
                 return TRUE;
             }
             if (LOWORD(wParam) == PageAboutButton) {
+                // The box is modal: while it is up the host may close its Options dialog and let go
+                // of the page (the add-in unloaded, the host shutting down). The page, and so this
+                // DLL, stays until the box has returned.
+                const com::ComPtr<IUnknown> keep(self->identity());
                 ShowAbout(dialog);
                 return TRUE;
             }

@@ -204,7 +204,7 @@ public:
             auto control = controls_->Add(optLong(type), optLong(id), optText(parameter), optLong(before),
                                           optBool(temporary));
             auto object = wrapButton(state_, std::move(control));
-            *out = object.query<CommandBarControl>().detach();
+            *out = object.try_query<CommandBarControl>().detach();
         });
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
@@ -228,6 +228,7 @@ STDMETHODIMP BarObject::get_Controls(CommandBarControls** out) noexcept {
     *out = nullptr;
     return guard([&] {
         auto controls = bar_->Controls();
+        if (!controls) return;  // the model answered Nothing
         auto node = NodeOf(*controls);
         handOut(obtain<ControlsObject>(state_, node.get(), kControls, std::move(controls)), out);
     });
@@ -286,7 +287,7 @@ public:
     STDMETHODIMP get_Parent(CommandBar** out) noexcept override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        return guard([&] { *out = wrapBar(state_, button_->Parent()).query<CommandBar>().detach(); });
+        return guard([&] { *out = wrapBar(state_, button_->Parent()).try_query<CommandBar>().detach(); });
     }
     STDMETHODIMP get_Tag(BSTR* out) noexcept override { return text(out, [&] { return button_->Tag(); }); }
     STDMETHODIMP put_Tag(BSTR v) noexcept override {
@@ -450,7 +451,7 @@ public:
         *out = nullptr;
         return guard([&] {
             auto bar = bars_->Add(optText(name), optLong(position), optBool(menuBar), optBool(temporary));
-            *out = wrapBar(state_, std::move(bar)).query<CommandBar>().detach();
+            *out = wrapBar(state_, std::move(bar)).try_query<CommandBar>().detach();
         });
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
@@ -538,6 +539,7 @@ private:
 
 ComPtr<AttachmentObject> wrapAttachment(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Attachment> a,
                                         const std::shared_ptr<ItemNode>& item) {
+    if (!a) return {};
     auto node = NodeOf(*a);
     return obtain<AttachmentObject>(state, node.get(), kAttachment, std::move(a), item);
 }
@@ -608,6 +610,7 @@ public:
         *out = nullptr;
         return guard([&] {
             auto list = item_->Attachments();
+            if (!list) return;  // the model answered Nothing
             handOut(obtain<AttachmentsObject>(state_, node_.get(), kAttachments, std::move(list), node_), out);
         });
     }
@@ -693,6 +696,7 @@ public:
         *out = nullptr;
         return guard([&] {
             auto bars = inspector_->CommandBars();
+            if (!bars) return;  // the model answered Nothing
             auto node = NodeOf(*bars);
             handOut(obtain<BarsObject>(state_, node.get(), kBars, std::move(bars)), out);
         });
@@ -742,7 +746,7 @@ public:
     STDMETHODIMP Item(VARIANT index, _Inspector** out) noexcept override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        return guard([&] { *out = wrapInspector(state_, list_->Item(copyOf(index).toLong())).query<_Inspector>().detach(); });
+        return guard([&] { *out = wrapInspector(state_, list_->Item(copyOf(index).toLong())).try_query<_Inspector>().detach(); });
     }
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
         if (out) *out = nullptr;
@@ -922,6 +926,7 @@ public:
         *out = nullptr;
         return guard([&] {
             auto list = app_->Explorers();
+            if (!list) return;  // the model answered Nothing
             auto node = NodeOf(*list);
             handOut(obtain<ExplorersObject>(state_, node.get(), kExplorers, std::move(list)), out);
         });
@@ -931,6 +936,7 @@ public:
         *out = nullptr;
         return guard([&] {
             auto list = app_->Inspectors();
+            if (!list) return;  // the model answered Nothing
             auto node = NodeOf(*list);
             handOut(obtain<InspectorsObject>(state_, node.get(), kInspectors, std::move(list)), out);
         });

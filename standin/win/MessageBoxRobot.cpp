@@ -143,10 +143,22 @@ DialogSeen ReadDialog(HWND dialog) {
     return seen;
 }
 
+constexpr wchar_t kWhileUpClass[] = L"StandinRobotWhileUp";
+
 MessageBoxRobot::MessageBoxRobot(Transcript& transcript, DWORD deadlineMs)
     : transcript_(transcript), deadlineMs_(deadlineMs), hostThread_(GetCurrentThreadId()) {
     wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    whileUpDone_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    // A window of the host's thread: what is posted to it runs there inside any modal loop.
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &MessageBoxRobot::WhileUpProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kWhileUpClass;
+    RegisterClassW(&windowClass);  // fails harmlessly when an earlier robot registered it
+    whileUpWindow_ = CreateWindowExW(0, kWhileUpClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     windowClass.hInstance, nullptr);
+    if (whileUpWindow_) SetWindowLongPtrW(whileUpWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     robotInstance = this;
     hook_ = SetWindowsHookExW(WH_CBT, &MessageBoxRobot::HookProc, nullptr, hostThread_);
     if (!hook_) transcript_.Failure(u"robot: cannot watch the host's windows");
@@ -161,9 +173,36 @@ MessageBoxRobot::~MessageBoxRobot() {
         CloseHandle(thread_);
     }
     robotInstance = nullptr;
+    if (whileUpWindow_) DestroyWindow(whileUpWindow_);
+    CloseHandle(whileUpDone_);
     CloseHandle(stop_);
     CloseHandle(wake_);
 }
+
+LRESULT CALLBACK MessageBoxRobot::WhileUpProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_APP) return DefWindowProcW(window, message, wParam, lParam);
+    auto* robot = reinterpret_cast<MessageBoxRobot*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!robot) return 0;
+    std::function<void()> action;
+    {
+        std::lock_guard lock(robot->mutex_);
+        action = std::move(robot->whileUp_);
+        robot->whileUp_ = nullptr;
+    }
+    try {
+        if (action) action();
+    } catch (...) {
+        robot->transcript_.Failure(u"robot: the action while a dialog was up failed");
+    }
+    SetEvent(robot->whileUpDone_);
+    return 0;
+}
+
+void MessageBoxRobot::SetWhileUp(std::function<std::function<void()>(HWND)> decide) {
+    decideWhileUp_ = std::move(decide);
+}
+
+void MessageBoxRobot::AnswerByRule(std::function<std::u16string(const DialogSeen&)> rule) { rule_ = std::move(rule); }
 
 void MessageBoxRobot::Queue(std::u16string answer) {
     std::lock_guard lock(mutex_);
@@ -227,13 +266,20 @@ void MessageBoxRobot::Run() {
                 timeout = elapsed >= deadlineMs_ ? 0 : static_cast<DWORD>(deadlineMs_ - elapsed);
             }
         }
-        const HANDLE handles[] = {stop_, wake_};
-        const DWORD woke = WaitForMultipleObjects(2, handles, FALSE, timeout);
+        const HANDLE handles[] = {stop_, wake_, whileUpDone_};
+        const DWORD woke = WaitForMultipleObjects(3, handles, FALSE, timeout);
         if (woke == WAIT_OBJECT_0) return;
         if (woke == WAIT_TIMEOUT) {
             ReportHang();
             TerminateProcess(GetCurrentProcess(), 3);
             return;
+        }
+        if (woke == WAIT_OBJECT_0 + 2) {
+            // The action has run: the dialogs that waited for it are answered now.
+            std::vector<HWND> waiting;
+            waiting.swap(waiting_);
+            for (HWND dialog : waiting)
+                if (IsWindow(dialog)) Answer(dialog);
         }
         std::vector<HWND> windows;
         {
@@ -252,6 +298,25 @@ void MessageBoxRobot::Run() {
 void MessageBoxRobot::SetDialogHandler(std::function<bool(HWND)> handler) { dialogHandler_ = std::move(handler); }
 
 void MessageBoxRobot::Handle(HWND dialog) {
+    bool pending = false;
+    {
+        std::lock_guard lock(mutex_);
+        pending = static_cast<bool>(whileUp_) || !waiting_.empty();
+    }
+    std::function<void()> action = !pending && decideWhileUp_ ? decideWhileUp_(dialog) : nullptr;
+    if (action && whileUpWindow_) {
+        {
+            std::lock_guard lock(mutex_);
+            whileUp_ = std::move(action);
+        }
+        waiting_.push_back(dialog);
+        PostMessageW(whileUpWindow_, WM_APP, 0, 0);
+        return;
+    }
+    Answer(dialog);
+}
+
+void MessageBoxRobot::Answer(HWND dialog) {
     if (dialogHandler_ && dialogHandler_(dialog)) {
         std::lock_guard lock(mutex_);
         ++answered_;
@@ -260,7 +325,10 @@ void MessageBoxRobot::Handle(HWND dialog) {
     const DialogSeen seen = ReadDialog(dialog);
     std::u16string answer;
     bool queued = false;
-    {
+    if (rule_) {
+        answer = rule_(seen);
+        queued = true;
+    } else {
         std::lock_guard lock(mutex_);
         if (!answers_.empty()) {
             answer = std::move(answers_.front());

@@ -59,14 +59,26 @@ public:
     /// answered the dialog itself (e.g. a Save As dialog). Set before the first action.
     void SetDialogHandler(std::function<bool(HWND)> handler);
 
+    /// Asked (from the robot's thread) for each dialog as it comes up, before it is answered: an
+    /// action to run on the host's thread while the dialog is up, or none. The robot answers the
+    /// dialog once the action has run, and answers the dialogs the action brings up meanwhile.
+    /// Set before the first action.
+    void SetWhileUp(std::function<std::function<void()>(HWND)> decide);
+
+    /// Message boxes are answered by `rule` (from their title and text) instead of the queue;
+    /// nothing is a failure then. Set before the first action.
+    void AnswerByRule(std::function<std::u16string(const DialogSeen&)> rule);
+
     /// Dialogs answered so far.
     int Answered() const;
 
 private:
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK WhileUpProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static DWORD WINAPI ThreadProc(void* self);
     void Run();
     void Handle(HWND dialog);
+    void Answer(HWND dialog);
     void ReportHang();
 
     Transcript& transcript_;
@@ -76,6 +88,8 @@ private:
     HANDLE wake_ = nullptr;  // set by the hook and by BeginAction/EndAction
     HANDLE stop_ = nullptr;
     HANDLE thread_ = nullptr;
+    HWND whileUpWindow_ = nullptr;  // on the host's thread: runs the actions of SetWhileUp
+    HANDLE whileUpDone_ = nullptr;  // set when such an action has run
 
     mutable std::mutex mutex_;
     std::deque<std::u16string> answers_;
@@ -84,6 +98,10 @@ private:
     ULONGLONG actionStart_ = 0;
     std::vector<HWND> handled_;
     std::function<bool(HWND)> dialogHandler_;
+    std::function<std::function<void()>(HWND)> decideWhileUp_;
+    std::function<std::u16string(const DialogSeen&)> rule_;
+    std::function<void()> whileUp_;  // the action posted to the host's thread, until it has run
+    std::vector<HWND> waiting_;      // dialogs answered once that action has run
     int answered_ = 0;
 };
 

@@ -141,7 +141,8 @@ void OptionsDialog::Command(const std::vector<std::u16string>& w, int line) {
         if (!target) throw ScriptError(line, u"page click: no control " + caption + u" on the page");
         t_.Line(u"page click " + Transcript::Quote(caption));
         SendMessageW(target, BM_CLICK, 0, 0);
-        Report(page);
+        // What the click opened (the About box) may have seen the dialog closed meanwhile.
+        if (IsOpen()) Report(*pages_.front());
     } else if (action == u"apply" || action == u"ok" || action == u"cancel") {
         if (w.size() != 2) throw ScriptError(line, u"page " + action + u": no arguments expected");
         const int id = action == u"apply" ? kApplyButton : action == u"ok" ? IDOK : IDCANCEL;

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,7 @@
 #include "Host.h"
 #include "MessageBoxRobot.h"
 #include "OptionsDialog.h"
+#include "Resources.h"
 #include "RibbonClient.h"
 #include "RibbonHost.h"
 #include "SaveAsAnswers.h"
@@ -79,12 +81,20 @@ std::string ReadFileBytes(const std::u16string& path, int line) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// How a sweep answers message boxes: the add-in's question Yes, anything else OK.
+std::u16string AnswerByTitle(const DialogSeen& seen) {
+    if (seen.buttons == u"YesNo" || seen.buttons == u"YesNoCancel") return u"Yes";
+    return seen.buttons == u"none" ? u"Cancel" : u"OK";
+}
+
 class Runner : private RibbonLog {
 public:
-    Runner(Transcript& t, const RunOptions& o)
-        : t_(t), options_(o), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir, o.saveAsByHand) {
+    Runner(Transcript& t, const RunOptions& o, RunFacts* facts)
+        : t_(t), options_(o), facts_(facts), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir, o.saveAsByHand) {
         const DWORD hostThread = GetCurrentThreadId();
         robot_.SetDialogHandler([this, hostThread](HWND dialog) { return saveAs_.Handle(dialog, hostThread); });
+        robot_.SetWhileUp([this](HWND dialog) { return WhileUp(dialog); });
+        if (o.sweep) robot_.AnswerByRule(AnswerByTitle);
     }
 
     int Run(const std::vector<ScriptLine>& lines) {
@@ -107,7 +117,7 @@ public:
                     continue;
                 }
                 robot_.BeginAction(line.text);
-                Execute(line);
+                ExecuteLine(line);
                 Finish();
             }
             if (started_ && !shutDown_) {
@@ -124,6 +134,7 @@ public:
             t_.Failure(u"line " + Num(line_) + u": " + Hex(e.status) + u" " + e.text);
             robot_.EndAction();
         }
+        Final();
         t_.Line(t_.Failed() ? u"end failed" : u"end ok");
         return t_.Failed() ? kRunFailed : kRunOk;
     }
@@ -140,11 +151,105 @@ private:
         for (auto& addIn : addIns_)
             if (addIn.ribbon) addIn.ribbon->Refresh();
         for (const auto& unused : robot_.EndAction())
-            t_.Failure(u"robot: the answer " + unused + u" was not used by any dialog");
+            if (!options_.sweep) t_.Failure(u"robot: the answer " + unused + u" was not used by any dialog");
         saveAs_.WaitUntilIdle(options_.deadlineMs);
         for (const auto& unused : saveAs_.TakeUnused())
-            t_.Failure(u"robot: " + unused.command + u" was not used by any Save As dialog");
+            if (!options_.sweep) t_.Failure(u"robot: " + unused.command + u" was not used by any Save As dialog");
+        if (pendingDuring_ && !options_.sweep) t_.Failure(u"during: no such dialog came up");
+        pendingDuring_.reset();
         Snapshot(false);
+        if (host_) host_->ledger().ClearCalls();  // the log would only grow: a run counts, it does not keep calls
+        // An add-in unloaded during the action (perhaps while one of its windows was up) has left no
+        // button in an open window once the action is over.
+        if (std::exchange(unloadedInAction_, false) && host_ && facts_ && !Spoiled()) {
+            for (const auto& finding : host_->Audit(marks_, true).inconsistent) unloadFindings_.push_back(finding);
+        }
+    }
+
+    bool Spoiled() const { return options_.failCall || options_.nothingCall || !options_.nothingMember.empty(); }
+
+    // A line of the script. In a sweep a line the host's state no longer allows (a click in a window
+    // an injected failure or event has closed) is skipped, as a user could not do it either.
+    void ExecuteLine(const ScriptLine& line) {
+        if (!options_.sweep) return Execute(line);
+        try {
+            Execute(line);
+        } catch (const ScriptError& e) {
+            t_.Line(u"skipped line " + Num(e.line) + u": " + e.message);
+        }
+    }
+
+    // ---- modal points: the add-in's dialogs and the script's `mark` lines
+
+    // On the robot's thread, for each dialog as it comes up: what to run on the host's thread while
+    // it is up, if anything.
+    std::function<void()> WhileUp(HWND dialog) {
+        const DialogSeen seen = ReadDialog(dialog);
+        const bool saveAs = GetDlgItem(dialog, 1148) != nullptr;
+        if (saveAs && cleanedUp_) ++dialogsAfterCleanUp_;
+        return ModalPoint(u"dialog " + Transcript::Quote(seen.title));
+    }
+
+    // Counts a modal point; returns the line to run while it is up (the sweep's event, or a
+    // `during` line), or nothing.
+    std::function<void()> ModalPoint(const std::u16string& what) {
+        std::optional<ScriptLine> run;
+        {
+            std::lock_guard lock(pointsMutex_);
+            points_.push_back(what);
+            const int number = static_cast<int>(points_.size());
+            if (number == options_.eventAt) {
+                ScriptLine line;
+                line.number = line_;
+                line.words = SplitWords(options_.eventLine, line_);
+                line.text = options_.eventLine;
+                run = std::move(line);
+            } else if (pendingDuring_ && number == pendingDuring_->first) {
+                run = std::move(pendingDuring_->second);
+                pendingDuring_.reset();
+            }
+        }
+        if (!run) return nullptr;
+        return [this, line = std::move(*run)] {
+            t_.Line(u"> while up: " + Trim(line.text));
+            try {
+                Execute(line);
+            } catch (const ScriptError& e) {
+                t_.Line(u"skipped line " + Num(e.line) + u": " + e.message);
+            } catch (const HostError& e) {
+                t_.Failure(u"while up: " + Hex(e.status) + u" " + e.text);
+            }
+        };
+    }
+
+    // ---- the end of the run
+
+    // Everything is released by now (the last action has returned): what the add-ins still hold,
+    // and whether their DLLs can go.
+    void Final() {
+        if (!host_) return;
+        int dllsHeld = 0;
+        for (const auto& dll : releasedDlls_) {
+            const UnloadResult r = TryUnload(dll);
+            if (r.answer && *r.answer != S_OK) ++dllsHeld;
+        }
+        const auto live = host_->ledger().Live();
+        std::u16string line = u"final held";
+        for (const auto& [kind, count] : live) line += u" " + FromUtf8(kind) + u"=" + Num(count);
+        if (live.empty()) line += u" none";
+        t_.Line(line + u" dlls-held=" + Num(dllsHeld));
+        if (!facts_) return;
+        facts_->calls = host_->ledger().CallCount();
+        facts_->objectCalls = host_->ledger().ObjectCallCount();
+        facts_->objectMembers = host_->ledger().ObjectMembers();
+        {
+            std::lock_guard lock(pointsMutex_);
+            facts_->modalPoints = points_;
+        }
+        facts_->audit = host_->Audit(marks_, false);
+        for (const auto& f : unloadFindings_) facts_->audit.inconsistent.push_back(f);
+        facts_->dllsHeld = dllsHeld;
+        facts_->dialogsAfterCleanUp = dialogsAfterCleanUp_;
     }
 
     [[noreturn]] void Error(std::u16string message) const { throw ScriptError(line_, std::move(message)); }
@@ -181,10 +286,43 @@ private:
         } else if (c == u"files") {
             Need(line, 1, 1);
             for (const std::u16string& entry : FolderReport(w[1])) t_.Line(entry);
+        } else if (c == u"folder") {
+            // folder clear "<folder>": the folder exists and holds no files.
+            Need(line, 2, 2);
+            if (w[1] != u"clear") Error(u"folder: clear expected");
+            const std::filesystem::path folder(FullPath(w[2]));
+            std::error_code ignored;
+            std::filesystem::create_directories(folder, ignored);
+            for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+                if (entry.is_regular_file()) std::filesystem::remove(entry.path(), ignored);
+            t_.Line(u"folder cleared " + Transcript::Quote(FullPath(w[2])));
         } else if (c == u"registry") {
             Registry(line);
         } else if (c == u"fail") {
             Fail(line);
+        } else if (c == u"during") {
+            // during <n> <command...>: while the n-th dialog from now is up, <command> runs.
+            if (w.size() < 3) Error(u"during: a number and a command expected");
+            ScriptLine run;
+            run.number = line.number;
+            run.words.assign(w.begin() + 2, w.end());
+            run.text = line.text.substr(std::min(line.text.find(w[2]), line.text.size()));
+            std::lock_guard lock(pointsMutex_);
+            pendingDuring_.emplace(static_cast<int>(points_.size()) + ToInt(w[1], line_), std::move(run));
+        } else if (c == u"mark") {
+            Need(line, 1, 1);
+            t_.Line(u"mark " + Transcript::Quote(w[1]));
+            if (const auto action = ModalPoint(u"mark " + Transcript::Quote(w[1]))) action();
+        } else if (c == u"audit") {
+            Need(line, 3, 3);
+            marks_ = {w[1], w[2], w[3]};
+        } else if (c == u"sample") {
+            Need(line, 0, 0);
+            t_.Line(u"resources " + SampleResources());
+        } else if (c == u"explorer") {
+            Need(line, 0, 0);
+            auto explorer = RequireHost().OpenExplorer();
+            t_.Line(u"window " + Name(explorer) + u" open");
         } else if (c == u"start") {
             Need(line, 0, 0);
             if (started_) Error(u"the host has already started");
@@ -209,8 +347,8 @@ private:
         } else if (c == u"ribbon") {
             RibbonClick(line);
         } else if (c == u"send") {
-            Need(line, 0, 0);
-            auto inspector = ActiveInspector();
+            Need(line, 0, 1);
+            auto inspector = w.size() == 2 ? FindInspector(w[1]) : ActiveInspector();
             const bool sent = host_->Send(inspector->item);
             t_.Line(u"send subject=" + Transcript::Quote(inspector->item->subject) + u" result=" +
                     (sent ? u"sent" : u"cancelled"));
@@ -230,14 +368,19 @@ private:
         } else if (c == u"page") {
             optionsDialog_.Command(w, line_);
         } else if (c == u"close") {
-            Need(line, 0, 1);
-            if (w.size() == 2 && w[1] == u"explorer") {
-                auto explorer = RequireHost().ActiveExplorer();
+            Need(line, 0, 2);
+            if (w.size() >= 2 && w[1] == u"explorer") {
+                auto explorer = w.size() == 3 ? FindExplorer(w[2]) : RequireHost().ActiveExplorer();
                 if (!explorer) Error(u"close: no main window is open");
-                const std::u16string name = Name(explorer);
-                host_->CloseExplorer(explorer);
-                t_.Line(u"window " + name + u" closed");
+                CloseExplorer(explorer);
+            } else if (w.size() == 2 && w[1] == u"explorers") {
+                // Every main window, the active one last.
+                const auto active = RequireHost().ActiveExplorer();
+                for (const auto& e : std::vector(host_->Explorers()))
+                    if (e != active) CloseExplorer(e);
+                if (active) CloseExplorer(active);
             } else {
+                Need(line, 0, 1);
                 Close(w.size() == 2 ? FindInspector(w[1]) : ActiveInspector());
             }
         } else if (c == u"unload") {
@@ -278,6 +421,10 @@ private:
     Host& RequireHost() {
         if (!host_) {
             host_ = std::make_shared<Host>(store_, hostOptions_);
+            Ledger& ledger = host_->ledger();
+            if (options_.failCall) ledger.FailCall(options_.failCall, E_FAIL);
+            if (options_.nothingCall) ledger.NothingAtCall(options_.nothingCall);
+            if (!options_.nothingMember.empty()) ledger.NothingFrom(options_.nothingMember);
             face_ = std::make_unique<Face>(host_, hostOptions_);
             face_->OnEvent([this](const std::u16string& e) { t_.Line(u"event " + e); });
             t_.Line(u"host version=" + Transcript::Quote(hostOptions_.version) + u" pictures=" +
@@ -381,6 +528,9 @@ private:
         optionsDialog_.Close(false);  // the add-in's pages go before the add-in
         LoadedAddIn addIn = std::move(*it);
         addIns_.erase(it);
+        cleanedUp_ = true;
+        unloadedInAction_ = true;
+        releasedDlls_.push_back(addIn.dll);
         auto custom = EmptyArray();
         SAFEARRAY* raw = custom.get();
         t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" OnDisconnection user-closed " +
@@ -394,15 +544,11 @@ private:
 
     void Shutdown() {
         shutDown_ = true;
+        cleanedUp_ = true;
         optionsDialog_.Close(false);
         // The host closes its windows; the last main window's Close comes last.
         while (!host_->Inspectors().empty()) Close(host_->Inspectors().front());
-        while (!host_->Explorers().empty()) {
-            auto explorer = host_->Explorers().front();
-            const std::u16string name = Name(explorer);
-            host_->CloseExplorer(explorer);
-            t_.Line(u"window " + name + u" closed");
-        }
+        while (!host_->Explorers().empty()) CloseExplorer(host_->Explorers().front());
         for (auto& addIn : addIns_) {
             auto custom = EmptyArray();
             SAFEARRAY* raw = custom.get();
@@ -420,6 +566,7 @@ private:
         for (auto& addIn : released) {
             DropRibbon(addIn);
             addIn.ext.reset();
+            releasedDlls_.push_back(addIn.dll);
         }
         Held();
         for (const auto& addIn : released) ReportUnload(addIn);
@@ -448,16 +595,31 @@ private:
 
     // ---- windows and items
 
-    std::u16string Name(const std::shared_ptr<InspectorNode>& i) {
-        auto [it, added] = inspectorNumbers_.try_emplace(i.get(), static_cast<int>(inspectorNumbers_.size()) + 1);
-        if (added) keep_.push_back(i);
-        return u"inspector:" + Num(it->second);
+    // Windows are numbered in the order they open; a window keeps its number (and its node is
+    // kept, so no other window can take its address) until it closes.
+    std::u16string Name(const std::shared_ptr<InspectorNode>& i) { return NameOf(i, u"inspector:", inspectorsNamed_); }
+    std::u16string Name(const std::shared_ptr<ExplorerNode>& e) { return NameOf(e, u"explorer:", explorersNamed_); }
+
+    template <class Node>
+    std::u16string NameOf(const std::shared_ptr<Node>& node, const char16_t* kind, int& counter) {
+        auto [it, added] = names_.try_emplace(node.get(), Named{0, node});
+        if (added) it->second.number = ++counter;
+        return kind + Num(it->second.number);
     }
 
-    std::u16string Name(const std::shared_ptr<ExplorerNode>& e) {
-        auto [it, added] = explorerNumbers_.try_emplace(e.get(), static_cast<int>(explorerNumbers_.size()) + 1);
-        if (added) keep_.push_back(e);
-        return u"explorer:" + Num(it->second);
+    std::shared_ptr<ExplorerNode> FindExplorer(const std::u16string& which) {
+        for (const auto& e : RequireHost().Explorers())
+            if (Name(e) == u"explorer:" + which) return e;
+        Error(u"no open main window " + which);
+    }
+
+    void CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer) {
+        const std::u16string name = Name(explorer);
+        // The last main window's Close lets the add-ins go, if they listen to it (they hold it).
+        if (host_->Explorers().size() == 1 && host_->ledger().Live().count("Explorer")) cleanedUp_ = true;
+        host_->CloseExplorer(explorer);
+        t_.Line(u"window " + name + u" closed");
+        names_.erase(explorer.get());
     }
 
     std::shared_ptr<InspectorNode> ActiveInspector() {
@@ -476,6 +638,7 @@ private:
         const std::u16string name = Name(inspector);
         host_->CloseInspector(inspector);
         t_.Line(u"window " + name + u" closed");
+        names_.erase(inspector.get());
     }
 
     // open <kind> ["subject"] [sent|unsent] [from "sender"] [on <yyyy-mm-dd> [<hh:mm[:ss]>]] [wordmail]
@@ -669,7 +832,7 @@ private:
         }
     }
 
-    // fail <Interface.Member> [hresult] | fail call <n> [hresult] | fail none
+    // fail <Interface.Member> [hresult] | fail <Interface.Member> at <n> | fail call <n> [hresult] | fail none
     void Fail(const ScriptLine& line) {
         Need(line, 1, 3);
         const auto& w = line.words;
@@ -679,6 +842,8 @@ private:
         } else if (w[1] == u"call") {
             Need(line, 2, 3);
             ledger.FailCall(ToInt(w[2], line_), w.size() == 4 ? ToInt(w[3], line_) : E_FAIL);
+        } else if (w.size() == 4 && w[2] == u"at") {
+            ledger.FailMember(Ascii(w[1]), E_FAIL, ToInt(w[3], line_));
         } else {
             Need(line, 1, 2);
             ledger.FailMember(Ascii(w[1]), w.size() == 3 ? ToInt(w[2], line_) : E_FAIL);
@@ -770,9 +935,23 @@ private:
     std::shared_ptr<Host> host_;
     std::unique_ptr<Face> face_;
     std::vector<LoadedAddIn> addIns_;
-    std::map<const void*, int> inspectorNumbers_;
-    std::map<const void*, int> explorerNumbers_;
-    std::vector<std::shared_ptr<void>> keep_;  // numbered windows stay alive, so their addresses stay unique
+    struct Named {
+        int number;
+        std::shared_ptr<void> node;
+    };
+    std::map<const void*, Named> names_;
+    int inspectorsNamed_ = 0;
+    int explorersNamed_ = 0;
+    RunFacts* facts_;
+    AddInMarks marks_;
+    std::mutex pointsMutex_;
+    std::vector<std::u16string> points_;
+    std::optional<std::pair<int, ScriptLine>> pendingDuring_;
+    std::atomic<bool> cleanedUp_ = false;
+    std::atomic<int> dialogsAfterCleanUp_ = 0;
+    bool unloadedInAction_ = false;
+    std::vector<std::string> unloadFindings_;
+    std::vector<std::wstring> releasedDlls_;
     std::vector<std::u16string> last_;
     bool started_ = false;
     bool shutDown_ = false;
@@ -781,9 +960,53 @@ private:
 
 }  // namespace
 
-int RunScript(const std::vector<ScriptLine>& lines, Transcript& transcript, const RunOptions& options) {
-    Runner runner(transcript, options);
-    return runner.Run(lines);
+int RunScript(const std::vector<ScriptLine>& lines, Transcript& transcript, const RunOptions& options,
+              RunFacts* facts) {
+    Runner runner(transcript, options, facts);
+    return runner.Run(ExpandLoops(lines));
+}
+
+std::vector<ScriptLine> ExpandLoops(const std::vector<ScriptLine>& lines) {
+    std::vector<ScriptLine> out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const ScriptLine& line = lines[i];
+        if (line.words[0] == u"end" && line.words.size() == 2 && line.words[1] == u"loop")
+            throw ScriptError(line.number, u"end loop without loop");
+        if (line.words[0] != u"loop") {
+            out.push_back(line);
+            continue;
+        }
+        if (line.words.size() != 2) throw ScriptError(line.number, u"loop: a count expected");
+        const int count = ToInt(line.words[1], line.number);
+        size_t end = i + 1;
+        while (end < lines.size() && !(lines[end].words[0] == u"end" && lines[end].words.size() == 2 &&
+                                       lines[end].words[1] == u"loop"))
+            ++end;
+        if (end == lines.size()) throw ScriptError(line.number, u"loop without end loop");
+        for (int turn = 1; turn <= count; ++turn) {
+            const std::u16string number = Num(turn);
+            for (size_t k = i + 1; k < end; ++k) {
+                ScriptLine copy = lines[k];
+                if (copy.words[0] == u"every") {
+                    if (copy.words.size() < 3) throw ScriptError(copy.number, u"every: a number and a command expected");
+                    if (turn % ToInt(copy.words[1], copy.number) != 0) continue;
+                    copy.words.erase(copy.words.begin(), copy.words.begin() + 2);
+                }
+                for (auto& word : copy.words)
+                    for (size_t at = word.find(u"%i"); at != std::u16string::npos; at = word.find(u"%i", at))
+                        word.replace(at, 2, number);
+                copy.text = copy.words[0];
+                for (size_t n = 1; n < copy.words.size(); ++n) {
+                    const std::u16string& word = copy.words[n];
+                    const bool plain = !word.empty() && word.find_first_of(u" \t\"#") == std::u16string::npos;
+                    copy.text += u" " + (plain ? word : Transcript::Quote(word));
+                }
+                out.push_back(std::move(copy));
+            }
+        }
+        i = end;
+    }
+    return out;
 }
 
 }  // namespace standin::win

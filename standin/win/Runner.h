@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Audit.h"
 #include "Script.h"
 #include "Transcript.h"
 
@@ -21,6 +22,36 @@ struct RunOptions {
     bool saveAsByHand = false;
     /// How long one action may take before the run is stopped as hung.
     DWORD deadlineMs = 30000;
+
+    /// A sweep's case: message boxes are answered by their titles, a line the host's state no
+    /// longer allows (a click in a window that is gone) is skipped, and the host is spoiled as
+    /// asked. A sweep reads the run's facts back through `facts`.
+    bool sweep = false;
+    /// The n-th host call fails (0: none).
+    long long failCall = 0;
+    /// The n-th call of a member that returns an object answers Nothing (0: none).
+    long long nothingCall = 0;
+    /// Every call of this member answers Nothing (empty: none).
+    std::string nothingMember;
+    /// While the n-th modal point is up (a dialog, or a `mark` line), this line runs (0: none).
+    int eventAt = 0;
+    std::u16string eventLine;
+};
+
+/// What a run showed, for a sweep.
+struct RunFacts {
+    long long calls = 0;
+    long long objectCalls = 0;
+    std::vector<std::string> objectMembers;
+    /// Dialogs the robot saw and `mark` lines, in order.
+    std::vector<std::u16string> modalPoints;
+    /// The host's checks after the run (and, for an add-in unloaded while the host ran, right
+    /// after that action).
+    HostAudit audit;
+    /// Add-in DLLs whose DllCanUnloadNow did not answer S_OK once everything was released.
+    int dllsHeld = 0;
+    /// Dialogs of the add-in that came after it was told to let go of the host.
+    int dialogsAfterCleanUp = 0;
 };
 
 /// Exit codes of a run.
@@ -28,6 +59,12 @@ enum RunResult : int { kRunOk = 0, kRunFailed = 1, kRunScriptError = 2 };
 
 /// Runs `lines` on the calling thread, which must be in a single-threaded apartment (it is the
 /// host's user-interface thread: add-ins are called on it and show their message boxes on it).
-int RunScript(const std::vector<ScriptLine>& lines, Transcript& transcript, const RunOptions& options);
+int RunScript(const std::vector<ScriptLine>& lines, Transcript& transcript, const RunOptions& options,
+              RunFacts* facts = nullptr);
+
+/// `lines` with every `loop <n>` ... `end loop` block written out n times, `%i` in its words
+/// replaced by the turn (1 to n), and `every <k> <command...>` kept as <command...> in the turns
+/// that are multiples of k. Throws ScriptError for a block that is not closed.
+std::vector<ScriptLine> ExpandLoops(const std::vector<ScriptLine>& lines);
 
 }  // namespace standin::win

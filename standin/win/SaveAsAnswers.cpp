@@ -19,9 +19,6 @@ bool IsFullPath(const std::u16string& p) {
     return (p.size() > 2 && p[1] == u':') || p.rfind(u"\\\\", 0) == 0;
 }
 
-std::u16string FullPath(const std::u16string& path) {
-    return IsFullPath(path) ? path : StartFolder() + u"\\" + path;
-}
 
 std::u16string CurrentFolder() {
     wchar_t folder[MAX_PATH * 2] = {};
@@ -46,6 +43,10 @@ std::string Utf8Of(const std::u16string& s) { return ToUtf8(s); }
 }  // namespace
 
 std::u16string StartFolder() { return startFolder; }
+
+std::u16string FullPath(const std::u16string& path) {
+    return IsFullPath(path) ? path : StartFolder() + u"\\" + path;
+}
 
 std::u16string FileReport(const std::u16string& path) {
     const std::u16string full = FullPath(path);

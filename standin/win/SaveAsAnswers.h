@@ -32,6 +32,8 @@ struct SaveAsStep {
 /// The program's folder at its start: relative paths of `saveas` and `file` lines are taken from
 /// there, whatever folder a Save As dialog made current since.
 std::u16string StartFolder();
+/// `path` itself when it is a full path, else taken from StartFolder().
+std::u16string FullPath(const std::u16string& path);
 
 /// Parses `saveas <step>` (README.md). Throws ScriptError.
 SaveAsStep ParseSaveAsStep(const ScriptLine& line);
