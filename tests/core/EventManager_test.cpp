@@ -500,6 +500,7 @@ TEST_P(EventManagerNothing, IsAHostFailureEndingWhatThePartsSay) {
     if (s.platform.prompt) s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
     EXPECT_EQ(s.host.ledger().LiveCount(), 0);
     EXPECT_TRUE(s.host.Audit({kTag, kToolbar, u"Save Attachments"}, false).Sound());
+    std::filesystem::remove_all(std::filesystem::current_path() / "nothing");
 }
 
 INSTANTIATE_TEST_SUITE_P(
