@@ -1,7 +1,5 @@
 #include "core/EventManager.h"
 
-#include <algorithm>
-
 #include "core/ActionManager.h"
 #include "core/HostError.h"
 #include "core/OfficeVer.h"
@@ -26,7 +24,6 @@ void EventManager::InitHandler(const std::shared_ptr<host::Application>& oApp, c
     OfficeVer::ReadOfficeVersion(*Require(oApp));
     mActiveExplorer.Assign(oApp->ActiveExplorer(), static_cast<host::ExplorerEvents&>(*this));
     mInspectors.Assign(Require(oApp->Inspectors()), static_cast<host::InspectorsEvents&>(*this));
-    mButtons.clear();
     mProgId = sProgID;
     mActionManager = acmgr;
     mPicture = platform_.LoadPicture(Require(acmgr)->GetImageResourceId());
@@ -48,7 +45,6 @@ void EventManager::UnInitHandler() noexcept {
     mOutlookApplication.Reset();
     mActiveExplorer.Reset();
     mInspectors.Reset();
-    mButtons.clear();
     mButton.Reset();
     mActionManager.reset();
     mPicture.reset();
@@ -61,17 +57,37 @@ void EventManager::CleanUpHandler() {
     if (mActionManager) mActionManager->StopCommand();
     // Without a button the add-in was never connected to one, or has already let go of the host.
     if (!mButton) return;
-    for (const auto& button : mButtons) {
+    // The add-in's buttons are found where they are, by tag in the open item windows: holding every
+    // button ever made would hold one host object per item window for as long as the add-in runs.
+    // Every failure is ignored; the next window is tried.
+    const std::u16string tag = mActionManager ? mActionManager->GetTag() : std::u16string();
+    std::shared_ptr<host::Inspectors> inspectors;
+    int32_t count = 0;
+    try {
+        inspectors = Require(mInspectors.get());
+        count = inspectors->Count();
+    } catch (const HostError&) {
+    }
+    for (int32_t i = 1; i <= count; ++i) {
+        try {
+            DeleteButtons(*Require(Require(inspectors->Item(i))->CommandBars()), tag);
+        } catch (const HostError&) {
+        }
+    }
+}
+
+void EventManager::DeleteButtons(host::CommandBars& bars, const std::u16string& tag) {
+    // One button a window, as a rule; a window showing a kept toolbar beside a new one has two.
+    for (int n = 0; n < 8; ++n) {
+        const auto control = bars.FindControl({}, {}, tag, {});
+        if (!control) return;
         std::shared_ptr<host::CommandBar> bar;
         try {
-            bar = Require(button->Parent());
+            bar = Require(control->Parent());
         } catch (const HostError&) {
-            continue;  // deleted already, e.g. by the user
+            return;  // deleted already, e.g. by the user
         }
-        try {
-            button->Delete();
-        } catch (const HostError&) {
-        }
+        control->Delete();
         bool empty = true;  // a bar whose count cannot be read is deleted too
         try {
             empty = Require(bar->Controls())->Count() == 0;
@@ -151,9 +167,6 @@ std::shared_ptr<host::CommandBarButton> EventManager::GetInspectorButton(const s
     const auto control = bars->FindControl({}, {}, actions->GetTag(), {});
     const auto found = control ? Require(control->AsButton()) : MakeButton(*bars, *actions);
     if (!mButton) mButton.Assign(found, static_cast<host::ButtonEvents&>(*this));
-    const bool known = std::any_of(mButtons.begin(), mButtons.end(),
-                                   [&](const auto& b) { return b->SameObject(*found); });
-    if (!known) mButtons.push_back(found);
     return found;
 }
 

@@ -2,7 +2,6 @@
 // The add-in's contact with the host's user interface: events, the toolbar button, clean-up.
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "core/host/Application.h"
 #include "core/host/CommandBars.h"
@@ -42,9 +41,10 @@ public:
     /// Saves the preference and lets go of every host object, subscription and picture. Each step
     /// runs even when an earlier one fails; never fails.
     void UnInitHandler() noexcept;
-    /// While a button is held: deletes every button found or made and the bars they leave empty.
-    /// Failures for one button are ignored and the next is tried. From then on until the next
-    /// InitHandler the host's events are ignored: no button is made again for an add-in going away.
+    /// While the add-in is connected to a button: deletes the add-in's buttons in the open item
+    /// windows (found by tag) and the bars they leave empty. Failures for one window are ignored and
+    /// the next is tried. From then on until the next InitHandler the host's events are ignored: no
+    /// button is made again for an add-in going away.
     void CleanUpHandler();
 
     // The ribbon of hosts of version 12 and later, which calls these through the connection object.
@@ -83,6 +83,7 @@ private:
     void InitializeInspector(const std::shared_ptr<host::Inspector>& ins);
     std::shared_ptr<host::CommandBarButton> GetInspectorButton(const std::shared_ptr<host::Inspector>& ins);
     std::shared_ptr<host::CommandBarButton> MakeButton(host::CommandBars& bars, const ActionManager& actions);
+    static void DeleteButtons(host::CommandBars& bars, const std::u16string& tag);
     static bool IsNotNoteItem(host::Inspector& ins);
     /// Whether the inspector gets the add-in's toolbar (steps 1 and 2 of InitializeInspector).
     static bool GetsButton(host::Inspector& ins);
@@ -95,7 +96,6 @@ private:
     host::Subscribed<host::Explorer> mActiveExplorer;
     host::Subscribed<host::Inspectors> mInspectors;
     host::Subscribed<host::CommandBarButton> mButton;
-    std::vector<std::shared_ptr<host::CommandBarButton>> mButtons;
     std::u16string mProgId;
     std::shared_ptr<ActionManager> mActionManager;
     std::shared_ptr<host::Picture> mPicture;

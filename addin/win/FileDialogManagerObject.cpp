@@ -17,6 +17,9 @@ STDMETHODIMP FileDialogManagerObject::GetSaveAsPath(BSTR fileName, _FileNameMang
     if (!replaceWithLink || !openAfterSaving || !result) return E_POINTER;
     *result = nullptr;
     if (!mangler) return E_POINTER;
+    // The dialog is modal: whatever its caller does meanwhile, this object (its template and its
+    // folder) stays until the dialog has returned.
+    const com::ComPtr<IUnknown> self(identity());
     return com::guard([&] {
         // Held for the whole dialog: the hook uses the mangler until the dialog closes.
         const auto core = com::ComPtr<_FileNameMangler>(mangler).try_query<IFileNameManglerCore>();

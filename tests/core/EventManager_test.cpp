@@ -202,6 +202,20 @@ TEST(EventManagerRunning, ClickOnAnyInspectorsButtonReachesTheCommand) {
     EXPECT_TRUE(s.platform.prompt->calls[0].manglerItem->SameObject(*s.host.ItemObject(second->item)));
 }
 
+TEST(EventManagerRunning, ItemWindowsOpenedAndClosedLeaveNothingHeld) {
+    Session s;
+    const auto explorer = s.host.OpenExplorer();
+    s.Connect();
+    s.host.CloseInspector(s.host.OpenInspector(Session::Mail(true, {1})));
+    const auto held = s.host.ledger().Live();
+    for (int i = 0; i < 50; ++i) {
+        const auto ins = s.host.OpenInspector(Session::Item(ItemKind::Post, {1}));
+        s.host.ChangeSelection(explorer);
+        s.host.CloseInspector(ins);
+    }
+    EXPECT_EQ(s.host.ledger().Live(), held) << "a reference kept for every window";
+}
+
 TEST(EventManagerRunning, OptionsDialogGetsThePage) {
     Session s;
     s.Connect();
@@ -430,7 +444,9 @@ TEST_P(EventManagerCleanUpWhileUp, TheCommandStopsAfterTheAttachmentAtHandAndEve
     EXPECT_TRUE(s.host.EventFailures().empty());
     s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
     EXPECT_EQ(s.host.ledger().Live(), (std::map<std::string, int>{}));
-    if (c.unloaded) EXPECT_TRUE(Session::ButtonsIn(*ins).empty()) << "a button made again for an unloaded add-in";
+    if (c.unloaded) {
+        EXPECT_TRUE(Session::ButtonsIn(*ins).empty()) << "a button made again for an unloaded add-in";
+    }
     std::filesystem::remove_all(folder);
 }
 
