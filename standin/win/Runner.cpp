@@ -988,8 +988,13 @@ std::vector<ScriptLine> ExpandLoops(const std::vector<ScriptLine>& lines) {
             for (size_t k = i + 1; k < end; ++k) {
                 ScriptLine copy = lines[k];
                 if (copy.words[0] == u"every") {
+                    // every <k>[+<r>] <command...>: in the turns whose remainder by k is r (0 when left out).
                     if (copy.words.size() < 3) throw ScriptError(copy.number, u"every: a number and a command expected");
-                    if (turn % ToInt(copy.words[1], copy.number) != 0) continue;
+                    const std::u16string& spec = copy.words[1];
+                    const size_t plus = spec.find(u'+');
+                    const int k = ToInt(spec.substr(0, plus), copy.number);
+                    const int r = plus == std::u16string::npos ? 0 : ToInt(spec.substr(plus + 1), copy.number);
+                    if (k < 1 || turn % k != r % k) continue;
                     copy.words.erase(copy.words.begin(), copy.words.begin() + 2);
                 }
                 for (auto& word : copy.words)

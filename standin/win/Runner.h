@@ -63,8 +63,8 @@ int RunScript(const std::vector<ScriptLine>& lines, Transcript& transcript, cons
               RunFacts* facts = nullptr);
 
 /// `lines` with every `loop <n>` ... `end loop` block written out n times, `%i` in its words
-/// replaced by the turn (1 to n), and `every <k> <command...>` kept as <command...> in the turns
-/// that are multiples of k. Throws ScriptError for a block that is not closed.
+/// replaced by the turn (1 to n), and `every <k>[+<r>] <command...>` kept as <command...> in the
+/// turns whose remainder by k is r (0 when left out). Throws ScriptError for a block not closed.
 std::vector<ScriptLine> ExpandLoops(const std::vector<ScriptLine>& lines);
 
 }  // namespace standin::win
