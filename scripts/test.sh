@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: set-up, then configure, build and test the native, fuzz, win32 and win64 presets.
-# Usage: scripts/test.sh [preset...]   (default: native fuzz win32 win64)
+# Runs every test: set-up, then configure, build and test the native, native-asan, fuzz, win32 and
+# win64 presets. The sweeps' tables and the long run's samples (reports/ of a build) are printed
+# after its tests. Usage: scripts/test.sh [preset...]   (default: native native-asan fuzz win32 win64)
 # The fuzz preset runs each fuzz target for a few seconds (scripts/fuzz.sh runs them longer).
 # TALLOWBY_BUILD_ROOT chooses the folder that holds the build trees (default: build).
 # Exits non-zero when any step of any preset fails; always stops what it started.
@@ -18,7 +19,7 @@ bash scripts/setup.sh || exit 1
 
 broot="${TALLOWBY_BUILD_ROOT:-build}"
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native fuzz win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan fuzz win32 win64)
 # The presets whose programs are Windows programs, run under Wine.
 is_windows() { [ "$1" = win32 ] || [ "$1" = win64 ]; }
 
@@ -63,11 +64,15 @@ for preset in "${presets[@]}"; do
   # registrations or windows.
   jobs=2
   is_windows "$preset" && jobs=1
+  rm -rf "$bdir/reports"
   if ctest --test-dir "$bdir" --output-on-failure -j "$jobs"; then
     summary+=("$preset: ran, passed")
   else
     status=1; summary+=("$preset: FAILED")
   fi
+  for report in "$bdir"/reports/*.txt; do
+    [ -f "$report" ] && cat "$report"
+  done
   is_windows "$preset" && wine_session_stop
 done
 
