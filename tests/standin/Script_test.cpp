@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "Host.h"
+#include "Runner.h"
 #include "Script.h"
 #include "StateFile.h"
 #include "Transcript.h"
 
+using standin::win::ExpandLoops;
 using standin::win::ParseScript;
 using standin::win::ScriptError;
 using standin::win::SplitWords;
@@ -40,6 +42,32 @@ TEST(ScriptTest, LinesKeepTheirNumbersAndSkipBlanks) {
     } catch (const ScriptError& e) {
         EXPECT_EQ(e.line, 2);
     }
+}
+
+TEST(ScriptTest, LoopsAreWrittenOutWithTheirTurnsAndEveryKeepsItsTurns) {
+    const auto lines = ExpandLoops(ParseScript(u"start\n"
+                                               u"loop 6\n"
+                                               u"open mail \"soak %i\" attach byvalue \"f %i.txt\"\n"
+                                               u"every 3 sample\n"
+                                               u"every 4+1 click\n"
+                                               u"end loop\n"
+                                               u"shutdown\n"));
+    std::vector<Words> words;
+    for (const auto& line : lines) words.push_back(line.words);
+    std::vector<Words> expected{{u"start"}};
+    for (int turn = 1; turn <= 6; ++turn) {
+        const std::u16string n(1, static_cast<char16_t>(u'0' + turn));
+        expected.push_back({u"open", u"mail", u"soak " + n, u"attach", u"byvalue", u"f " + n + u".txt"});
+        if (turn % 3 == 0) expected.push_back({u"sample"});
+        if (turn % 4 == 1) expected.push_back({u"click"});
+    }
+    expected.push_back({u"shutdown"});
+    EXPECT_EQ(words, expected);
+    EXPECT_EQ(lines[1].number, 3) << "a written-out line keeps the number of its line in the script";
+    EXPECT_EQ(lines[1].text, u"open mail \"soak 1\" attach byvalue \"f 1.txt\"");
+    const char16_t* const wrong[] = {u"loop 2\nsample\n", u"end loop\n", u"loop x\nend loop\n",
+                                     u"loop 2\nevery 2\nend loop\n"};
+    for (size_t i = 0; i < std::size(wrong); ++i) EXPECT_THROW(ExpandLoops(ParseScript(wrong[i])), ScriptError) << i;
 }
 
 TEST(ScriptTest, QuotedTextReadsBackUnchanged) {

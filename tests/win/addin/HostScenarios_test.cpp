@@ -107,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"RibbonFollowsSelection", {"ribbon-selection.script"}},
                       Scenario{"RibbonWhenSending", {"ribbon-send.script"}},
                       Scenario{"RibbonClickSavesTheAttachments", {"ribbon-click.script"}},
-                      Scenario{"HostileNamesLandInTheFolderUnderSoundNames", {"hostile-names.script"}}),
+                      Scenario{"HostileNamesLandInTheFolderUnderSoundNames", {"hostile-names.script"}},
+                      Scenario{"CleanUpWhileADialogIsUp", {"cleanup-while-up.script"}}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 }  // namespace
