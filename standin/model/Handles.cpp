@@ -510,6 +510,7 @@ public:
     }
     std::shared_ptr<host::Inspector> Context() override {
         Enter("RibbonControl.Context");
+        if (Nothing("RibbonControl.Context")) return nullptr;
         auto window = node_->window.lock();
         return window ? std::make_shared<InspectorHandle>(world_, window) : nullptr;
     }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "RibbonSupport.h"
 #include "Session.h"
@@ -174,6 +175,31 @@ TEST(RibbonButton, AClickRunsTheCommandOnItsOwnWindowAndBothButtonsFollow) {
     EXPECT_TRUE(s.ribbon->Click(clicked, kCaption));
     EXPECT_EQ(s.platform.prompt->calls.size(), 1u);
     EXPECT_FALSE(s.ribbon->Click(clicked, u"Other"));
+    fs::remove_all(folder);
+}
+
+TEST(RibbonButton, TheAddInUnloadedWhileItsDialogIsUpStopsTheCommandAndHoldsNothingAfter) {
+    RibbonSession s;
+    s.host.OpenExplorer();
+    s.Connect();
+    const fs::path folder = fs::current_path() / "ribbon-unload";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    s.platform.filesOnDisk = true;
+    s.platform.prompt = std::make_shared<ScriptedSaveAsPrompt>();
+    s.platform.prompt->script = {PromptAnswer{(folder / "file1.txt").u16string(), false}};
+    s.platform.prompt->whileUp = [&](const PromptCall&) {
+        s.addIn->OnDisconnection(1);
+        s.addIn.reset();  // the host lets go of the connection object the callback runs on
+    };
+    const auto clicked = s.Open(Session::Mail(true, {1, 1}));
+    ASSERT_TRUE(s.ribbon->Click(clicked, kCaption));
+    EXPECT_EQ(*s.platform.promptsDestroyedWhileUp, 0);
+    EXPECT_EQ(s.platform.prompt->calls.size(), 1u) << "no dialog after the add-in was unloaded";
+    EXPECT_TRUE(fs::exists(folder / "file1.txt"));
+    EXPECT_TRUE(Session::ButtonsIn(*clicked).empty()) << "a button made again for an unloaded add-in";
+    s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
+    EXPECT_EQ(s.host.ledger().Live(), (std::map<std::string, int>{}));
     fs::remove_all(folder);
 }
 
