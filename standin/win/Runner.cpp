@@ -106,13 +106,15 @@ public:
                 line_ = line.number;
                 const std::u16string& command = line.words[0];
                 const bool setting = command == u"version" || command == u"registry" || command == u"fail" ||
-                                     command == u"answer" || command == u"saveas" || command == u"note";
+                                     command == u"answer" || command == u"saveas" || command == u"note" ||
+                                     command == u"during";
                 if (!setting && !started_ && !explicitStart && command != u"start") {
                     t_.Line(u"> start (before the first action)");
                     Start();
                 }
                 t_.Line(u"> " + Trim(line.text));
-                if (command == u"answer" || command == u"saveas" || command == u"note" || command == u"version") {
+                if (command == u"answer" || command == u"saveas" || command == u"during" || command == u"note" ||
+                    command == u"version") {
                     Execute(line);
                     continue;
                 }
@@ -318,7 +320,8 @@ private:
             marks_ = {w[1], w[2], w[3]};
         } else if (c == u"sample") {
             Need(line, 0, 0);
-            t_.Line(u"resources " + SampleResources());
+            // With the process's resources, the host objects the add-ins hold (the ledger).
+            t_.Line(u"resources " + SampleResources() + u" held=" + Num(RequireHost().ledger().LiveCount()));
         } else if (c == u"explorer") {
             Need(line, 0, 0);
             auto explorer = RequireHost().OpenExplorer();
