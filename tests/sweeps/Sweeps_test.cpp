@@ -433,7 +433,7 @@ TEST(Sweeps, EveryHostCallFailsInTurn) {
     sweeps::SweepTable table("Failure sweep (native, ASan+UBSan): the n-th host call fails, n = 1 .. the scenario's calls");
     Sweep(table, [](const Scenario& scenario, const Facts& facts, std::vector<CaseSpec>& specs) {
         for (int64_t n = 1; n <= facts.calls; ++n)
-            specs.push_back({&scenario, {Injection::FailCall, n}, "call " + std::to_string(n)});
+            specs.push_back({&scenario, {Injection::FailCall, n, {}}, "call " + std::to_string(n)});
     });
     table.Publish(ReportFile("sweep-failure-native"));
     EXPECT_GT(table.Cases(), 7);
@@ -448,7 +448,7 @@ TEST(Sweeps, EveryObjectAnswerIsNothingInTurn) {
         for (const auto& member : facts.members)
             specs.push_back({&scenario, {Injection::NothingFrom, 0, member}, member});
         for (int64_t n = 1; n <= facts.objectCalls; ++n)
-            specs.push_back({&scenario, {Injection::NothingAtCall, n}, "object call " + std::to_string(n)});
+            specs.push_back({&scenario, {Injection::NothingAtCall, n, {}}, "object call " + std::to_string(n)});
     });
     table.Publish(ReportFile("sweep-nothing-native"));
     EXPECT_GT(table.Cases(), 7);
