@@ -19,6 +19,8 @@ include(GoogleTest)
 # One test executable, its cases discovered into ctest. Under mingw the discovery runs through the
 # Wine emulator at test time (PRE_TEST), so building never needs Wine. Where Wine cannot run this
 # architecture (TALLOWBY_WINE_TESTS OFF) the program is built and not registered.
+# Discovery hands PROPERTIES on as one flat list, so a list value (two RESOURCE_LOCKs) loses its
+# later items and takes the pairs after it with them: put such a property last.
 function(tallowby_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
