@@ -1,13 +1,15 @@
 #pragma once
 // What the fuzz targets share: the input read as lines of text, an independent statement of what a
-// sound Windows file name is, an in-memory folder behind the platform's existence test, and a check
+// sound Windows file name is, an in-memory folder behind the platform's existence test and listing, and a check
 // that stops the run with a message when a property does not hold.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -94,32 +96,53 @@ inline bool SplitsPairAt(std::u16string_view text, std::size_t at) {
            text[at] <= 0xDFFF;
 }
 
-/// One folder in memory, as the system sees names in it: letter case (ASCII) and trailing dots and
-/// spaces do not tell names apart. It answers the platform's existence test, and asserts that no
-/// path outside the folder is ever asked about. It holds the names themselves too, so a listing of
-/// the folder can be answered from the same contents.
+/// A letter in upper case as the file system's table has it, for the letters the folders here use:
+/// ASCII, Latin-1 (but ÿ and ß), Greek and Cyrillic, and the dotless ı that becomes I: unlike the C
+/// locale's, and the same in every locale.
+inline char16_t FileSystemUpper(char16_t c) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F))
+        return static_cast<char16_t>(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
+    if (c == 0x131) return u'I';
+    return c;
+}
+
+/// One folder in memory, as the system sees names in it: letter case (FileSystemUpper) and trailing
+/// dots and spaces do not tell names apart, and an entry may also be found by its short alias. It
+/// answers the platform's existence test and its listing of the folder from the same contents, and
+/// asserts that no path outside the folder is ever asked about.
 class InMemoryFolder final : public StrictPlatform {
 public:
     InMemoryFolder(std::u16string folder, bool dateFormattable) : folder_(std::move(folder)), dates_(dateFormattable) {}
 
-    static std::u16string Key(std::u16string_view name) {
+    /// A name as the system writes it: without trailing dots and spaces.
+    static std::u16string Written(std::u16string_view name) {
         while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.remove_suffix(1);
-        std::u16string key;
-        for (char16_t c : name) key += AsciiUpper(c);
+        return std::u16string(name);
+    }
+    static std::u16string Key(std::u16string_view name) {
+        std::u16string key = Written(name);
+        for (char16_t& c : key) c = FileSystemUpper(c);
         return key;
     }
-    void Add(std::u16string_view name) {
-        if (!name.empty()) names_.emplace(Key(name), name);
+    /// Adds an entry (the first of those the system takes for one stays), with its short alias
+    /// when `alias` is not empty and names no other entry.
+    void Add(std::u16string_view name, std::u16string_view alias = {}) {
+        if (name.empty() || Holds(name)) return;
+        Entry& entry = entries_.emplace(Key(name), Entry{Written(name), {}}).first->second;
+        if (!alias.empty() && !Holds(alias)) {
+            entry.alias = Written(alias);
+            aliases_.emplace(Key(alias), Key(name));
+        }
     }
-    bool Holds(std::u16string_view name) const { return names_.count(Key(name)) != 0; }
-    std::size_t Size() const { return names_.size(); }
-    /// The names in the folder as they were added (the first of those the system takes for one).
-    std::vector<std::u16string> Names() const {
-        std::vector<std::u16string> names;
-        for (const auto& entry : names_) names.push_back(entry.second);
-        return names;
+    bool Holds(std::u16string_view name) const {
+        const std::u16string key = Key(name);
+        return entries_.count(key) != 0 || aliases_.count(key) != 0;
     }
+    std::size_t Size() const { return entries_.size(); }
     int Tests() const { return tests_; }
+    int Listings() const { return listings_; }
 
     int32_t FileExists(const std::u16string& path) override {
         ++tests_;
@@ -130,6 +153,28 @@ public:
         Check(name.find_first_of(u"\\/") == std::u16string::npos, "no name tested reaches into another folder");
         return Holds(name) ? 1 : 0;
     }
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                          bool withAliases) override {
+        ++listings_;
+        Check(folder == folder_, "only the folder is listed");
+        Check(std::all_of(prefix.begin(), prefix.end(), [](char16_t c) { return c >= 0x20 && !IsWildcard(c); }),
+              "the prefix listed holds no wildcard or control");
+        std::u16string start(prefix);
+        for (char16_t& c : start) c = FileSystemUpper(c);
+        std::vector<std::u16string> names;
+        for (const auto& [key, entry] : entries_) {
+            const bool byAlias = !entry.alias.empty() && Key(entry.alias).starts_with(start);
+            if (!key.starts_with(start) && !byAlias) continue;
+            names.push_back(entry.name);
+            if (withAliases && !entry.alias.empty()) names.push_back(entry.alias);
+        }
+        return names;
+    }
+    std::u16string FileSystemUpperCase(const std::u16string& name) override {
+        std::u16string upper = name;
+        for (char16_t& c : upper) c = FileSystemUpper(c);
+        return upper;
+    }
     std::u16string FormatDate(const host::DateTime& value, const std::u16string&) override {
         if (!dates_) throw HostError(HostStatus::InvalidArg, u"The date cannot be formatted");
         const std::string text = std::to_string(value.day) + "-Mar-" + std::to_string(value.year);
@@ -138,14 +183,21 @@ public:
 
 protected:
     void Unexpected(const char*) noexcept override {
-        Check(false, "the suggestions use no platform service but the existence test and the date");
+        Check(false, "the suggestions use no platform service but the folder's and the date");
     }
 
 private:
+    static bool IsWildcard(char16_t c) { return std::u16string_view(u"*?<>\"|\\/:").find(c) != std::u16string_view::npos; }
+    struct Entry {
+        std::u16string name;
+        std::u16string alias;
+    };
     std::u16string folder_;
     bool dates_;
-    std::map<std::u16string, std::u16string> names_;  // by Key
+    std::map<std::u16string, Entry> entries_;         // by Key of the name
+    std::map<std::u16string, std::u16string> aliases_;  // Key of an alias to the Key of its entry
     int tests_ = 0;
+    int listings_ = 0;
 };
 
 /// A mail message as the suggestions read it: its type name, sender and sent date.

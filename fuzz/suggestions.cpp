@@ -1,11 +1,11 @@
 // The suggestions for a name in a folder held in memory: every name offered is a sound Windows file
 // name in that folder (only names in it are ever tested), not taken there, with the extension of the
 // safe form of the name, fitted to the folder wherever that is possible; every candidate is there
-// unless a hundred names are taken. The folder answers the per-name existence test and
-// keeps its names, so a version that lists the folder can be held to the same properties and
-// compared with this one.
+// unless a hundred names are taken. The list from one listing of the folder is the list from testing
+// name by name, made with one query and no existence test.
 // Lines: the file name; the folder; the sender; a flags line (first character: bit 0 a mail item,
-// bit 1 its date formattable, bit 2 a host of version 11); then the names in the folder.
+// bit 1 its date formattable, bit 2 a host of version 11); then the names in the folder, each
+// optionally followed by "|" and its short alias.
 #include "FuzzSupport.h"
 #include "core/FileNameMangler.h"
 #include "core/OfficeVer.h"
@@ -22,11 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     OfficeVer::OfficeMajorVersion = (flags & 4) ? 11 : 9;
 
     fuzz::InMemoryFolder platform(folder, datesFormattable);
-    for (std::size_t i = 4; i < lines.size(); ++i) platform.Add(lines[i]);
+    for (std::size_t i = 4; i < lines.size(); ++i) {
+        const std::size_t bar = lines[i].find(u'|');
+        platform.Add(std::u16string_view(lines[i]).substr(0, bar),
+                     bar == std::u16string::npos ? std::u16string_view() : std::u16string_view(lines[i]).substr(bar + 1));
+    }
     FileNameMangler mangler(platform);
     mangler.mItem(std::make_shared<fuzz::MailItem>(mail ? u"MailItem" : u"PostItem", lines[2]));
 
-    const std::vector<std::u16string> names = mangler.GetFileNameMangling(fileName, folder);
+    const std::vector<std::u16string> names = mangler.GetFileNameMangling(fileName, folder, FolderLookup::Probing);
+    const int tests = platform.Tests();
+    Check(platform.Listings() == 0, "probing lists nothing");
+    Check(mangler.GetFileNameMangling(fileName, folder, FolderLookup::Listing) == names,
+          "the listing gives the list probing gives");
+    Check(platform.Listings() <= 1 && platform.Tests() == tests, "the listing makes one query and no existence test");
 
     std::u16string base;
     const std::u16string extension = modPath::SplitFileName(modPath::SafeFileName(fileName), base);
@@ -34,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t room = modPath::RoomInFolder(folder);
     const bool senderAndDate = mail && (flags & 4);
     Check(names.size() <= (senderAndDate ? (datesFormattable ? 4u : 2u) : 1u), "at most the candidates asked for");
-    Check(platform.Tests() <= 404, "at most 404 existence tests");
+    Check(tests <= 404, "at most 404 existence tests");
     for (const std::u16string& name : names) {
         Check(fuzz::IsSoundFileName(name), "every name offered is sound");
         Check(!platform.Holds(name), "no name offered is taken in the folder");

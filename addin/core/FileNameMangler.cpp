@@ -1,7 +1,9 @@
 #include "core/FileNameMangler.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "core/HostError.h"
 #include "core/OfficeVer.h"
@@ -18,6 +20,16 @@ constexpr int kLastNumber = 100;
 // The first host version whose mail items give a usable sender name and sent date.
 constexpr int16_t kFirstVersionWithSender = 11;
 
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+// True when `name` has the shape of a short 8.3 alias: at most eight units, then at most one dot
+// and three units. Generous: which characters an alias may hold is left to the file system.
+bool CouldBeShortAlias(const std::u16string& name) {
+    const auto dot = name.find(u'.');
+    if (dot == std::u16string::npos) return name.size() <= 8;
+    return dot <= 8 && name.size() - dot - 1 <= 3 && name.find(u'.', dot + 1) == std::u16string::npos;
+}
+
 std::u16string Decimal(int n) {
     const std::string digits = std::to_string(n);
     return std::u16string(digits.begin(), digits.end());
@@ -28,7 +40,7 @@ std::u16string Decimal(int n) {
 FileNameMangler::FileNameMangler(Platform& platform) : platform_(platform) {}
 
 std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16string& fileName,
-                                                                 const std::u16string& folder) {
+                                                                 const std::u16string& folder, FolderLookup lookup) {
     // The text of the box may be anything the user typed or the sender chose: only its safe form
     // (no folder part, no forbidden or hidden characters) is a stem for names in this folder.
     std::u16string baseName;
@@ -36,18 +48,28 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
     // A name made by an earlier suggestion goes back to its stem.
     if (const auto cut = baseName.find(kSeparator); cut != std::u16string::npos) baseName.resize(cut);
 
-    std::vector<std::u16string> names;
-    AddCandidate(names, baseName, {}, extension, folder, true);
-
+    // Every candidate is known before the folder is asked, so that one listing answers for all.
+    const std::size_t room = modPath::RoomInFolder(folder);
+    std::vector<Candidate> candidates;
+    candidates.emplace_back(baseName, std::u16string(), extension, room, true);
     const bool isMail = item_ && item_->TypeName() == kMailItem;
     if (isMail && OfficeVer::OfficeMajorVersion >= kFirstVersionWithSender) {
         const std::optional<std::u16string> date = SentDate();
         const std::u16string sender = modPath::ReplaceUnsafeCharacters(StripMailDomain(item_->SenderName()));
-        AddCandidate(names, baseName, kSeparator + sender, extension, folder, false);
+        candidates.emplace_back(baseName, kSeparator + sender, extension, room, false);
         if (date) {
-            AddCandidate(names, baseName, kSeparator + sender + kSeparator + *date, extension, folder, false);
-            AddCandidate(names, baseName, kSeparator + *date, extension, folder, false);
+            candidates.emplace_back(baseName, kSeparator + sender + kSeparator + *date, extension, room, false);
+            candidates.emplace_back(baseName, kSeparator + *date, extension, room, false);
         }
+    }
+
+    std::optional<Taken> taken;
+    if (lookup == FolderLookup::Listing) taken = ListedNames(candidates, folder);
+    if (!taken) taken = [this, &folder](const std::u16string& name) { return FileExistsInFolder(name, folder); };
+    std::vector<std::u16string> names;
+    for (Candidate& candidate : candidates) {
+        std::u16string name = GetUniqueFileName(candidate, *taken);
+        if (!name.empty()) names.push_back(std::move(name));
     }
     return names;
 }
@@ -77,24 +99,66 @@ std::u16string FileNameMangler::OfferedName(const std::u16string& stem, const st
     return modPath::TryFitName(stem + decoration + tail, {}, std::u16string::npos).value_or(std::u16string());
 }
 
-std::u16string FileNameMangler::GetUniqueFileName(const std::u16string& baseName, const std::u16string& decoration,
-                                                  const std::u16string& extension, const std::u16string& folder,
-                                                  bool forceNumber) {
-    const std::size_t room = modPath::RoomInFolder(folder);
-    const std::u16string plain = OfferedName(baseName, decoration, {}, extension, room);
-    if (!plain.empty() && !FileExistsInFolder(plain, folder) && !forceNumber) return plain;
-    for (int n = 1; n <= kLastNumber; ++n) {
-        std::u16string numbered = OfferedName(baseName, decoration, kSeparator + Decimal(n), extension, room);
-        if (!FileExistsInFolder(numbered, folder)) return numbered;
+FileNameMangler::Candidate::Candidate(std::u16string baseName, std::u16string decoration, std::u16string extension,
+                                      std::size_t room, bool numbered)
+    : forceNumber(numbered),
+      baseName_(std::move(baseName)),
+      decoration_(std::move(decoration)),
+      extension_(std::move(extension)),
+      room_(room) {}
+
+const std::u16string& FileNameMangler::Candidate::Name(int number) {
+    while (static_cast<int>(names_.size()) <= number) {
+        const int n = static_cast<int>(names_.size());
+        names_.push_back(OfferedName(baseName_, decoration_, n == 0 ? std::u16string() : kSeparator + Decimal(n),
+                                     extension_, room_));
     }
+    return names_[number];
+}
+
+std::u16string FileNameMangler::GetUniqueFileName(Candidate& candidate, const Taken& taken) {
+    // The plain name is tested even when a number is forced, as the numbered names only follow it.
+    const std::u16string& plain = candidate.Name(0);
+    if (!plain.empty() && !taken(plain) && !candidate.forceNumber) return plain;
+    for (int n = 1; n <= kLastNumber; ++n)
+        if (!taken(candidate.Name(n))) return candidate.Name(n);
     return {};
 }
 
-void FileNameMangler::AddCandidate(std::vector<std::u16string>& names, const std::u16string& baseName,
-                                   const std::u16string& decoration, const std::u16string& extension,
-                                   const std::u16string& folder, bool forceNumber) {
-    std::u16string name = GetUniqueFileName(baseName, decoration, extension, folder, forceNumber);
-    if (!name.empty()) names.push_back(std::move(name));
+std::optional<FileNameMangler::Taken> FileNameMangler::ListedNames(std::vector<Candidate>& candidates,
+                                                                   const std::u16string& folder) {
+    // Every name that may be tried begins with the text all of them share, so the entries listed
+    // for that text are all that can take one, by their name or by their short alias. A name can
+    // equal an alias only when it is short enough to be one: only then are aliases asked for.
+    std::optional<std::u16string> prefix;
+    bool aliases = false;
+    for (Candidate& candidate : candidates) {
+        for (int n = 0; n <= kLastNumber; ++n) {
+            const std::u16string& name = candidate.Name(n);
+            if (name.empty()) continue;
+            if (!prefix)
+                prefix = name;
+            else
+                prefix->resize(std::mismatch(prefix->begin(), prefix->end(), name.begin(), name.end()).first -
+                               prefix->begin());
+            aliases = aliases || CouldBeShortAlias(name);
+        }
+    }
+    if (!prefix) return Taken([](const std::u16string&) { return false; });
+    if (!prefix->empty() && IsHighSurrogate(prefix->back())) prefix->pop_back();
+    // A character no name holds would be read as a wildcard or a path by the query: ask name by name.
+    if (std::any_of(prefix->begin(), prefix->end(), modPath::IsForbiddenInFileName)) return std::nullopt;
+    std::optional<std::vector<std::u16string>> entries = platform_.ListFolder(folder, *prefix, aliases);
+    if (!entries) return std::nullopt;
+    auto keys = std::make_shared<std::unordered_set<std::u16string>>();
+    for (const std::u16string& entry : *entries) keys->insert(platform_.FileSystemUpperCase(entry));
+    return Taken([this, keys](const std::u16string& name) { return keys->count(NameKey(name)) != 0; });
+}
+
+std::u16string FileNameMangler::NameKey(const std::u16string& name) {
+    // The system looks a name up without its trailing dots and spaces ("README." is "README").
+    const auto end = name.find_last_not_of(u". ");
+    return platform_.FileSystemUpperCase(name.substr(0, end == std::u16string::npos ? 0 : end + 1));
 }
 
 bool FileNameMangler::FileExistsInFolder(const std::u16string& fileName, const std::u16string& folder) {

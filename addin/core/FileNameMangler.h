@@ -1,6 +1,7 @@
 #pragma once
 // Alternative, collision-free file names for the Save As dialog's file-name drop-down.
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,16 @@ class Platform;
 namespace host {
 class Item;
 }
+
+/// How the suggestions learn which names are taken in the folder.
+enum class FolderLookup {
+    /// One directory query for the names that begin as every candidate does, compared in memory;
+    /// existence tests where the folder cannot be listed so. The same list as Probing, from one
+    /// round trip to the folder instead of up to 404.
+    Listing,
+    /// One existence test per name tried, each a round trip to the folder.
+    Probing,
+};
 
 /// Suggests file names that do not collide with files in a folder: a numbered variant of the name
 /// and, for mail messages on hosts of major version 11 or later, variants carrying the sender's name
@@ -36,18 +47,33 @@ public:
     /// number is taken are left out, so the list may be empty; so are the date's when the date
     /// cannot be read or formatted. Any other failing host or platform call is thrown as HostError
     /// and no list is returned.
-    std::vector<std::u16string> GetFileNameMangling(const std::u16string& fileName, const std::u16string& folder);
+    std::vector<std::u16string> GetFileNameMangling(const std::u16string& fileName, const std::u16string& folder,
+                                                    FolderLookup lookup = FolderLookup::Listing);
 
 private:
+    // One candidate's names in the order they are tried: the plain name (empty when there is
+    // none), then the numbered ones; each formed when first asked for.
+    class Candidate {
+    public:
+        Candidate(std::u16string baseName, std::u16string decoration, std::u16string extension, std::size_t room,
+                  bool forceNumber);
+        const std::u16string& Name(int number);
+        const bool forceNumber;
+
+    private:
+        std::u16string baseName_, decoration_, extension_;
+        std::size_t room_;
+        std::vector<std::u16string> names_;
+    };
+    using Taken = std::function<bool(const std::u16string&)>;
+
     static std::u16string StripMailDomain(const std::u16string& name);
     std::optional<std::u16string> SentDate();
     static std::u16string OfferedName(const std::u16string& stem, const std::u16string& decoration,
                                       const std::u16string& number, const std::u16string& extension, std::size_t room);
-    std::u16string GetUniqueFileName(const std::u16string& baseName, const std::u16string& decoration,
-                                     const std::u16string& extension, const std::u16string& folder, bool forceNumber);
-    void AddCandidate(std::vector<std::u16string>& names, const std::u16string& baseName,
-                      const std::u16string& decoration, const std::u16string& extension, const std::u16string& folder,
-                      bool forceNumber);
+    static std::u16string GetUniqueFileName(Candidate& candidate, const Taken& taken);
+    std::optional<Taken> ListedNames(std::vector<Candidate>& candidates, const std::u16string& folder);
+    std::u16string NameKey(const std::u16string& name);
     bool FileExistsInFolder(const std::u16string& fileName, const std::u16string& folder);
 
     Platform& platform_;

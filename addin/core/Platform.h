@@ -2,7 +2,9 @@
 // The services of the operating system the core uses, as one interface handed in at construction.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/host/DateTime.h"
 #include "core/host/Picture.h"
@@ -49,6 +51,16 @@ public:
     virtual void StartProcess(const std::u16string& commandLine) = 0;
     /// The platform's answer to whether `path` exists: exactly 1 means it does.
     virtual int32_t FileExists(const std::u16string& path) = 0;
+    /// One directory query for `folder` + "\\" + `prefix` + "*": the name of every entry (file or
+    /// folder) whose name or short 8.3 alias starts with `prefix` as the file system compares
+    /// names, and, when `withAliases`, each such entry's alias where it has one. An empty list when
+    /// nothing matches or the folder does not exist; nothing when the folder cannot be listed (no
+    /// right to list it, a path the query refuses), where only an existence test can tell.
+    virtual std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder,
+                                                                  const std::u16string& prefix, bool withAliases) = 0;
+    /// `name` with every letter in upper case as the file system does it when it compares names:
+    /// letter by letter, the same in every locale.
+    virtual std::u16string FileSystemUpperCase(const std::u16string& name) = 0;
     /// Marks the file written at `path` as come from another computer, as the system marks
     /// downloads and mail attachments, so that it warns before the file is run. Best effort: false
     /// when the file system cannot carry the mark; never throws.

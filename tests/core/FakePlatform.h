@@ -194,6 +194,14 @@ public:
         existenceTests.push_back(path);
         return std::filesystem::exists(std::filesystem::path(path)) ? 1 : 0;
     }
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string&, const std::u16string&, bool) override {
+        Unexpected("ListFolder");
+        return std::nullopt;
+    }
+    std::u16string FileSystemUpperCase(const std::u16string&) override {
+        Unexpected("FileSystemUpperCase");
+        return {};
+    }
     bool MarkAsFromInternet(const std::u16string& path) noexcept override {
         marked.push_back(path);
         return true;

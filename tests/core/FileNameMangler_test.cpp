@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "core/HostError.h"
 #include "core/OfficeVer.h"
 #include "core/host/Item.h"
+#include "fuzz/FuzzSupport.h"
 
 using Names = std::vector<std::u16string>;
 
@@ -20,11 +22,37 @@ namespace {
 std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 // The fake platform with a folder listing: FileExists answers from `answers` (0 when absent) and
-// records every path tested; FormatDate writes English month names.
+// records every path tested; FormatDate writes English month names. The folder cannot be listed
+// until `listable` is set: then ListFolder lists the paths answered 1, matched by ASCII letter case,
+// and records each query.
 class FolderPlatform : public FakePlatform {
 public:
     std::map<std::u16string, int32_t> answers;
     std::vector<std::u16string> tested;
+    bool listable = false;
+    std::vector<std::u16string> queries;  // folder + "\\" + prefix + "*"
+    std::vector<bool> aliasesAsked;
+
+    static std::u16string Upper(std::u16string s) {
+        for (char16_t& c : s)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+        return s;
+    }
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                          bool withAliases) override {
+        queries.push_back(folder + u"\\" + prefix + u"*");
+        aliasesAsked.push_back(withAliases);
+        if (!listable) return std::nullopt;
+        std::vector<std::u16string> names;
+        for (const auto& [path, answer] : answers) {
+            if (answer != 1 || path.size() <= folder.size() + 1 || path.compare(0, folder.size() + 1, folder + u"\\"))
+                continue;
+            const std::u16string name = path.substr(folder.size() + 1);
+            if (Upper(name).starts_with(Upper(prefix))) names.push_back(name);
+        }
+        return names;
+    }
+    std::u16string FileSystemUpperCase(const std::u16string& name) override { return Upper(name); }
     std::vector<std::u16string> patterns;
     std::vector<host::DateTime> dates;
 
@@ -91,6 +119,8 @@ protected:
     }
     Names Suggest(const std::u16string& fileName, const std::u16string& folder = kFolder) {
         platform.tested.clear();
+        platform.queries.clear();
+        platform.aliasesAsked.clear();
         return mangler.GetFileNameMangling(fileName, folder);
     }
     int Tests() const { return static_cast<int>(platform.tested.size()); }
@@ -400,4 +430,139 @@ TEST_F(FileNameManglerTest, ItemIsHeldUntilReplaced) {
     EXPECT_FALSE(watch.expired());
     mangler.mItem(nullptr);
     EXPECT_TRUE(watch.expired());
+}
+
+// ---- one listing of the folder gives what testing name by name gives
+
+TEST_F(FileNameManglerTest, ListingAsksOnceForTheSharedBeginningAndNeverProbes) {
+    platform.listable = true;
+    For(Mail(u"Jane"));
+    for (const std::u16string base :
+         {u"report", u"report -- Jane", u"report -- Jane -- 5-Mar-2004", u"report -- 5-Mar-2004"}) {
+        platform.Put(std::u16string(kFolder) + u"\\" + base + u".doc");
+        platform.PutNumbered(kFolder, base, u"doc", 1, 100);
+    }
+    EXPECT_EQ(Suggest(u"report.doc"), Names{});
+    EXPECT_EQ(platform.queries, (Names{u"C:\\Docs\\report*"}));
+    EXPECT_EQ(Tests(), 0);
+    // Only names short enough to be an 8.3 alias need the aliases.
+    EXPECT_EQ(platform.aliasesAsked, std::vector<bool>{true});
+    EXPECT_EQ(Suggest(u"quarterly.doc"), (Names{u"quarterly -- 1.doc", u"quarterly -- Jane.doc",
+                                                u"quarterly -- Jane -- 5-Mar-2004.doc", u"quarterly -- 5-Mar-2004.doc"}));
+    EXPECT_EQ(platform.aliasesAsked, std::vector<bool>{false});
+}
+
+TEST_F(FileNameManglerTest, FolderThatCannotBeListedIsProbed) {
+    platform.PutNumbered(kFolder, u"report", u"doc", 1, 2);
+    EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 3.doc"}));
+    EXPECT_EQ(platform.queries.size(), 1u);
+    EXPECT_EQ(Tests(), 4);
+}
+
+namespace {
+
+// Random folders for the differential test, drawn to collide: stems and senders in several letter
+// cases (also outside ASCII, where only the file system's table folds them), the candidates' own
+// names numbered at random, with trailing dots and spaces, names that are taken only by their short
+// alias, and unrelated names; folders long enough that names must be shortened.
+class FolderDraw {
+public:
+    explicit FolderDraw(unsigned seed) : random_(seed) {}
+
+    std::u16string Pick(const std::vector<std::u16string>& pool) { return pool[random_() % pool.size()]; }
+    bool Chance(unsigned percent) { return random_() % 100 < percent; }
+    int Number(int from, int to) { return from + static_cast<int>(random_() % static_cast<unsigned>(to - from + 1)); }
+    // `text` with some letters in the other case (as the folder's table has it, both ways).
+    std::u16string Recase(std::u16string text) {
+        for (char16_t& c : text) {
+            if (!Chance(30)) continue;
+            const char16_t upper = fuzz::FileSystemUpper(c);
+            if (upper != c) {
+                c = upper;
+            } else {
+                for (char16_t lower : {char16_t(c + 0x20), char16_t(c + 0x50), char16_t(0x131)})
+                    if (fuzz::FileSystemUpper(lower) == c && lower != c) {
+                        c = lower;
+                        break;
+                    }
+            }
+        }
+        return text;
+    }
+
+private:
+    std::mt19937 random_;
+};
+
+}  // namespace
+
+TEST(FileNameManglerLookup, ListingAndProbingGiveTheSameListsInThousandsOfRandomFolders) {
+    const std::vector<std::u16string> stems = {u"report", u"Report", u"r", u"a.b", u"", u"CON", u"notes ", u"Été",
+                                               u"ıvan", u"Отчёт", u"x -- 3", u"résumé final", std::u16string(240, u'q')};
+    const std::vector<std::u16string> extensions = {u"doc", u"DOC", u"", u"gz", u"d", u"txt"};
+    const std::vector<std::u16string> senders = {u"Jane", u"jane", u"", u"a@b", u"Élodie", u"ivan", u"ıvan"};
+    const std::vector<std::u16string> folders = {u"C:\\Docs", u"", u"C:\\", u"C:\\" + std::u16string(230, u'd'),
+                                                 u"C:\\" + std::u16string(252, u'd')};
+    const std::u16string sep = u" -- ";
+    int listed = 0, probes = 0;
+    for (unsigned seed = 1; seed <= 3000; ++seed) {
+        FolderDraw draw(seed);
+        const std::u16string stem = draw.Pick(stems), extension = draw.Pick(extensions);
+        std::u16string fileName = stem + (extension.empty() && draw.Chance(70) ? u"" : u"." + extension);
+        if (draw.Chance(5)) fileName = draw.Pick({u".profile", u"file.", u"README", u"a*b?.doc", u"x<y>.txt"});
+        const std::u16string folder = draw.Pick(folders);
+        const std::u16string sender = draw.Pick(senders);
+        const bool mail = draw.Chance(60), dates = draw.Chance(80);
+        OfficeVer::OfficeMajorVersion = draw.Chance(80) ? 11 : 9;
+
+        fuzz::InMemoryFolder platform(folder, dates);
+        const std::u16string ending = extension.empty() ? u"" : u"." + extension;
+        const std::vector<std::u16string> decorations = {u"", sep + sender, sep + sender + sep + u"5-Mar-2004",
+                                                         sep + u"5-Mar-2004", sep + u"other"};
+        const auto number = [](int n) {
+            const std::string digits = std::to_string(n);
+            return std::u16string(digits.begin(), digits.end());
+        };
+        // A stem as a long name's is shortened to fit the folder.
+        const auto cutStem = [&] { return stem.size() > 20 && draw.Chance(50) ? stem.substr(0, draw.Number(1, 240)) : stem; };
+        // Trailing dots and spaces do not tell names apart; another extension does.
+        const auto end = [&](unsigned other) {
+            return draw.Chance(other) ? draw.Pick({u".docx", u".DOC", u".txt"}) : ending + draw.Pick({u"", u"", u".", u" "});
+        };
+        for (const std::u16string& decoration : decorations) {
+            if (draw.Chance(40)) platform.Add(draw.Recase(cutStem() + decoration + end(10)));
+            const int run = draw.Chance(30) ? draw.Number(0, 101) : draw.Number(0, 3);
+            for (int n = 1; n <= run; ++n)
+                if (draw.Chance(99)) platform.Add(draw.Recase(cutStem() + decoration + sep + number(n) + end(1)));
+        }
+        for (int i = draw.Number(0, 12); i > 0; --i) {
+            std::u16string name = cutStem() + draw.Pick(decorations);
+            if (draw.Chance(75)) name += sep + number(draw.Number(1, 101));
+            name += end(30);
+            if (draw.Chance(20)) name = draw.Pick({u"unrelated.txt", u"zz", u"report2.doc", u"repo~1.doc"});
+            // Some entries are found by a short alias only; some aliases equal a candidate.
+            std::u16string alias;
+            if (draw.Chance(25)) {
+                alias = draw.Recase(draw.Chance(50) ? stem + ending : u"REPORT~1.DOC");
+                name = u"long name " + number(i) + u".bin";
+            }
+            platform.Add(draw.Recase(name), alias);
+        }
+        FileNameMangler mangler(platform);
+        mangler.mItem(std::make_shared<fuzz::MailItem>(mail ? u"MailItem" : u"PostItem", sender));
+        SCOPED_TRACE("seed " + std::to_string(seed));
+
+        const Names probed = mangler.GetFileNameMangling(fileName, folder, FolderLookup::Probing);
+        const int tests = platform.Tests();
+        EXPECT_EQ(platform.Listings(), 0);
+        EXPECT_EQ(mangler.GetFileNameMangling(fileName, folder), probed);
+        EXPECT_EQ(platform.Listings(), 1);
+        EXPECT_EQ(platform.Tests(), tests) << "the listing probed";
+        listed += platform.Size() > 0 ? 1 : 0;
+        probes += tests;
+    }
+    OfficeVer::OfficeMajorVersion = -1;
+    // The draw reaches what it is meant to: folders with contents, and many collisions.
+    EXPECT_GT(listed, 2000);
+    EXPECT_GT(probes, 3000 * 10);
 }

@@ -3,7 +3,9 @@
 // itself through Unexpected and then fails (a HostError, or false where the service cannot throw).
 // Portable: the Windows tests and the fuzz targets derive from it alike.
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/HostError.h"
 #include "core/Platform.h"
@@ -14,6 +16,11 @@ public:
     int32_t OpenWithShell(const std::u16string&) override { Fail("OpenWithShell"); }
     void StartProcess(const std::u16string&) override { Fail("StartProcess"); }
     int32_t FileExists(const std::u16string&) override { Fail("FileExists"); }
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string&, const std::u16string&,
+                                                          bool) override {
+        Fail("ListFolder");
+    }
+    std::u16string FileSystemUpperCase(const std::u16string&) override { Fail("FileSystemUpperCase"); }
     bool MarkAsFromInternet(const std::u16string&) noexcept override {
         Unexpected("MarkAsFromInternet");
         return false;
