@@ -143,6 +143,8 @@ public:
     std::size_t Size() const { return entries_.size(); }
     int Tests() const { return tests_; }
     int Listings() const { return listings_; }
+    /// Whether the folder is on a share (where the suggestions list at once) or a local disk.
+    bool network = true;
 
     int32_t FileExists(const std::u16string& path) override {
         ++tests_;
@@ -169,6 +171,10 @@ public:
             if (withAliases && !entry.alias.empty()) names.push_back(entry.alias);
         }
         return names;
+    }
+    bool IsOnNetwork(const std::u16string& folder) override {
+        Check(folder == folder_, "only the folder is asked about");
+        return network;
     }
     std::u16string FileSystemUpperCase(const std::u16string& name) override {
         std::u16string upper = name;

@@ -2,7 +2,7 @@
 // name in that folder (only names in it are ever tested), not taken there, with the extension of the
 // safe form of the name, fitted to the folder wherever that is possible; every candidate is there
 // unless a hundred names are taken. The list from one listing of the folder is the list from testing
-// name by name, made with one query and no existence test.
+// name by name, made with one query (on a local disk, after the tests up to the first name taken).
 // Lines: the file name; the folder; the sender; a flags line (first character: bit 0 a mail item,
 // bit 1 its date formattable, bit 2 a host of version 11); then the names in the folder, each
 // optionally followed by "|" and its short alias.
@@ -33,9 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::vector<std::u16string> names = mangler.GetFileNameMangling(fileName, folder, FolderLookup::Probing);
     const int tests = platform.Tests();
     Check(platform.Listings() == 0, "probing lists nothing");
-    Check(mangler.GetFileNameMangling(fileName, folder, FolderLookup::Listing) == names,
-          "the listing gives the list probing gives");
-    Check(platform.Listings() <= 1 && platform.Tests() == tests, "the listing makes one query and no existence test");
+    for (const bool network : {true, false}) {
+        platform.network = network;
+        FileNameMangler lister(platform);  // a mangler keeps where its last folder lies
+        lister.mItem(mangler.mItem());
+        const int before = platform.Tests(), listings = platform.Listings();
+        Check(lister.GetFileNameMangling(fileName, folder, FolderLookup::Listing) == names,
+              "the listing gives the list probing gives");
+        const int listTests = platform.Tests() - before;
+        Check(platform.Listings() - listings <= 1, "at most one query");
+        if (network) Check(listTests == 0, "on a share no existence test");
+        // On a local disk the names tested are the ones probing tests up to the first taken one.
+        if (!network) Check(listTests <= tests, "locally no more tests than probing");
+    }
 
     std::u16string base;
     const std::u16string extension = modPath::SplitFileName(modPath::SafeFileName(fileName), base);

@@ -1,6 +1,7 @@
 #include "core/FileNameMangler.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -63,12 +64,26 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
         }
     }
 
-    std::optional<Taken> taken;
-    if (lookup == FolderLookup::Listing) taken = ListedNames(candidates, folder);
-    if (!taken) taken = [this, &folder](const std::u16string& name) { return FileExistsInFolder(name, folder); };
+    const Taken probe = [this, &folder](const std::u16string& name) { return FileExistsInFolder(name, folder); };
+    Taken taken = probe;
+    if (lookup == FolderLookup::Listing) {
+        // On a local disk one test costs far less than a query: names are tested until one is
+        // taken, and the rest answered from one listing. On a share every call is a round trip.
+        taken = [&, testing = !OnNetwork(folder), listed = false,
+                 listing = std::optional<Taken>()](const std::u16string& name) mutable {
+            if (testing) {
+                if (!probe(name)) return false;
+                testing = false;  // the names after the first one taken come from the listing
+                return true;
+            }
+            if (!listed) listing = ListedNames(candidates, folder);
+            listed = true;
+            return listing ? (*listing)(name) : probe(name);
+        };
+    }
     std::vector<std::u16string> names;
     for (Candidate& candidate : candidates) {
-        std::u16string name = GetUniqueFileName(candidate, *taken);
+        std::u16string name = GetUniqueFileName(candidate, taken);
         if (!name.empty()) names.push_back(std::move(name));
     }
     return names;
@@ -105,9 +120,14 @@ FileNameMangler::Candidate::Candidate(std::u16string baseName, std::u16string de
       baseName_(std::move(baseName)),
       decoration_(std::move(decoration)),
       extension_(std::move(extension)),
-      room_(room) {}
+      room_(room) {
+    // Every name a candidate can have fits from the start: a name handed out stays where it is
+    // while later ones are formed.
+    names_.reserve(kLastNumber + 1);
+}
 
 const std::u16string& FileNameMangler::Candidate::Name(int number) {
+    if (number < 0 || number > kLastNumber) throw std::out_of_range("no such number");
     while (static_cast<int>(names_.size()) <= number) {
         const int n = static_cast<int>(names_.size());
         names_.push_back(OfferedName(baseName_, decoration_, n == 0 ? std::u16string() : kSeparator + Decimal(n),
@@ -159,6 +179,13 @@ std::u16string FileNameMangler::NameKey(const std::u16string& name) {
     // The system looks a name up without its trailing dots and spaces ("README." is "README").
     const auto end = name.find_last_not_of(u". ");
     return platform_.FileSystemUpperCase(name.substr(0, end == std::u16string::npos ? 0 : end + 1));
+}
+
+bool FileNameMangler::OnNetwork(const std::u16string& folder) {
+    // Where a folder lies does not change while the dialog shows it, and asking can cost more
+    // than the refresh itself (the system's mount manager under Wine).
+    if (!networkFolder_ || networkFolder_->first != folder) networkFolder_.emplace(folder, platform_.IsOnNetwork(folder));
+    return networkFolder_->second;
 }
 
 bool FileNameMangler::FileExistsInFolder(const std::u16string& fileName, const std::u16string& folder) {

@@ -16,9 +16,10 @@ class Item;
 
 /// How the suggestions learn which names are taken in the folder.
 enum class FolderLookup {
-    /// One directory query for the names that begin as every candidate does, compared in memory;
-    /// existence tests where the folder cannot be listed so. The same list as Probing, from one
-    /// round trip to the folder instead of up to 404.
+    /// One directory query for the names that begin as every candidate does, compared in memory:
+    /// the same list as Probing from one round trip to the folder instead of up to 404. On a local
+    /// disk names are tested first, as Probing does, until one is taken; existence tests also
+    /// where the folder cannot be listed.
     Listing,
     /// One existence test per name tried, each a round trip to the folder.
     Probing,
@@ -26,7 +27,8 @@ enum class FolderLookup {
 
 /// Suggests file names that do not collide with files in a folder: a numbered variant of the name
 /// and, for mail messages on hosts of major version 11 or later, variants carrying the sender's name
-/// and the date the message was sent. One per Save Attachments command; keeps nothing between calls.
+/// and the date the message was sent. One per Save Attachments command; keeps nothing of a folder's
+/// contents between calls, only whether the last folder is on a share.
 class FileNameMangler {
 public:
     /// `platform` answers the existence tests and formats the date; it must outlive the mangler.
@@ -74,8 +76,10 @@ private:
     static std::u16string GetUniqueFileName(Candidate& candidate, const Taken& taken);
     std::optional<Taken> ListedNames(std::vector<Candidate>& candidates, const std::u16string& folder);
     std::u16string NameKey(const std::u16string& name);
+    bool OnNetwork(const std::u16string& folder);
     bool FileExistsInFolder(const std::u16string& fileName, const std::u16string& folder);
 
     Platform& platform_;
     std::shared_ptr<host::Item> item_;
+    std::optional<std::pair<std::u16string, bool>> networkFolder_;  // the last folder asked about
 };

@@ -58,6 +58,9 @@ public:
     /// right to list it, a path the query refuses), where only an existence test can tell.
     virtual std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder,
                                                                   const std::u16string& prefix, bool withAliases) = 0;
+    /// True when `folder` is on a network share, where every file-system call is a round trip to
+    /// another computer; false on a local disk, and when the system cannot tell.
+    virtual bool IsOnNetwork(const std::u16string& folder) = 0;
     /// `name` with every letter in upper case as the file system does it when it compares names:
     /// letter by letter, the same in every locale.
     virtual std::u16string FileSystemUpperCase(const std::u16string& name) = 0;

@@ -55,6 +55,15 @@ void WinPlatform::StartProcess(const std::u16string& commandLine) {
 
 int32_t WinPlatform::FileExists(const std::u16string& path) { return winsvc::FileExists(path); }
 
+std::optional<std::vector<std::u16string>> WinPlatform::ListFolder(const std::u16string& folder,
+                                                                   const std::u16string& prefix, bool withAliases) {
+    return winsvc::ListFolder(folder, prefix, withAliases, winsvc::RunningFindOptions());
+}
+
+bool WinPlatform::IsOnNetwork(const std::u16string& folder) { return winsvc::IsOnNetwork(folder); }
+
+std::u16string WinPlatform::FileSystemUpperCase(const std::u16string& name) { return winsvc::FileSystemUpperCase(name); }
+
 bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept { return winsvc::MarkAsFromInternet(path); }
 
 std::u16string WinPlatform::GetSetting(const std::u16string& appName, const std::u16string& section,

@@ -23,6 +23,11 @@ public:
     /// CreateProcessW with a normal, focused window; the handles are closed at once.
     void StartProcess(const std::u16string& commandLine) override;
     int32_t FileExists(const std::u16string& path) override;
+    /// winsvc::ListFolder with the options of the running Windows.
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                          bool withAliases) override;
+    bool IsOnNetwork(const std::u16string& folder) override;
+    std::u16string FileSystemUpperCase(const std::u16string& name) override;
     /// The "Zone.Identifier" stream with ZoneId=3 (winsvc::MarkAsFromInternet).
     bool MarkAsFromInternet(const std::u16string& path) noexcept override;
 

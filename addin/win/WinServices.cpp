@@ -20,6 +20,67 @@ int32_t LastErrorStatus() { return static_cast<int32_t>(HRESULT_FROM_WIN32(GetLa
 
 int32_t FileExists(const std::u16string& path) { return PathFileExistsW(Wide(path).c_str()); }
 
+FindOptions RunningFindOptions() noexcept {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info)) return FindOptions::Classic;
+    const bool seven = info.dwMajorVersion > 6 || (info.dwMajorVersion == 6 && info.dwMinorVersion >= 1);
+    return seven ? FindOptions::Windows7 : FindOptions::Classic;
+}
+
+std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                      bool withAliases, FindOptions options) {
+    struct Search {
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        ~Search() {
+            if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
+        }
+    } search;
+    const std::wstring pattern = Wide(folder + u"\\" + prefix + u"*");
+    WIN32_FIND_DATAW found{};
+    if (options == FindOptions::Windows7) {
+        // The basic level leaves the aliases out, which is all it saves.
+        search.handle = FindFirstFileExW(pattern.c_str(), withAliases ? FindExInfoStandard : FindExInfoBasic, &found,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        if (search.handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+            options = FindOptions::Classic;
+    }
+    if (options == FindOptions::Classic) search.handle = FindFirstFileW(pattern.c_str(), &found);
+    if (search.handle == INVALID_HANDLE_VALUE) {
+        // A folder that does not exist holds nothing, as each existence test in it would say.
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_PATH_NOT_FOUND)
+            return std::vector<std::u16string>{};
+        return std::nullopt;
+    }
+    std::vector<std::u16string> names;
+    do {
+        names.push_back(U16(found.cFileName, wcsnlen(found.cFileName, MAX_PATH)));
+        if (withAliases && found.cAlternateFileName[0] != L'\0')
+            names.push_back(U16(found.cAlternateFileName, wcsnlen(found.cAlternateFileName, 14)));
+    } while (FindNextFileW(search.handle, &found));
+    if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+    return names;
+}
+
+bool IsOnNetwork(const std::u16string& folder) {
+    if (folder.size() >= 2 && folder[0] == u'\\' && folder[1] == u'\\') return true;
+    // The drive's root, or the current drive's for a folder without one.
+    if (folder.size() >= 2 && folder[1] == u':') return GetDriveTypeW(Wide(folder.substr(0, 2) + u"\\").c_str()) == DRIVE_REMOTE;
+    return GetDriveTypeW(nullptr) == DRIVE_REMOTE;
+}
+
+std::u16string FileSystemUpperCase(const std::u16string& name) {
+    if (name.empty()) return name;
+    // Without LCMAP_LINGUISTIC_CASING the system cases as its file systems compare names, the same
+    // in every locale (no Turkish dotted I).
+    std::wstring upper(name.size(), L'\0');
+    const int length = static_cast<int>(name.size());
+    const int written = LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, Wide(name).c_str(), length, upper.data(), length);
+    if (written != length) throw HostError(LastErrorStatus(), u"The name cannot be put in upper case");
+    return U16(upper.c_str(), upper.size());
+}
+
 bool MarkAsFromInternet(const std::u16string& path) noexcept {
     // What the system itself writes for a download; readers take the section and key, in any order.
     static constexpr char Mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";

@@ -198,6 +198,10 @@ public:
         Unexpected("ListFolder");
         return std::nullopt;
     }
+    bool IsOnNetwork(const std::u16string&) override {
+        Unexpected("IsOnNetwork");
+        return false;
+    }
     std::u16string FileSystemUpperCase(const std::u16string&) override {
         Unexpected("FileSystemUpperCase");
         return {};

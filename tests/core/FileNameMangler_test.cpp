@@ -30,6 +30,7 @@ public:
     std::map<std::u16string, int32_t> answers;
     std::vector<std::u16string> tested;
     bool listable = false;
+    bool network = true;
     std::vector<std::u16string> queries;  // folder + "\\" + prefix + "*"
     std::vector<bool> aliasesAsked;
 
@@ -51,6 +52,11 @@ public:
             if (Upper(name).starts_with(Upper(prefix))) names.push_back(name);
         }
         return names;
+    }
+    int networkQuestions = 0;
+    bool IsOnNetwork(const std::u16string&) override {
+        ++networkQuestions;
+        return network;
     }
     std::u16string FileSystemUpperCase(const std::u16string& name) override { return Upper(name); }
     std::vector<std::u16string> patterns;
@@ -326,7 +332,7 @@ TEST_F(FileNameManglerTest, DateThatCannotBeReadOrFormattedCostsOnlyTheDateNames
     EXPECT_EQ(ItemReads(), (std::vector<std::string>{"Item.SentOn", "Item.SenderName"}));
 }
 
-TEST_F(FileNameManglerTest, AtMost404ExistenceTests) {
+TEST_F(FileNameManglerTest, WorstCaseIs404ExistenceTestsOrOneListing) {
     For(Mail(u"Jane"));
     for (const std::u16string base :
          {u"report", u"report -- Jane", u"report -- Jane -- 5-Mar-2004", u"report -- 5-Mar-2004"}) {
@@ -335,6 +341,35 @@ TEST_F(FileNameManglerTest, AtMost404ExistenceTests) {
     }
     EXPECT_EQ(Suggest(u"report.doc"), Names{});
     EXPECT_EQ(Tests(), 404);
+    // Listed, the folder is asked once for what every name tried begins with.
+    platform.listable = true;
+    EXPECT_EQ(Suggest(u"report.doc"), Names{});
+    EXPECT_EQ(platform.queries, (Names{u"C:\\Docs\\report*"}));
+    EXPECT_EQ(Tests(), 0);
+    // Only names short enough to be an 8.3 alias need the aliases.
+    EXPECT_EQ(platform.aliasesAsked, std::vector<bool>{true});
+    EXPECT_EQ(Suggest(u"quarterly.doc"), (Names{u"quarterly -- 1.doc", u"quarterly -- Jane.doc",
+                                                u"quarterly -- Jane -- 5-Mar-2004.doc", u"quarterly -- 5-Mar-2004.doc"}));
+    EXPECT_EQ(platform.aliasesAsked, std::vector<bool>{false});
+    // Where the folder lies is asked once, not at each refresh in it.
+    EXPECT_EQ(platform.networkQuestions, 1);
+    Suggest(u"report.doc", u"D:\\Other");
+    EXPECT_EQ(platform.networkQuestions, 2);
+
+    // On a local disk names are tested until one is taken; the rest come from the listing.
+    platform.network = false;
+    FileNameMangler local(platform);
+    local.mItem(mangler.mItem());
+    platform.tested.clear();
+    platform.queries.clear();
+    EXPECT_EQ(local.GetFileNameMangling(u"report.doc", kFolder), Names{});
+    EXPECT_EQ(Tests(), 1);
+    EXPECT_EQ(platform.queries.size(), 1u);
+    platform.tested.clear();
+    platform.queries.clear();
+    EXPECT_EQ(local.GetFileNameMangling(u"quarterly.doc", kFolder).size(), 4u);
+    EXPECT_EQ(Tests(), 5);
+    EXPECT_TRUE(platform.queries.empty());
 }
 
 // ---- the sender's name cannot put a path into a name
@@ -433,24 +468,6 @@ TEST_F(FileNameManglerTest, ItemIsHeldUntilReplaced) {
 }
 
 // ---- one listing of the folder gives what testing name by name gives
-
-TEST_F(FileNameManglerTest, ListingAsksOnceForTheSharedBeginningAndNeverProbes) {
-    platform.listable = true;
-    For(Mail(u"Jane"));
-    for (const std::u16string base :
-         {u"report", u"report -- Jane", u"report -- Jane -- 5-Mar-2004", u"report -- 5-Mar-2004"}) {
-        platform.Put(std::u16string(kFolder) + u"\\" + base + u".doc");
-        platform.PutNumbered(kFolder, base, u"doc", 1, 100);
-    }
-    EXPECT_EQ(Suggest(u"report.doc"), Names{});
-    EXPECT_EQ(platform.queries, (Names{u"C:\\Docs\\report*"}));
-    EXPECT_EQ(Tests(), 0);
-    // Only names short enough to be an 8.3 alias need the aliases.
-    EXPECT_EQ(platform.aliasesAsked, std::vector<bool>{true});
-    EXPECT_EQ(Suggest(u"quarterly.doc"), (Names{u"quarterly -- 1.doc", u"quarterly -- Jane.doc",
-                                                u"quarterly -- Jane -- 5-Mar-2004.doc", u"quarterly -- 5-Mar-2004.doc"}));
-    EXPECT_EQ(platform.aliasesAsked, std::vector<bool>{false});
-}
 
 TEST_F(FileNameManglerTest, FolderThatCannotBeListedIsProbed) {
     platform.PutNumbered(kFolder, u"report", u"doc", 1, 2);
@@ -555,9 +572,18 @@ TEST(FileNameManglerLookup, ListingAndProbingGiveTheSameListsInThousandsOfRandom
         const Names probed = mangler.GetFileNameMangling(fileName, folder, FolderLookup::Probing);
         const int tests = platform.Tests();
         EXPECT_EQ(platform.Listings(), 0);
+        // On a share: one query and no test.
         EXPECT_EQ(mangler.GetFileNameMangling(fileName, folder), probed);
         EXPECT_EQ(platform.Listings(), 1);
         EXPECT_EQ(platform.Tests(), tests) << "the listing probed";
+        // On a local disk: the tests probing makes up to the first name taken, then one query.
+        platform.network = false;
+        FileNameMangler local(platform);
+        local.mItem(mangler.mItem());
+        EXPECT_EQ(local.GetFileNameMangling(fileName, folder), probed);
+        const int localTests = platform.Tests() - tests;
+        EXPECT_LE(platform.Listings(), 2);
+        EXPECT_EQ(platform.Listings() == 2, localTests < tests) << "a query exactly when probing found a name taken";
         listed += platform.Size() > 0 ? 1 : 0;
         probes += tests;
     }

@@ -20,6 +20,7 @@ public:
                                                           bool) override {
         Fail("ListFolder");
     }
+    bool IsOnNetwork(const std::u16string&) override { Fail("IsOnNetwork"); }
     std::u16string FileSystemUpperCase(const std::u16string&) override { Fail("FileSystemUpperCase"); }
     bool MarkAsFromInternet(const std::u16string&) noexcept override {
         Unexpected("MarkAsFromInternet");

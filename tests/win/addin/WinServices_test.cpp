@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -48,7 +51,11 @@ public:
         const HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &found);
         if (find != INVALID_HANDLE_VALUE) {
             do {
-                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
+                const std::wstring child = path_ + L"\\" + found.cFileName;
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileW(child.c_str());
+                else if (found.cFileName[0] != L'.')
+                    RemoveDirectoryW(child.c_str());
             } while (FindNextFileW(find, &found));
             FindClose(find);
         }
@@ -64,15 +71,36 @@ public:
         ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a file, error " << GetLastError();
         CloseHandle(file);
     }
+    void CreateFolder(const std::u16string& name) const {
+        ASSERT_TRUE(CreateDirectoryW(Wide(Child(name)).c_str(), nullptr)) << "error " << GetLastError();
+    }
 
 private:
     std::wstring path_;
 };
 
-// The platform as the add-in binds it for file names; any other service is a test failure.
+// The platform as the add-in binds it for file names, counting the folder's calls, with the query
+// options a test chooses; any other service is a test failure.
 class WinPlatform : public StrictPlatform {
 public:
-    int32_t FileExists(const std::u16string& path) override { return winsvc::FileExists(path); }
+    winsvc::FindOptions options = winsvc::RunningFindOptions();
+    std::optional<bool> network;  // the system's answer unless set
+    int tests = 0;
+    int listings = 0;
+
+    int32_t FileExists(const std::u16string& path) override {
+        ++tests;
+        return winsvc::FileExists(path);
+    }
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                          bool withAliases) override {
+        ++listings;
+        return winsvc::ListFolder(folder, prefix, withAliases, options);
+    }
+    bool IsOnNetwork(const std::u16string& folder) override { return network ? *network : winsvc::IsOnNetwork(folder); }
+    std::u16string FileSystemUpperCase(const std::u16string& name) override {
+        return winsvc::FileSystemUpperCase(name);
+    }
     std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
         return winsvc::FormatDate(value, pattern);
     }
@@ -264,4 +292,111 @@ TEST_F(ManglerInFolder, DateOfTheMessageInEnglish) {
     if (!UserLocaleIsEnglish()) GTEST_SKIP() << "the user's locale is not English";
     HoldMail(u"Jane");
     EXPECT_EQ(Suggest(u"report.doc").back(), u"report -- 5-Mar-2004.doc");
+}
+
+// ---- the folder's listing
+
+TEST(WinListFolder, ListsByPrefixInAnyLetterCaseWithFoldersAndAliases) {
+    TempFolder folder;
+    for (const std::u16string name : {u"report.doc", u"Report -- 1.DOC", u"\u00c9t\u00e9 -- 1.txt", u"other.doc"})
+        folder.Create(name);
+    folder.CreateFolder(u"REPORT -- 2.doc");
+    folder.Create(u"report summer holiday.document");
+    wchar_t alias[MAX_PATH] = {};
+    GetShortPathNameW(Wide(folder.Child(u"report summer holiday.document")).c_str(), alias, MAX_PATH);
+    const std::u16string aliasName = U16(std::wstring(alias).substr(std::wstring(alias).rfind(L'\\') + 1));
+    for (const auto options : {winsvc::FindOptions::Classic, winsvc::FindOptions::Windows7}) {
+        SCOPED_TRACE(options == winsvc::FindOptions::Classic ? "classic" : "Windows 7");
+        auto names = winsvc::ListFolder(folder.Path(), u"rEPORT", false, options);
+        ASSERT_TRUE(names);
+        std::sort(names->begin(), names->end());
+        EXPECT_EQ(*names, (Names{u"REPORT -- 2.doc", u"Report -- 1.DOC", u"report summer holiday.document",
+                                 u"report.doc"}));
+        // Outside ASCII too, by the file system's casing.
+        EXPECT_EQ(winsvc::ListFolder(folder.Path(), u"\u00e9T\u00c9", false, options), (Names{u"\u00c9t\u00e9 -- 1.txt"}));
+        EXPECT_EQ(winsvc::ListFolder(folder.Path(), u"none", false, options), Names{});
+        EXPECT_EQ(winsvc::ListFolder(folder.Path() + u"\\not there", u"report", false, options), Names{});
+        // The long name's alias comes with it when asked for, where the system makes one.
+        names = winsvc::ListFolder(folder.Path(), u"report s", true, options);
+        ASSERT_TRUE(names);
+        const bool hasAlias = aliasName != u"report summer holiday.document";
+        EXPECT_EQ(names->size(), hasAlias ? 2u : 1u);
+        if (hasAlias) {
+            EXPECT_EQ(names->back(), aliasName);
+        }
+    }
+    EXPECT_EQ(winsvc::FileSystemUpperCase(u"r\u00e9sum\u00e9 \u0436\u0451"), u"R\u00c9SUM\u00c9 \u0416\u0401");
+    // Wine's drives are local; a UNC path names a share whether or not it can be reached.
+    EXPECT_FALSE(winsvc::IsOnNetwork(folder.Path()));
+    EXPECT_TRUE(winsvc::IsOnNetwork(u"\\\\server\\share\\folder"));
+}
+
+TEST(WinListFolder, UpperCaseTellsNamesApartExactlyAsTheFileSystemDoes) {
+    // Letters whose case differs between tables: the Turkish dotless and dotted i, the long s, the
+    // Kelvin sign, sharp s, title-case digraphs, Greek final sigma.
+    const Names pairs[] = {{u"\u00e9", u"\u00c9"}, {u"\u0451", u"\u0401"}, {u"\u0131", u"I"}, {u"i", u"\u0130"},
+                           {u"\u017f", u"S"},       {u"k", u"\u212a"},       {u"\u00df", u"\u1e9e"}, {u"\u01c5", u"\u01c4"},
+                           {u"\u03c2", u"\u03a3"}, {u"\u00ff", u"\u0178"}};
+    TempFolder folder;
+    int same = 0;
+    for (const Names& pair : pairs) {
+        const std::u16string name = u"x" + pair[0] + u".txt", other = u"x" + pair[1] + u".txt";
+        SCOPED_TRACE(Utf8(name) + " " + Utf8(other));
+        folder.Create(name);
+        const bool foldedAlike = winsvc::FileSystemUpperCase(name) == winsvc::FileSystemUpperCase(other);
+        EXPECT_EQ(winsvc::FileExists(folder.Child(other)) == 1, foldedAlike);
+        same += foldedAlike;
+    }
+    EXPECT_GE(same, 2);
+}
+
+// The differential test against the real file system: random folders of files and folders whose
+// names collide with the candidates in every letter case, by their aliases, and not at all; one
+// listing must give what testing name by name gives, with either kind of query.
+TEST_F(ManglerInFolder, ListingGivesWhatTestingEachNameGivesInRealFolders) {
+    HoldMail(u"\u00c9lodie@example.com");
+    const std::u16string date = Date();
+    const std::vector<std::u16string> stems = {u"report", u"REPORT", u"r\u00e9sum\u00e9", u"R\u00c9SUM\u00c9", u"\u0436\u0443\u0440"};
+    const std::vector<std::u16string> middles = {u"", u" -- \u00c9lodie", u" -- \u00e9LODIE", u" -- " + date,
+                                                 u" -- \u00c9lodie -- " + date, u" -- other"};
+    std::mt19937 random(7);
+    const auto pick = [&](const std::vector<std::u16string>& pool) { return pool[random() % pool.size()]; };
+    int compared = 0;
+    for (int round = 0; round < 12; ++round) {
+        TempFolder here;
+        for (int i = 0; i < 60; ++i) {
+            std::u16string name = pick(stems) + pick(middles);
+            if (random() % 4) name += u" -- " + U16(std::to_wstring(1 + random() % 8));
+            name += pick({u".doc", u".DOC", u".txt", u"", u".doc."});
+            if (GetFileAttributesW(Wide(here.Child(name)).c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+            if (random() % 6 == 0)
+                here.CreateFolder(name);
+            else
+                here.Create(name);
+        }
+        // The alias the system made for a long name, as a name to save under: taken by that alias.
+        here.Create(u"a long name for an alias.doc");
+        wchar_t shortPath[MAX_PATH] = {};
+        GetShortPathNameW(Wide(here.Child(u"a long name for an alias.doc")).c_str(), shortPath, MAX_PATH);
+        const std::wstring alias = std::wstring(shortPath).substr(std::wstring(shortPath).rfind(L'\\') + 1);
+        for (const auto options : {winsvc::FindOptions::Classic, winsvc::FindOptions::Windows7}) {
+            platform.options = options;
+            // Listed at once as on a share, or after the tests up to the first name taken.
+            platform.network = options == winsvc::FindOptions::Windows7;
+            for (const std::u16string& fileName : Names{u"report.doc", u"R\u00e9sum\u00e9.txt", u"\u0416\u0423\u0420", U16(alias)}) {
+                SCOPED_TRACE(Utf8(fileName));
+                platform.tests = platform.listings = 0;
+                const Names probed = mangler.GetFileNameMangling(fileName, here.Path(), FolderLookup::Probing);
+                const int tests = platform.tests;
+                platform.tests = 0;
+                FileNameMangler lister(platform);  // a mangler keeps where its last folder lies
+                lister.mItem(mangler.mItem());
+                EXPECT_EQ(lister.GetFileNameMangling(fileName, here.Path()), probed);
+                EXPECT_LE(platform.listings, 1);
+                EXPECT_LE(platform.tests, *platform.network ? 0 : tests);
+                ++compared;
+            }
+        }
+    }
+    EXPECT_EQ(compared, 12 * 2 * 4);
 }

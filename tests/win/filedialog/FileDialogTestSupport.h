@@ -80,7 +80,7 @@ private:
     std::wstring path_;
 };
 
-/// The services the name mangler uses, real; `failing` makes the existence test throw. Any other
+/// The services the name mangler uses, real; `failing` makes the folder's calls throw. Any other
 /// service is counted in `unexpectedCalls` (the mangler runs on the dialog's thread, where a test
 /// assertion is not safe), for the test to check on its own thread.
 class FilePlatform : public StrictPlatform {
@@ -92,6 +92,13 @@ public:
         if (failing) throw HostError(HostStatus::Fail, u"injected failure of the existence test");
         return winsvc::FileExists(path);
     }
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                          bool withAliases) override {
+        if (failing) throw HostError(HostStatus::Fail, u"injected failure of the folder's listing");
+        return winsvc::ListFolder(folder, prefix, withAliases, winsvc::RunningFindOptions());
+    }
+    bool IsOnNetwork(const std::u16string& folder) override { return winsvc::IsOnNetwork(folder); }
+    std::u16string FileSystemUpperCase(const std::u16string& name) override { return winsvc::FileSystemUpperCase(name); }
     std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
         return winsvc::FormatDate(value, pattern);
     }
