@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -254,6 +256,29 @@ private:
         facts_->dialogsAfterCleanUp = dialogsAfterCleanUp_;
     }
 
+    // Elapsed time by the performance counter, the finest clock the system has.
+    class Stopwatch {
+    public:
+        Stopwatch() noexcept { QueryPerformanceCounter(&start_); }
+        double Milliseconds() const noexcept {
+            LARGE_INTEGER now{}, frequency{};
+            QueryPerformanceCounter(&now);
+            QueryPerformanceFrequency(&frequency);
+            return 1000.0 * static_cast<double>(now.QuadPart - start_.QuadPart) / static_cast<double>(frequency.QuadPart);
+        }
+
+    private:
+        LARGE_INTEGER start_{};
+    };
+
+    void Timing(const std::u16string& what, const Stopwatch& watch) {
+        if (!options_.timings) return;
+        const double ms = watch.Milliseconds();
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", ms);
+        t_.Line(u"timing " + what + u" ms=" + std::u16string(text, text + std::strlen(text)));
+    }
+
     [[noreturn]] void Error(std::u16string message) const { throw ScriptError(line_, std::move(message)); }
 
     void Need(const ScriptLine& line, size_t least, size_t most) const {
@@ -336,7 +361,9 @@ private:
             Need(line, 0, 0);
             auto explorer = RequireHost().ActiveExplorer();
             if (!explorer) Error(u"select: no main window is open");
+            const Stopwatch watch;
             host_->ChangeSelection(explorer);
+            Timing(u"SelectionChange", watch);
         } else if (c == u"activate") {
             Need(line, 1, 1);
             auto inspector = FindInspector(w[1]);
@@ -496,7 +523,9 @@ private:
         auto instance = face_->AddIn(progId);
         auto custom = EmptyArray();
         SAFEARRAY* raw = custom.get();
+        const Stopwatch watch;
         hr = ext->OnConnection(app.get(), ext_cm_Startup, instance.get(), &raw);
+        Timing(u"OnConnection addin=" + Transcript::Quote(progId), watch);
         if (FAILED(hr)) {
             t_.Line(name + u" OnConnection " + Hex(hr) + u" not-loaded");
             return;

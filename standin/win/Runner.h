@@ -22,6 +22,9 @@ struct RunOptions {
     bool saveAsByHand = false;
     /// How long one action may take before the run is stopped as hung.
     DWORD deadlineMs = 30000;
+    /// Each add-in's OnConnection and each SelectionChange raised are timed, and the times written
+    /// to the transcript (`timing ...` lines, milliseconds from the performance counter).
+    bool timings = false;
 
     /// A sweep's case: message boxes are answered by their titles, a line the host's state no
     /// longer allows (a click in a window that is gone) is skipped, and the host is spoiled as

@@ -1,6 +1,6 @@
 // The stand-in host program.
 //   StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] [--screenshots <folder>]
-//               [--saveas-by-hand] <script>
+//               [--saveas-by-hand] [--timings] <script>
 //   StandinHost --sweep failure|nothing|reentrancy [--skip <n>] [--events <file>]
 //               [--case-transcripts <file>] [--transcript <file>] [--deadline <seconds>] <script>...
 // Runs <script> (README.md) and writes the transcript to <file> or the standard output; or sweeps
@@ -28,7 +28,7 @@ namespace {
 
 int usage(Transcript& t) {
     t.Line(u"usage: StandinHost [--state <file>] [--transcript <file>] [--deadline <seconds>] "
-           u"[--screenshots <folder>] [--saveas-by-hand] <script>");
+           u"[--screenshots <folder>] [--saveas-by-hand] [--timings] <script>");
     t.Line(u"       StandinHost --sweep failure|nothing|reentrancy [--skip <n>] [--events <file>] "
            u"[--case-transcripts <file>] [--transcript <file>] [--deadline <seconds>] <script>...");
     return kRunScriptError;
@@ -66,6 +66,8 @@ int wmain(int argc, wchar_t** argv) {
             }
         } else if (arg == L"--saveas-by-hand") {
             options.saveAsByHand = true;
+        } else if (arg == L"--timings") {
+            options.timings = true;
         } else if (arg.rfind(L"--", 0) != 0 && (sweeping || scripts.empty())) {
             scripts.push_back(arg);
         } else {
