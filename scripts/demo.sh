@@ -49,14 +49,9 @@ cmake --build "$bdir" -j 2 --target Tallowby TallowbyPage StandinHost >"$bdir/de
   { tail -n 40 "$bdir/demo-build.log" >&2; exit 1; }
 
 # Wine shows the machine's file system as drive Z:.
-winpath() { local p="Z:$root/$1"; printf '%s' "${p//\//\\}"; }
-
 run_host=
 cleanup() {
-  if [ -n "$run_host" ]; then
-    "$bdir/wine-run" regsvr32 /s /u "$(winpath "$bdir/addin/win/Tallowby.dll")" >/dev/null 2>&1 || true
-    "$bdir/wine-run" regsvr32 /s /u "$(winpath "$bdir/proppage/win/TallowbyPage.dll")" >/dev/null 2>&1 || true
-  fi
+  [ -z "$run_host" ] || dlls_unregister "$bdir"
   wine_session_stop
   xvfb_stop
 }
@@ -72,10 +67,7 @@ mkdir -p "$out/saved" "$out/screenshots"
 cp samples/files/existing-report.txt "$out/saved/report.txt"
 
 run_host=yes
-for dll in addin/win/Tallowby.dll proppage/win/TallowbyPage.dll; do
-  "$bdir/wine-run" regsvr32 /s "$(winpath "$bdir/$dll")" 2>/dev/null ||
-    { echo "demo: regsvr32 could not register $dll" >&2; exit 1; }
-done
+dlls_register "$bdir" || exit 1
 
 script=samples/demo.script
 if [ "$preset" = win64 ]; then

@@ -1,6 +1,7 @@
 # Sourced by the test and demo entry points: starts and stops Xvfb and a fast Wine session for one
 # build folder. Everything started is recorded by pid and stopped by pid.
-# Functions: xvfb_start, xvfb_stop, wine_session_start <build-dir>, wine_session_stop.
+# Functions: xvfb_start, xvfb_stop, wine_session_start <build-dir>, wine_session_stop, winpath <path>,
+# dlls_register <build-dir>, dlls_unregister <build-dir>.
 
 _started_pids=()
 
@@ -88,4 +89,27 @@ wine_session_stop() {
   done
   _started_pids=()
   unset WINESERVER_PID WINE_KEEPALIVE_PID
+}
+
+winpath() {  # winpath <path>: the Windows form of a Unix path (relative: to the current folder)
+  local p=$1
+  [ "${p#/}" != "$p" ] || p="$PWD/$p"
+  p="Z:$p"
+  printf '%s' "${p//\//\\}"
+}
+
+# The two DLLs of a build, registered in its prefix for the host program (and unregistered after).
+_tallowby_dlls=(addin/win/Tallowby.dll proppage/win/TallowbyPage.dll)
+dlls_register() {  # dlls_register <build-dir>
+  local dll
+  for dll in "${_tallowby_dlls[@]}"; do
+    "$1/wine-run" regsvr32 /s "$(winpath "$1/$dll")" 2>/dev/null ||
+      { echo "regsvr32 could not register $dll" >&2; return 1; }
+  done
+}
+dlls_unregister() {  # dlls_unregister <build-dir>
+  local dll
+  for dll in "${_tallowby_dlls[@]}"; do
+    "$1/wine-run" regsvr32 /s /u "$(winpath "$1/$dll")" >/dev/null 2>&1 || true
+  done
 }
