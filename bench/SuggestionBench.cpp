@@ -150,10 +150,14 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring folder = work + L"\\" + std::wstring(c.id, c.id + std::strlen(c.id));
         CreateDirectoryW(folder.c_str(), nullptr);
         for (const std::wstring& name : c.files) CreateEmptyFile(folder + L"\\" + name);
-        FileNameMangler mangler(platform);
-        mangler.mItem(std::make_shared<Message>(c.mail));
+        // One mangler per placement of the folder: a mangler remembers whether its last folder is on a
+        // share, as the folder cannot move between two refreshes of one dialog.
+        FileNameMangler localMangler(platform), shareMangler(platform);
+        localMangler.mItem(std::make_shared<Message>(c.mail));
+        shareMangler.mItem(std::make_shared<Message>(c.mail));
         for (const FolderLookup lookup : {FolderLookup::Probing, FolderLookup::Listing}) {
-            const auto refresh = [&] { return mangler.GetFileNameMangling(u"report.doc", U16(folder), lookup); };
+            FileNameMangler* mangler = &localMangler;
+            const auto refresh = [&] { return mangler->GetFileNameMangling(u"report.doc", U16(folder), lookup); };
             platform.delayMs = delay;
             platform.share = false;
             platform.calls = 0;
@@ -167,6 +171,7 @@ int wmain(int argc, wchar_t** argv) {
             }
             platform.share = true;
             platform.calls = 0;
+            mangler = &shareMangler;
             for (int i = 0; i < slowRuns; ++i) {
                 const double start = Now();
                 if (refresh() != names) return 1;
