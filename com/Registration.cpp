@@ -6,6 +6,7 @@
 #include "com/ComPtr.h"
 #include "com/Guard.h"
 #include "com/Handles.h"
+#include "com/Strings.h"
 
 namespace com {
 namespace {
@@ -43,6 +44,37 @@ HRESULT removeKey(const RegKeyEntry& entry) noexcept {
 
 SYSKIND systemKind() noexcept { return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32; }
 
+constexpr wchar_t kUserClasses[] = L"Software\\Classes";
+
+// While it lives, HKEY_CLASSES_ROOT is the current user's classes for this whole process, so the
+// type library's own registration (which writes under HKEY_CLASSES_ROOT) lands there. The system's
+// per-user type library calls do this themselves where they exist; Windows 2000 has only this.
+class UserClassesRoot {
+public:
+    UserClassesRoot() noexcept {
+        RegKey classes;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, classes.put(), nullptr) == ERROR_SUCCESS)
+            status_ = fromWin32(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes.get()));
+    }
+    ~UserClassesRoot() {
+        if (SUCCEEDED(status_)) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    }
+    UserClassesRoot(const UserClassesRoot&) = delete;
+    UserClassesRoot& operator=(const UserClassesRoot&) = delete;
+    HRESULT status() const noexcept { return status_; }
+
+private:
+    HRESULT status_ = E_FAIL;
+};
+
+// The per-user type library calls of newer systems, looked up at run time: Windows 2000 lacks them.
+template <class Function>
+Function* perUserCall(const char* name) noexcept {
+    HMODULE oleaut = GetModuleHandleW(L"oleaut32.dll");
+    return oleaut ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(oleaut, name))) : nullptr;
+}
+
 bool typeLibRegistered(const TypeLibInfo& lib) {
     wchar_t version[32];
     wsprintfW(version, L"%x.%x", lib.major, lib.minor);
@@ -51,17 +83,30 @@ bool typeLibRegistered(const TypeLibInfo& lib) {
     return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
-HRESULT registerTypeLib(const std::wstring& modulePath) noexcept {
+HRESULT registerTypeLib(const std::wstring& modulePath, Scope scope) noexcept {
     ComPtr<ITypeLib> lib;
     const HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, lib.put());
     if (FAILED(hr)) return hr;
-    std::wstring path = modulePath;  // RegisterTypeLib takes a non-const string
-    return RegisterTypeLib(lib.get(), path.data(), nullptr);
+    std::wstring path = modulePath;  // the calls take a non-const string
+    if (scope == Scope::Machine) return RegisterTypeLib(lib.get(), path.data(), nullptr);
+    const UserClassesRoot root;
+    if (FAILED(root.status())) return root.status();
+    using Register = HRESULT WINAPI(ITypeLib*, OLECHAR*, OLECHAR*);
+    Register* call = perUserCall<Register>("RegisterTypeLibForUser");
+    return (call ? call : &RegisterTypeLib)(lib.get(), path.data(), nullptr);
 }
 
-HRESULT unregisterTypeLib(const TypeLibInfo& lib) {
+HRESULT unregisterTypeLib(const TypeLibInfo& lib, Scope scope) {
+    if (scope == Scope::Machine) {
+        if (!typeLibRegistered(lib)) return S_OK;
+        return UnRegisterTypeLib(lib.libid, lib.major, lib.minor, 0, systemKind());
+    }
+    const UserClassesRoot root;
+    if (FAILED(root.status())) return root.status();
     if (!typeLibRegistered(lib)) return S_OK;
-    return UnRegisterTypeLib(lib.libid, lib.major, lib.minor, 0, systemKind());
+    using Unregister = HRESULT WINAPI(REFGUID, WORD, WORD, LCID, SYSKIND);
+    Unregister* call = perUserCall<Unregister>("UnRegisterTypeLibForUser");
+    return (call ? call : &UnRegisterTypeLib)(lib.libid, lib.major, lib.minor, 0, systemKind());
 }
 
 }  // namespace
@@ -89,13 +134,20 @@ std::vector<RegKeyEntry> classKeys(const ClassInfo& cls, const TypeLibInfo& type
     };
 }
 
-std::vector<RegKeyEntry> serverKeys(const ServerInfo& server, const std::wstring& modulePath) {
+std::vector<RegKeyEntry> serverKeys(const ServerInfo& server, const std::wstring& modulePath, Scope scope) {
     std::vector<RegKeyEntry> table;
     for (const ClassInfo& cls : server.classes) {
         auto keys = classKeys(cls, server.typeLib, modulePath);
         table.insert(table.end(), keys.begin(), keys.end());
     }
     table.insert(table.end(), server.extraKeys.begin(), server.extraKeys.end());
+    if (scope == Scope::User) {
+        for (RegKeyEntry& entry : table) {
+            if (entry.root != HKEY_CLASSES_ROOT) continue;
+            entry.root = HKEY_CURRENT_USER;
+            entry.path = std::wstring(kUserClasses) + L"\\" + entry.path;
+        }
+    }
     return table;
 }
 
@@ -119,26 +171,39 @@ HRESULT removeKeys(const std::vector<RegKeyEntry>& table) noexcept {
     return first;
 }
 
-HRESULT registerServer(const ServerInfo& server, const std::wstring& modulePath) noexcept {
+HRESULT registerServer(const ServerInfo& server, const std::wstring& modulePath, Scope scope) noexcept {
     return guard([&] {
-        const auto table = serverKeys(server, modulePath);
+        const auto table = serverKeys(server, modulePath, scope);
         HRESULT hr = writeKeys(table);
         if (FAILED(hr)) return hr;
-        hr = registerTypeLib(modulePath);
+        hr = registerTypeLib(modulePath, scope);
         if (FAILED(hr)) {
-            (void)unregisterTypeLib(server.typeLib);
+            (void)unregisterTypeLib(server.typeLib, scope);
             (void)removeKeys(table);
         }
         return hr;
     });
 }
 
-HRESULT unregisterServer(const ServerInfo& server, const std::wstring& modulePath) noexcept {
+HRESULT unregisterServer(const ServerInfo& server, const std::wstring& modulePath, Scope scope) noexcept {
     return guard([&] {
-        const HRESULT libResult = unregisterTypeLib(server.typeLib);
-        const HRESULT keysResult = removeKeys(serverKeys(server, modulePath));
+        const HRESULT libResult = unregisterTypeLib(server.typeLib, scope);
+        const HRESULT keysResult = removeKeys(serverKeys(server, modulePath, scope));
         return FAILED(libResult) ? libResult : keysResult;
     });
+}
+
+std::optional<Scope> scopeNamed(const wchar_t* commandLine) noexcept {
+    if (!commandLine || !*commandLine || sameIdentifier(commandLine, L"machine")) return Scope::Machine;
+    if (sameIdentifier(commandLine, L"user")) return Scope::User;
+    return std::nullopt;
+}
+
+HRESULT installServer(const ServerInfo& server, const std::wstring& modulePath, bool install,
+                      const wchar_t* commandLine) noexcept {
+    const auto scope = scopeNamed(commandLine);
+    if (!scope) return E_INVALIDARG;
+    return install ? registerServer(server, modulePath, *scope) : unregisterServer(server, modulePath, *scope);
 }
 
 }  // namespace com

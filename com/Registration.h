@@ -2,6 +2,7 @@
 // Registration as data: the registry keys a module writes, written all or nothing and removed exactly.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -44,6 +45,11 @@ struct ServerInfo {
     std::vector<RegKeyEntry> extraKeys;
 };
 
+/// Where a module registers: for every user of the machine (HKEY_CLASSES_ROOT, which needs
+/// administrator rights) or for the current user only (HKEY_CURRENT_USER\Software\Classes, which
+/// Windows reads before the machine's classes). Entries under HKEY_CURRENT_USER are per user in both.
+enum class Scope { Machine, User };
+
 /// "{xxxxxxxx-xxxx-...}" in upper case, as the registry spells it.
 std::wstring guidString(const GUID& guid);
 
@@ -51,8 +57,10 @@ std::wstring guidString(const GUID& guid);
 /// (module path, ThreadingModel Apartment), ProgID, TypeLib and Version; and <ProgID> with its CLSID.
 std::vector<RegKeyEntry> classKeys(const ClassInfo& cls, const TypeLibInfo& typeLib, const std::wstring& modulePath);
 
-/// The whole table of `server`: every class's keys, then the extra keys.
-std::vector<RegKeyEntry> serverKeys(const ServerInfo& server, const std::wstring& modulePath);
+/// The whole table of `server`: every class's keys, then the extra keys. For Scope::User every key
+/// under HKEY_CLASSES_ROOT moves to HKEY_CURRENT_USER\Software\Classes.
+std::vector<RegKeyEntry> serverKeys(const ServerInfo& server, const std::wstring& modulePath,
+                                    Scope scope = Scope::Machine);
 
 /// Writes every key of `table` in order. When one fails, removes the keys already written and
 /// returns the failure.
@@ -64,10 +72,21 @@ std::vector<RegKeyEntry> serverKeys(const ServerInfo& server, const std::wstring
 
 /// DllRegisterServer's work: the keys, then the type library from `modulePath`. On any failure
 /// nothing stays behind.
-[[nodiscard]] HRESULT registerServer(const ServerInfo& server, const std::wstring& modulePath) noexcept;
+[[nodiscard]] HRESULT registerServer(const ServerInfo& server, const std::wstring& modulePath,
+                                     Scope scope = Scope::Machine) noexcept;
 
 /// DllUnregisterServer's work: the type library's registration and every key. Whatever is already
 /// missing counts as removed.
-[[nodiscard]] HRESULT unregisterServer(const ServerInfo& server, const std::wstring& modulePath) noexcept;
+[[nodiscard]] HRESULT unregisterServer(const ServerInfo& server, const std::wstring& modulePath,
+                                       Scope scope = Scope::Machine) noexcept;
+
+/// The scope DllInstall's command line names: "user" (regsvr32 /n /i:user) the current user,
+/// "machine" or nothing (regsvr32 /i alone) every user, in any letter case; nothing for other text.
+std::optional<Scope> scopeNamed(const wchar_t* commandLine) noexcept;
+
+/// DllInstall's work: registers (`install`) or removes `server` in the scope its command line
+/// names; E_INVALIDARG for a command line it does not know.
+[[nodiscard]] HRESULT installServer(const ServerInfo& server, const std::wstring& modulePath, bool install,
+                                    const wchar_t* commandLine) noexcept;
 
 }  // namespace com

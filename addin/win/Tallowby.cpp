@@ -1,4 +1,5 @@
-// The four entry points of Tallowby.dll, the only names it exports.
+// The entry points of Tallowby.dll, the only names it exports: the four of every in-process server
+// and DllInstall, which registers for the current user alone (regsvr32 /n /i:user).
 #include <windows.h>
 
 #include "com/Guard.h"
@@ -16,4 +17,9 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
     return com::guard([] { return com::unregisterServer(addin::serverInfo(), com::Module::path()); });
+}
+
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+    return com::guard(
+        [&] { return com::installServer(addin::serverInfo(), com::Module::path(), install != FALSE, commandLine); });
 }

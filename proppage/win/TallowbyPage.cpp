@@ -1,4 +1,5 @@
-// The four entry points of TallowbyPage.dll, the only names it exports.
+// The entry points of TallowbyPage.dll, the only names it exports: the four of every in-process
+// server and DllInstall, which registers for the current user alone (regsvr32 /n /i:user).
 #include <windows.h>
 
 #include "PageClasses.h"
@@ -21,5 +22,12 @@ STDAPI DllUnregisterServer() {
     return com::guard([] {
         const std::wstring path = com::Module::path();
         return com::unregisterServer(pagewin::serverInfo(path), path);
+    });
+}
+
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+    return com::guard([&] {
+        const std::wstring path = com::Module::path();
+        return com::installServer(pagewin::serverInfo(path), path, install != FALSE, commandLine);
     });
 }

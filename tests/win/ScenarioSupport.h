@@ -59,9 +59,12 @@ inline DWORD runProcess(std::wstring command, DWORD deadlineMs = 120000, const s
     return code;
 }
 
-/// Registers (or with `unregister` removes) a DLL silently with regsvr32; its exit code.
-inline DWORD regsvr32(const std::wstring& dll, bool unregister) {
-    return runProcess(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"", 60000);
+/// Registers (or with `unregister` removes) a DLL silently with regsvr32, machine-wide or with
+/// `perUser` for the current user alone (DllInstall "user"); its exit code.
+inline DWORD regsvr32(const std::wstring& dll, bool unregister, bool perUser = false) {
+    return runProcess(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + (perUser ? L"/n /i:user " : L"") +
+                          L"\"" + dll + L"\"",
+                      60000);
 }
 
 /// The full path of `name` in the folder of the running test program.

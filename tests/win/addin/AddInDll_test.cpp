@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Tallowby.h"
+#include "DebugOutput.h"
 #include "ScenarioSupport.h"
 #include "TestSupport.h"
 #include "com/DispatchCaller.h"
@@ -339,6 +340,94 @@ TEST(AddInDllRemoval, DeletesExactlyWhatRegistrationWrote) {
     EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, other.c_str()), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, kHostInterfaceKey), ERROR_SUCCESS);
     EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, kHostInterfaceKey));
+}
+
+// regsvr32 /n /i:user, as the installer runs it: DllInstall writes the classes and the type library
+// under the current user's classes and the host's add-in entry, nothing machine-wide, and removal
+// takes exactly that away.
+TEST(AddInDllPerUser, RegistersForTheUserAloneAndRemovesExactlyThat) {
+    testing_support::Apartment apartment;
+    const std::wstring user = L"Software\\Classes\\";
+    const std::wstring machine = L"Software\\Classes\\";
+    const std::wstring other = std::wstring(kAddInsKey) + L"\\Other.AddIn";
+    writeString(HKEY_CURRENT_USER, other, L"FriendlyName", L"Someone else's add-in");
+
+    ASSERT_EQ(testing_support::regsvr32(dllPath(), false, true), 0u);
+    for (const ClassCase& cls : kClasses) {
+        SCOPED_TRACE(narrow(cls.progId));
+        const std::wstring key = L"CLSID\\" + guidText(*cls.clsid);
+        const auto server = testing_support::stringValue(HKEY_CURRENT_USER, user + key + L"\\InprocServer32", nullptr);
+        ASSERT_TRUE(server);
+        EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, dllPath().c_str(), -1, TRUE), CSTR_EQUAL);
+        EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, user + cls.progId + L"\\CLSID", nullptr),
+                  guidText(*cls.clsid));
+        EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, machine + key));
+        EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, machine + cls.progId));
+    }
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, user + L"TypeLib\\" + guidText(LIBID_Tallowby) + L"\\1.0"));
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, user + L"Interface\\" + guidText(IID__ActionManager)));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, machine + L"TypeLib\\" + guidText(LIBID_Tallowby)));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, machine + L"Interface\\" + guidText(IID__ActionManager)));
+    EXPECT_EQ(testing_support::dwordValue(HKEY_CURRENT_USER, kAddInKey, L"LoadBehavior"), 3u);
+    // The system's own way to the class: Wine's COM does not read the user's classes (Windows does,
+    // first), so the class is made here as the host does it then: its DLL's DllGetClassObject.
+    HMODULE dll = LoadLibraryW(dllPath().c_str());
+    ASSERT_NE(dll, nullptr);
+    auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(getClassObject(CLSID_Connect, IID_IClassFactory, factory.put_void()), S_OK);
+    ComPtr<_IDTExtensibility2> connect;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID__IDTExtensibility2, connect.put_void()), S_OK);
+    connect.reset();
+    factory.reset();
+    FreeLibrary(dll);
+
+    ASSERT_EQ(testing_support::regsvr32(dllPath(), true, true), 0u);
+    for (const ClassCase& cls : kClasses) {
+        EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, user + L"CLSID\\" + guidText(*cls.clsid)));
+        EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, user + cls.progId));
+    }
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, user + L"TypeLib\\" + guidText(LIBID_Tallowby)));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, user + L"Interface\\" + guidText(IID__ActionManager)));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kAddInKey));
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, L"Software\\Classes")) << "only our keys go";
+    EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, other, L"FriendlyName"),
+              std::wstring(L"Someone else's add-in"));
+    EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, other.c_str()), ERROR_SUCCESS);
+}
+
+// DllInstall knows "user" and "machine" (or nothing, as regsvr32 /i passes it): anything else is
+// refused and writes nothing.
+TEST(AddInDllPerUser, AnUnknownCommandLineIsRefusedAndWritesNothing) {
+    const DWORD code = testing_support::runProcess(L"regsvr32.exe /s /n /i:everyone \"" + dllPath() + L"\"", 60000);
+    EXPECT_NE(code, 0u);
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kAddInKey));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Tallowby.Connect"));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, L"Tallowby.Connect"));
+}
+
+// The failures the DLL's entry points catch are told to the debug output, named after the DLL.
+TEST(AddInDllReport, AFailureAtTheHostsCallIsToldWithTheDllAndTheEntryPoint) {
+    testing_support::Apartment apartment;
+    ASSERT_EQ(regsvr32(false), 0u);
+    {
+        testing_support::DebugOutput output;
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(L"Tallowby.Connect", &clsid), S_OK);
+        ComPtr<_IDTExtensibility2> connect;
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2, connect.put_void()), S_OK);
+        ComPtr<IDispatch> notAnAddIn;
+        ASSERT_EQ(CLSIDFromProgID(L"Tallowby.ActionManager", &clsid), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, notAnAddIn.put_void()), S_OK);
+        EXPECT_EQ(connect->OnConnection(notAnAddIn.get(), ext_cm_Startup, notAnAddIn.get(), nullptr), DISP_E_UNKNOWNNAME);
+        const auto messages = output.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].rfind("Tallowby.dll: 0x80020006 ", 0), 0u) << messages[0];
+        EXPECT_NE(messages[0].find("ConnectObject::OnConnection"), std::string::npos) << messages[0];
+        EXPECT_NE(messages[0].find("addin/win/ConnectObject.cpp:"), std::string::npos) << messages[0];
+    }
+    EXPECT_EQ(regsvr32(true), 0u);
 }
 
 TEST(AddInDllRemoval, RemovingWhatIsGoneSucceeds) {

@@ -141,6 +141,30 @@ TEST_F(PageDllTest, UnregisteringLeavesNoTrace) {
     EXPECT_FALSE(keyExists(L"Interface\\" + com::guidString(IID__PropPage)));
 }
 
+// regsvr32 /n /i:user: the same keys (the control's included) under the current user's classes,
+// nothing machine-wide, and removal takes them away again.
+TEST(PageDllPerUser, RegistersAsAControlForTheUserAloneAndRemovesExactlyThat) {
+    const std::wstring classes = L"Software\\Classes\\";
+    const std::wstring clsid = classes + clsidKey();
+    const std::wstring lib = classes + L"TypeLib\\" + com::guidString(LIBID_TallowbyPage) + L"\\1.0";
+    ASSERT_EQ(testing_support::regsvr32(besideProgram(kPageDll), false, true), 0u);
+    EXPECT_TRUE(userKeyExists(clsid + L"\\Control"));
+    EXPECT_TRUE(userKeyExists(clsid + L"\\MiscStatus\\1"));
+    EXPECT_TRUE(userKeyExists(clsid + L"\\ToolboxBitmap32"));
+    EXPECT_TRUE(userKeyExists(classes + L"TallowbyPage.PropPage\\CLSID"));
+    EXPECT_TRUE(userKeyExists(lib));
+    EXPECT_FALSE(userKeyExists(classes + L"Interface\\" + com::guidString(IID_PropertyPage)))
+        << "the host's PropertyPage stays the host's";
+    EXPECT_FALSE(keyExists(clsidKey())) << "nothing machine-wide";
+    EXPECT_FALSE(keyExists(L"TallowbyPage.PropPage"));
+
+    ASSERT_EQ(testing_support::regsvr32(besideProgram(kPageDll), true, true), 0u);
+    EXPECT_FALSE(userKeyExists(clsid));
+    EXPECT_FALSE(userKeyExists(classes + L"TallowbyPage.PropPage"));
+    EXPECT_FALSE(userKeyExists(classes + L"TypeLib\\" + com::guidString(LIBID_TallowbyPage)));
+    EXPECT_FALSE(userKeyExists(classes + L"Interface\\" + com::guidString(IID__PropPage)));
+}
+
 TEST_F(PageDllTest, CarriesTheToolboxBitmapAndItsVersion) {
     HMODULE dll = LoadLibraryExW(besideProgram(kPageDll).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(dll, nullptr);
