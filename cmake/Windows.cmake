@@ -3,6 +3,10 @@
 # Resource scripts (type library, dialogs, bitmaps, VERSIONINFO) are compiled by windres.
 enable_language(RC)
 
+# Failures reported to the debug output name their source file: relative to the project, not this
+# machine's folders.
+add_compile_options("$<$<COMPILE_LANGUAGE:CXX>:-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=>")
+
 # The oldest Windows the DLLs load on, as <major>.<minor>: Windows 2000 for i686 (the host's own
 # architecture since its first version), the first 64-bit Windows (XP x64 / Server 2003) for x86_64.
 # The DLLs' PE headers state it and the build check holds every import to it.
@@ -125,6 +129,10 @@ function(tallowby_com_dll target)
   target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} tallowby_warnings)
 endfunction()
+
+# What the two shipped DLLs export: the four entry points of an in-process server and DllInstall,
+# their per-user registration (regsvr32 /n /i:user).
+set(TALLOWBY_COM_EXPORTS DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer)
 
 # The system DLLs a project DLL may import; anything else would have to be shipped with it.
 set(TALLOWBY_SYSTEM_DLLS

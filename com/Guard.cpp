@@ -6,6 +6,7 @@
 #include <string>
 
 #include "com/ComPtr.h"
+#include "com/FailureReport.h"
 #include "core/HostError.h"
 
 namespace com {
@@ -28,16 +29,28 @@ void publishErrorText(const std::u16string& text) noexcept {
 
 }  // namespace
 
-HRESULT currentExceptionStatus(bool setErrorInfo) noexcept {
+HRESULT currentExceptionStatus(bool setErrorInfo, std::source_location where) noexcept {
     if (setErrorInfo) SetErrorInfo(0, nullptr);  // no stale description from an earlier failure
     try {
         throw;
     } catch (const HostError& e) {
         if (setErrorInfo && !e.text.empty()) publishErrorText(e.text);
-        return FAILED(e.status) ? static_cast<HRESULT>(e.status) : E_FAIL;
+        const HRESULT status = FAILED(e.status) ? static_cast<HRESULT>(e.status) : E_FAIL;
+        reportFailure(status, e.text, where);
+        return status;
     } catch (const std::bad_alloc&) {
+        reportFailure(E_OUTOFMEMORY, u"out of memory", where);
         return E_OUTOFMEMORY;
+    } catch (const std::exception& e) {
+        std::u16string text;
+        try {
+            for (const char* c = e.what(); c && *c; ++c) text += static_cast<char16_t>(static_cast<unsigned char>(*c));
+        } catch (...) {
+        }
+        reportFailure(E_UNEXPECTED, text, where);
+        return E_UNEXPECTED;
     } catch (...) {
+        reportFailure(E_UNEXPECTED, u"an exception of an unknown type", where);
         return E_UNEXPECTED;
     }
 }

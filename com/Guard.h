@@ -2,6 +2,7 @@
 // The entry-point guard: no exception crosses a COM method, window or dialog procedure, or hook.
 #include <windows.h>
 
+#include <source_location>
 #include <type_traits>
 #include <utility>
 
@@ -10,13 +11,15 @@ namespace com {
 /// The HRESULT for the exception being handled (call only inside a catch block): a HostError gives
 /// its status (E_FAIL if that status is not a failure), std::bad_alloc E_OUTOFMEMORY, anything else
 /// E_UNEXPECTED. With `setErrorInfo` the HostError's text becomes the thread's error information,
-/// which IDispatch::Invoke reports in EXCEPINFO; otherwise the error information is cleared.
-[[nodiscard]] HRESULT currentExceptionStatus(bool setErrorInfo) noexcept;
+/// which IDispatch::Invoke reports in EXCEPINFO; otherwise the error information is cleared. The
+/// failure is reported to the debug output with `where`, the entry point that caught it.
+[[nodiscard]] HRESULT currentExceptionStatus(bool setErrorInfo,
+                                             std::source_location where = std::source_location::current()) noexcept;
 
 /// Runs a COM method's body. `body` returns an HRESULT, or nothing for S_OK; every exception
 /// becomes its HRESULT (see currentExceptionStatus) with the error information set.
 template <class Body>
-[[nodiscard]] HRESULT guard(Body&& body) noexcept {
+[[nodiscard]] HRESULT guard(Body&& body, std::source_location where = std::source_location::current()) noexcept {
     try {
         if constexpr (std::is_void_v<std::invoke_result_t<Body&>>) {
             body();
@@ -25,17 +28,18 @@ template <class Body>
             return body();
         }
     } catch (...) {
-        return currentExceptionStatus(true);
+        return currentExceptionStatus(true, where);
     }
 }
 
 /// Runs the body of a window or dialog procedure or of a hook: returns `onError` when it throws.
 template <class Result, class Body>
-[[nodiscard]] Result guardOr(Result onError, Body&& body) noexcept {
+[[nodiscard]] Result guardOr(Result onError, Body&& body,
+                             std::source_location where = std::source_location::current()) noexcept {
     try {
         return body();
     } catch (...) {
-        (void)currentExceptionStatus(false);
+        (void)currentExceptionStatus(false, where);
         return onError;
     }
 }

@@ -37,6 +37,7 @@ DISPID callbackId(const wchar_t* name) noexcept {
         const auto callback = Ribbon::CallbackNamed(com::fromWide(name));
         return callback ? kCallbackBase + static_cast<DISPID>(*callback) : DISPID_UNKNOWN;
     } catch (...) {
+        (void)com::currentExceptionStatus(false);
         return DISPID_UNKNOWN;
     }
 }
