@@ -57,15 +57,73 @@ std::vector<AddInEntry> ReadAddInList() {
     return entries;
 }
 
-std::wstring ServerPath(const std::u16string& progId) {
-    CLSID clsid{};
-    if (FAILED(CLSIDFromProgID(com::wide(progId), &clsid))) return {};
-    wchar_t guid[40] = {};
-    StringFromGUID2(clsid, guid, 40);
+namespace {
+
+constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";
+
+std::optional<std::wstring> defaultValue(HKEY root, const std::wstring& path) {
     com::RegKey key;
-    const std::wstring path = std::wstring(L"CLSID\\") + guid + L"\\InprocServer32";
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return {};
-    return stringValue(key.get(), nullptr).value_or(L"");
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    return stringValue(key.get(), nullptr);
+}
+
+// The DLLs the host loaded itself for per-user classes, each once, until TryUnload frees it.
+std::vector<std::pair<std::wstring, HMODULE>>& perUserModules() {
+    static std::vector<std::pair<std::wstring, HMODULE>> modules;
+    return modules;
+}
+
+HRESULT createPerUser(ClassLookup& found) {
+    HMODULE dll = nullptr;
+    for (const auto& [path, module] : perUserModules())
+        if (CompareStringOrdinal(path.c_str(), -1, found.server.c_str(), -1, TRUE) == CSTR_EQUAL) dll = module;
+    if (!dll) {
+        dll = LoadLibraryW(found.server.c_str());
+        if (!dll) return HRESULT_FROM_WIN32(GetLastError());
+        perUserModules().emplace_back(found.server, dll);
+    }
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    const auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    if (!get) return CO_E_ERRORINDLL;
+    com::ComPtr<IClassFactory> factory;
+    HRESULT hr = get(found.clsid, IID_IClassFactory, factory.put_void());
+    if (FAILED(hr)) return hr;
+    return factory->CreateInstance(nullptr, IID_IUnknown, found.object.put_void());
+}
+
+}  // namespace
+
+ClassLookup FindClass(const std::u16string& progId) {
+    ClassLookup found;
+    const std::wstring name = com::toWide(progId);
+    if (const auto clsid = defaultValue(HKEY_CURRENT_USER, kUserClasses + name + L"\\CLSID");
+        clsid && SUCCEEDED(CLSIDFromString(clsid->c_str(), &found.clsid))) {
+        if (auto server = defaultValue(HKEY_CURRENT_USER, kUserClasses + (L"CLSID\\" + *clsid) + L"\\InprocServer32")) {
+            found.perUser = true;
+            found.server = std::move(*server);
+            return found;
+        }
+    }
+    found.status = CLSIDFromProgID(name.c_str(), &found.clsid);
+    if (FAILED(found.status)) return found;
+    wchar_t guid[40] = {};
+    StringFromGUID2(found.clsid, guid, 40);
+    found.server = defaultValue(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + guid + L"\\InprocServer32").value_or(L"");
+    return found;
+}
+
+ClassLookup CreateClass(const std::u16string& progId) {
+    ClassLookup found = FindClass(progId);
+    if (FAILED(found.status)) return found;
+    found.status = found.perUser ? createPerUser(found)
+                                 : CoCreateInstance(found.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                                    found.object.put_void());
+    return found;
+}
+
+std::u16string PerUserNote(const std::u16string& progId, const ClassLookup& found) {
+    return u"class " + Transcript::Quote(progId) + u" per-user server=" + Transcript::Quote(com::fromWide(found.server)) +
+           u" created-by=DllGetClassObject (Wine's COM does not read HKCU\\Software\\Classes; Windows reads it first)";
 }
 
 UnloadResult TryUnload(const std::wstring& path) {
@@ -76,6 +134,15 @@ UnloadResult TryUnload(const std::wstring& path) {
     if (auto canUnloadNow = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow"))))
         result.answer = canUnloadNow();
     CoFreeUnusedLibrariesEx(0, 0);
+    auto& own = perUserModules();
+    for (auto it = own.begin(); it != own.end(); ++it) {
+        if (it->second != dll) continue;
+        if (result.answer == S_OK) {
+            FreeLibrary(dll);
+            own.erase(it);
+        }
+        break;
+    }
     result.unloaded = GetModuleHandleW(path.c_str()) == nullptr;
     return result;
 }

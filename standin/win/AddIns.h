@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <optional>
+
+#include "com/ComPtr.h"
 #include <string>
 #include <vector>
 
@@ -22,12 +24,30 @@ struct AddInEntry {
 /// The entries in the order the registry enumerates them; empty when the key is missing.
 std::vector<AddInEntry> ReadAddInList();
 
-/// The in-process server path registered for `progId` (HKCR CLSID\{...}\InprocServer32); empty
-/// when the ProgID or its server is not registered.
-std::wstring ServerPath(const std::u16string& progId);
+/// A class found by its ProgID as Windows finds it: in the current user's classes
+/// (HKCU\Software\Classes) first, which Windows reads before the machine's and Wine's COM does not
+/// read at all, then through COM. A per-user class is created by the host itself: the DLL its
+/// InprocServer32 names, loaded and kept until TryUnload, and that DLL's DllGetClassObject.
+struct ClassLookup {
+    HRESULT status = S_OK;  ///< the failure when the class is not registered or cannot be created
+    CLSID clsid{};
+    bool perUser = false;
+    std::wstring server;  ///< the DLL registered for the class; empty when unknown
+    com::ComPtr<IUnknown> object;
+};
 
-/// The result of DllCanUnloadNow of the loaded DLL at `path`, then whether COM unloaded it
-/// (CoFreeUnusedLibrariesEx). `answer` is empty when the DLL was not loaded.
+/// Finds `progId`'s class and server without creating anything.
+ClassLookup FindClass(const std::u16string& progId);
+
+/// Finds and creates `progId`'s class (IUnknown).
+ClassLookup CreateClass(const std::u16string& progId);
+
+/// The transcript's note on a class the host created from the current user's registration.
+std::u16string PerUserNote(const std::u16string& progId, const ClassLookup& found);
+
+/// The result of DllCanUnloadNow of the loaded DLL at `path`, then whether it was unloaded: by COM
+/// (CoFreeUnusedLibrariesEx), or by the host when it loaded the DLL for a per-user class and the
+/// answer was S_OK. `answer` is empty when the DLL was not loaded.
 struct UnloadResult {
     std::optional<HRESULT> answer;
     bool unloaded = false;

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include "AddIns.h"
 #include "Script.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
@@ -44,11 +45,9 @@ std::vector<HWND> Descendants(HWND parent) {
 // The add-in's in-memory preference as its bridge reports it: the host's view of the value the
 // page writes, read through IDispatch by name as any automation client would.
 std::u16string BridgeValue() {
-    CLSID clsid{};
-    if (FAILED(CLSIDFromProgID(L"Tallowby.PropPageBridge", &clsid))) return u"none";
-    com::ComPtr<IDispatch> bridge;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, bridge.put_void())))
-        return u"none";
+    const ClassLookup found = CreateClass(u"Tallowby.PropPageBridge");
+    auto bridge = found.object.try_query<IDispatch>();
+    if (!bridge) return u"none";
     wchar_t name[] = L"PrefReplaceWithLinks";
     LPOLESTR names[] = {name};
     DISPID id = 0;
@@ -73,10 +72,10 @@ void OptionsDialog::Open(const std::vector<AddedPage>& pages, int line) {
     for (const AddedPage& added : pages) {
         auto page = std::make_unique<Page>();
         page->title = added.title.value_or(added.progId);
-        CLSID clsid{};
-        HRESULT hr = CLSIDFromProgID(com::wide(added.progId), &clsid);
-        if (SUCCEEDED(hr))
-            hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, page->control.put_void());
+        ClassLookup found = CreateClass(added.progId);
+        if (found.perUser) t_.Line(PerUserNote(added.progId, found));
+        page->control = std::move(found.object);
+        HRESULT hr = found.status;
         if (FAILED(hr)) {
             t_.Line(u"page " + Transcript::Quote(page->title) + u" not-created " + Hex(hr));
             continue;

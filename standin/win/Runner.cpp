@@ -388,8 +388,7 @@ private:
             const auto pages = RequireHost().OpenOptionsDialog();
             t_.Line(u"options pages=" + Num(static_cast<long long>(pages.size())));
             for (const auto& p : pages) {
-                CLSID clsid{};
-                const bool registered = SUCCEEDED(CLSIDFromProgID(com::wide(p.page), &clsid));
+                const bool registered = SUCCEEDED(FindClass(p.page).status);
                 t_.Line(u"page progid=" + Transcript::Quote(p.page) + u" title=" +
                         (p.title ? Transcript::Quote(*p.title) : u"none") + u" registered=" +
                         (registered ? u"yes" : u"no"));
@@ -501,18 +500,17 @@ private:
 
     void Load(const std::u16string& progId) {
         const std::u16string name = u"addin " + Transcript::Quote(progId);
-        CLSID clsid{};
-        HRESULT hr = CLSIDFromProgID(com::wide(progId), &clsid);
-        if (FAILED(hr)) {
-            t_.Line(name + u" not-registered " + Hex(hr));
+        ClassLookup found = CreateClass(progId);
+        if (found.perUser) t_.Line(PerUserNote(progId, found));
+        if (found.status == REGDB_E_CLASSNOTREG || found.status == CO_E_CLASSSTRING) {
+            t_.Line(name + u" not-registered " + Hex(found.status));
             return;
         }
-        ComPtr<IUnknown> object;
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void());
-        if (FAILED(hr)) {
-            t_.Line(name + u" create-failed " + Hex(hr));
+        if (FAILED(found.status)) {
+            t_.Line(name + u" create-failed " + Hex(found.status));
             return;
         }
+        ComPtr<IUnknown> object = std::move(found.object);
         auto ext = object.try_query<_IDTExtensibility2>();
         if (!ext) {
             t_.Line(name + u" not-an-addin (no _IDTExtensibility2)");
@@ -524,14 +522,14 @@ private:
         auto custom = EmptyArray();
         SAFEARRAY* raw = custom.get();
         const Stopwatch watch;
-        hr = ext->OnConnection(app.get(), ext_cm_Startup, instance.get(), &raw);
+        const HRESULT hr = ext->OnConnection(app.get(), ext_cm_Startup, instance.get(), &raw);
         Timing(u"OnConnection addin=" + Transcript::Quote(progId), watch);
         if (FAILED(hr)) {
             t_.Line(name + u" OnConnection " + Hex(hr) + u" not-loaded");
             return;
         }
         t_.Line(name + u" OnConnection ok");
-        LoadedAddIn loaded{progId, std::move(ext), ServerPath(progId), nullptr, nullptr};
+        LoadedAddIn loaded{progId, std::move(ext), found.server, nullptr, nullptr};
         if (major_ >= 12) ConnectRibbon(loaded);
         addIns_.push_back(std::move(loaded));
     }

@@ -26,11 +26,14 @@ using testing_support::linesOf;
 using testing_support::runProcess;
 using testing_support::windowsPath;
 
-DWORD regsvr32(bool unregister) { return testing_support::regsvr32(windowsPath(TALLOWBY_DLL_PATH), unregister); }
+DWORD regsvr32(bool unregister, bool perUser) {
+    return testing_support::regsvr32(windowsPath(TALLOWBY_DLL_PATH), unregister, perUser);
+}
 
 struct Scenario {
     const char* name;
     std::vector<const char*> scripts;
+    bool perUser = false;  // registered for the current user alone (regsvr32 /n /i:user)
 };
 
 void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
@@ -47,11 +50,11 @@ protected:
         // The system's Save As dialog opens where the program last saved (Wine keeps that per
         // program): a demo run in this prefix would move the scenarios' first dialog elsewhere.
         testing_support::forgetLastSaveAsFolders();
-        ASSERT_EQ(regsvr32(false), 0u) << "regsvr32 registers the add-in";
+        ASSERT_EQ(regsvr32(false, GetParam().perUser), 0u) << "regsvr32 registers the add-in";
     }
 
     void TearDown() override {
-        EXPECT_EQ(regsvr32(true), 0u);
+        EXPECT_EQ(regsvr32(true, GetParam().perUser), 0u);
         // What scenarios write into the registry themselves.
         (void)RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Tallowby.Alias");
         (void)RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\Outlook\\Addins\\Tallowby.Alias");
@@ -108,7 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"RibbonWhenSending", {"ribbon-send.script"}},
                       Scenario{"RibbonClickSavesTheAttachments", {"ribbon-click.script"}},
                       Scenario{"HostileNamesLandInTheFolderUnderSoundNames", {"hostile-names.script"}},
-                      Scenario{"CleanUpWhileADialogIsUp", {"cleanup-while-up.script"}}),
+                      Scenario{"CleanUpWhileADialogIsUp", {"cleanup-while-up.script"}},
+                      Scenario{"RegisteredForTheUserAlone", {"per-user.script"}, true}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 }  // namespace
