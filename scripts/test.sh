@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test: set-up, then configure, build and test the native, native-asan, fuzz, win32 and
-# win64 presets. The sweeps' tables and the long run's samples (reports/ of a build) are printed
-# after its tests. Usage: scripts/test.sh [preset...]   (default: native native-asan fuzz win32 win64)
+# win64 presets, and the release presets (the shipped DLLs' checks, and the installer's test in
+# release-win64). The sweeps' tables and the long run's samples (reports/ of a build) are printed
+# after its tests.
+# Usage: scripts/test.sh [preset...]
+#   (default: native native-asan fuzz win32 win64 release-win32 release-win64)
 # The fuzz preset runs each fuzz target for a few seconds (scripts/fuzz.sh runs them longer).
 # TALLOWBY_BUILD_ROOT chooses the folder that holds the build trees (default: build).
 # Exits non-zero when any step of any preset fails; always stops what it started.
@@ -19,9 +22,9 @@ bash scripts/setup.sh || exit 1
 
 broot="${TALLOWBY_BUILD_ROOT:-build}"
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native native-asan fuzz win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan fuzz win32 win64 release-win32 release-win64)
 # The presets whose programs are Windows programs, run under Wine.
-is_windows() { [ "$1" = win32 ] || [ "$1" = win64 ]; }
+is_windows() { [[ "$1" == win32 || "$1" == win64 || "$1" == release-win32 || "$1" == release-win64 ]]; }
 
 cleanup() { wine_session_stop; xvfb_stop; }
 trap cleanup EXIT
@@ -46,7 +49,7 @@ for preset in "${presets[@]}"; do
   fi
 
   echo "=== $preset: test"
-  rm -f "$bdir/windows-versions.txt"
+  rm -f "$bdir/windows-versions.txt" "$bdir/installer-test.txt"
   if [ $wine_tests = OFF ]; then
     # Only the build checks (exports, imports) are registered in such a build.
     if ctest --test-dir "$bdir" --output-on-failure; then
@@ -58,7 +61,10 @@ for preset in "${presets[@]}"; do
   fi
   if is_windows "$preset"; then
     xvfb_start || { status=1; summary+=("$preset: Xvfb failed"); continue; }
-    wine_session_start "$bdir" || { status=1; summary+=("$preset: Wine session failed"); continue; }
+    # The release build's Wine test (the installer's) makes a fresh prefix of its own.
+    if [[ "$preset" != release-* ]]; then
+      wine_session_start "$bdir" || { status=1; summary+=("$preset: Wine session failed"); continue; }
+    fi
   fi
   # Windows tests share one prefix's registry and one desktop: one at a time, so none meets another's
   # registrations or windows.
@@ -73,6 +79,7 @@ for preset in "${presets[@]}"; do
   for report in "$bdir"/reports/*.txt; do
     [ -f "$report" ] && cat "$report"
   done
+  [ -f "$bdir/installer-test.txt" ] && summary+=("$(cat "$bdir/installer-test.txt")")
   is_windows "$preset" && wine_session_stop
 done
 
