@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "com/Module.h"
+#include "com/Strings.h"
 
 namespace com {
 namespace {
@@ -37,7 +38,7 @@ std::wstring failureLine(std::wstring_view module, HRESULT status, std::u16strin
     if (text.empty()) text = systemText(status);
     if (text.empty()) text = L"(no text)";
     return std::wstring(module) + L": " + code + L" " + text + L" in " + fromAscii(where.function_name()) + L" (" +
-           fromAscii(where.file_name()) + L":" + std::to_wstring(where.line()) + L")\n";
+           fromAscii(where.file_name()) + L":" + decimal(where.line()) + L")\n";
 }
 
 void reportFailure(HRESULT status, std::u16string_view message, const std::source_location& where) noexcept {

@@ -3,6 +3,8 @@
 // for, and the system's import libraries are never asked for them (com/RuntimeImports.h says why).
 #include "com/RuntimeImports.h"
 
+#include <cstdlib>
+
 // The slot's symbol as the compiler spells a call to an imported function: on i686 with the stdcall
 // suffix of the argument bytes.
 #ifdef _WIN64
@@ -23,3 +25,11 @@ PVOID(WINAPI* const tallowbyAddVectoredExceptionHandler)(ULONG, PVECTORED_EXCEPT
     &com::runtime::addNoVectoredHandler;
 ULONG(WINAPI* const tallowbyRemoveVectoredExceptionHandler)(PVOID) = &com::runtime::removeNoVectoredHandler;
 }
+
+// The static C++ runtime's default terminate handler prints the exception's demangled type name,
+// which brings the whole demangler and the C runtime's printf (some 70 KB) into each DLL, and a DLL
+// in the host has no console to print to. Defined here, the runtime's own is never linked; what is
+// left of it is the abort.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx

@@ -33,6 +33,16 @@ std::u16string fromWide(std::wstring_view s) {
 
 std::wstring toWide(std::u16string_view s) { return std::wstring(reinterpret_cast<const wchar_t*>(s.data()), s.size()); }
 
+std::wstring decimal(unsigned long value) {
+    wchar_t digits[24];
+    wchar_t* start = digits + 24;
+    do {
+        *--start = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return std::wstring(start, digits + 24);
+}
+
 bool sameIdentifier(const wchar_t* a, const wchar_t* b) noexcept {
     if (!a || !b) return false;
     const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };

@@ -59,6 +59,10 @@ std::wstring toWide(std::u16string_view s);
 /// no locale (a user locale would fold "i" and "I" differently in Turkish). Null matches nothing.
 [[nodiscard]] bool sameIdentifier(const wchar_t* a, const wchar_t* b) noexcept;
 
+/// A number in plain decimal. (std::to_wstring formats through the C runtime's whole printf, which
+/// would be most of a DLL's size.)
+std::wstring decimal(unsigned long value);
+
 /// A view of the core's string as a null-terminated wide string, for calls taking LPCWSTR.
 inline const wchar_t* wide(const std::u16string& s) noexcept { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 

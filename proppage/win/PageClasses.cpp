@@ -2,6 +2,7 @@
 
 #include "PropPageControl.h"
 #include "com/ClassFactory.h"
+#include "com/Strings.h"
 
 namespace pagewin {
 
@@ -12,9 +13,9 @@ com::ServerInfo serverInfo(const std::wstring& modulePath) {
     server.extraKeys = {
         {HKEY_CLASSES_ROOT, clsidKey + L"\\Control", {}},
         {HKEY_CLASSES_ROOT, clsidKey + L"\\MiscStatus", {{L"", std::wstring(L"0")}}},
-        {HKEY_CLASSES_ROOT, clsidKey + L"\\MiscStatus\\1", {{L"", std::to_wstring(MiscStatus)}}},
+        {HKEY_CLASSES_ROOT, clsidKey + L"\\MiscStatus\\1", {{L"", com::decimal(MiscStatus)}}},
         {HKEY_CLASSES_ROOT, clsidKey + L"\\ToolboxBitmap32",
-         {{L"", modulePath + L", " + std::to_wstring(ToolboxBitmapId)}}},
+         {{L"", modulePath + L", " + com::decimal(ToolboxBitmapId)}}},
     };
     return server;
 }
