@@ -169,7 +169,18 @@ bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
     if (!GetDlgItem(dialog, kFileNameBox)) {
         // A question a Save As dialog asks belongs to whoever answers that dialog.
         const HWND owner = GetWindow(dialog, GW_OWNER);
-        return byHand_ && owner && GetDlgItem(owner, kFileNameBox);
+        if (owner && GetDlgItem(owner, kFileNameBox)) return byHand_;
+        // Any other message box is the robot's to answer; a picture of it first, when asked for.
+        if (!screenshots_.empty()) {
+            const int number = ++messageBoxes_;
+            try {
+                SaveAsRobot::ForThread(hostThread).Screenshot(screenshots_ + L"\\msgbox-" + std::to_wstring(number) + L".png",
+                                                              dialog);
+            } catch (const RobotError& e) {
+                t_.Failure(u"robot: picture of message box " + Num(number) + u": " + FromUtf8(e.what()));
+            }
+        }
+        return false;
     }
     ResetEvent(idle_);
     struct Idle {

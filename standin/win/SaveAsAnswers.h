@@ -79,6 +79,7 @@ private:
     std::mutex mutex_;
     std::deque<SaveAsStep> steps_;
     int dialogs_ = 0;
+    int messageBoxes_ = 0;  // message boxes pictured so far
     HANDLE idle_ = nullptr;  // manual-reset: set while no dialog is being handled
 };
 

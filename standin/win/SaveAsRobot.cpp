@@ -386,7 +386,9 @@ void SaveAsRobot::Answer(const MessageBoxSeen& box, int id) {
     WaitFor([&] { return !IsWindow(box.window); }, "the message box's closing");
 }
 
-void SaveAsRobot::Screenshot(const std::wstring& pngPath) {
+void SaveAsRobot::Screenshot(const std::wstring& pngPath) { Screenshot(pngPath, dialog_); }
+
+void SaveAsRobot::Screenshot(const std::wstring& pngPath, HWND window) {
     // Wine's own conversions between its drive paths and Unix paths (kernel32 exports).
     using ToUnix = char*(CDECL*)(const wchar_t*);
     using ToDos = wchar_t*(CDECL*)(const char*);
@@ -405,10 +407,9 @@ void SaveAsRobot::Screenshot(const std::wstring& pngPath) {
 
     // The picture must show the dialog drawn: paint what is pending now (RDW_UPDATENOW waits for the
     // dialog's thread), then let that thread pass its message loop, where Wine hands the drawing on.
-    if (dialog_ && IsWindow(dialog_)) {
-        RedrawWindow(dialog_, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Send(dialog_, WM_NULL, 0, 0, "WM_NULL");
+    if (window && IsWindow(window)) {
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Send(window, WM_NULL, 0, 0, "WM_NULL");
     }
     DeleteFileW(pngPath.c_str());
     // Written under another name and renamed, so the file appears complete.

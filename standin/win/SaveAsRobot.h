@@ -77,6 +77,8 @@ public:
     /// Writes a PNG of the whole screen to `pngPath` (xwd and ImageMagick, started through Wine's
     /// start of a Unix program) and waits until it is there.
     void Screenshot(const std::wstring& pngPath);
+    /// The same, drawing `window` (another dialog of the thread, e.g. a message box) first.
+    void Screenshot(const std::wstring& pngPath, HWND window);
 
 private:
     SaveAsRobot(DWORD processId, DWORD threadId, std::chrono::milliseconds timeout);
