@@ -5,6 +5,7 @@
 #include <mutex>
 #include <utility>
 
+#include "com/Lock.h"
 #include "com/Strings.h"
 #include "core/HostError.h"
 
@@ -17,7 +18,7 @@ struct IidLess {
 
 // Key: the interface, then the member name and the names of named arguments, separated by NULs.
 struct IdCache {
-    std::mutex mutex;
+    Lock mutex;
     std::map<IID, std::map<std::u16string, std::vector<DISPID>, std::less<>>, IidLess> ids;
 };
 

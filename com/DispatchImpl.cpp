@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "com/Guard.h"
+#include "com/Lock.h"
 
 namespace com {
 namespace {
@@ -16,7 +17,7 @@ struct CachedInfo {
 };
 
 struct TypeInfoCache {
-    std::mutex mutex;
+    Lock mutex;
     ComPtr<ITypeLib> library;
     std::vector<CachedInfo> infos;
 };
