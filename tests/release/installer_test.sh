@@ -104,7 +104,9 @@ check "the uninstall entry runs uninstall.exe, quietly with /S" has HKCU '"Quiet
 # Wine's RegisterTypeLib also writes each interface into the other registry view, by a route the
 # per-user redirection of HKEY_CLASSES_ROOT does not cover: those keys land machine-wide under Wine
 # (Windows' per-user call keeps them per user). The uninstall check below allows none of them.
-machine=$(ours_in "$work/HKLM.txt" | grep -v '^\[HKEY_LOCAL_MACHINE\\Software\\Classes\\\(Wow6432Node\\\)\?Interface\\{')
+# The 32-bit view's copy is exported as Software\Wow6432Node\Classes, the 64-bit one's as Software\Classes.
+machine=$(ours_in "$work/HKLM.txt" |
+  grep -v '^\[HKEY_LOCAL_MACHINE\\Software\\\(Wow6432Node\\\)\?Classes\\\(Wow6432Node\\\)\?Interface\\{')
 check "nothing of ours machine-wide (HKLM, so HKCR), but Wine's other-view interface keys" test -z "$machine"
 [ -z "$machine" ] || echo "$machine" | sed 's/^/  machine-wide: /'
 echo "      (Wine's other-view interface keys machine-wide: $(ours_in "$work/HKLM.txt" | grep -c '^\[') keys)"
@@ -144,7 +146,11 @@ until [ -e "$work/hold.ready" ] || ! kill -0 $hold_pid 2>/dev/null || [ $SECONDS
 check "the host holds the add-in" test -e "$work/hold.ready"
 "$loader" "$(winpath "$installer")" /S; rc=$?
 check "the installer refuses while the host runs (exit $rc, expected 2)" test $rc -eq 2
-"$loader" "$(winpath "$instdir/uninstall.exe")" /S _?="$(winpath "$instdir")"; rc=$?
+# Run in place (_?=) so that its exit code is its own, from a batch file as a script would: NSIS
+# finds "_?=" only unquoted, and Wine's loader quotes an argument that holds a space.
+printf '@"%s" /S _?=%s\r\n@exit /b %%errorlevel%%\r\n' "$(winpath "$instdir/uninstall.exe")" "$(winpath "$instdir")" \
+  >"$work/uninstall-in-place.cmd"
+"$loader" cmd /c "$(winpath "$work/uninstall-in-place.cmd")"; rc=$?
 check "the uninstaller refuses while the host runs (exit $rc, expected 2)" test $rc -eq 2
 check "and left the installation alone" test -f "$instdir/x64/Tallowby.dll" -a -f "$instdir/uninstall.exe"
 touch "$work/hold.done"
