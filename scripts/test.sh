@@ -68,11 +68,16 @@ for preset in "${presets[@]}"; do
   fi
   # Windows tests share one prefix's registry and one desktop: one at a time, so none meets another's
   # registrations or windows.
-  jobs=2
-  is_windows "$preset" && jobs=1
+  jobs=2 retry=()
+  # Under load a Wine program now and then exits at start-up before it prints anything (seen about
+  # once in a thousand runs, never alone): a Windows test that fails is run once more, and the
+  # summary names every test that needed it. A test that fails twice fails.
+  is_windows "$preset" && jobs=1 retry=(--repeat until-pass:2)
   rm -rf "$bdir/reports"
-  if ctest --test-dir "$bdir" --output-on-failure -j "$jobs"; then
-    summary+=("$preset: ran, passed")
+  ctest --test-dir "$bdir" --output-on-failure -j "$jobs" "${retry[@]}" 2>&1 | tee "$bdir/ctest.log"
+  if [ "${PIPESTATUS[0]}" -eq 0 ]; then
+    retried=$(sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .*\*\*\*Failed.*/\1/p' "$bdir/ctest.log" | sort -u | tr '\n' ' ')
+    summary+=("$preset: ran, passed${retried:+ (failed once, passed when run again: $retried)}")
   else
     status=1; summary+=("$preset: FAILED")
   fi
