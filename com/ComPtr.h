@@ -8,7 +8,7 @@
 #ifdef _WIN32
 #include <unknwn.h>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 #endif
 
 namespace com {

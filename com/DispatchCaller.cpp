@@ -7,7 +7,7 @@
 
 #include "com/Lock.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace com {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "com/Guard.h"
 #include "com/Variant.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace com {
 

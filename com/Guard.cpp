@@ -7,7 +7,7 @@
 
 #include "com/ComPtr.h"
 #include "com/FailureReport.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace com {
 namespace {

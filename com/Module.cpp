@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 

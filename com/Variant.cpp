@@ -4,7 +4,7 @@
 #include <new>
 
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace com {
 namespace {

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Platform.h"
 #include "tests/support/StrictPlatform.h"
 #include "core/host/Item.h"

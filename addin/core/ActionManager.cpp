@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/FileNameMangler.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Platform.h"
 #include "core/Preferences.h"
 #include "core/host/Inspector.h"

@@ -2,7 +2,7 @@
 
 #include "core/ActionManager.h"
 #include "core/EventManager.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/host/Application.h"
 
 Connect::Connect(Platform& platform) : platform_(platform) {}

@@ -1,7 +1,7 @@
 #include "core/EventManager.h"
 
 #include "core/ActionManager.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/OfficeVer.h"
 #include "core/Platform.h"
 #include "core/Preferences.h"

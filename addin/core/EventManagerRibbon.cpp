@@ -5,7 +5,7 @@
 
 #include "core/ActionManager.h"
 #include "core/EventManager.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Platform.h"
 #include "core/Ribbon.h"
 #include "core/host/Inspector.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/OfficeVer.h"
 #include "core/Platform.h"
 #include "core/host/Item.h"

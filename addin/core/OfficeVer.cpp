@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/host/Application.h"
 
 namespace OfficeVer {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Platform.h"
 
 namespace Preferences {

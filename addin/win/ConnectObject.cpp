@@ -2,7 +2,7 @@
 #include "com/Guard.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Ribbon.h"
 #include "win/AddInClasses.h"
 #include "win/HostAdapters.h"

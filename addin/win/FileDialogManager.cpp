@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/FileNameMangler.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/modPath.h"
 #include "win/FileDialogHook.h"
 #include "win/WinVersion.h"

@@ -4,7 +4,7 @@
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "win/FileNameManglerObject.h"
 
 namespace addin {

@@ -10,7 +10,7 @@
 #include "com/EventSink.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace hostcom {
 namespace {

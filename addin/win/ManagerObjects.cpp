@@ -1,6 +1,6 @@
 #include "com/Guard.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "win/AddInClasses.h"
 #include "win/HostAdapters.h"
 

@@ -9,7 +9,7 @@
 #include "com/ComPtr.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "win/FileDialogManager.h"
 #include "win/HostAdapters.h"
 #include "win/WinServices.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace winsvc {
 namespace {

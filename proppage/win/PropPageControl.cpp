@@ -10,7 +10,7 @@
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "proppage/core/Layout.h"
 
 namespace pagewin {

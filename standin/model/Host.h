@@ -9,7 +9,7 @@
 #include "Audit.h"
 #include "Ledger.h"
 #include "Model.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/host/AddInInstance.h"
 #include "core/host/Application.h"
 #include "core/host/Explorer.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace standin {
 

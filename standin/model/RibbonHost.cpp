@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "Markup.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace standin {
 

@@ -11,7 +11,7 @@
 #include "Host.h"
 #include "Ledger.h"
 #include "Model.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/host/Application.h"
 #include "core/host/CommandBars.h"
 #include "core/host/Events.h"

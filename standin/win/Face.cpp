@@ -17,7 +17,7 @@
 #include "com/Guard.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/host/Application.h"
 #include "core/host/CommandBars.h"
 #include "core/host/Explorer.h"

@@ -1,7 +1,7 @@
 #include "RibbonClient.h"
 
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace standin::win {
 

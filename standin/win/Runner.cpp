@@ -26,7 +26,7 @@
 #include "StateFile.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace standin::win {
 

@@ -10,7 +10,7 @@
 
 #include "Script.h"
 #include "Transcript.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace standin::win {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "core/FileNameMangler.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Platform.h"
 
 struct FakePicture : host::Picture {

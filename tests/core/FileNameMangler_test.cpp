@@ -10,7 +10,7 @@
 
 #include "FakePlatform.h"
 #include "Host.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/OfficeVer.h"
 #include "core/host/Item.h"
 #include "fuzz/FuzzSupport.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Platform.h"
 
 class StrictPlatform : public Platform {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "TestSupport.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 using com::ComPtr;
 

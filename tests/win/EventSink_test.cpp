@@ -11,7 +11,7 @@
 #include "TestObject.h"
 #include "TestSupport.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 using com::ComPtr;
 using com::EventArgs;

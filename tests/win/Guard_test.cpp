@@ -17,7 +17,7 @@
 #include "com/ComPtr.h"
 #include "com/FailureReport.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace {
 

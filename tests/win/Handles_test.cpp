@@ -5,7 +5,7 @@
 #include "TestSupport.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 using com::Bstr;
 using com::Variant;

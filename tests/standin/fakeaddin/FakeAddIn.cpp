@@ -25,7 +25,7 @@
 #include "com/Module.h"
 #include "com/Registration.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "TestSupport.h"
 #include "com/DispatchCaller.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 using com::ComPtr;
 using com::DispatchCaller;

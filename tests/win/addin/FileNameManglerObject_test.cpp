@@ -12,7 +12,7 @@
 #include "TestSupport.h"
 #include "com/DispatchCaller.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "win/AddInClasses.h"
 
 using com::ComPtr;

@@ -12,7 +12,7 @@
 
 #include "TestSupport.h"
 #include "com/ComPtr.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Preferences.h"
 #include "win/FileDialogManager.h"
 #include "win/HostAdapters.h"

@@ -15,7 +15,7 @@
 
 #include "Host.h"
 #include "core/FileNameMangler.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/OfficeVer.h"
 #include "core/Platform.h"
 #include "tests/support/StrictPlatform.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "win/WinVersion.h"
 
 namespace {

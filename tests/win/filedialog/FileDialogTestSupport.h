@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/Platform.h"
 #include "tests/support/StrictPlatform.h"
 #include "win/WinServices.h"

@@ -16,7 +16,7 @@
 #include "FileDialogTestSupport.h"
 #include "Host.h"
 #include "core/FileNameMangler.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 #include "core/OfficeVer.h"
 #include "SaveAsRobot.h"
 #include "tests/win/TestSupport.h"

@@ -6,7 +6,7 @@
 #include "com/Guard.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "com/DispatchCaller.h"
 #include "com/EventSink.h"
 #include "com/Strings.h"
-#include "core/HostError.h"
+#include "base/HostError.h"
 
 using com::ComPtr;
 using com::DispatchCaller;

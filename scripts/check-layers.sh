@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The layers' dependencies, read from the sources: base/ takes nothing of the project; the COM
+# toolkit (com/) only itself and base/, and links no library of the product; the options page
+# (proppage/) nothing of the add-in but the type library header that declares the bridge; the
+# portable code (addin/core, proppage/core) nothing of the Windows layer.
+# Usage: check-layers.sh [root]   Prints each offending line; exits 1 when there is one.
+set -u
+root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
+cd "$root" || exit 2
+failed=0
+
+# offend <what> <lines>: reports the lines, if any.
+offend() {
+  [ -n "$2" ] || return 0
+  printf '%s:\n%s\n' "$1" "$2"
+  failed=1
+}
+
+quoted_includes() { grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$@" 2>/dev/null; }
+
+offend "base/ includes a header of the project" \
+  "$(quoted_includes base | grep -vE '"base/')"
+offend "com/ includes what is not of com/ or base/" \
+  "$(quoted_includes com | grep -vE '"(com|base)/')"
+offend "com/ links a library of the product" \
+  "$(grep -nE 'tallowby_' com/CMakeLists.txt | grep -vE 'add_library\(tallowby_com|target_[a-z_]+\(tallowby_com' ;
+     grep -nE 'target_link_libraries\(tallowby_com' com/CMakeLists.txt | grep -oE 'tallowby_[a-z_]+' | grep -vxE 'tallowby_(com|base|warnings)')"
+offend "proppage/ includes the add-in's own headers" \
+  "$(quoted_includes proppage | grep -E '"(core|addin|win)/')"
+offend "proppage/ links the add-in's libraries" \
+  "$(grep -nE 'tallowby_(core|addin_win|winsvc|filedialog)\b' proppage/*/CMakeLists.txt)"
+offend "portable code includes the Windows layer" \
+  "$(quoted_includes addin/core proppage/core | grep -E '"(com|addin/win|proppage/win|win)/')"
+exit $failed
