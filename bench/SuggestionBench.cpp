@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "core/FileNameMangler.h"
-#include "core/OfficeVer.h"
 #include "core/host/Item.h"
 #include "win/WinPlatform.h"
 
@@ -132,7 +131,6 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring work = argv[1];
     const int runs = _wtoi(argv[2]), slowRuns = _wtoi(argv[3]);
     const DWORD delay = static_cast<DWORD>(_wtoi(argv[4]));
-    OfficeVer::OfficeMajorVersion = 11;
 
     std::vector<Case> cases = {{"empty", false, {}}, {"collisions100", false, {}}, {"worst", true, {}},
                                {"unrelated10000", false, {}}};
@@ -152,7 +150,7 @@ int wmain(int argc, wchar_t** argv) {
         for (const std::wstring& name : c.files) CreateEmptyFile(folder + L"\\" + name);
         // One mangler per placement of the folder: a mangler remembers whether its last folder is on a
         // share, as the folder cannot move between two refreshes of one dialog.
-        FileNameMangler localMangler(platform), shareMangler(platform);
+        FileNameMangler localMangler(platform, 11), shareMangler(platform, 11);
         localMangler.mItem(std::make_shared<Message>(c.mail));
         shareMangler.mItem(std::make_shared<Message>(c.mail));
         for (const FolderLookup lookup : {FolderLookup::Probing, FolderLookup::Listing}) {

@@ -19,7 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::u16string& folder = lines[1];
     const unsigned flags = lines[3].empty() ? 0 : lines[3][0];
     const bool mail = flags & 1, datesFormattable = flags & 2;
-    OfficeVer::OfficeMajorVersion = (flags & 4) ? 11 : 9;
 
     fuzz::InMemoryFolder platform(folder, datesFormattable);
     for (std::size_t i = 4; i < lines.size(); ++i) {
@@ -27,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         platform.Add(std::u16string_view(lines[i]).substr(0, bar),
                      bar == std::u16string::npos ? std::u16string_view() : std::u16string_view(lines[i]).substr(bar + 1));
     }
-    FileNameMangler mangler(platform);
+    const int16_t hostMajorVersion = (flags & 4) ? 11 : 9;
+    FileNameMangler mangler(platform, hostMajorVersion);
     mangler.mItem(std::make_shared<fuzz::MailItem>(mail ? u"MailItem" : u"PostItem", lines[2]));
 
     const std::vector<std::u16string> names = mangler.GetFileNameMangling(fileName, folder, FolderLookup::Probing);
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Check(platform.Listings() == 0, "probing lists nothing");
     for (const bool network : {true, false}) {
         platform.network = network;
-        FileNameMangler lister(platform);  // a mangler keeps where its last folder lies
+        FileNameMangler lister(platform, hostMajorVersion);  // a mangler keeps where its last folder lies
         lister.mItem(mangler.mItem());
         const int before = platform.Tests(), listings = platform.Listings();
         Check(lister.GetFileNameMangling(fileName, folder, FolderLookup::Listing) == names,

@@ -101,7 +101,7 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
     for (int32_t i = 1, count = attachments->Count(); i <= count; ++i)
         if (IsSaveableAttachment(*Require(attachments->Item(i)))) Increment(saveableCount);
 
-    FileNameMangler mangler(platform_);
+    FileNameMangler mangler(platform_, hostMajorVersion_);
     mangler.mItem(item);
 
     // One entry per attachment walked, so that entry n belongs to the attachment at index n.
@@ -117,7 +117,7 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
         if (IsSaveableAttachment(*attachment)) {
             Increment(ordinal);
             // Reset for every attachment: a choice made in one dialog applies to that one only.
-            bool replace = Preferences::ReplaceWithLinks;
+            bool replace = Preferences::ReplaceWithLinks();
             bool open = false;
             const std::u16string fileName = attachment->FileName();
             if (!fileDialogManager_) fileDialogManager_ = platform_.CreateSaveAsPrompt();

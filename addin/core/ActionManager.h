@@ -37,6 +37,9 @@ public:
     /// it anyway; any answer but OK sets `cancel` to true.
     void CheckItemSend(const std::shared_ptr<host::Item>& item, bool& cancel);
 
+    /// The host's major version, for the names suggested in the Save As dialog (-1 until set).
+    void SetHostMajorVersion(int16_t major) noexcept { hostMajorVersion_ = major; }
+
     int16_t GetImageResourceId() const { return 106; }
     int16_t GetImageMaskResourceId() const { return 110; }
     /// The ribbon button's picture: the same drawing as 106 at 32 by 32, a 32-bit bitmap whose alpha
@@ -60,4 +63,5 @@ private:
     // folder last chosen carries over to the next attachment and the next run.
     std::shared_ptr<SaveAsPrompt> fileDialogManager_;
     bool stopRequested_ = false;
+    int16_t hostMajorVersion_ = -1;
 };

@@ -21,11 +21,12 @@ void EventManager::InitHandler(const std::shared_ptr<host::Application>& oApp, c
     mCleanedUp = false;
     Preferences::LoadPreferences(platform_);
     mOutlookApplication.Assign(oApp, static_cast<host::ApplicationEvents&>(*this));
-    OfficeVer::ReadOfficeVersion(*Require(oApp));
+    mHostVersion.Read(*Require(oApp));
     mActiveExplorer.Assign(oApp->ActiveExplorer(), static_cast<host::ExplorerEvents&>(*this));
     mInspectors.Assign(Require(oApp->Inspectors()), static_cast<host::InspectorsEvents&>(*this));
     mProgId = sProgID;
     mActionManager = acmgr;
+    if (acmgr) acmgr->SetHostMajorVersion(mHostVersion.Major());
     mPicture = platform_.LoadPicture(Require(acmgr)->GetImageResourceId());
     mMask = platform_.LoadPicture(acmgr->GetImageMaskResourceId());
 
@@ -183,7 +184,7 @@ std::shared_ptr<host::CommandBarButton> EventManager::MakeButton(host::CommandBa
         found->SetOnAction(u"!<" + mProgId + u">");
         found->SetStyle(host::msoButtonIconAndCaption);
         found->SetTag(actions.GetTag());
-        if (!mPicture || OfficeVer::OfficeMajorVersion < 11) {
+        if (!mPicture || mHostVersion.Major() < 11) {
             found->SetFaceId(3);
         } else {
             found->SetPicture(mPicture);

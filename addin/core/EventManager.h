@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "core/OfficeVer.h"
 #include "core/host/Application.h"
 #include "core/host/CommandBars.h"
 #include "core/host/Events.h"
@@ -38,6 +39,8 @@ public:
     /// steps set stays set.
     void InitHandler(const std::shared_ptr<host::Application>& oApp, const std::u16string& sProgID,
                      const std::shared_ptr<ActionManager>& acmgr);
+    /// The host's major version as InitHandler read it (-1 before, or when it could not be read).
+    int16_t HostMajorVersion() const noexcept { return mHostVersion.Major(); }
     /// Saves the preference and lets go of every host object, subscription and picture. Each step
     /// runs even when an earlier one fails; never fails.
     void UnInitHandler() noexcept;
@@ -92,6 +95,7 @@ private:
     void InvalidateRibbons() noexcept;
 
     Platform& platform_;
+    OfficeVer::HostVersion mHostVersion;
     host::Subscribed<host::Application> mOutlookApplication;
     host::Subscribed<host::Explorer> mActiveExplorer;
     host::Subscribed<host::Inspectors> mInspectors;

@@ -7,7 +7,6 @@
 #include <unordered_set>
 
 #include "base/HostError.h"
-#include "core/OfficeVer.h"
 #include "core/Platform.h"
 #include "core/host/Item.h"
 #include "core/modPath.h"
@@ -38,7 +37,8 @@ std::u16string Decimal(int n) {
 
 }  // namespace
 
-FileNameMangler::FileNameMangler(Platform& platform) : platform_(platform) {}
+FileNameMangler::FileNameMangler(Platform& platform, int16_t hostMajorVersion)
+    : platform_(platform), hostMajorVersion_(hostMajorVersion) {}
 
 std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16string& fileName,
                                                                  const std::u16string& folder, FolderLookup lookup) {
@@ -54,7 +54,7 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
     std::vector<Candidate> candidates;
     candidates.emplace_back(baseName, std::u16string(), extension, room, true);
     const bool isMail = item_ && item_->TypeName() == kMailItem;
-    if (isMail && OfficeVer::OfficeMajorVersion >= kFirstVersionWithSender) {
+    if (isMail && hostMajorVersion_ >= kFirstVersionWithSender) {
         const std::optional<std::u16string> date = SentDate();
         const std::u16string sender = modPath::ReplaceUnsafeCharacters(StripMailDomain(item_->SenderName()));
         candidates.emplace_back(baseName, kSeparator + sender, extension, room, false);

@@ -1,6 +1,7 @@
 #pragma once
 // Alternative, collision-free file names for the Save As dialog's file-name drop-down.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,7 +33,8 @@ enum class FolderLookup {
 class FileNameMangler {
 public:
     /// `platform` answers the existence tests and formats the date; it must outlive the mangler.
-    explicit FileNameMangler(Platform& platform);
+    /// `hostMajorVersion` is the host's (-1: unknown), which decides whether the sender's variants come.
+    FileNameMangler(Platform& platform, int16_t hostMajorVersion);
     FileNameMangler(const FileNameMangler&) = delete;
     FileNameMangler& operator=(const FileNameMangler&) = delete;
 
@@ -80,6 +82,7 @@ private:
     bool FileExistsInFolder(const std::u16string& fileName, const std::u16string& folder);
 
     Platform& platform_;
+    int16_t hostMajorVersion_;
     std::shared_ptr<host::Item> item_;
     std::optional<std::pair<std::u16string, bool>> networkFolder_;  // the last folder asked about
 };

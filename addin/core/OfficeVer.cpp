@@ -9,8 +9,6 @@
 
 namespace OfficeVer {
 
-int16_t OfficeMajorVersion = -1;
-
 namespace {
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
@@ -54,10 +52,10 @@ int16_t MajorVersionOf(const std::u16string& version) {
     return static_cast<int16_t>(rounded);
 }
 
-void ReadOfficeVersion(host::Application& application) {
+void HostVersion::Read(host::Application& application) {
     const std::u16string version = application.Version();
-    OfficeMajorVersion = -1;
-    OfficeMajorVersion = MajorVersionOf(version);
+    major_ = -1;
+    major_ = MajorVersionOf(version);
 }
 
 }  // namespace OfficeVer

@@ -1,5 +1,5 @@
 #pragma once
-// The host's major version number, read once at connection.
+// The host's major version number, read once at connection and handed to what depends on it.
 #include <cstdint>
 #include <string>
 
@@ -9,11 +9,17 @@ class Application;
 
 namespace OfficeVer {
 
-/// The host's major version, or -1 when it cannot be derived. Process-wide; -1 until read.
-extern int16_t OfficeMajorVersion;
+/// The host's major version as one connection read it.
+class HostVersion {
+public:
+    /// -1 until read, and when it cannot be derived.
+    int16_t Major() const noexcept { return major_; }
+    /// Reads the application's Version text (see MajorVersionOf). A failure is thrown and leaves -1.
+    void Read(host::Application& application);
 
-/// Sets OfficeMajorVersion from the application's Version text (see MajorVersionOf).
-void ReadOfficeVersion(host::Application& application);
+private:
+    int16_t major_ = -1;
+};
 
 /// The number before the first "." of `version`, -1 when there is no ".". The text before it is read
 /// as a decimal number: leading blanks skipped, reading stops at the first character that is not

@@ -8,9 +8,11 @@
 
 namespace Preferences {
 
-thread_local bool ReplaceWithLinks = false;
-
 namespace {
+
+// Plain data: a thread-local object with a destructor would pin the DLL to each thread and crash
+// the host when a thread ends after the add-in was unloaded.
+thread_local bool replaceWithLinks = false;
 
 std::u16string Lower(std::u16string s) {
     for (auto& c : s)
@@ -39,6 +41,10 @@ bool ParseNumber(const std::u16string& text, double& value) {
 
 }  // namespace
 
+bool ReplaceWithLinks() noexcept { return replaceWithLinks; }
+
+void SetReplaceWithLinks(bool value) noexcept { replaceWithLinks = value; }
+
 bool TextToBoolean(const std::u16string& text) {
     const std::u16string lower = Lower(text);
     if (lower == u"true") return true;
@@ -50,11 +56,11 @@ bool TextToBoolean(const std::u16string& text) {
 
 void LoadPreferences(Platform& platform) {
     const std::u16string stored = platform.GetSetting(AppName, Section, Key, u"True");
-    ReplaceWithLinks = TextToBoolean(stored);
+    replaceWithLinks = TextToBoolean(stored);
 }
 
 void SavePreferences(Platform& platform) {
-    platform.SaveSetting(AppName, Section, Key, ReplaceWithLinks ? u"True" : u"False");
+    platform.SaveSetting(AppName, Section, Key, replaceWithLinks ? u"True" : u"False");
 }
 
 }  // namespace Preferences

@@ -6,18 +6,21 @@ class Platform;
 
 namespace Preferences {
 
-/// Whether "Replace with shortcut" starts ticked. Per thread; false until loaded.
-extern thread_local bool ReplaceWithLinks;
+/// Whether "Replace with shortcut" starts ticked, for the calling thread: every thread has its own
+/// value (the options page's bridge relies on that), false until loaded or set. These two are the
+/// only way to it.
+bool ReplaceWithLinks() noexcept;
+void SetReplaceWithLinks(bool value) noexcept;
 
 /// Where the preference is stored.
 inline constexpr char16_t AppName[] = u"Quenmark Save Attachments";
 inline constexpr char16_t Section[] = u"Preferences";
 inline constexpr char16_t Key[] = u"ReplaceWithLinks";
 
-/// Reads the stored value (true when absent) into ReplaceWithLinks. Stored text that is not a
-/// Boolean throws HostError (HostStatus::TypeMismatch) and leaves ReplaceWithLinks unchanged.
+/// Reads the stored value (true when absent) into the thread's preference. Stored text that is not
+/// a Boolean throws HostError (HostStatus::TypeMismatch) and leaves the preference unchanged.
 void LoadPreferences(Platform& platform);
-/// Writes ReplaceWithLinks as "True" or "False".
+/// Writes the thread's preference as "True" or "False".
 void SavePreferences(Platform& platform);
 
 /// The automation runtime's text-to-Boolean rule: "True"/"False" in any letter case, or a number

@@ -3,6 +3,7 @@
 #include "com/Strings.h"
 #include "com/Variant.h"
 #include "base/HostError.h"
+#include "core/EventManager.h"
 #include "core/Ribbon.h"
 #include "win/AddInClasses.h"
 #include "win/HostAdapters.h"
@@ -128,6 +129,13 @@ STDMETHODIMP ConnectObject::OnConnection(IDispatch* Application, ext_ConnectMode
                 app = hostcom::wrapObject(com::ComPtr<IDispatch>(Application));
         }
         const auto addIn = AddInInst ? hostcom::wrapAddInInstance(com::ComPtr<IDispatch>(AddInInst)) : nullptr;
+        // The version read counts also when a later step of the connection fails.
+        struct RecordVersion {
+            Connect& core;
+            ~RecordVersion() {
+                if (core.HasEventManager()) setConnectedHostMajorVersion(core.Events()->HostMajorVersion());
+            }
+        } record{core_};
         core_.OnConnection(app, static_cast<int32_t>(ConnectMode), addIn);
     });
 }

@@ -1,5 +1,6 @@
 #include "win/FileNameManglerObject.h"
 
+#include <atomic>
 #include <utility>
 
 #include "com/Guard.h"
@@ -62,7 +63,15 @@ private:
 
 }  // namespace
 
-FileNameManglerObject::FileNameManglerObject() : core_(platform()) {}
+namespace {
+std::atomic<int16_t> connectedMajor{-1};
+}  // namespace
+
+int16_t connectedHostMajorVersion() noexcept { return connectedMajor.load(); }
+
+void setConnectedHostMajorVersion(int16_t major) noexcept { connectedMajor.store(major); }
+
+FileNameManglerObject::FileNameManglerObject() : core_(platform(), connectedHostMajorVersion()) {}
 
 STDMETHODIMP FileNameManglerObject::get_mItem(IDispatch** result) noexcept {
     if (!result) return E_POINTER;

@@ -6,12 +6,12 @@ namespace addin {
 
 STDMETHODIMP PropPageBridgeObject::get_PrefReplaceWithLinks(VARIANT_BOOL* result) noexcept {
     if (!result) return E_POINTER;
-    *result = Preferences::ReplaceWithLinks ? VARIANT_TRUE : VARIANT_FALSE;
+    *result = Preferences::ReplaceWithLinks() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
 STDMETHODIMP PropPageBridgeObject::put_PrefReplaceWithLinks(VARIANT_BOOL value) noexcept {
-    Preferences::ReplaceWithLinks = value != VARIANT_FALSE;
+    Preferences::SetReplaceWithLinks(value != VARIANT_FALSE);
     return S_OK;
 }
 

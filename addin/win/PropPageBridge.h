@@ -9,7 +9,7 @@
 namespace addin {
 
 /// Created by the options page as "Tallowby.PropPageBridge". No state of its own: get and put reach
-/// Preferences::ReplaceWithLinks of the calling thread, never the settings store.
+/// Preferences::ReplaceWithLinks() of the calling thread, never the settings store.
 class PropPageBridgeObject final : public com::ComObject<com::DispatchImpl<_PropPageBridge>> {
 public:
     PropPageBridgeObject() = default;

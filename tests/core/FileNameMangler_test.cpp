@@ -108,9 +108,6 @@ constexpr char16_t kFolder[] = u"C:\\Docs";
 
 class FileNameManglerTest : public ::testing::Test {
 protected:
-    void SetUp() override { OfficeVer::OfficeMajorVersion = 11; }
-    void TearDown() override { OfficeVer::OfficeMajorVersion = -1; }
-
     std::shared_ptr<standin::ItemNode> Mail(std::u16string sender = u"Jane Roe@example.com") {
         auto node = std::make_shared<standin::ItemNode>(standin::ItemKind::Mail);
         node->sent = true;
@@ -139,7 +136,7 @@ protected:
 
     FolderPlatform platform;
     standin::Host host;
-    FileNameMangler mangler{platform};
+    FileNameMangler mangler{platform, 11};
 };
 
 }  // namespace
@@ -209,7 +206,7 @@ TEST_F(FileNameManglerTest, PlatformFailurePassesThrough) {
     struct Failing : FolderPlatform {
         int32_t FileExists(const std::u16string&) override { throw HostError(HostStatus::Fail, u"no shell"); }
     } failing;
-    FileNameMangler m(failing);
+    FileNameMangler m(failing, 11);
     try {
         (void)m.GetFileNameMangling(u"report.doc", kFolder);
         ADD_FAILURE() << "no failure";
@@ -246,16 +243,18 @@ TEST_F(FileNameManglerTest, SentOnIsReadBeforeSenderName) {
 }
 
 TEST_F(FileNameManglerTest, OnlyTheNumberedNameBelowVersion11) {
+    const auto mail = host.ItemObject(Mail());
     for (int16_t version : {int16_t{-1}, int16_t{9}, int16_t{10}}) {
         SCOPED_TRACE(version);
-        OfficeVer::OfficeMajorVersion = version;
-        For(Mail());
-        EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
+        FileNameMangler older(platform, version);
+        older.mItem(mail);
+        EXPECT_EQ(older.GetFileNameMangling(u"report.doc", kFolder), (Names{u"report -- 1.doc"}));
     }
     EXPECT_TRUE(ItemReads().empty());
     EXPECT_TRUE(platform.patterns.empty());
-    OfficeVer::OfficeMajorVersion = 12;
-    EXPECT_EQ(Suggest(u"report.doc").size(), 4u);
+    FileNameMangler twelve(platform, 12);
+    twelve.mItem(mail);
+    EXPECT_EQ(twelve.GetFileNameMangling(u"report.doc", kFolder).size(), 4u);
 }
 
 TEST_F(FileNameManglerTest, OnlyTheNumberedNameForOtherItems) {
@@ -316,7 +315,7 @@ TEST_F(FileNameManglerTest, DateThatCannotBeReadOrFormattedCostsOnlyTheDateNames
             return FolderPlatform::FormatDate(value, pattern);
         }
     } early;
-    FileNameMangler m(early);
+    FileNameMangler m(early, 11);
     auto mail = Mail();
     mail->sentOn = {1600, 12, 31};
     m.mItem(host.ItemObject(mail));
@@ -358,7 +357,7 @@ TEST_F(FileNameManglerTest, WorstCaseIs404ExistenceTestsOrOneListing) {
 
     // On a local disk names are tested until one is taken; the rest come from the listing.
     platform.network = false;
-    FileNameMangler local(platform);
+    FileNameMangler local(platform, 11);
     local.mItem(mangler.mItem());
     platform.tested.clear();
     platform.queries.clear();
@@ -530,7 +529,7 @@ TEST(FileNameManglerLookup, ListingAndProbingGiveTheSameListsInThousandsOfRandom
         const std::u16string folder = draw.Pick(folders);
         const std::u16string sender = draw.Pick(senders);
         const bool mail = draw.Chance(60), dates = draw.Chance(80);
-        OfficeVer::OfficeMajorVersion = draw.Chance(80) ? 11 : 9;
+        const int16_t hostMajorVersion = draw.Chance(80) ? 11 : 9;
 
         fuzz::InMemoryFolder platform(folder, dates);
         const std::u16string ending = extension.empty() ? u"" : u"." + extension;
@@ -565,7 +564,7 @@ TEST(FileNameManglerLookup, ListingAndProbingGiveTheSameListsInThousandsOfRandom
             }
             platform.Add(draw.Recase(name), alias);
         }
-        FileNameMangler mangler(platform);
+        FileNameMangler mangler(platform, hostMajorVersion);
         mangler.mItem(std::make_shared<fuzz::MailItem>(mail ? u"MailItem" : u"PostItem", sender));
         SCOPED_TRACE("seed " + std::to_string(seed));
 
@@ -578,7 +577,7 @@ TEST(FileNameManglerLookup, ListingAndProbingGiveTheSameListsInThousandsOfRandom
         EXPECT_EQ(platform.Tests(), tests) << "the listing probed";
         // On a local disk: the tests probing makes up to the first name taken, then one query.
         platform.network = false;
-        FileNameMangler local(platform);
+        FileNameMangler local(platform, hostMajorVersion);
         local.mItem(mangler.mItem());
         EXPECT_EQ(local.GetFileNameMangling(fileName, folder), probed);
         const int localTests = platform.Tests() - tests;
@@ -587,7 +586,6 @@ TEST(FileNameManglerLookup, ListingAndProbingGiveTheSameListsInThousandsOfRandom
         listed += platform.Size() > 0 ? 1 : 0;
         probes += tests;
     }
-    OfficeVer::OfficeMajorVersion = -1;
     // The draw reaches what it is meant to: folders with contents, and many collisions.
     EXPECT_GT(listed, 2000);
     EXPECT_GT(probes, 3000 * 10);

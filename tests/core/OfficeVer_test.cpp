@@ -57,9 +57,10 @@ TEST(MajorVersionOf, OutsideSixteenBitsOverflows) {
 
 TEST(ReadOfficeVersion, FailureLeavesMinusOne) {
     standin::Host good(std::make_shared<standin::CommandBarStore>(), {u"11.0.5510"});
-    OfficeVer::ReadOfficeVersion(*good.Application());
-    EXPECT_EQ(OfficeVer::OfficeMajorVersion, 11);
+    OfficeVer::HostVersion version;
+    version.Read(*good.Application());
+    EXPECT_EQ(version.Major(), 11);
     standin::Host bad(std::make_shared<standin::CommandBarStore>(), {u"40000.1"});
-    EXPECT_THROW(OfficeVer::ReadOfficeVersion(*bad.Application()), HostError);
-    EXPECT_EQ(OfficeVer::OfficeMajorVersion, -1);
+    EXPECT_THROW(version.Read(*bad.Application()), HostError);
+    EXPECT_EQ(version.Major(), -1);
 }

@@ -121,7 +121,7 @@ public:
 
 struct SaveAttachmentsTest : testing::Test {
     SaveAttachmentsTest() {
-        Preferences::ReplaceWithLinks = false;
+        Preferences::SetReplaceWithLinks(false);
         platform.prompt = prompt;
         platform.filesOnDisk = true;
         // Under the test's working directory, so parallel builds never share a folder.
@@ -248,7 +248,7 @@ TEST_F(SaveAttachmentsTest, OptionsStartFromThePreferenceForEveryAttachment) {
     Cancel();
     Run(Message({1, 1}));
 
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     Confirm("other1.bin", false);
     Cancel();
     Run(Message({1, 1}));
@@ -280,7 +280,7 @@ TEST_F(SaveAttachmentsTest, ReplaceClearedWritesTheFilesAndLeavesTheItemAlone) {
 }
 
 TEST_F(SaveAttachmentsTest, ByValueByReferenceByValueEndsWithTheShortcutsInOrder) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1, 4, 1});
     Confirm("first.bin");
     Confirm("third.bin");
@@ -296,7 +296,7 @@ TEST_F(SaveAttachmentsTest, ByValueByReferenceByValueEndsWithTheShortcutsInOrder
 }
 
 TEST_F(SaveAttachmentsTest, EveryDialogCancelledWritesNothingAndSavesNothing) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1, 1, 1});
     Cancel(3);
     Run(item);
@@ -309,7 +309,7 @@ TEST_F(SaveAttachmentsTest, EveryDialogCancelledWritesNothingAndSavesNothing) {
 }
 
 TEST_F(SaveAttachmentsTest, SecondOfThreeFailingIsReportedAndTheOthersAreHandled) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1, 1, 1});
     const std::u16string unwritable = PathFor("no such folder/file2.bin");
     Confirm("file1.bin");
@@ -350,7 +350,7 @@ TEST_F(SaveAttachmentsTest, UnsavedItemAnsweredNoChangesNothing) {
 }
 
 TEST_F(SaveAttachmentsTest, UnsavedItemAnsweredYesIsReplacedButLeftUnsaved) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1});
     item->Edit();
     platform.answers = {MessageBoxResult::Yes};
@@ -386,7 +386,7 @@ TEST_F(SaveAttachmentsTest, NoAssociatedProgramStartsTheChooserOnTheUnquotedPath
 }
 
 TEST_F(SaveAttachmentsTest, ShellFailuresAndOtherAnswersAreIgnored) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1, 1});
     platform.shellAnswers = {2, 31};
     platform.processesAllowed = true;
@@ -411,7 +411,7 @@ TEST_F(SaveAttachmentsTest, ShellFailuresAndOtherAnswersAreIgnored) {
 // ---- never lose an attachment
 
 TEST_F(SaveAttachmentsTest, HostClaimingSuccessWithoutWritingKeepsTheAttachment) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1, 1});
     const auto faults = std::make_shared<Faults>();
     faults->silentSaves = {u"file1.bin"};
@@ -429,7 +429,7 @@ TEST_F(SaveAttachmentsTest, HostClaimingSuccessWithoutWritingKeepsTheAttachment)
 }
 
 TEST_F(SaveAttachmentsTest, AddFailingOnTheSecondShortcutLosesNoAttachment) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1, 1});
     const auto faults = std::make_shared<Faults>();
     faults->failAddAt = 2;
@@ -447,7 +447,7 @@ TEST_F(SaveAttachmentsTest, AddFailingOnTheSecondShortcutLosesNoAttachment) {
 }
 
 TEST_F(SaveAttachmentsTest, DeleteFailingLeavesDuplicatesUnsaved) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1});
     Confirm("file1.bin");
     host.ledger().FailMember("Attachment.Delete", HostStatus::Fail);
@@ -461,7 +461,7 @@ TEST_F(SaveAttachmentsTest, DeleteFailingLeavesDuplicatesUnsaved) {
 // ---- other failures end the run
 
 TEST_F(SaveAttachmentsTest, FailingDialogEndsTheRunAndTheFileWrittenStays) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     const auto item = Message({1, 1});
     Confirm("file1.bin");
     prompt->failAt = 2;
@@ -487,7 +487,7 @@ TEST_F(SaveAttachmentsTest, ItemWithoutAttachmentsMemberIsThrown) {
 }
 
 TEST_F(SaveAttachmentsTest, NoHostReferenceOutlivesTheRun) {
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     Confirm("file1.bin", {}, true);
     platform.shellAnswers = {42};
     Run(Message({1, 4}));

@@ -18,8 +18,7 @@ struct Session {
                      std::shared_ptr<standin::CommandBarStore> kept = std::make_shared<standin::CommandBarStore>())
         : store(std::move(kept)), host(store, std::move(options)) {
         // Module state lives as long as the test program; each run starts from a loaded library.
-        OfficeVer::OfficeMajorVersion = -1;
-        Preferences::ReplaceWithLinks = false;
+        Preferences::SetReplaceWithLinks(false);
     }
 
     /// The host loads the add-in under `progId` and connects it.

@@ -348,8 +348,7 @@ std::string RunBody(const CaseSpec& c) {
     const fs::path folder = fs::current_path() / "sweep-cases" / std::to_string(getpid());
     fs::remove_all(folder);
     fs::create_directories(folder);
-    OfficeVer::OfficeMajorVersion = -1;
-    Preferences::ReplaceWithLinks = false;
+    Preferences::SetReplaceWithLinks(false);
     std::string facts;
     CaseOutcome o;
     {

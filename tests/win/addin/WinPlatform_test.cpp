@@ -106,7 +106,7 @@ protected:
         L"Software\\VB and VBA Program Settings\\Quenmark Save Attachments\\Preferences";
 
     void SetUp() override {
-        Preferences::ReplaceWithLinks = false;
+        Preferences::SetReplaceWithLinks(false);
         had = testing_support::stringValue(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks");
         (void)RegDeleteKeyValueW(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks");
     }
@@ -124,7 +124,7 @@ protected:
 
 TEST_F(PreferenceStoreTest, NothingStoredLoadsTrueAndSavesTrue) {
     Preferences::LoadPreferences(platform);
-    EXPECT_TRUE(Preferences::ReplaceWithLinks);
+    EXPECT_TRUE(Preferences::ReplaceWithLinks());
     Preferences::SavePreferences(platform);
     EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks"), std::wstring(L"True"));
 }
@@ -132,22 +132,22 @@ TEST_F(PreferenceStoreTest, NothingStoredLoadsTrueAndSavesTrue) {
 TEST_F(PreferenceStoreTest, StoredFalseLoadsFalseAndAChangeIsWrittenBack) {
     platform.SaveSetting(Preferences::AppName, Preferences::Section, Preferences::Key, u"false");
     Preferences::LoadPreferences(platform);
-    EXPECT_FALSE(Preferences::ReplaceWithLinks);
-    Preferences::ReplaceWithLinks = true;
+    EXPECT_FALSE(Preferences::ReplaceWithLinks());
+    Preferences::SetReplaceWithLinks(true);
     Preferences::SavePreferences(platform);
     EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks"), std::wstring(L"True"));
 }
 
 TEST_F(PreferenceStoreTest, AWordThatIsNoBooleanFailsTheLoadAndKeepsTheValue) {
     platform.SaveSetting(Preferences::AppName, Preferences::Section, Preferences::Key, u"yes");
-    Preferences::ReplaceWithLinks = true;
+    Preferences::SetReplaceWithLinks(true);
     try {
         Preferences::LoadPreferences(platform);
         ADD_FAILURE() << "expected a type mismatch";
     } catch (const HostError& e) {
         EXPECT_EQ(e.status, HostStatus::TypeMismatch);
     }
-    EXPECT_TRUE(Preferences::ReplaceWithLinks);
+    EXPECT_TRUE(Preferences::ReplaceWithLinks());
 }
 
 // The bitmap inside a picture object the platform made.

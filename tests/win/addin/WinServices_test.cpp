@@ -211,9 +211,6 @@ TEST(WinFormatDate, ImpossibleDateIsAHostError) {
 
 class ManglerInFolder : public ::testing::Test {
 protected:
-    void SetUp() override { OfficeVer::OfficeMajorVersion = 11; }
-    void TearDown() override { OfficeVer::OfficeMajorVersion = -1; }
-
     void HoldMail(std::u16string sender) {
         auto node = std::make_shared<standin::ItemNode>(standin::ItemKind::Mail);
         node->sent = true;
@@ -227,7 +224,7 @@ protected:
     TempFolder folder;
     WinPlatform platform;
     standin::Host host;
-    FileNameMangler mangler{platform};
+    FileNameMangler mangler{platform, 11};
 };
 
 TEST_F(ManglerInFolder, NumberedNameSkipsTakenNamesWhateverTheirCase) {
@@ -389,7 +386,7 @@ TEST_F(ManglerInFolder, ListingGivesWhatTestingEachNameGivesInRealFolders) {
                 const Names probed = mangler.GetFileNameMangling(fileName, here.Path(), FolderLookup::Probing);
                 const int tests = platform.tests;
                 platform.tests = 0;
-                FileNameMangler lister(platform);  // a mangler keeps where its last folder lies
+                FileNameMangler lister(platform, 11);  // a mangler keeps where its last folder lies
                 lister.mItem(mangler.mItem());
                 EXPECT_EQ(lister.GetFileNameMangling(fileName, here.Path()), probed);
                 EXPECT_LE(platform.listings, 1);

@@ -59,13 +59,11 @@ protected:
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr));
         }
         gFolderShown = Wide(folder.Path());
-        OfficeVer::OfficeMajorVersion = 11;
     }
     void TearDown() override {
         FileDialogHook::mDialogMangler = nullptr;
         FileDialogHook::mReplaceWithLink = false;
         FileDialogHook::mOpenAfterSaving = false;
-        OfficeVer::OfficeMajorVersion = -1;
         if (saveDialog) DestroyWindow(saveDialog);
         EXPECT_EQ(platform.unexpectedCalls, 0);
     }
@@ -110,7 +108,7 @@ protected:
     TempFolder folder;
     FilePlatform platform;
     standin::Host host;
-    FileNameMangler mangler{platform};
+    FileNameMangler mangler{platform, 11};
     HWND saveDialog = nullptr;
     HWND box = nullptr;
     HWND child = nullptr;

@@ -77,9 +77,7 @@ public:
 
 class SaveAsDialog : public ::testing::Test {
 protected:
-    void SetUp() override { OfficeVer::OfficeMajorVersion = 11; }
     void TearDown() override {
-        OfficeVer::OfficeMajorVersion = -1;
         EXPECT_EQ(platform.unexpectedCalls, 0);
     }
 
@@ -108,7 +106,7 @@ protected:
     TempFolder folder;
     FilePlatform platform;
     standin::Host host;
-    FileNameMangler mangler{platform};
+    FileNameMangler mangler{platform, 11};
     FileDialogManager manager{GetModuleHandleW(nullptr)};
 };
 
@@ -356,7 +354,7 @@ TEST_F(SaveAsDialog, LongNameIsShortenedToFitTheFolderTheDialogOpensIn) {
 TEST_F(SaveAsDialog, SecondDialogWhileOneIsOpenIsRefused) {
     auto run = Open(u"report.doc", true);
     FileDialogManager other(GetModuleHandleW(nullptr));
-    FileNameMangler otherMangler(platform);
+    FileNameMangler otherMangler(platform, 11);
     bool replace = false;
     bool open = true;
     try {
