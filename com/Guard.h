@@ -32,6 +32,16 @@ template <class Body>
     }
 }
 
+/// Runs the body of a COM method that answers through `out`: E_POINTER when `out` is null;
+/// otherwise an interface pointer or BSTR out-parameter starts as null, so a failure hands out nothing,
+/// and `body` runs as in guard.
+template <class T, class Body>
+[[nodiscard]] HRESULT guardOut(T* out, Body&& body) noexcept {
+    if (!out) return E_POINTER;
+    if constexpr (std::is_pointer_v<T>) *out = nullptr;
+    return guard(std::forward<Body>(body));
+}
+
 /// Runs the body of a window or dialog procedure or of a hook: returns `onError` when it throws.
 template <class Result, class Body>
 [[nodiscard]] Result guardOr(Result onError, Body&& body,

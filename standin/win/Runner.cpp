@@ -107,16 +107,14 @@ public:
             for (const ScriptLine& line : lines) {
                 line_ = line.number;
                 const std::u16string& command = line.words[0];
-                const bool setting = command == u"version" || command == u"registry" || command == u"fail" ||
-                                     command == u"answer" || command == u"saveas" || command == u"note" ||
-                                     command == u"during";
+                const Command* known = FindCommand(command);
+                const bool setting = known && known->runs != Runs::Action;
                 if (!setting && !started_ && !explicitStart && command != u"start") {
                     t_.Line(u"> start (before the first action)");
                     Start();
                 }
                 t_.Line(u"> " + Trim(line.text));
-                if (command == u"answer" || command == u"saveas" || command == u"during" || command == u"note" ||
-                    command == u"version") {
+                if (known && known->runs == Runs::Immediate) {
                     Execute(line);
                     continue;
                 }
@@ -288,148 +286,243 @@ private:
                   (least == most ? u"" : u" to " + Num(static_cast<long long>(most))) + u" arguments expected");
     }
 
+    // ---- the commands
+
+    // How a command runs in a script: an action starts the host first if nothing has, and the robot
+    // watches it; a setting does not start the host; an immediate one is neither started for nor watched.
+    enum class Runs { Action, Setting, Immediate };
+    struct Command {
+        std::u16string_view name;
+        Runs runs;
+        void (Runner::*run)(const ScriptLine&);
+    };
+
+    static const Command* FindCommand(std::u16string_view name) {
+        static const Command commands[] = {
+            {u"version", Runs::Immediate, &Runner::DoVersion},
+            {u"note", Runs::Immediate, &Runner::DoNote},
+            {u"answer", Runs::Immediate, &Runner::DoAnswer},
+            {u"saveas", Runs::Immediate, &Runner::DoSaveas},
+            {u"file", Runs::Action, &Runner::DoFile},
+            {u"files", Runs::Action, &Runner::DoFiles},
+            {u"folder", Runs::Action, &Runner::DoFolder},
+            {u"registry", Runs::Setting, &Runner::Registry},
+            {u"fail", Runs::Setting, &Runner::Fail},
+            {u"during", Runs::Immediate, &Runner::DoDuring},
+            {u"mark", Runs::Action, &Runner::DoMark},
+            {u"audit", Runs::Action, &Runner::DoAudit},
+            {u"sample", Runs::Action, &Runner::DoSample},
+            {u"explorer", Runs::Action, &Runner::DoExplorer},
+            {u"start", Runs::Action, &Runner::DoStart},
+            {u"open", Runs::Action, &Runner::Open},
+            {u"select", Runs::Action, &Runner::DoSelect},
+            {u"activate", Runs::Action, &Runner::DoActivate},
+            {u"edit", Runs::Action, &Runner::DoEdit},
+            {u"click", Runs::Action, &Runner::Click},
+            {u"ribbon", Runs::Action, &Runner::RibbonClick},
+            {u"send", Runs::Action, &Runner::DoSend},
+            {u"options", Runs::Action, &Runner::DoOptions},
+            {u"page", Runs::Action, &Runner::DoPage},
+            {u"close", Runs::Action, &Runner::DoClose},
+            {u"unload", Runs::Action, &Runner::DoUnload},
+            {u"shutdown", Runs::Action, &Runner::DoShutdown},
+            {u"show", Runs::Action, &Runner::DoShow},
+        };
+        for (const Command& command : commands)
+            if (command.name == name) return &command;
+        return nullptr;
+    }
+
     void Execute(const ScriptLine& line) {
+        const Command* command = FindCommand(line.words[0]);
+        if (!command) Error(u"unknown command: " + line.words[0]);
+        (this->*command->run)(line);
+    }
+
+    void DoVersion(const ScriptLine& line) {
         const auto& w = line.words;
-        const std::u16string& c = w[0];
-        if (c == u"version") {
-            Need(line, 1, 1);
-            if (host_) Error(u"version must come before the host starts");
-            hostOptions_.version = w[1];
-            major_ = std::atoi(Ascii(w[1]).c_str());
-            hostOptions_.buttonPictures = major_ >= 10;
-        } else if (c == u"note") {
-            t_.Line(u"note " + Trim(line.text.substr(line.text.find(u"note") + 4)));
-        } else if (c == u"answer") {
-            Need(line, 1, 16);
-            for (size_t i = 1; i < w.size(); ++i) {
-                if (ButtonId(w[i]) == 0) Error(u"answer: not a button: " + w[i]);
-                robot_.Queue(w[i]);
-            }
-        } else if (c == u"saveas") {
-            saveAs_.Queue(ParseSaveAsStep(line));
-        } else if (c == u"file") {
-            Need(line, 1, 1);
-            t_.Line(FileReport(w[1]));
-        } else if (c == u"files") {
-            Need(line, 1, 1);
-            for (const std::u16string& entry : FolderReport(w[1])) t_.Line(entry);
-        } else if (c == u"folder") {
-            // folder clear "<folder>": the folder exists and holds no files.
-            Need(line, 2, 2);
-            if (w[1] != u"clear") Error(u"folder: clear expected");
-            const std::filesystem::path folder(FullPath(w[2]));
-            std::error_code ignored;
-            std::filesystem::create_directories(folder, ignored);
-            for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
-                if (entry.is_regular_file()) std::filesystem::remove(entry.path(), ignored);
-            t_.Line(u"folder cleared " + Transcript::Quote(FullPath(w[2])));
-        } else if (c == u"registry") {
-            Registry(line);
-        } else if (c == u"fail") {
-            Fail(line);
-        } else if (c == u"during") {
-            // during <n> <command...>: while the n-th dialog from now is up, <command> runs.
-            if (w.size() < 3) Error(u"during: a number and a command expected");
-            ScriptLine run;
-            run.number = line.number;
-            run.words.assign(w.begin() + 2, w.end());
-            run.text = line.text.substr(std::min(line.text.find(w[2]), line.text.size()));
-            std::lock_guard lock(pointsMutex_);
-            pendingDuring_.emplace(static_cast<int>(points_.size()) + ToInt(w[1], line_), std::move(run));
-        } else if (c == u"mark") {
-            Need(line, 1, 1);
-            t_.Line(u"mark " + Transcript::Quote(w[1]));
-            if (const auto action = ModalPoint(u"mark " + Transcript::Quote(w[1]))) action();
-        } else if (c == u"audit") {
-            Need(line, 3, 3);
-            marks_ = {w[1], w[2], w[3]};
-        } else if (c == u"sample") {
-            Need(line, 0, 0);
-            // With the process's resources, the host objects the add-ins hold (the ledger).
-            t_.Line(u"resources " + SampleResources() + u" held=" + Num(RequireHost().ledger().LiveCount()));
-        } else if (c == u"explorer") {
-            Need(line, 0, 0);
-            auto explorer = RequireHost().OpenExplorer();
-            t_.Line(u"window " + Name(explorer) + u" open");
-        } else if (c == u"start") {
-            Need(line, 0, 0);
-            if (started_) Error(u"the host has already started");
-            Start();
-        } else if (c == u"open") {
-            Open(line);
-        } else if (c == u"select") {
-            Need(line, 0, 0);
-            auto explorer = RequireHost().ActiveExplorer();
-            if (!explorer) Error(u"select: no main window is open");
-            const Stopwatch watch;
-            host_->ChangeSelection(explorer);
-            Timing(u"SelectionChange", watch);
-        } else if (c == u"activate") {
-            Need(line, 1, 1);
-            auto inspector = FindInspector(w[1]);
-            host_->Activate(inspector);
-            t_.Line(u"window " + Name(inspector) + u" active");
-        } else if (c == u"edit") {
-            Need(line, 0, 0);
-            ActiveInspector()->item->Edit();
-        } else if (c == u"click") {
-            Click(line);
-        } else if (c == u"ribbon") {
-            RibbonClick(line);
-        } else if (c == u"send") {
-            Need(line, 0, 1);
-            auto inspector = w.size() == 2 ? FindInspector(w[1]) : ActiveInspector();
-            const bool sent = host_->Send(inspector->item);
-            t_.Line(u"send subject=" + Transcript::Quote(inspector->item->subject) + u" result=" +
-                    (sent ? u"sent" : u"cancelled"));
-            if (sent) Close(inspector);  // the host closes the window of a message it sent
-        } else if (c == u"options") {
-            Need(line, 0, 0);
-            const auto pages = RequireHost().OpenOptionsDialog();
-            t_.Line(u"options pages=" + Num(static_cast<long long>(pages.size())));
-            for (const auto& p : pages) {
-                const bool registered = SUCCEEDED(FindClass(p.page).status);
-                t_.Line(u"page progid=" + Transcript::Quote(p.page) + u" title=" +
-                        (p.title ? Transcript::Quote(*p.title) : u"none") + u" registered=" +
-                        (registered ? u"yes" : u"no"));
-            }
-            OpenOptionsDialog(pages);
-        } else if (c == u"page") {
-            optionsDialog_.Command(w, line_);
-        } else if (c == u"close") {
-            Need(line, 0, 2);
-            if (w.size() >= 2 && w[1] == u"explorer") {
-                auto explorer = w.size() == 3 ? FindExplorer(w[2]) : RequireHost().ActiveExplorer();
-                if (!explorer) Error(u"close: no main window is open");
-                CloseExplorer(explorer);
-            } else if (w.size() == 2 && w[1] == u"explorers") {
-                // Every main window, the active one last.
-                const auto active = RequireHost().ActiveExplorer();
-                for (const auto& e : std::vector(host_->Explorers()))
-                    if (e != active) CloseExplorer(e);
-                if (active) CloseExplorer(active);
-            } else {
-                Need(line, 0, 1);
-                Close(w.size() == 2 ? FindInspector(w[1]) : ActiveInspector());
-            }
-        } else if (c == u"unload") {
-            Need(line, 1, 1);
-            Unload(w[1]);
-        } else if (c == u"shutdown") {
-            Need(line, 0, 0);
-            if (!started_ || shutDown_) Error(u"shutdown: the host is not running");
-            Shutdown();
-        } else if (c == u"show") {
-            Need(line, 1, 1);
-            if (w[1] == u"bars" || w[1] == u"items") {
-                Snapshot(true);
-            } else if (w[1] == u"held") {
-                Held();
-            } else {
-                Error(u"show: bars, items or held expected");
-            }
+        Need(line, 1, 1);
+        if (host_) Error(u"version must come before the host starts");
+        hostOptions_.version = w[1];
+        major_ = std::atoi(Ascii(w[1]).c_str());
+        hostOptions_.buttonPictures = major_ >= 10;
+    }
+
+    void DoNote(const ScriptLine& line) {
+        t_.Line(u"note " + Trim(line.text.substr(line.text.find(u"note") + 4)));
+    }
+
+    void DoAnswer(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 1, 16);
+        for (size_t i = 1; i < w.size(); ++i) {
+            if (ButtonId(w[i]) == 0) Error(u"answer: not a button: " + w[i]);
+            robot_.Queue(w[i]);
+        }
+    }
+
+    void DoSaveas(const ScriptLine& line) {
+        saveAs_.Queue(ParseSaveAsStep(line));
+    }
+
+    void DoFile(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 1, 1);
+        t_.Line(FileReport(w[1]));
+    }
+
+    void DoFiles(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 1, 1);
+        for (const std::u16string& entry : FolderReport(w[1])) t_.Line(entry);
+    }
+
+    void DoFolder(const ScriptLine& line) {
+        const auto& w = line.words;
+        // folder clear "<folder>": the folder exists and holds no files.
+        Need(line, 2, 2);
+        if (w[1] != u"clear") Error(u"folder: clear expected");
+        const std::filesystem::path folder(FullPath(w[2]));
+        std::error_code ignored;
+        std::filesystem::create_directories(folder, ignored);
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+            if (entry.is_regular_file()) std::filesystem::remove(entry.path(), ignored);
+        t_.Line(u"folder cleared " + Transcript::Quote(FullPath(w[2])));
+    }
+
+    void DoDuring(const ScriptLine& line) {
+        const auto& w = line.words;
+        // during <n> <command...>: while the n-th dialog from now is up, <command> runs.
+        if (w.size() < 3) Error(u"during: a number and a command expected");
+        ScriptLine run;
+        run.number = line.number;
+        run.words.assign(w.begin() + 2, w.end());
+        run.text = line.text.substr(std::min(line.text.find(w[2]), line.text.size()));
+        std::lock_guard lock(pointsMutex_);
+        pendingDuring_.emplace(static_cast<int>(points_.size()) + ToInt(w[1], line_), std::move(run));
+    }
+
+    void DoMark(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 1, 1);
+        t_.Line(u"mark " + Transcript::Quote(w[1]));
+        if (const auto action = ModalPoint(u"mark " + Transcript::Quote(w[1]))) action();
+    }
+
+    void DoAudit(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 3, 3);
+        marks_ = {w[1], w[2], w[3]};
+    }
+
+    void DoSample(const ScriptLine& line) {
+        Need(line, 0, 0);
+        // With the process's resources, the host objects the add-ins hold (the ledger).
+        t_.Line(u"resources " + SampleResources() + u" held=" + Num(RequireHost().ledger().LiveCount()));
+    }
+
+    void DoExplorer(const ScriptLine& line) {
+        Need(line, 0, 0);
+        auto explorer = RequireHost().OpenExplorer();
+        t_.Line(u"window " + Name(explorer) + u" open");
+    }
+
+    void DoStart(const ScriptLine& line) {
+        Need(line, 0, 0);
+        if (started_) Error(u"the host has already started");
+        Start();
+    }
+
+    void DoSelect(const ScriptLine& line) {
+        Need(line, 0, 0);
+        auto explorer = RequireHost().ActiveExplorer();
+        if (!explorer) Error(u"select: no main window is open");
+        const Stopwatch watch;
+        host_->ChangeSelection(explorer);
+        Timing(u"SelectionChange", watch);
+    }
+
+    void DoActivate(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 1, 1);
+        auto inspector = FindInspector(w[1]);
+        host_->Activate(inspector);
+        t_.Line(u"window " + Name(inspector) + u" active");
+    }
+
+    void DoEdit(const ScriptLine& line) {
+        Need(line, 0, 0);
+        ActiveInspector()->item->Edit();
+    }
+
+    void DoSend(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 0, 1);
+        auto inspector = w.size() == 2 ? FindInspector(w[1]) : ActiveInspector();
+        const bool sent = host_->Send(inspector->item);
+        t_.Line(u"send subject=" + Transcript::Quote(inspector->item->subject) + u" result=" +
+                (sent ? u"sent" : u"cancelled"));
+        if (sent) Close(inspector);  // the host closes the window of a message it sent
+    }
+
+    void DoOptions(const ScriptLine& line) {
+        Need(line, 0, 0);
+        const auto pages = RequireHost().OpenOptionsDialog();
+        t_.Line(u"options pages=" + Num(static_cast<long long>(pages.size())));
+        for (const auto& p : pages) {
+            const bool registered = SUCCEEDED(FindClass(p.page).status);
+            t_.Line(u"page progid=" + Transcript::Quote(p.page) + u" title=" +
+                    (p.title ? Transcript::Quote(*p.title) : u"none") + u" registered=" +
+                    (registered ? u"yes" : u"no"));
+        }
+        OpenOptionsDialog(pages);
+    }
+
+    void DoPage(const ScriptLine& line) {
+        const auto& w = line.words;
+        optionsDialog_.Command(w, line_);
+    }
+
+    void DoClose(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 0, 2);
+        if (w.size() >= 2 && w[1] == u"explorer") {
+            auto explorer = w.size() == 3 ? FindExplorer(w[2]) : RequireHost().ActiveExplorer();
+            if (!explorer) Error(u"close: no main window is open");
+            CloseExplorer(explorer);
+        } else if (w.size() == 2 && w[1] == u"explorers") {
+            // Every main window, the active one last.
+            const auto active = RequireHost().ActiveExplorer();
+            for (const auto& e : std::vector(host_->Explorers()))
+                if (e != active) CloseExplorer(e);
+            if (active) CloseExplorer(active);
         } else {
-            Error(u"unknown command: " + c);
+            Need(line, 0, 1);
+            Close(w.size() == 2 ? FindInspector(w[1]) : ActiveInspector());
+        }
+    }
+
+    void DoUnload(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 1, 1);
+        Unload(w[1]);
+    }
+
+    void DoShutdown(const ScriptLine& line) {
+        Need(line, 0, 0);
+        if (!started_ || shutDown_) Error(u"shutdown: the host is not running");
+        Shutdown();
+    }
+
+    void DoShow(const ScriptLine& line) {
+        const auto& w = line.words;
+        Need(line, 1, 1);
+        if (w[1] == u"bars" || w[1] == u"items") {
+            Snapshot(true);
+        } else if (w[1] == u"held") {
+            Held();
+        } else {
+            Error(u"show: bars, items or held expected");
         }
     }
 

@@ -1,0 +1,185 @@
+// The host's items and their attachments as COM objects.
+#include "FaceObjects.h"
+
+namespace standin::win::face {
+namespace {
+
+// ---- items
+
+class AttachmentObject final : public com::ComObject<DispatchImpl<::Attachment>>, public Tracked {
+public:
+    AttachmentObject(std::shared_ptr<FaceState> s, const void* node, int kind, std::shared_ptr<host::Attachment> a,
+                     std::shared_ptr<ItemNode> item)
+        : Tracked(std::move(s), node, kind), attachment_(std::move(a)), item_(std::move(item)) {}
+
+    STDMETHODIMP get_Class(LONG* out) noexcept override {
+        return answer(out, 5);  // olAttachment
+    }
+    STDMETHODIMP get_Parent(IDispatch** out) noexcept override {
+        return com::guardOut(out, [&] { handOut(wrapItem(state_, state_->host->ItemObject(item_)), out); });
+    }
+    STDMETHODIMP get_DisplayName(BSTR* out) noexcept override {
+        return com::guardOut(out, [&] { setText(out, attachment_->DisplayName()); });
+    }
+    STDMETHODIMP put_DisplayName(BSTR v) noexcept override {
+        return guard([&] { attachment_->SetDisplayName(com::fromBstr(v)); });
+    }
+    STDMETHODIMP get_FileName(BSTR* out) noexcept override {
+        return com::guardOut(out, [&] { setText(out, attachment_->FileName()); });
+    }
+    STDMETHODIMP get_Index(LONG* out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = 0;
+        const auto& list = item_->attachments;
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i].get() == key_.first) *out = static_cast<LONG>(i + 1);
+        return *out ? S_OK : HostStatus::Fail;
+    }
+    STDMETHODIMP get_Type(LONG* out) noexcept override {
+        return com::guardOut(out, [&] { *out = attachment_->Type(); });
+    }
+    STDMETHODIMP SaveAsFile(BSTR path) noexcept override {
+        return guard([&] { attachment_->SaveAsFile(com::fromBstr(path)); });
+    }
+    STDMETHODIMP Delete() noexcept override {
+        return guard([&] { attachment_->Delete(); });
+    }
+
+protected:
+    ~AttachmentObject() override = default;
+
+private:
+    std::shared_ptr<host::Attachment> attachment_;
+    std::shared_ptr<ItemNode> item_;
+};
+
+ComPtr<AttachmentObject> wrapAttachment(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Attachment> a,
+                                        const std::shared_ptr<ItemNode>& item) {
+    if (!a) return {};
+    auto node = NodeOf(*a);
+    return obtain<AttachmentObject>(state, node.get(), kAttachment, std::move(a), item);
+}
+
+class AttachmentsObject final : public com::ComObject<DispatchImpl<::Attachments>>, public Tracked {
+public:
+    AttachmentsObject(std::shared_ptr<FaceState> s, const void* node, int kind,
+                      std::shared_ptr<host::Attachments> list, std::shared_ptr<ItemNode> item)
+        : Tracked(std::move(s), node, kind), list_(std::move(list)), item_(std::move(item)) {}
+
+    STDMETHODIMP get_Class(LONG* out) noexcept override {
+        return answer(out, 18);  // olAttachments
+    }
+    STDMETHODIMP get_Count(LONG* out) noexcept override {
+        return com::guardOut(out, [&] { *out = list_->Count(); });
+    }
+    STDMETHODIMP Item(VARIANT index, ::Attachment** out) noexcept override {
+        return com::guardOut(out, [&] { handOut(wrapAttachment(state_, list_->Item(copyOf(index).toLong()), item_), out); });
+    }
+    STDMETHODIMP Add(VARIANT source, VARIANT type, VARIANT position, VARIANT displayName,
+                     ::Attachment** out) noexcept override {
+        return com::guardOut(out, [&] {
+            auto added = list_->Add(copyOf(source).toString(), optLong(type), optLong(position), optText(displayName));
+            handOut(wrapAttachment(state_, std::move(added), item_), out);
+        });
+    }
+
+protected:
+    ~AttachmentsObject() override = default;
+
+private:
+    std::shared_ptr<host::Attachments> list_;
+    std::shared_ptr<ItemNode> item_;
+};
+
+/// The item classes differ only in their interface (and so in the members they offer); the
+/// members an interface lacks are never reached.
+template <class Interface, ItemKind K>
+class ItemObject final : public com::ComObject<DispatchImpl<Interface>, IProvideClassInfo>, public Tracked {
+public:
+    ItemObject(std::shared_ptr<FaceState> s, const void* node, int kind, std::shared_ptr<host::Item> item,
+               std::shared_ptr<ItemNode> itemNode, const CLSID& clsid, int32_t olClass)
+        : Tracked(std::move(s), node, kind),
+          item_(std::move(item)),
+          node_(std::move(itemNode)),
+          clsid_(clsid),
+          class_(olClass) {}
+
+    STDMETHODIMP get_Class(LONG* out) noexcept {
+        return answer(out, class_);
+    }
+    STDMETHODIMP get_Subject(BSTR* out) noexcept {
+        return com::guardOut(out, [&] { setText(out, node_->subject); });
+    }
+    STDMETHODIMP get_Attachments(::Attachments** out) noexcept {
+        return com::guardOut(out, [&] {
+            auto list = item_->Attachments();
+            if (!list) return;  // the model answered Nothing
+            handOut(obtain<AttachmentsObject>(state_, node_.get(), kAttachments, std::move(list), node_), out);
+        });
+    }
+    STDMETHODIMP get_Saved(VARIANT_BOOL* out) noexcept {
+        if (!out) return E_POINTER;
+        return guard([&] { *out = vb(item_->Saved()); });
+    }
+    STDMETHODIMP Save() noexcept {
+        return guard([&] { item_->Save(); });
+    }
+    STDMETHODIMP get_Sent(VARIANT_BOOL* out) noexcept {
+        if (!out) return E_POINTER;
+        return guard([&] { *out = vb(item_->Sent()); });
+    }
+    STDMETHODIMP get_SenderName(BSTR* out) noexcept {
+        return com::guardOut(out, [&] { setText(out, item_->SenderName()); });
+    }
+    STDMETHODIMP get_SentOn(DATE* out) noexcept {
+        if (!out) return E_POINTER;
+        return guard([&] {
+            const host::DateTime t = item_->SentOn();
+            SYSTEMTIME st{static_cast<WORD>(t.year), static_cast<WORD>(t.month), 0, static_cast<WORD>(t.day),
+                          static_cast<WORD>(t.hour), static_cast<WORD>(t.minute), static_cast<WORD>(t.second), 0};
+            if (!SystemTimeToVariantTime(&st, out)) throw HostError(DISP_E_OVERFLOW, u"Invalid date");
+        });
+    }
+    STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override { return classInfo(clsid_, out); }
+
+protected:
+    ~ItemObject() override = default;
+
+private:
+    std::shared_ptr<host::Item> item_;
+    std::shared_ptr<ItemNode> node_;
+    CLSID clsid_;
+    int32_t class_;
+};
+
+template <class Interface, ItemKind K>
+ComPtr<IDispatch> makeItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item,
+                           const std::shared_ptr<ItemNode>& node, const CLSID& clsid, int32_t olClass) {
+    return obtain<ItemObject<Interface, K>>(state, node.get(), kItem + static_cast<int>(K), std::move(item), node,
+                                            clsid, olClass);
+}
+
+}  // namespace
+
+ComPtr<IDispatch> wrapItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item) {
+    if (!item) return {};
+    auto node = std::static_pointer_cast<ItemNode>(NodeOf(*item));
+    if (!node) throw HostError(HostStatus::Unexpected, u"Not an item of this host");
+    switch (node->kind) {
+        case ItemKind::Mail: return makeItem<_MailItem, ItemKind::Mail>(state, item, node, __uuidof(MailItem), 43);
+        case ItemKind::Post: return makeItem<_PostItem, ItemKind::Post>(state, item, node, __uuidof(PostItem), 45);
+        case ItemKind::Note: return makeItem<_NoteItem, ItemKind::Note>(state, item, node, __uuidof(NoteItem), 44);
+        case ItemKind::Appointment:
+            return makeItem<_AppointmentItem, ItemKind::Appointment>(state, item, node, __uuidof(AppointmentItem), 26);
+        case ItemKind::Contact:
+            return makeItem<_ContactItem, ItemKind::Contact>(state, item, node, __uuidof(ContactItem), 40);
+        case ItemKind::Task: return makeItem<_TaskItem, ItemKind::Task>(state, item, node, __uuidof(TaskItem), 48);
+        case ItemKind::Meeting:
+            return makeItem<_MeetingItem, ItemKind::Meeting>(state, item, node, __uuidof(MeetingItem), 53);
+        case ItemKind::Report:
+            return makeItem<_ReportItem, ItemKind::Report>(state, item, node, __uuidof(ReportItem), 46);
+    }
+    throw HostError(HostStatus::Unexpected, u"Unknown item kind");
+}
+
+}  // namespace standin::win::face
