@@ -78,33 +78,26 @@ Variant Variant::missing() noexcept {
     return v;
 }
 
-Variant Variant::byRef(VARIANT_BOOL* target) noexcept {
+namespace {
+
+// A by-reference argument: `type` | VT_BYREF pointing at `target`, which the Variant does not own.
+Variant referenceTo(VARTYPE type, void* target) noexcept {
     Variant v;
-    V_VT(&v.v_) = VT_BOOL | VT_BYREF;
-    V_BOOLREF(&v.v_) = target;
+    VARIANT* raw = v.put();
+    V_VT(raw) = static_cast<VARTYPE>(type | VT_BYREF);
+    V_BYREF(raw) = target;
     return v;
 }
 
-Variant Variant::byRef(BSTR* target) noexcept {
-    Variant v;
-    V_VT(&v.v_) = VT_BSTR | VT_BYREF;
-    V_BSTRREF(&v.v_) = target;
-    return v;
-}
+}  // namespace
 
-Variant Variant::byRef(LONG* target) noexcept {
-    Variant v;
-    V_VT(&v.v_) = VT_I4 | VT_BYREF;
-    V_I4REF(&v.v_) = target;
-    return v;
-}
+Variant Variant::byRef(VARIANT_BOOL* target) noexcept { return referenceTo(VT_BOOL, target); }
 
-Variant Variant::byRef(VARIANT* target) noexcept {
-    Variant v;
-    V_VT(&v.v_) = VT_VARIANT | VT_BYREF;
-    V_VARIANTREF(&v.v_) = target;
-    return v;
-}
+Variant Variant::byRef(BSTR* target) noexcept { return referenceTo(VT_BSTR, target); }
+
+Variant Variant::byRef(LONG* target) noexcept { return referenceTo(VT_I4, target); }
+
+Variant Variant::byRef(VARIANT* target) noexcept { return referenceTo(VT_VARIANT, target); }
 
 Variant Variant::adopt(const VARIANT& source) noexcept {
     Variant v;

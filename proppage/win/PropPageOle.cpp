@@ -1,8 +1,9 @@
 // The page's side of the OLE control protocol: how a container sites, activates, sizes, draws and
 // closes it. The page itself (its window, Dirty and Apply) is in PropPageControl.cpp.
+#include "PropPageControl.h"
+
 #include <oleauto.h>
 
-#include "PropPageControl.h"
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Strings.h"

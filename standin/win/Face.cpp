@@ -22,8 +22,7 @@ public:
         return com::guardOut(out, [&] {
             auto bars = inspector_->CommandBars();
             if (!bars) return;  // the model answered Nothing
-            auto node = NodeOf(*bars);
-            handOut(obtain<BarsObject>(state_, node.get(), kBars, std::move(bars)), out);
+            *out = wrapBars(state_, std::move(bars)).try_query<_CommandBars>().detach();
         });
     }
     STDMETHODIMP get_CurrentItem(IDispatch** out) noexcept override {
@@ -57,7 +56,9 @@ public:
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, _Inspector** out) noexcept override {
-        return com::guardOut(out, [&] { *out = wrapInspector(state_, list_->Item(copyOf(index).toLong())).try_query<_Inspector>().detach(); });
+        return com::guardOut(out, [&] {
+            *out = wrapInspector(state_, list_->Item(copyOf(index).toLong())).try_query<_Inspector>().detach();
+        });
     }
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
         if (out) *out = nullptr;
@@ -213,16 +214,14 @@ public:
         return com::guardOut(out, [&] {
             auto list = app_->Explorers();
             if (!list) return;  // the model answered Nothing
-            auto node = NodeOf(*list);
-            handOut(obtain<ExplorersObject>(state_, node.get(), kExplorers, std::move(list)), out);
+            handOut(wrapNode<ExplorersObject>(state_, kExplorers, std::move(list)), out);
         });
     }
     STDMETHODIMP get_Inspectors(_Inspectors** out) noexcept override {
         return com::guardOut(out, [&] {
             auto list = app_->Inspectors();
             if (!list) return;  // the model answered Nothing
-            auto node = NodeOf(*list);
-            handOut(obtain<InspectorsObject>(state_, node.get(), kInspectors, std::move(list)), out);
+            handOut(wrapNode<InspectorsObject>(state_, kInspectors, std::move(list)), out);
         });
     }
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
@@ -287,15 +286,11 @@ private:
 }  // namespace
 
 ComPtr<IDispatch> wrapInspector(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Inspector> inspector) {
-    if (!inspector) return {};
-    auto node = NodeOf(*inspector);
-    return obtain<InspectorObject>(state, node.get(), kInspector, std::move(inspector));
+    return wrapNode<InspectorObject>(state, kInspector, std::move(inspector));
 }
 
 ComPtr<IDispatch> wrapExplorer(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Explorer> explorer) {
-    if (!explorer) return {};
-    auto node = NodeOf(*explorer);
-    return obtain<ExplorerObject>(state, node.get(), kExplorer, std::move(explorer));
+    return wrapNode<ExplorerObject>(state, kExplorer, std::move(explorer));
 }
 
 }  // namespace face
@@ -310,14 +305,12 @@ Face::~Face() = default;
 
 com::ComPtr<IDispatch> Face::Application() {
     auto app = state_->host->Application();
-    auto node = NodeOf(*app);
-    return face::obtain<face::ApplicationObject>(state_, node.get(), face::kApplication, std::move(app));
+    return face::wrapNode<face::ApplicationObject>(state_, face::kApplication, std::move(app));
 }
 
 com::ComPtr<IDispatch> Face::AddIn(std::u16string progId) {
     auto addIn = state_->host->AddInInstance(std::move(progId));
-    auto node = NodeOf(*addIn);
-    return face::obtain<face::AddInObject>(state_, node.get(), face::kAddIn, std::move(addIn));
+    return face::wrapNode<face::AddInObject>(state_, face::kAddIn, std::move(addIn));
 }
 
 com::ComPtr<IDispatch> Face::RibbonUI(std::shared_ptr<host::RibbonUI> ribbon) {

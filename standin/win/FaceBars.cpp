@@ -78,8 +78,7 @@ STDMETHODIMP BarObject::get_Controls(CommandBarControls** out) noexcept {
     return com::guardOut(out, [&] {
         auto controls = bar_->Controls();
         if (!controls) return;  // the model answered Nothing
-        auto node = NodeOf(*controls);
-        handOut(obtain<ControlsObject>(state_, node.get(), kControls, std::move(controls)), out);
+        handOut(wrapNode<ControlsObject>(state_, kControls, std::move(controls)), out);
     });
 }
 
@@ -299,25 +298,24 @@ ComPtr<IDispatch> wrapButton(const std::shared_ptr<FaceState>& state, std::share
     if (!control) return {};
     auto button = std::dynamic_pointer_cast<host::CommandBarButton>(control);
     if (!button) throw HostError(HostStatus::NoInterface, u"Only buttons are modelled");
-    auto node = NodeOf(*button);
-    return obtain<ButtonObject>(state, node.get(), kButton, std::move(button));
+    return wrapNode<ButtonObject>(state, kButton, std::move(button));
 }
 
 ComPtr<IDispatch> wrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar) {
-    if (!bar) return {};
-    auto node = NodeOf(*bar);
-    return obtain<BarObject>(state, node.get(), kBar, std::move(bar));
+    return wrapNode<BarObject>(state, kBar, std::move(bar));
+}
+
+ComPtr<IDispatch> wrapBars(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBars> bars) {
+    return wrapNode<BarsObject>(state, kBars, std::move(bars));
 }
 
 ComPtr<IDispatch> wrapRibbonUI(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::RibbonUI> ribbon) {
-    auto node = NodeOf(*ribbon);
-    return obtain<RibbonUIObject>(state, node.get(), kRibbonUI, std::move(ribbon));
+    return wrapNode<RibbonUIObject>(state, kRibbonUI, std::move(ribbon));
 }
 
 ComPtr<IDispatch> wrapRibbonControl(const std::shared_ptr<FaceState>& state,
                                     std::shared_ptr<host::RibbonControl> control) {
-    auto node = NodeOf(*control);
-    return obtain<RibbonControlObject>(state, node.get(), kRibbonControl, std::move(control));
+    return wrapNode<RibbonControlObject>(state, kRibbonControl, std::move(control));
 }
 
 }  // namespace standin::win::face

@@ -55,9 +55,7 @@ private:
 
 ComPtr<AttachmentObject> wrapAttachment(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Attachment> a,
                                         const std::shared_ptr<ItemNode>& item) {
-    if (!a) return {};
-    auto node = NodeOf(*a);
-    return obtain<AttachmentObject>(state, node.get(), kAttachment, std::move(a), item);
+    return wrapNode<AttachmentObject>(state, kAttachment, std::move(a), item);
 }
 
 class AttachmentsObject final : public com::ComObject<DispatchImpl<::Attachments>>, public Tracked {
@@ -73,7 +71,9 @@ public:
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, ::Attachment** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(wrapAttachment(state_, list_->Item(copyOf(index).toLong()), item_), out); });
+        return com::guardOut(out, [&] {
+            handOut(wrapAttachment(state_, list_->Item(copyOf(index).toLong()), item_), out);
+        });
     }
     STDMETHODIMP Add(VARIANT source, VARIANT type, VARIANT position, VARIANT displayName,
                      ::Attachment** out) noexcept override {

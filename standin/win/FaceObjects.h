@@ -99,6 +99,14 @@ ComPtr<T> obtain(const std::shared_ptr<FaceState>& state, const void* node, int 
     return object;
 }
 
+/// The COM object of class T for the model object `object` (null for null), found by its node.
+template <class T, class Model, class... Args>
+ComPtr<T> wrapNode(const std::shared_ptr<FaceState>& state, int kind, std::shared_ptr<Model> object, Args&&... args) {
+    if (!object) return {};
+    auto node = NodeOf(*object);
+    return obtain<T>(state, node.get(), kind, std::move(object), std::forward<Args>(args)...);
+}
+
 template <class I, class T>
 void handOut(ComPtr<T> object, I** out) noexcept {
     *out = object ? static_cast<I*>(object.detach()) : nullptr;
@@ -153,6 +161,7 @@ ComPtr<IDispatch> wrapInspector(const std::shared_ptr<FaceState>& state, std::sh
 ComPtr<IDispatch> wrapExplorer(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Explorer> explorer);
 ComPtr<IDispatch> wrapButton(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBarControl> control);
 ComPtr<IDispatch> wrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar);
+ComPtr<IDispatch> wrapBars(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBars> bars);
 ComPtr<IDispatch> wrapRibbonUI(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::RibbonUI> ribbon);
 ComPtr<IDispatch> wrapRibbonControl(const std::shared_ptr<FaceState>& state,
                                     std::shared_ptr<host::RibbonControl> control);
