@@ -8,7 +8,7 @@
 // optionally followed by "|" and its short alias.
 #include "FuzzSupport.h"
 #include "core/FileNameMangler.h"
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 #include "core/modPath.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

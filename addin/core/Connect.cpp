@@ -10,8 +10,8 @@ Connect::Connect(Platform& platform) : platform_(platform) {}
 Connect::~Connect() = default;
 
 std::shared_ptr<EventManager> Connect::Events() {
-    if (!mEventManager) mEventManager = EventManager::Create(platform_);
-    return mEventManager;
+    if (!eventManager_) eventManager_ = EventManager::Create(platform_);
+    return eventManager_;
 }
 
 void Connect::OnConnection(const std::shared_ptr<host::Object>& application, int32_t,

@@ -31,7 +31,7 @@ public:
     void OnStartupComplete() noexcept {}
 
     /// Whether the event manager has been created.
-    bool HasEventManager() const noexcept { return static_cast<bool>(mEventManager); }
+    bool HasEventManager() const noexcept { return static_cast<bool>(eventManager_); }
     /// The event manager, created on first use. The ribbon's calls (markup and callbacks), which the
     /// host makes on the connection object, go to it. Callers keep the pointer while they use it.
     std::shared_ptr<EventManager> Events();
@@ -39,5 +39,5 @@ public:
 private:
 
     Platform& platform_;
-    std::shared_ptr<EventManager> mEventManager;
+    std::shared_ptr<EventManager> eventManager_;
 };

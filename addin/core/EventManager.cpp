@@ -2,7 +2,7 @@
 
 #include "core/ActionManager.h"
 #include "base/HostError.h"
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 #include "core/Platform.h"
 #include "core/Preferences.h"
 #include "core/host/Item.h"
@@ -16,56 +16,56 @@ std::shared_ptr<EventManager> EventManager::Create(Platform& platform) {
 
 EventManager::~EventManager() = default;
 
-void EventManager::InitHandler(const std::shared_ptr<host::Application>& oApp, const std::u16string& sProgID,
-                               const std::shared_ptr<ActionManager>& acmgr) {
-    mCleanedUp = false;
+void EventManager::InitHandler(const std::shared_ptr<host::Application>& application, const std::u16string& progId,
+                               const std::shared_ptr<ActionManager>& actions) {
+    cleanedUp_ = false;
     Preferences::LoadPreferences(platform_);
-    mOutlookApplication.Assign(oApp, static_cast<host::ApplicationEvents&>(*this));
-    mHostVersion.Read(*Require(oApp));
-    mActiveExplorer.Assign(oApp->ActiveExplorer(), static_cast<host::ExplorerEvents&>(*this));
-    mInspectors.Assign(Require(oApp->Inspectors()), static_cast<host::InspectorsEvents&>(*this));
-    mProgId = sProgID;
-    mActionManager = acmgr;
-    if (acmgr) acmgr->SetHostMajorVersion(mHostVersion.Major());
-    mPicture = platform_.LoadPicture(Require(acmgr)->GetImageResourceId());
-    mMask = platform_.LoadPicture(acmgr->GetImageMaskResourceId());
+    application_.Assign(application, static_cast<host::ApplicationEvents&>(*this));
+    hostVersion_.Read(*Require(application));
+    activeExplorer_.Assign(application->ActiveExplorer(), static_cast<host::ExplorerEvents&>(*this));
+    inspectors_.Assign(Require(application->Inspectors()), static_cast<host::InspectorsEvents&>(*this));
+    progId_ = progId;
+    actionManager_ = actions;
+    if (actions) actions->SetHostMajorVersion(hostVersion_.Major());
+    picture_ = platform_.LoadPicture(Require(actions)->GetImageResourceId());
+    mask_ = platform_.LoadPicture(actions->GetImageMaskResourceId());
 
     // The inspectors already open at connection.
-    const auto inspectors = Require(oApp->Inspectors());
+    const auto inspectors = Require(application->Inspectors());
     const int32_t count = inspectors->Count();
     for (int32_t i = 1; i <= count; ++i) InitializeInspector(inspectors->Item(i));
 }
 
 void EventManager::UnInitHandler() noexcept {
-    if (mActionManager) mActionManager->StopCommand();
+    if (actionManager_) actionManager_->StopCommand();
     try {
         Preferences::SavePreferences(platform_);
     } catch (const std::exception&) {
     }
     // Emptying a member ends its subscription and never fails.
-    mOutlookApplication.Reset();
-    mActiveExplorer.Reset();
-    mInspectors.Reset();
-    mButton.Reset();
-    mActionManager.reset();
-    mPicture.reset();
-    mMask.reset();
-    mRibbons.clear();
+    application_.Reset();
+    activeExplorer_.Reset();
+    inspectors_.Reset();
+    button_.Reset();
+    actionManager_.reset();
+    picture_.reset();
+    mask_.reset();
+    ribbons_.clear();
 }
 
 void EventManager::CleanUpHandler() {
-    mCleanedUp = true;
-    if (mActionManager) mActionManager->StopCommand();
+    cleanedUp_ = true;
+    if (actionManager_) actionManager_->StopCommand();
     // Without a button the add-in was never connected to one, or has already let go of the host.
-    if (!mButton) return;
+    if (!button_) return;
     // The add-in's buttons are found where they are, by tag in the open item windows: holding every
     // button ever made would hold one host object per item window for as long as the add-in runs.
     // Every failure is ignored; the next window is tried.
-    const std::u16string tag = mActionManager ? mActionManager->GetTag() : std::u16string();
+    const std::u16string tag = actionManager_ ? actionManager_->GetTag() : std::u16string();
     std::shared_ptr<host::Inspectors> inspectors;
     int32_t count = 0;
     try {
-        inspectors = Require(mInspectors.get());
+        inspectors = Require(inspectors_.get());
         count = inspectors->Count();
     } catch (const HostError&) {
     }
@@ -103,15 +103,15 @@ void EventManager::DeleteButtons(host::CommandBars& bars, const std::u16string& 
 }
 
 void EventManager::ItemSend(const std::shared_ptr<host::Item>& item, bool& cancel) {
-    if (mCleanedUp) return;
+    if (cleanedUp_) return;
     const auto self = shared_from_this();
     // The send warning is modal: the action manager stays ours until it has answered.
-    const auto actions = Require(mActionManager);
+    const auto actions = Require(actionManager_);
     actions->CheckItemSend(item, cancel);
 }
 
 void EventManager::OptionsPagesAdd(const std::shared_ptr<host::PropertyPages>& pages) {
-    if (mCleanedUp) return;
+    if (cleanedUp_) return;
     const auto self = shared_from_this();
     Require(pages)->Add(u"TallowbyPage.PropPage", u"Save Attachments");
 }
@@ -121,53 +121,53 @@ void EventManager::Close() {
     // Every failure is ignored; a count that cannot be read lets go of the host as well.
     bool last = true;
     try {
-        last = Require(Require(mOutlookApplication.get())->Explorers())->Count() <= 1;
+        last = Require(Require(application_.get())->Explorers())->Count() <= 1;
     } catch (const HostError&) {
     }
     if (last) UnInitHandler();
 }
 
 void EventManager::SelectionChange() {
-    if (mCleanedUp) return;
+    if (cleanedUp_) return;
     const auto self = shared_from_this();
-    const auto ins = Require(mOutlookApplication.get())->ActiveInspector();
+    const auto ins = Require(application_.get())->ActiveInspector();
     if (ins) InitializeInspector(ins);
 }
 
 void EventManager::NewInspector(const std::shared_ptr<host::Inspector>& inspector) {
-    if (mCleanedUp) return;
+    if (cleanedUp_) return;
     const auto self = shared_from_this();
     InitializeInspector(inspector);
 }
 
 void EventManager::Click(const std::shared_ptr<host::CommandBarButton>&, bool&) {
-    if (mCleanedUp) return;
+    if (cleanedUp_) return;
     const auto self = shared_from_this();
     // The click acts on the active inspector, whichever button raised it.
-    const auto ins = Require(mOutlookApplication.get())->ActiveInspector();
+    const auto ins = Require(application_.get())->ActiveInspector();
     // The command's dialogs are modal: the action manager stays ours until the command returns.
-    const auto actions = Require(mActionManager);
+    const auto actions = Require(actionManager_);
     actions->Action(ins);
     // A clean-up that came while the command's windows were up has let go of the host: nothing is
     // refreshed, and no button made again, after it.
-    if (mCleanedUp || mActionManager != actions) return;
+    if (cleanedUp_ || actionManager_ != actions) return;
     InitializeInspector(ins);
 }
 
 void EventManager::InitializeInspector(const std::shared_ptr<host::Inspector>& ins) {
     if (!GetsButton(*Require(ins))) return;
     const auto button = GetInspectorButton(ins);
-    const bool enabled = Require(mActionManager)->IsEnabled(ins->CurrentItem());
+    const bool enabled = Require(actionManager_)->IsEnabled(ins->CurrentItem());
     button->SetEnabled(enabled);
     InvalidateRibbons();
 }
 
 std::shared_ptr<host::CommandBarButton> EventManager::GetInspectorButton(const std::shared_ptr<host::Inspector>& ins) {
-    const auto actions = Require(mActionManager);
+    const auto actions = Require(actionManager_);
     const auto bars = Require(ins->CommandBars());
     const auto control = bars->FindControl({}, {}, actions->GetTag(), {});
     const auto found = control ? Require(control->AsButton()) : MakeButton(*bars, *actions);
-    if (!mButton) mButton.Assign(found, static_cast<host::ButtonEvents&>(*this));
+    if (!button_) button_.Assign(found, static_cast<host::ButtonEvents&>(*this));
     return found;
 }
 
@@ -181,14 +181,14 @@ std::shared_ptr<host::CommandBarButton> EventManager::MakeButton(host::CommandBa
         const auto controls = Require(bar->Controls());
         const auto found = Require(Require(controls->Add(host::msoControlButton, {}, {}, {}, false))->AsButton());
         found->SetCaption(actions.GetCaption());
-        found->SetOnAction(u"!<" + mProgId + u">");
+        found->SetOnAction(u"!<" + progId_ + u">");
         found->SetStyle(host::msoButtonIconAndCaption);
         found->SetTag(actions.GetTag());
-        if (!mPicture || mHostVersion.Major() < 11) {
+        if (!picture_ || hostVersion_.Major() < 11) {
             found->SetFaceId(3);
         } else {
-            found->SetPicture(mPicture);
-            found->SetMask(mMask);
+            found->SetPicture(picture_);
+            found->SetMask(mask_);
         }
         bar->SetProtection(host::msoBarNoCustomize);
         return found;

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 #include "core/host/Application.h"
 #include "core/host/CommandBars.h"
 #include "core/host/Events.h"
@@ -37,10 +37,10 @@ public:
 
     /// Connects to the host. No failure is handled: the first one is thrown, and what the earlier
     /// steps set stays set.
-    void InitHandler(const std::shared_ptr<host::Application>& oApp, const std::u16string& sProgID,
-                     const std::shared_ptr<ActionManager>& acmgr);
+    void InitHandler(const std::shared_ptr<host::Application>& application, const std::u16string& progId,
+                     const std::shared_ptr<ActionManager>& actions);
     /// The host's major version as InitHandler read it (-1 before, or when it could not be read).
-    int16_t HostMajorVersion() const noexcept { return mHostVersion.Major(); }
+    int16_t HostMajorVersion() const noexcept { return hostVersion_.Major(); }
     /// Saves the preference and lets go of every host object, subscription and picture. Each step
     /// runs even when an earlier one fails; never fails.
     void UnInitHandler() noexcept;
@@ -95,15 +95,15 @@ private:
     void InvalidateRibbons() noexcept;
 
     Platform& platform_;
-    OfficeVer::HostVersion mHostVersion;
-    host::Subscribed<host::Application> mOutlookApplication;
-    host::Subscribed<host::Explorer> mActiveExplorer;
-    host::Subscribed<host::Inspectors> mInspectors;
-    host::Subscribed<host::CommandBarButton> mButton;
-    std::u16string mProgId;
-    std::shared_ptr<ActionManager> mActionManager;
-    std::shared_ptr<host::Picture> mPicture;
-    std::shared_ptr<host::Picture> mMask;
-    std::vector<std::shared_ptr<host::RibbonUI>> mRibbons;
-    bool mCleanedUp = false;
+    HostVersion hostVersion_;
+    host::Subscribed<host::Application> application_;
+    host::Subscribed<host::Explorer> activeExplorer_;
+    host::Subscribed<host::Inspectors> inspectors_;
+    host::Subscribed<host::CommandBarButton> button_;
+    std::u16string progId_;
+    std::shared_ptr<ActionManager> actionManager_;
+    std::shared_ptr<host::Picture> picture_;
+    std::shared_ptr<host::Picture> mask_;
+    std::vector<std::shared_ptr<host::RibbonUI>> ribbons_;
+    bool cleanedUp_ = false;
 };

@@ -11,33 +11,33 @@
 #include "core/host/Inspector.h"
 
 std::u16string EventManager::GetCustomUI(const std::u16string& ribbonId) const {
-    if (!mActionManager) return {};
-    return Ribbon::CustomUI(ribbonId, mActionManager->GetCaption());
+    if (!actionManager_) return {};
+    return Ribbon::CustomUI(ribbonId, actionManager_->GetCaption());
 }
 
 void EventManager::OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon) {
     Require(ribbon);
     // Once the add-in has let go of the host it keeps nothing of it.
-    if (!mOutlookApplication) return;
-    const bool known = std::any_of(mRibbons.begin(), mRibbons.end(),
+    if (!application_) return;
+    const bool known = std::any_of(ribbons_.begin(), ribbons_.end(),
                                    [&](const auto& r) { return r->SameObject(*ribbon); });
-    if (!known) mRibbons.push_back(ribbon);
+    if (!known) ribbons_.push_back(ribbon);
 }
 
 void EventManager::OnRibbonAction(const std::shared_ptr<host::RibbonControl>& control) {
-    if (mCleanedUp) return;
+    if (cleanedUp_) return;
     // As a click on the toolbar's button: kept alive, and nothing refreshed after a clean-up.
     const auto self = shared_from_this();
     const auto ins = RibbonWindow(control);
-    const auto actions = Require(mActionManager);
+    const auto actions = Require(actionManager_);
     actions->Action(ins);
-    if (mCleanedUp || mActionManager != actions) return;
+    if (cleanedUp_ || actionManager_ != actions) return;
     InitializeInspector(ins);
 }
 
 bool EventManager::GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& control) {
     const auto ins = RibbonWindow(control);
-    return Require(mActionManager)->IsEnabled(ins->CurrentItem());
+    return Require(actionManager_)->IsEnabled(ins->CurrentItem());
 }
 
 bool EventManager::GetRibbonVisible(const std::shared_ptr<host::RibbonControl>& control) {
@@ -49,7 +49,7 @@ bool EventManager::GetRibbonVisible(const std::shared_ptr<host::RibbonControl>& 
 
 std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_ptr<host::RibbonControl>&) {
     // Loaded for each call: the ribbon copies the picture, and nothing is kept between calls.
-    return platform_.LoadPicture(Require(mActionManager)->GetLargeImageResourceId());
+    return platform_.LoadPicture(Require(actionManager_)->GetLargeImageResourceId());
 }
 
 std::shared_ptr<host::Inspector> EventManager::RibbonWindow(const std::shared_ptr<host::RibbonControl>& control) const {
@@ -59,7 +59,7 @@ std::shared_ptr<host::Inspector> EventManager::RibbonWindow(const std::shared_pt
 }
 
 void EventManager::InvalidateRibbons() noexcept {
-    for (const auto& ribbon : mRibbons) {
+    for (const auto& ribbon : ribbons_) {
         try {
             ribbon->InvalidateControl(Ribbon::ButtonId);
         } catch (...) {

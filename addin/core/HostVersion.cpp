@@ -1,4 +1,4 @@
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -6,8 +6,6 @@
 
 #include "base/HostError.h"
 #include "core/host/Application.h"
-
-namespace OfficeVer {
 
 namespace {
 
@@ -58,4 +56,3 @@ void HostVersion::Read(host::Application& application) {
     major_ = MajorVersionOf(version);
 }
 
-}  // namespace OfficeVer

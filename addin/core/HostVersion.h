@@ -7,8 +7,6 @@ namespace host {
 class Application;
 }
 
-namespace OfficeVer {
-
 /// The host's major version as one connection read it.
 class HostVersion {
 public:
@@ -27,4 +25,3 @@ private:
 /// the signed 16-bit range it throws HostError (HostStatus::Overflow).
 int16_t MajorVersionOf(const std::u16string& version);
 
-}  // namespace OfficeVer

@@ -30,11 +30,11 @@ inline constexpr int32_t No = 7;
 class SaveAsPrompt {
 public:
     virtual ~SaveAsPrompt() = default;
-    /// Shows the dialog for `fileName` (attachment `numAtt` of `saveableAttNum`), offering the
+    /// Shows the dialog for `fileName` (attachment `ordinal` of `saveableCount`), offering the
     /// names `mangler` suggests. Returns the full path the user confirmed, or empty when cancelled;
     /// writes back the final states of "Replace with shortcut" and "Open after saving".
-    virtual std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
-                                         int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) = 0;
+    virtual std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t ordinal,
+                                         int16_t saveableCount, bool& replaceWithLink, bool& openAfterSaving) = 0;
 };
 
 /// Operating-system services. Every call may throw HostError.

@@ -6,6 +6,7 @@
 #include "core/EventManager.h"
 #include "core/Ribbon.h"
 #include "win/AddInClasses.h"
+#include "win/FileNameManglerObject.h"
 #include "win/HostAdapters.h"
 
 namespace addin {

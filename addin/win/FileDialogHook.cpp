@@ -59,10 +59,10 @@ void RefreshNameSuggestions(HWND saveDialog) {
     const HWND box = GetDlgItem(saveDialog, FileNameBoxId);
     if (!box) return;
     const std::u16string text = WindowText(box);
-    if (text.empty() || !mDialogMangler) return;
+    if (text.empty() || !activeMangler) return;
 
     // Asked before the list is emptied, so a failing mangler leaves the list as it was.
-    const std::vector<std::u16string> names = mDialogMangler->GetFileNameMangling(text, folder);
+    const std::vector<std::u16string> names = activeMangler->GetFileNameMangling(text, folder);
 
     // Wine answers 1 here where Windows documents 0: the result tells nothing.
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
@@ -81,12 +81,12 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wPar
         switch (message) {
         case WM_INITDIALOG:
             SendDlgItemMessageW(childDialog, ReplaceWithLinkId, BM_SETCHECK,
-                                mReplaceWithLink ? BST_CHECKED : BST_UNCHECKED, 0);
+                                replaceWithLinkChecked ? BST_CHECKED : BST_UNCHECKED, 0);
             break;
         case WM_COMMAND:
             // Exactly the id with notification code 0: a click, which changed the box.
-            if (wParam == ReplaceWithLinkId) ReadCheckBox(childDialog, ReplaceWithLinkId, mReplaceWithLink);
-            if (wParam == OpenAfterSavingId) ReadCheckBox(childDialog, OpenAfterSavingId, mOpenAfterSaving);
+            if (wParam == ReplaceWithLinkId) ReadCheckBox(childDialog, ReplaceWithLinkId, replaceWithLinkChecked);
+            if (wParam == OpenAfterSavingId) ReadCheckBox(childDialog, OpenAfterSavingId, openAfterSavingChecked);
             break;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);

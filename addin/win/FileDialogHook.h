@@ -20,13 +20,13 @@ inline constexpr int FileNameBoxId = 1148;
 // while the host's threads live on, so nothing here may need a destructor.
 
 /// The suggestion source lent by GetSaveAsPath for the duration of the dialog; null otherwise.
-inline FileNameMangler* mDialogMangler = nullptr;
+inline FileNameMangler* activeMangler = nullptr;
 /// Current state of "Replace with shortcut": set before the dialog opens, updated at every click.
-inline bool mReplaceWithLink = false;
+inline bool replaceWithLinkChecked = false;
 /// Current state of "Open after saving", likewise.
-inline bool mOpenAfterSaving = false;
+inline bool openAfterSavingChecked = false;
 /// True while a dialog owns the state above; a second dialog is refused while it is set.
-inline std::atomic<bool> mDialogOpen{false};
+inline std::atomic<bool> dialogOpen{false};
 
 /// The hook procedure of the Save As dialog; `childDialog` is the child made from template 105.
 /// WM_INITDIALOG checks "Replace with shortcut" from the state; a click on either box (WM_COMMAND
@@ -41,7 +41,7 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wPar
 /// cannot be made to, stays as it is.
 void FitStartingName(HWND saveDialog);
 
-/// Refills the drop-down list of `saveDialog`'s file-name box with mDialogMangler's suggestions for
+/// Refills the drop-down list of `saveDialog`'s file-name box with activeMangler's suggestions for
 /// the text in the box and the folder the dialog shows. An empty or missing box, or no mangler,
 /// leaves the list unchanged. Throws what the mangler throws (HostError), before touching the list.
 void RefreshNameSuggestions(HWND saveDialog);

@@ -33,17 +33,17 @@ constexpr wchar_t Filter[] = L"All files (*.*)\0\0";
 class DialogState {
 public:
     DialogState(FileNameMangler& mangler, bool replaceWithLink, bool openAfterSaving) {
-        if (FileDialogHook::mDialogOpen.exchange(true))
+        if (FileDialogHook::dialogOpen.exchange(true))
             throw HostError(FileDialogBusyStatus, u"Another Save As dialog is already open");
-        FileDialogHook::mDialogMangler = &mangler;
-        FileDialogHook::mReplaceWithLink = replaceWithLink;
-        FileDialogHook::mOpenAfterSaving = openAfterSaving;
+        FileDialogHook::activeMangler = &mangler;
+        FileDialogHook::replaceWithLinkChecked = replaceWithLink;
+        FileDialogHook::openAfterSavingChecked = openAfterSaving;
     }
     DialogState(const DialogState&) = delete;
     DialogState& operator=(const DialogState&) = delete;
     ~DialogState() {
-        FileDialogHook::mDialogMangler = nullptr;
-        FileDialogHook::mDialogOpen = false;
+        FileDialogHook::activeMangler = nullptr;
+        FileDialogHook::dialogOpen = false;
     }
 };
 
@@ -58,24 +58,24 @@ FileDialogManager::FileDialogManager(HMODULE resources) {
     if (!bytes || size == 0) ThrowLastError(u"The Save As dialog's template (dialog 105) cannot be loaded");
     // A copy the object owns; vector storage comes from operator new, so it has the DWORD alignment
     // an in-memory template needs.
-    mDialogTemplate.resize(size);
-    std::memcpy(mDialogTemplate.data(), bytes, size);
+    dialogTemplate_.resize(size);
+    std::memcpy(dialogTemplate_.data(), bytes, size);
 }
 
-std::u16string FileDialogManager::Title(int16_t numAtt, int16_t saveableAttNum) {
+std::u16string FileDialogManager::Title(int16_t ordinal, int16_t saveableCount) {
     std::u16string title = u"Save attachment";
-    if (saveableAttNum == 1) return title;
-    const std::string numbers = " (" + std::to_string(numAtt) + "/" + std::to_string(saveableAttNum) + ")";
+    if (saveableCount == 1) return title;
+    const std::string numbers = " (" + std::to_string(ordinal) + "/" + std::to_string(saveableCount) + ")";
     title.append(numbers.begin(), numbers.end());
     return title;
 }
 
 std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler,
-                                                int16_t numAtt, int16_t saveableAttNum, bool& replaceWithLink,
+                                                int16_t ordinal, int16_t saveableCount, bool& replaceWithLink,
                                                 bool& openAfterSaving) {
     DialogState state(mangler, replaceWithLink, openAfterSaving);
 
-    const std::u16string title = Title(numAtt, saveableAttNum);
+    const std::u16string title = Title(ordinal, saveableCount);
     // Fitted to the folder once the dialog shows one (the hook, at CDN_INITDONE).
     const std::u16string startName = modPath::SafeFileName(fileName);
     if (startName.size() >= FileBufferLength)
@@ -86,12 +86,12 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = GetForegroundWindow();
-    dialog.hInstance = reinterpret_cast<HINSTANCE>(mDialogTemplate.data());
+    dialog.hInstance = reinterpret_cast<HINSTANCE>(dialogTemplate_.data());
     dialog.lpstrFilter = Filter;
     dialog.nFilterIndex = 0;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrInitialDir = reinterpret_cast<const wchar_t*>(mLastFolder.c_str());
+    dialog.lpstrInitialDir = reinterpret_cast<const wchar_t*>(lastFolder_.c_str());
     dialog.lpstrTitle = reinterpret_cast<const wchar_t*>(title.c_str());
     dialog.Flags = SaveDialogFlags;
     dialog.lpstrDefExt = nullptr;  // a name typed without an extension stays without one
@@ -105,9 +105,9 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     if (GetSaveFileNameW(&dialog)) {
         const auto end = std::find(file.begin(), file.end(), L'\0');
         path.assign(file.begin(), end);
-        mLastFolder = modPath::GetPathFolder(path);
+        lastFolder_ = modPath::GetPathFolder(path);
     }
-    replaceWithLink = FileDialogHook::mReplaceWithLink;
-    openAfterSaving = FileDialogHook::mOpenAfterSaving;
+    replaceWithLink = FileDialogHook::replaceWithLinkChecked;
+    openAfterSaving = FileDialogHook::openAfterSavingChecked;
     return path;
 }

@@ -29,20 +29,20 @@ public:
     /// folder last confirmed. Returns the confirmed path, or empty on cancel or a
     /// failing dialog, and the final states of the two boxes (written back also on cancel). Throws
     /// HostError with FileDialogBusyStatus while another Save As dialog of the process is open.
-    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
-                                 int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) override;
+    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t ordinal,
+                                 int16_t saveableCount, bool& replaceWithLink, bool& openAfterSaving) override;
 
     /// The folder of the last confirmed path, with its trailing backslash; empty before the first.
-    const std::u16string& LastFolder() const noexcept { return mLastFolder; }
+    const std::u16string& LastFolder() const noexcept { return lastFolder_; }
     /// The raw bytes of the template in use.
-    const std::vector<std::byte>& DialogTemplate() const noexcept { return mDialogTemplate; }
+    const std::vector<std::byte>& DialogTemplate() const noexcept { return dialogTemplate_; }
 
     /// "Save attachment", or "Save attachment (n/m)" when there is not exactly one attachment.
-    static std::u16string Title(int16_t numAtt, int16_t saveableAttNum);
+    static std::u16string Title(int16_t ordinal, int16_t saveableCount);
     /// Characters of the file buffer: the longest path the system accepts, and its NUL.
     static constexpr std::size_t FileBufferLength = 32767 + 1;
 
 private:
-    std::vector<std::byte> mDialogTemplate;
-    std::u16string mLastFolder;
+    std::vector<std::byte> dialogTemplate_;
+    std::u16string lastFolder_;
 };

@@ -11,8 +11,8 @@ namespace addin {
 
 FileDialogManagerObject::FileDialogManagerObject() : core_(com::Module::handle()) {}
 
-STDMETHODIMP FileDialogManagerObject::GetSaveAsPath(BSTR fileName, _FileNameMangler* mangler, short numAtt,
-                                                    short saveableAttNum, VARIANT_BOOL* replaceWithLink,
+STDMETHODIMP FileDialogManagerObject::GetSaveAsPath(BSTR fileName, _FileNameMangler* mangler, short ordinal,
+                                                    short saveableCount, VARIANT_BOOL* replaceWithLink,
                                                     VARIANT_BOOL* openAfterSaving, BSTR* result) noexcept {
     if (!replaceWithLink || !openAfterSaving || !result) return E_POINTER;
     *result = nullptr;
@@ -27,7 +27,7 @@ STDMETHODIMP FileDialogManagerObject::GetSaveAsPath(BSTR fileName, _FileNameMang
         bool replace = *replaceWithLink != VARIANT_FALSE;
         bool open = *openAfterSaving != VARIANT_FALSE;
         const std::u16string path =
-            core_.GetSaveAsPath(com::fromBstr(fileName), core->core(), numAtt, saveableAttNum, replace, open);
+            core_.GetSaveAsPath(com::fromBstr(fileName), core->core(), ordinal, saveableCount, replace, open);
         *result = com::Bstr(path).release();
         *replaceWithLink = replace ? VARIANT_TRUE : VARIANT_FALSE;
         *openAfterSaving = open ? VARIANT_TRUE : VARIANT_FALSE;

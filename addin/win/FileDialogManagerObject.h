@@ -17,7 +17,7 @@ class FileDialogManagerObject final : public com::ComObject<com::DispatchImpl<_F
 public:
     FileDialogManagerObject();
 
-    STDMETHODIMP GetSaveAsPath(BSTR fileName, _FileNameMangler* mangler, short numAtt, short saveableAttNum,
+    STDMETHODIMP GetSaveAsPath(BSTR fileName, _FileNameMangler* mangler, short ordinal, short saveableCount,
                                VARIANT_BOOL* replaceWithLink, VARIANT_BOOL* openAfterSaving,
                                BSTR* result) noexcept override;
 

@@ -34,10 +34,10 @@ inline constexpr int ClientWidth = 415;
 inline constexpr int ClientHeight = 389;
 /// In tab order.
 inline constexpr Box ReplaceWithLinks{44, 57, 225, 25};
-inline constexpr Box Frame1{16, 24, 382, 84};
+inline constexpr Box Frame{16, 24, 382, 84};
 inline constexpr Box AboutButton{310, 313, 83, 30};
 inline constexpr char16_t ReplaceWithLinksCaption[] = u"Replace saved attachments with links";
-inline constexpr char16_t Frame1Caption[] = u"Defaults";
+inline constexpr char16_t FrameCaption[] = u"Defaults";
 inline constexpr char16_t AboutButtonCaption[] = u"About...";
 }  // namespace PageLayout
 
@@ -45,14 +45,14 @@ namespace AboutLayout {
 inline constexpr int ClientWidth = 438;
 inline constexpr int ClientHeight = 262;
 inline constexpr Box AppName{17, 19, 171, 18};
-inline constexpr Box lblVersion{16, 39, 39, 15};
+inline constexpr Box VersionLabel{16, 39, 39, 15};
 inline constexpr Box VersionNumber{57, 39, 107, 17};
 inline constexpr Box QuenmarkLink{158, 70, 258, 13};
-inline constexpr Box Label3{14, 89, 44, 22};
+inline constexpr Box SupportLabel{14, 89, 44, 22};
 inline constexpr Box SupportEmail{59, 89, 227, 18};
-inline constexpr Box Label4{14, 107, 84, 14};
+inline constexpr Box DocumentationLabel{14, 107, 84, 14};
 inline constexpr Box DocumentationLink{95, 107, 330, 13};
-inline constexpr Box cmdOK{351, 222, 75, 27};
+inline constexpr Box OkButton{351, 222, 75, 27};
 }  // namespace AboutLayout
 
 }  // namespace proppage

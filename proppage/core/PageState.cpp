@@ -3,14 +3,14 @@
 namespace proppage {
 
 void PageState::Initialize(std::optional<bool> preference) noexcept {
-    mDirty = false;
-    mHasBridge = preference.has_value();
-    mChecked = preference.value_or(false);
+    dirty_ = false;
+    hasBridge_ = preference.has_value();
+    checked_ = preference.value_or(false);
 }
 
 void PageState::UserClicked(bool checked) noexcept {
-    mChecked = checked;
-    mDirty = true;
+    checked_ = checked;
+    dirty_ = true;
 }
 
 }  // namespace proppage

@@ -21,23 +21,23 @@ public:
     /// passes on and the page keeps its dirty flag.
     template <class Put>
     void Apply(Put&& put) {
-        put(mChecked);
-        mDirty = false;
+        put(checked_);
+        dirty_ = false;
     }
 
     /// True when the user changed the box since initialisation or the last Apply.
-    bool Dirty() const noexcept { return mDirty; }
+    bool Dirty() const noexcept { return dirty_; }
     /// The box's state.
-    bool Checked() const noexcept { return mChecked; }
+    bool Checked() const noexcept { return checked_; }
     /// Whether the user may change the box: only when there is a bridge to write the change to.
-    bool BoxEnabled() const noexcept { return mHasBridge; }
+    bool BoxEnabled() const noexcept { return hasBridge_; }
     /// Whether this page's initialisation obtained a bridge.
-    bool HasBridge() const noexcept { return mHasBridge; }
+    bool HasBridge() const noexcept { return hasBridge_; }
 
 private:
-    bool mDirty = false;
-    bool mChecked = false;
-    bool mHasBridge = false;
+    bool dirty_ = false;
+    bool checked_ = false;
+    bool hasBridge_ = false;
 };
 
 }  // namespace proppage

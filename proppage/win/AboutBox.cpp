@@ -34,7 +34,7 @@ struct AboutForm {
     int dpi = proppage::BaseDpi;
     com::GdiObject<HFONT> font;
     com::GdiObject<HFONT> linkFont;
-    HCURSOR mHandCursor = nullptr;
+    HCURSOR handCursor = nullptr;
     HWND quenmarkLink = nullptr;
     HWND documentationLink = nullptr;
     HWND supportEmail = nullptr;
@@ -69,7 +69,7 @@ LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         switch (message) {
         case WM_SETCURSOR:
             // Every pointer move over the link shows the hand; a missing hand cursor hides the pointer.
-            SetCursor(form->mHandCursor);
+            SetCursor(form->handCursor);
             return TRUE;
         case WM_LBUTTONDOWN: {
             // Only a press starts a click; the second press of a double-click comes as
@@ -141,21 +141,21 @@ void Load(HWND dialog, AboutForm& form) {
     SetWindowTextW(dialog, com::wide(About::Caption()));
 
     CreateControl(dialog, L"STATIC", About::AppTitle, SS_LEFT | SS_NOPREFIX, AboutAppName, L::AppName, form.dpi, font);
-    CreateControl(dialog, L"STATIC", About::VersionLabel, SS_LEFT, AboutVersionLabel, L::lblVersion, form.dpi, font);
+    CreateControl(dialog, L"STATIC", About::VersionLabel, SS_LEFT, AboutVersionLabel, L::VersionLabel, form.dpi, font);
     CreateControl(dialog, L"STATIC", LibraryVersion(), SS_LEFT, AboutVersionNumber, L::VersionNumber, form.dpi, font);
     form.quenmarkLink = Field(dialog, form, AboutQuenmarkLink, URLs::WebSite, L::QuenmarkLink, form.linkFont.get());
-    CreateControl(dialog, L"STATIC", About::SupportLabel, SS_LEFT, AboutSupportLabel, L::Label3, form.dpi, font);
+    CreateControl(dialog, L"STATIC", About::SupportLabel, SS_LEFT, AboutSupportLabel, L::SupportLabel, form.dpi, font);
     form.supportEmail = Field(dialog, form, AboutSupportEmail, URLs::SupportEmail, L::SupportEmail, font);
-    CreateControl(dialog, L"STATIC", About::DocumentationLabel, SS_LEFT, AboutDocumentationLabel, L::Label4, form.dpi,
+    CreateControl(dialog, L"STATIC", About::DocumentationLabel, SS_LEFT, AboutDocumentationLabel, L::DocumentationLabel, form.dpi,
                   font);
     form.documentationLink =
         Field(dialog, form, AboutDocumentationLink, URLs::Documentation, L::DocumentationLink, form.linkFont.get());
     HWND ok = CreateControl(dialog, L"BUTTON", About::OkCaption, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, AboutOk,
-                            L::cmdOK, form.dpi, font);
+                            L::OkButton, form.dpi, font);
 
     MakeLink(form, form.links[0], form.quenmarkLink, URLs::WebSite);
     MakeLink(form, form.links[1], form.documentationLink, URLs::Documentation);
-    form.mHandCursor = LoadCursorW(nullptr, IDC_HAND);
+    form.handCursor = LoadCursorW(nullptr, IDC_HAND);
 
     SetClientSize(dialog, L::ClientWidth, L::ClientHeight, form.dpi);
     CenterOver(dialog, GetWindow(dialog, GW_OWNER));

@@ -6,7 +6,7 @@
 
 #include "AboutBox.h"
 #include "Ui.h"
-#include "Variables.h"
+#include "ThreadBridge.h"
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Strings.h"
@@ -23,7 +23,7 @@ constexpr wchar_t BridgeProgId[] = L"Tallowby.PropPageBridge";
 // HIMETRIC (0.01 mm) from pixels at `dpi`, for the default extent.
 LONG himetric(int pixels, int dpi) noexcept { return MulDiv(pixels, 2540, dpi); }
 
-// Step 2 of initialisation: the bridge by ProgID into Variables::Bridge. On failure Bridge stays
+// Step 2 of initialisation: the bridge by ProgID into ThreadBridge. On failure the bridge stays
 // as it was and the status says why.
 HRESULT createBridge() noexcept {
     CLSID clsid{};
@@ -34,7 +34,7 @@ HRESULT createBridge() noexcept {
                           bridge.put_void());
     if (FAILED(hr)) return hr;
     if (!bridge) return E_NOINTERFACE;
-    Variables::SetBridge(bridge.get());
+    ThreadBridge::Set(bridge.get());
     return S_OK;
 }
 
@@ -48,7 +48,7 @@ PropPageControl::PropPageControl() {
     bridgeStatus_ = createBridge();
     if (SUCCEEDED(bridgeStatus_)) {
         VARIANT_BOOL value = VARIANT_FALSE;
-        bridgeStatus_ = Variables::Bridge->get_PrefReplaceWithLinks(&value);
+        bridgeStatus_ = ThreadBridge::Current()->get_PrefReplaceWithLinks(&value);
         if (SUCCEEDED(bridgeStatus_)) preference = value != VARIANT_FALSE;
     }
     state_.Initialize(preference);
@@ -56,7 +56,7 @@ PropPageControl::PropPageControl() {
 
 PropPageControl::~PropPageControl() {
     destroyWindow();
-    Variables::ReleaseBridge();
+    ThreadBridge::Release();
 }
 
 // ---- IDispatch
@@ -163,8 +163,8 @@ STDMETHODIMP PropPageControl::Apply() noexcept {
     return com::guard([&] {
         state_.Apply([](bool checked) {
             // Bridge is shared by every page of the thread; another page's termination may have emptied it.
-            if (!Variables::Bridge) throw HostError(E_POINTER, u"No bridge to the add-in");
-            const HRESULT hr = Variables::Bridge->put_PrefReplaceWithLinks(checked ? VARIANT_TRUE : VARIANT_FALSE);
+            if (!ThreadBridge::Current()) throw HostError(E_POINTER, u"No bridge to the add-in");
+            const HRESULT hr = ThreadBridge::Current()->put_PrefReplaceWithLinks(checked ? VARIANT_TRUE : VARIANT_FALSE);
             if (FAILED(hr)) throw HostError(hr, {});
         });
     });
@@ -216,7 +216,7 @@ void PropPageControl::createControls(HWND dialog) {
     // so it stays above the frame it lies in.
     box_ = CreateControl(dialog, L"BUTTON", L::ReplaceWithLinksCaption, BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP,
                          PageReplaceWithLinks, L::ReplaceWithLinks, dpi, font);
-    CreateControl(dialog, L"BUTTON", L::Frame1Caption, BS_GROUPBOX | WS_GROUP, PageFrame1, L::Frame1, dpi, font);
+    CreateControl(dialog, L"BUTTON", L::FrameCaption, BS_GROUPBOX | WS_GROUP, PageFrame, L::Frame, dpi, font);
     CreateControl(dialog, L"BUTTON", L::AboutButtonCaption, BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, PageAboutButton,
                   L::AboutButton, dpi, font);
     // Setting the box is not a user click: BM_SETCHECK sends no BN_CLICKED.

@@ -14,7 +14,7 @@
 namespace pagewin {
 
 /// Ids of the page's controls, so tests can find them.
-enum PageId : int { PageReplaceWithLinks = 101, PageFrame1 = 102, PageAboutButton = 103 };
+enum PageId : int { PageReplaceWithLinks = 101, PageFrame = 102, PageAboutButton = 103 };
 
 /// The host's member ids of PropertyPage, served through IDispatch::Invoke.
 inline constexpr DISPID DispidGetPageInfo = 0x2100;
@@ -38,7 +38,7 @@ class PropPageControl final
                             IPersistPropertyBag, IQuickActivate,
                             com::Derives<IProvideClassInfo2, IProvideClassInfo>> {
 public:
-    /// Initialisation of a new instance: clean, bridge created into Variables::Bridge, box from it.
+    /// Initialisation of a new instance: clean, bridge created into ThreadBridge, box from it.
     PropPageControl();
 
     // IDispatch: _PropPage has no members; PropertyPage's three answer by the host's ids.

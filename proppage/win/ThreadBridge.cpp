@@ -1,17 +1,20 @@
-#include "Variables.h"
+#include "ThreadBridge.h"
 
 #include <utility>
 
-namespace Variables {
+namespace ThreadBridge {
+namespace {
+thread_local _PropPageBridge* bridge = nullptr;
+}  // namespace
 
-thread_local _PropPageBridge* Bridge = nullptr;
+_PropPageBridge* Current() noexcept { return bridge; }
 
-void SetBridge(_PropPageBridge* bridge) noexcept {
+void Set(_PropPageBridge* next) noexcept {
     // Reference the new object before releasing the old one: they may be the same.
-    if (bridge) bridge->AddRef();
-    if (_PropPageBridge* old = std::exchange(Bridge, bridge)) old->Release();
+    if (next) next->AddRef();
+    if (_PropPageBridge* old = std::exchange(bridge, next)) old->Release();
 }
 
-void ReleaseBridge() noexcept { SetBridge(nullptr); }
+void Release() noexcept { Set(nullptr); }
 
-}  // namespace Variables
+}  // namespace ThreadBridge

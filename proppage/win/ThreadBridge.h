@@ -1,19 +1,20 @@
 #pragma once
-// Library-wide state of the page library: the bridge to the add-in's preference.
+// The page library's one piece of shared state: the bridge to the add-in's preference that the pages
+// of a thread use.
 #include <windows.h>
 
 #include "Tallowby.h"
 
-namespace Variables {
+namespace ThreadBridge {
 
-/// The bridge object every page of this thread uses, or null. Per thread and a plain pointer: a
+/// The bridge every page of the calling thread uses, or null. Per thread and a plain pointer: a
 /// thread-local object with a destructor would crash the host when it unloads this library.
-extern thread_local _PropPageBridge* Bridge;
+_PropPageBridge* Current() noexcept;
 
-/// Stores `bridge` (adding a reference) and releases what Bridge held before.
-void SetBridge(_PropPageBridge* bridge) noexcept;
+/// Holds `bridge` (adding a reference) for the calling thread and releases what it held before.
+void Set(_PropPageBridge* bridge) noexcept;
 
-/// Empties Bridge, releasing the object it held.
-void ReleaseBridge() noexcept;
+/// Lets go of the calling thread's bridge, releasing the object.
+void Release() noexcept;
 
-}  // namespace Variables
+}  // namespace ThreadBridge

@@ -34,8 +34,8 @@ struct ShownMessage {
 /// One Save As dialog as the scripted prompt was asked for it.
 struct PromptCall {
     std::u16string fileName;
-    int16_t numAtt;
-    int16_t saveableAttNum;
+    int16_t ordinal;
+    int16_t saveableCount;
     bool replaceIn;
     bool openIn;
     /// The mangler's mItem while the dialog was open.
@@ -61,9 +61,9 @@ public:
     std::vector<PromptCall> calls;
     int failAt = 0;  // the n-th dialog fails (0: none)
 
-    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
-                                 int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) override {
-        calls.push_back({fileName, numAtt, saveableAttNum, replaceWithLink, openAfterSaving, mangler.mItem()});
+    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t ordinal,
+                                 int16_t saveableCount, bool& replaceWithLink, bool& openAfterSaving) override {
+        calls.push_back({fileName, ordinal, saveableCount, replaceWithLink, openAfterSaving, mangler.mItem()});
         const PromptCall call = calls.back();
         if (static_cast<int>(calls.size()) == failAt) throw HostError(HostStatus::Fail, u"the dialog failed");
         if (whileUp) whileUp(call);
@@ -94,14 +94,14 @@ public:
     ~OwnedPrompt() override {
         if (up_) ++*destroyedWhileUp_;
     }
-    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t numAtt,
-                                 int16_t saveableAttNum, bool& replaceWithLink, bool& openAfterSaving) override {
+    std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t ordinal,
+                                 int16_t saveableCount, bool& replaceWithLink, bool& openAfterSaving) override {
         up_ = true;
         struct Down {
             bool& up;
             ~Down() { up = false; }
         } down{up_};
-        return script_->GetSaveAsPath(fileName, mangler, numAtt, saveableAttNum, replaceWithLink, openAfterSaving);
+        return script_->GetSaveAsPath(fileName, mangler, ordinal, saveableCount, replaceWithLink, openAfterSaving);
     }
 
 private:

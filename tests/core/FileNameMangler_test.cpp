@@ -11,7 +11,7 @@
 #include "FakePlatform.h"
 #include "Host.h"
 #include "base/HostError.h"
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 #include "core/host/Item.h"
 #include "fuzz/FuzzSupport.h"
 

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Session.h"
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 
-using OfficeVer::MajorVersionOf;
 
 namespace {
 
@@ -55,9 +54,9 @@ TEST(MajorVersionOf, OutsideSixteenBitsOverflows) {
     EXPECT_THROW(Overflowing(u"1e400.0"), HostError);
 }
 
-TEST(ReadOfficeVersion, FailureLeavesMinusOne) {
+TEST(HostVersionRead, FailureLeavesMinusOne) {
     standin::Host good(std::make_shared<standin::CommandBarStore>(), {u"11.0.5510"});
-    OfficeVer::HostVersion version;
+    HostVersion version;
     version.Read(*good.Application());
     EXPECT_EQ(version.Major(), 11);
     standin::Host bad(std::make_shared<standin::CommandBarStore>(), {u"40000.1"});

@@ -199,7 +199,7 @@ using Dialog = std::tuple<std::u16string, int16_t, int16_t>;
 
 std::vector<Dialog> DialogsShown(const ScriptedSaveAsPrompt& prompt) {
     std::vector<Dialog> shown;
-    for (const auto& call : prompt.calls) shown.emplace_back(call.fileName, call.numAtt, call.saveableAttNum);
+    for (const auto& call : prompt.calls) shown.emplace_back(call.fileName, call.ordinal, call.saveableCount);
     return shown;
 }
 

@@ -7,7 +7,7 @@
 #include "FakePlatform.h"
 #include "Host.h"
 #include "core/Connect.h"
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 #include "core/Preferences.h"
 
 inline constexpr char16_t kTag[] = u"10624a9e-43e2-4463-bb73-fea2416b296a";

@@ -14,7 +14,7 @@ bool Inside(const Box& inner, const Box& outer) {
 }
 
 TEST(LayoutScale, At96DpiIsTheTable) {
-    EXPECT_EQ(Scale(Page::Frame1, 96), Page::Frame1);
+    EXPECT_EQ(Scale(Page::Frame, 96), Page::Frame);
     EXPECT_EQ(Scale(415, 96), 415);
 }
 
@@ -44,16 +44,16 @@ TEST(LayoutFont, EightPointQuarterIsElevenPixelsAt96) {
 }
 
 TEST(LayoutPage, TheBoxLiesInsideTheFrameAndEverythingInsideThePage) {
-    EXPECT_TRUE(Inside(Page::ReplaceWithLinks, Page::Frame1));
+    EXPECT_TRUE(Inside(Page::ReplaceWithLinks, Page::Frame));
     const Box client{0, 0, Page::ClientWidth, Page::ClientHeight};
-    for (const Box& b : {Page::ReplaceWithLinks, Page::Frame1, Page::AboutButton}) EXPECT_TRUE(Inside(b, client));
+    for (const Box& b : {Page::ReplaceWithLinks, Page::Frame, Page::AboutButton}) EXPECT_TRUE(Inside(b, client));
 }
 
 TEST(LayoutAbout, EveryControlInsideTheClientArea) {
     namespace A = proppage::AboutLayout;
     const Box client{0, 0, A::ClientWidth, A::ClientHeight};
-    for (const Box& b : {A::AppName, A::lblVersion, A::VersionNumber, A::QuenmarkLink, A::Label3, A::SupportEmail,
-                         A::Label4, A::DocumentationLink, A::cmdOK})
+    for (const Box& b : {A::AppName, A::VersionLabel, A::VersionNumber, A::QuenmarkLink, A::SupportLabel, A::SupportEmail,
+                         A::DocumentationLabel, A::DocumentationLink, A::OkButton})
         EXPECT_TRUE(Inside(b, client)) << b.left << "," << b.top;
 }
 

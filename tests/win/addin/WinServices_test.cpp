@@ -16,7 +16,7 @@
 #include "Host.h"
 #include "core/FileNameMangler.h"
 #include "base/HostError.h"
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 #include "core/Platform.h"
 #include "tests/support/StrictPlatform.h"
 

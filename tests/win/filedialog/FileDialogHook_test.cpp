@@ -15,7 +15,7 @@
 #include "FileDialogTestSupport.h"
 #include "Host.h"
 #include "core/FileNameMangler.h"
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 
 using namespace filedialog_tests;
 using Names = std::vector<std::u16string>;
@@ -61,9 +61,9 @@ protected:
         gFolderShown = Wide(folder.Path());
     }
     void TearDown() override {
-        FileDialogHook::mDialogMangler = nullptr;
-        FileDialogHook::mReplaceWithLink = false;
-        FileDialogHook::mOpenAfterSaving = false;
+        FileDialogHook::activeMangler = nullptr;
+        FileDialogHook::replaceWithLinkChecked = false;
+        FileDialogHook::openAfterSavingChecked = false;
         if (saveDialog) DestroyWindow(saveDialog);
         EXPECT_EQ(platform.unexpectedCalls, 0);
     }
@@ -119,15 +119,15 @@ protected:
 // ---- the option boxes
 
 TEST_F(HookOnFakeDialog, InitDialogChecksReplaceWithShortcutFromTheState) {
-    FileDialogHook::mReplaceWithLink = true;
+    FileDialogHook::replaceWithLinkChecked = true;
     SetCheck(FileDialogHook::OpenAfterSavingId, BST_CHECKED);
     EXPECT_EQ(Hook(WM_INITDIALOG, 0), 0u);
     EXPECT_TRUE(Checked(FileDialogHook::ReplaceWithLinkId));
     EXPECT_TRUE(Checked(FileDialogHook::OpenAfterSavingId)) << "the other box is not touched";
 
-    FileDialogHook::mReplaceWithLink = false;
+    FileDialogHook::replaceWithLinkChecked = false;
     SetCheck(FileDialogHook::OpenAfterSavingId, BST_UNCHECKED);
-    FileDialogHook::mOpenAfterSaving = true;
+    FileDialogHook::openAfterSavingChecked = true;
     EXPECT_EQ(Hook(WM_INITDIALOG, 0), 0u);
     EXPECT_FALSE(Checked(FileDialogHook::ReplaceWithLinkId));
     EXPECT_FALSE(Checked(FileDialogHook::OpenAfterSavingId)) << "its box starts as the template has it";
@@ -136,17 +136,17 @@ TEST_F(HookOnFakeDialog, InitDialogChecksReplaceWithShortcutFromTheState) {
 TEST_F(HookOnFakeDialog, EachClickReadsItsBoxIntoTheState) {
     SetCheck(FileDialogHook::ReplaceWithLinkId, BST_CHECKED);
     EXPECT_EQ(Hook(WM_COMMAND, FileDialogHook::ReplaceWithLinkId), 0u);
-    EXPECT_TRUE(FileDialogHook::mReplaceWithLink);
-    EXPECT_FALSE(FileDialogHook::mOpenAfterSaving);
+    EXPECT_TRUE(FileDialogHook::replaceWithLinkChecked);
+    EXPECT_FALSE(FileDialogHook::openAfterSavingChecked);
 
     SetCheck(FileDialogHook::OpenAfterSavingId, BST_CHECKED);
     EXPECT_EQ(Hook(WM_COMMAND, FileDialogHook::OpenAfterSavingId), 0u);
-    EXPECT_TRUE(FileDialogHook::mOpenAfterSaving);
+    EXPECT_TRUE(FileDialogHook::openAfterSavingChecked);
 
     SetCheck(FileDialogHook::ReplaceWithLinkId, BST_UNCHECKED);
     Hook(WM_COMMAND, FileDialogHook::ReplaceWithLinkId);
-    EXPECT_FALSE(FileDialogHook::mReplaceWithLink);
-    EXPECT_TRUE(FileDialogHook::mOpenAfterSaving);
+    EXPECT_FALSE(FileDialogHook::replaceWithLinkChecked);
+    EXPECT_TRUE(FileDialogHook::openAfterSavingChecked);
 }
 
 TEST_F(HookOnFakeDialog, OnlyAPlainClickOfABoxCounts) {
@@ -155,14 +155,14 @@ TEST_F(HookOnFakeDialog, OnlyAPlainClickOfABoxCounts) {
     Hook(WM_COMMAND, MAKEWPARAM(FileDialogHook::ReplaceWithLinkId, BN_SETFOCUS));
     Hook(WM_COMMAND, IDOK);
     Hook(WM_COMMAND, 1002);
-    EXPECT_FALSE(FileDialogHook::mReplaceWithLink);
-    EXPECT_FALSE(FileDialogHook::mOpenAfterSaving);
+    EXPECT_FALSE(FileDialogHook::replaceWithLinkChecked);
+    EXPECT_FALSE(FileDialogHook::openAfterSavingChecked);
     // Only a box that reports exactly "checked" counts as checked.
     SendDlgItemMessageW(child, FileDialogHook::OpenAfterSavingId, BM_SETSTYLE, BS_AUTO3STATE, FALSE);
     SetCheck(FileDialogHook::OpenAfterSavingId, BST_INDETERMINATE);
-    FileDialogHook::mOpenAfterSaving = true;
+    FileDialogHook::openAfterSavingChecked = true;
     Hook(WM_COMMAND, FileDialogHook::OpenAfterSavingId);
-    EXPECT_FALSE(FileDialogHook::mOpenAfterSaving);
+    EXPECT_FALSE(FileDialogHook::openAfterSavingChecked);
 }
 
 // ---- the drop-down list
@@ -174,7 +174,7 @@ TEST_F(HookOnFakeDialog, SelectionChangeRefillsTheListWithTheManglersNames) {
     node->senderName = u"Ann Lee@example.com";
     node->sentOn = {2004, 3, 5, 9, 15, 0};
     mangler.mItem(host.ItemObject(node));
-    FileDialogHook::mDialogMangler = &mangler;
+    FileDialogHook::activeMangler = &mangler;
     FillList({u"old one", u"old two"});
     TypeName(u"report.doc");
 
@@ -189,14 +189,14 @@ TEST_F(HookOnFakeDialog, SelectionChangeRefillsTheListWithTheManglersNames) {
 
 TEST_F(HookOnFakeDialog, FolderWithoutAPathStillGetsSuggestions) {
     gFolderShown.clear();  // CDM_GETFOLDERPATH answers -1
-    FileDialogHook::mDialogMangler = &mangler;
+    FileDialogHook::activeMangler = &mangler;
     TypeName(u"notes.txt");
     Notify(CDN_SELCHANGE);
     EXPECT_EQ(ListItems(), (Names{u"notes -- 1.txt"}));
 }
 
 TEST_F(HookOnFakeDialog, OtherNotificationsLeaveTheListAlone) {
-    FileDialogHook::mDialogMangler = &mangler;
+    FileDialogHook::activeMangler = &mangler;
     FillList({u"kept"});
     TypeName(u"report.doc");
     for (int code : {CDN_FILEOK, CDN_FOLDERCHANGE, CDN_INITDONE, CDN_TYPECHANGE}) EXPECT_EQ(Notify(code), 0u);
@@ -204,7 +204,7 @@ TEST_F(HookOnFakeDialog, OtherNotificationsLeaveTheListAlone) {
 }
 
 TEST_F(HookOnFakeDialog, EmptyNameBoxLeavesTheListAlone) {
-    FileDialogHook::mDialogMangler = &mangler;
+    FileDialogHook::activeMangler = &mangler;
     FillList({u"kept"});
     TypeName(u"");
     Notify(CDN_SELCHANGE);
@@ -212,7 +212,7 @@ TEST_F(HookOnFakeDialog, EmptyNameBoxLeavesTheListAlone) {
 }
 
 TEST_F(HookOnFakeDialog, FailingManglerLeavesTheListAloneAndNothingEscapes) {
-    FileDialogHook::mDialogMangler = &mangler;
+    FileDialogHook::activeMangler = &mangler;
     FillList({u"kept"});
     TypeName(u"report.doc");
     platform.failing = true;
@@ -222,7 +222,7 @@ TEST_F(HookOnFakeDialog, FailingManglerLeavesTheListAloneAndNothingEscapes) {
 }
 
 TEST_F(HookOnFakeDialog, NoFileNameBoxOrNoParentIsNoFailure) {
-    FileDialogHook::mDialogMangler = &mangler;
+    FileDialogHook::activeMangler = &mangler;
     TypeName(u"report.doc");
     DestroyWindow(box);
     EXPECT_NO_THROW(FileDialogHook::RefreshNameSuggestions(saveDialog));

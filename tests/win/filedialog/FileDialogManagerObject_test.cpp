@@ -87,5 +87,5 @@ TEST_F(FileDialogManagerObjectTest, MissingOrForeignManglerAndMissingOutValuesAr
     EXPECT_EQ(dialogs->GetSaveAsPath(nullptr, mangler.get(), 1, 1, nullptr, &open, &path), E_POINTER);
     EXPECT_EQ(dialogs->GetSaveAsPath(nullptr, mangler.get(), 1, 1, &replace, nullptr, &path), E_POINTER);
     EXPECT_EQ(dialogs->GetSaveAsPath(nullptr, mangler.get(), 1, 1, &replace, &open, nullptr), E_POINTER);
-    EXPECT_EQ(FileDialogHook::mDialogOpen, false) << "no refusal leaves the dialog state taken";
+    EXPECT_EQ(FileDialogHook::dialogOpen, false) << "no refusal leaves the dialog state taken";
 }

@@ -17,7 +17,7 @@
 #include "Host.h"
 #include "core/FileNameMangler.h"
 #include "base/HostError.h"
-#include "core/OfficeVer.h"
+#include "core/HostVersion.h"
 #include "SaveAsRobot.h"
 #include "tests/win/TestSupport.h"
 #include "win/FileDialogHook.h"
@@ -49,12 +49,12 @@ struct Outcome {
 // One GetSaveAsPath call on its own thread, with the robot attached once the dialog is up.
 class DialogRun {
 public:
-    DialogRun(FileDialogManager& manager, FileNameMangler& mangler, std::u16string fileName, int16_t numAtt,
+    DialogRun(FileDialogManager& manager, FileNameMangler& mangler, std::u16string fileName, int16_t ordinal,
               int16_t count, bool replaceWithLink, bool openAfterSaving = false)
-        : thread_([this, &manager, &mangler, fileName, numAtt, count, replaceWithLink, openAfterSaving] {
+        : thread_([this, &manager, &mangler, fileName, ordinal, count, replaceWithLink, openAfterSaving] {
               outcome_.replaceWithLink = replaceWithLink;
               outcome_.openAfterSaving = openAfterSaving;
-              outcome_.path = manager.GetSaveAsPath(fileName, mangler, numAtt, count, outcome_.replaceWithLink,
+              outcome_.path = manager.GetSaveAsPath(fileName, mangler, ordinal, count, outcome_.replaceWithLink,
                                                     outcome_.openAfterSaving);
           }),
           robot(SaveAsRobot::ForThread(thread_.Id())) {
@@ -81,9 +81,9 @@ protected:
         EXPECT_EQ(platform.unexpectedCalls, 0);
     }
 
-    std::unique_ptr<DialogRun> Open(const std::u16string& fileName, bool replaceWithLink = false, int16_t numAtt = 1,
+    std::unique_ptr<DialogRun> Open(const std::u16string& fileName, bool replaceWithLink = false, int16_t ordinal = 1,
                                     int16_t count = 1) {
-        return std::make_unique<DialogRun>(manager, mangler, fileName, numAtt, count, replaceWithLink);
+        return std::make_unique<DialogRun>(manager, mangler, fileName, ordinal, count, replaceWithLink);
     }
 
     // A first attachment saved in the test's folder by typing its full path, so that the next
@@ -366,11 +366,11 @@ TEST_F(SaveAsDialog, SecondDialogWhileOneIsOpenIsRefused) {
     }
     EXPECT_FALSE(replace);
     EXPECT_TRUE(open);
-    EXPECT_EQ(FileDialogHook::mDialogMangler, &mangler) << "the open dialog keeps its state";
-    EXPECT_TRUE(FileDialogHook::mReplaceWithLink);
+    EXPECT_EQ(FileDialogHook::activeMangler, &mangler) << "the open dialog keeps its state";
+    EXPECT_TRUE(FileDialogHook::replaceWithLinkChecked);
     run->robot.Cancel();
     EXPECT_TRUE(run->Finish().replaceWithLink);
-    EXPECT_EQ(FileDialogHook::mDialogMangler, nullptr);
+    EXPECT_EQ(FileDialogHook::activeMangler, nullptr);
 
     run = Open(u"report.doc");  // free again
     run->robot.Cancel();

@@ -164,11 +164,11 @@ TEST_F(AboutTest, ControlsSitWhereTheTableSays) {
         EXPECT_EQ(client.right, proppage::Scale(A::ClientWidth, dpi));
         EXPECT_EQ(client.bottom, proppage::Scale(A::ClientHeight, dpi));
         const std::pair<int, proppage::Box> table[] = {
-            {pagewin::AboutAppName, A::AppName},           {pagewin::AboutVersionLabel, A::lblVersion},
+            {pagewin::AboutAppName, A::AppName},           {pagewin::AboutVersionLabel, A::VersionLabel},
             {pagewin::AboutVersionNumber, A::VersionNumber}, {pagewin::AboutQuenmarkLink, A::QuenmarkLink},
-            {pagewin::AboutSupportLabel, A::Label3},       {pagewin::AboutSupportEmail, A::SupportEmail},
-            {pagewin::AboutDocumentationLabel, A::Label4}, {pagewin::AboutDocumentationLink, A::DocumentationLink},
-            {pagewin::AboutOk, A::cmdOK}};
+            {pagewin::AboutSupportLabel, A::SupportLabel},       {pagewin::AboutSupportEmail, A::SupportEmail},
+            {pagewin::AboutDocumentationLabel, A::DocumentationLabel}, {pagewin::AboutDocumentationLink, A::DocumentationLink},
+            {pagewin::AboutOk, A::OkButton}};
         for (const auto& [id, box] : table) {
             SCOPED_TRACE(id);
             RECT r{};

@@ -59,7 +59,7 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
     HWND shown = aboutMode ? about : pageWindow;
     if (!signalled && shown) {
         static const std::pair<int, const char*> page[] = {{pagewin::PageReplaceWithLinks, "ctrlReplaceWithLinks"},
-                                                           {pagewin::PageFrame1, "Frame1"},
+                                                           {pagewin::PageFrame, "Frame1"},
                                                            {pagewin::PageAboutButton, "AboutButton"}};
         static const std::pair<int, const char*> box[] = {
             {pagewin::AboutAppName, "AppName"},           {pagewin::AboutVersionLabel, "lblVersion"},

@@ -13,7 +13,7 @@
 #include "PropPageControl.h"
 #include "TestContainer.h"
 #include "Ui.h"
-#include "Variables.h"
+#include "ThreadBridge.h"
 #include "com/Module.h"
 #include "com/Strings.h"
 #include "proppage/core/Layout.h"
@@ -36,7 +36,7 @@ protected:
         container.reset();
         page = nullptr;
         bridgeClass.reset();
-        EXPECT_EQ(Variables::Bridge, nullptr) << "the bridge is released with the last page";
+        EXPECT_EQ(ThreadBridge::Current(), nullptr) << "the bridge is released with the last page";
         EXPECT_EQ(com::Module::lockCount(), 0) << "an object of the page or the container is still alive";
     }
 
@@ -101,7 +101,7 @@ TEST_F(PageTest, WithoutTheAddInThePageOpensUncheckedCleanAndDisabled) {
     EXPECT_FALSE(IsWindowEnabled(box())) << "nothing to write a change to";
     EXPECT_TRUE(IsWindowEnabled(control(pagewin::PageAboutButton)));
     EXPECT_FALSE(dirty());
-    EXPECT_EQ(Variables::Bridge, nullptr);
+    EXPECT_EQ(ThreadBridge::Current(), nullptr);
     EXPECT_EQ(asPage()->Apply(), CO_E_CLASSSTRING) << "Apply says why (no such ProgID) and writes nothing";
     EXPECT_FALSE(dirty());
 }
@@ -195,7 +195,7 @@ TEST_F(PageTest, EachPageCreatesABridgeAndReleasesTheEarlierOne) {
     EXPECT_EQ(preference.alive, 1) << "the first page's bridge was released when the second stored its own";
     second = nullptr;
     EXPECT_EQ(preference.alive, 0) << "termination of any page empties the shared bridge";
-    EXPECT_EQ(Variables::Bridge, nullptr);
+    EXPECT_EQ(ThreadBridge::Current(), nullptr);
     click();
     EXPECT_EQ(asPage()->Apply(), E_POINTER) << "no usable bridge: Apply fails";
     EXPECT_TRUE(dirty());
@@ -413,7 +413,7 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
         proppage::Box box;
         const char16_t* caption;
     } expected[] = {{pagewin::PageReplaceWithLinks, L::ReplaceWithLinks, L::ReplaceWithLinksCaption},
-                    {pagewin::PageFrame1, L::Frame1, L::Frame1Caption},
+                    {pagewin::PageFrame, L::Frame, L::FrameCaption},
                     {pagewin::PageAboutButton, L::AboutButton, L::AboutButtonCaption}};
     for (const auto& e : expected) {
         SCOPED_TRACE(e.id);
@@ -436,7 +436,7 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
         EXPECT_EQ(font.lfWeight, FW_NORMAL);
     }
     EXPECT_EQ(GetWindowLongW(box(), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
-    EXPECT_EQ(GetWindowLongW(control(pagewin::PageFrame1), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
+    EXPECT_EQ(GetWindowLongW(control(pagewin::PageFrame), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
 }
 
 TEST_F(PageTest, TabGoesFromTheBoxToTheAboutButtonAndBack) {
@@ -444,8 +444,8 @@ TEST_F(PageTest, TabGoesFromTheBoxToTheAboutButtonAndBack) {
     HWND window = container->pageWindow();
     EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) << "the host's dialog tabs into the page";
     EXPECT_EQ(GetWindow(window, GW_CHILD), box()) << "tab order 0 is the box";
-    EXPECT_EQ(GetWindow(box(), GW_HWNDNEXT), control(pagewin::PageFrame1));
-    EXPECT_EQ(GetWindow(control(pagewin::PageFrame1), GW_HWNDNEXT), control(pagewin::PageAboutButton));
+    EXPECT_EQ(GetWindow(box(), GW_HWNDNEXT), control(pagewin::PageFrame));
+    EXPECT_EQ(GetWindow(control(pagewin::PageFrame), GW_HWNDNEXT), control(pagewin::PageAboutButton));
     EXPECT_EQ(GetNextDlgTabItem(window, box(), FALSE), control(pagewin::PageAboutButton));
     EXPECT_EQ(GetNextDlgTabItem(window, control(pagewin::PageAboutButton), FALSE), box());
 }
@@ -460,7 +460,7 @@ TEST_F(PageTest, NothingStaysAliveWhenTheContainerLetsGo) {
     EXPECT_EQ(container->pageWindow(), nullptr);
     page = nullptr;
     EXPECT_EQ(preference.alive, 0);
-    EXPECT_EQ(Variables::Bridge, nullptr);
+    EXPECT_EQ(ThreadBridge::Current(), nullptr);
     container.reset();
     bridgeClass.reset();
     EXPECT_EQ(com::Module::lockCount(), 0) << "no object of the page, the container or the bridge is alive";
