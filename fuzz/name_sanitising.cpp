@@ -4,7 +4,7 @@
 // one-character base fits.
 // Lines: the name, then the folder.
 #include "FuzzSupport.h"
-#include "core/modPath.h"
+#include "core/PathNames.h"
 
 namespace {
 
@@ -25,14 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::u16string& name = lines[0];
     const std::u16string folder = lines.size() > 1 ? lines[1] : std::u16string();
 
-    const std::u16string safe = modPath::SafeFileName(name);
+    const std::u16string safe = PathNames::SafeFileName(name);
     Check(safe.empty() || fuzz::IsSoundFileName(safe), "a safe name is sound");
-    Check(modPath::SafeFileName(safe) == safe, "a safe name stays as it is");
+    Check(PathNames::SafeFileName(safe) == safe, "a safe name stays as it is");
     if (fuzz::IsSoundFileName(name)) Check(safe == name, "a sound name is not changed");
     if (safe.empty()) return 0;
 
-    const std::u16string fitted = modPath::FitFileName(safe, folder);
-    const std::size_t room = modPath::RoomInFolder(folder);
+    const std::u16string fitted = PathNames::FitFileName(safe, folder);
+    const std::size_t room = PathNames::RoomInFolder(folder);
     Check(fuzz::IsSoundFileName(fitted), "a fitted name is sound");
     if (safe.size() <= room) {
         Check(fitted == safe, "a name that fits is not changed");

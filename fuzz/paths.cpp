@@ -2,7 +2,7 @@
 // backslash; SplitFileName either splits the trimmed name at its last dot into two non-empty parts
 // with a short extension, or gives the dot-less name whole, or nothing at all.
 #include "FuzzSupport.h"
-#include "core/modPath.h"
+#include "core/PathNames.h"
 
 namespace {
 
@@ -17,13 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using fuzz::Check;
     for (const std::u16string& text : fuzz::Lines(data, size)) {
         const std::u16string trimmed = TrimSpaces(text);
-        const std::u16string folder = modPath::GetPathFolder(text);
+        const std::u16string folder = PathNames::GetPathFolder(text);
         const auto slash = trimmed.rfind(u'\\');
         Check(folder.empty() == (slash == std::u16string::npos), "a folder exactly when there is a backslash");
         Check(folder.empty() || folder == trimmed.substr(0, slash + 1), "the folder ends at the last backslash");
 
         std::u16string base = u"unchanged";
-        const std::u16string extension = modPath::SplitFileName(text, base);
+        const std::u16string extension = PathNames::SplitFileName(text, base);
         Check(extension.find(u'.') == std::u16string::npos, "no dot in the extension");
         Check(extension.size() <= 97, "an extension of at most 97 units");
         if (text.find(u'.') == std::u16string::npos) {

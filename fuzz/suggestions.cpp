@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 #include "core/FileNameMangler.h"
 #include "core/HostVersion.h"
-#include "core/modPath.h"
+#include "core/PathNames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using fuzz::Check;
@@ -48,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
 
     std::u16string base;
-    const std::u16string extension = modPath::SplitFileName(modPath::SafeFileName(fileName), base);
+    const std::u16string extension = PathNames::SplitFileName(PathNames::SafeFileName(fileName), base);
     const std::u16string ending = extension.empty() ? std::u16string() : u"." + extension;
-    const std::size_t room = modPath::RoomInFolder(folder);
+    const std::size_t room = PathNames::RoomInFolder(folder);
     const bool senderAndDate = mail && (flags & 4);
     Check(names.size() <= (senderAndDate ? (datesFormattable ? 4u : 2u) : 1u), "at most the candidates asked for");
     Check(tests <= 404, "at most 404 existence tests");

@@ -9,7 +9,7 @@
 #include "base/HostError.h"
 #include "core/Platform.h"
 #include "core/host/Item.h"
-#include "core/modPath.h"
+#include "core/PathNames.h"
 
 namespace {
 
@@ -45,18 +45,18 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
     // The text of the box may be anything the user typed or the sender chose: only its safe form
     // (no folder part, no forbidden or hidden characters) is a stem for names in this folder.
     std::u16string baseName;
-    const std::u16string extension = modPath::SplitFileName(modPath::SafeFileName(fileName), baseName);
+    const std::u16string extension = PathNames::SplitFileName(PathNames::SafeFileName(fileName), baseName);
     // A name made by an earlier suggestion goes back to its stem.
     if (const auto cut = baseName.find(kSeparator); cut != std::u16string::npos) baseName.resize(cut);
 
     // Every candidate is known before the folder is asked, so that one listing answers for all.
-    const std::size_t room = modPath::RoomInFolder(folder);
+    const std::size_t room = PathNames::RoomInFolder(folder);
     std::vector<Candidate> candidates;
     candidates.emplace_back(baseName, std::u16string(), extension, room, true);
     const bool isMail = item_ && item_->TypeName() == kMailItem;
     if (isMail && hostMajorVersion_ >= kFirstVersionWithSender) {
         const std::optional<std::u16string> date = SentDate();
-        const std::u16string sender = modPath::ReplaceUnsafeCharacters(StripMailDomain(item_->SenderName()));
+        const std::u16string sender = PathNames::ReplaceUnsafeCharacters(StripMailDomain(item_->SenderName()));
         candidates.emplace_back(baseName, kSeparator + sender, extension, room, false);
         if (date) {
             candidates.emplace_back(baseName, kSeparator + sender + kSeparator + *date, extension, room, false);
@@ -96,7 +96,7 @@ std::u16string FileNameMangler::StripMailDomain(const std::u16string& name) {
 std::optional<std::u16string> FileNameMangler::SentDate() {
     // A date the system cannot format (before 1601, say) costs the date's names, not the others.
     try {
-        return modPath::ReplaceUnsafeCharacters(platform_.FormatDate(item_->SentOn(), kDatePattern));
+        return PathNames::ReplaceUnsafeCharacters(platform_.FormatDate(item_->SentOn(), kDatePattern));
     } catch (const HostError&) {
         return std::nullopt;
     }
@@ -109,9 +109,9 @@ std::u16string FileNameMangler::OfferedName(const std::u16string& stem, const st
     const std::u16string tail = number + (extension.empty() ? std::u16string() : u"." + extension);
     // Too long for the folder: the attachment's stem gives way first, so the sender, the date and
     // the number stay; then the stem with its sender and date.
-    if (auto name = modPath::TryFitName(stem, decoration + tail, room)) return *name;
-    if (auto name = modPath::TryFitName(stem + decoration, tail, room)) return *name;
-    return modPath::TryFitName(stem + decoration + tail, {}, std::u16string::npos).value_or(std::u16string());
+    if (auto name = PathNames::TryFitName(stem, decoration + tail, room)) return *name;
+    if (auto name = PathNames::TryFitName(stem + decoration, tail, room)) return *name;
+    return PathNames::TryFitName(stem + decoration + tail, {}, std::u16string::npos).value_or(std::u16string());
 }
 
 FileNameMangler::Candidate::Candidate(std::u16string baseName, std::u16string decoration, std::u16string extension,
@@ -167,7 +167,7 @@ std::optional<FileNameMangler::Taken> FileNameMangler::ListedNames(std::vector<C
     if (!prefix) return Taken([](const std::u16string&) { return false; });
     if (!prefix->empty() && IsHighSurrogate(prefix->back())) prefix->pop_back();
     // A character no name holds would be read as a wildcard or a path by the query: ask name by name.
-    if (std::any_of(prefix->begin(), prefix->end(), modPath::IsForbiddenInFileName)) return std::nullopt;
+    if (std::any_of(prefix->begin(), prefix->end(), PathNames::IsForbiddenInFileName)) return std::nullopt;
     std::optional<std::vector<std::u16string>> entries = platform_.ListFolder(folder, *prefix, aliases);
     if (!entries) return std::nullopt;
     auto keys = std::make_shared<std::unordered_set<std::u16string>>();

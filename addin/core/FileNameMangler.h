@@ -45,7 +45,7 @@ public:
 
     /// The suggested bare file names for `fileName` in `folder` (no trailing backslash except for a
     /// drive root), in the order: numbered name; then, for a mail item on a version 11+ host, name
-    /// with sender, with sender and date, with date. Every name is safe (modPath::SafeFileName: no
+    /// with sender, with sender and date, with date. Every name is safe (PathNames::SafeFileName: no
     /// folder part, no forbidden or hidden character, no trailing dot or space, no device name) and
     /// shortened to fit into the folder, extension and number kept. Candidates for which every
     /// number is taken are left out, so the list may be empty; so are the date's when the date

@@ -8,7 +8,7 @@
 
 #include "com/Guard.h"
 #include "core/FileNameMangler.h"
-#include "core/modPath.h"
+#include "core/PathNames.h"
 
 namespace FileDialogHook {
 namespace {
@@ -49,7 +49,7 @@ void FitStartingName(HWND saveDialog) {
     const HWND box = GetDlgItem(saveDialog, FileNameBoxId);
     if (!box) return;
     const std::u16string text = WindowText(box);
-    const std::u16string fitted = modPath::FitFileName(text, FolderShown(saveDialog));
+    const std::u16string fitted = PathNames::FitFileName(text, FolderShown(saveDialog));
     if (fitted != text)
         SendMessageW(saveDialog, CDM_SETCONTROLTEXT, FileNameBoxId, reinterpret_cast<LPARAM>(fitted.c_str()));
 }

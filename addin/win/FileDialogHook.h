@@ -36,7 +36,7 @@ inline std::atomic<bool> dialogOpen{false};
 /// failing refresh leaves the drop-down list as it was.
 UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
-/// Shortens the name in `saveDialog`'s file-name box (modPath::FitFileName) so that its full path
+/// Shortens the name in `saveDialog`'s file-name box (PathNames::FitFileName) so that its full path
 /// in the folder the dialog shows stays within the system's path limit; a name that fits, or that
 /// cannot be made to, stays as it is.
 void FitStartingName(HWND saveDialog);

@@ -7,7 +7,7 @@
 
 #include "core/FileNameMangler.h"
 #include "base/HostError.h"
-#include "core/modPath.h"
+#include "core/PathNames.h"
 #include "win/FileDialogHook.h"
 #include "win/WinVersion.h"
 
@@ -77,7 +77,7 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
 
     const std::u16string title = Title(ordinal, saveableCount);
     // Fitted to the folder once the dialog shows one (the hook, at CDN_INITDONE).
-    const std::u16string startName = modPath::SafeFileName(fileName);
+    const std::u16string startName = PathNames::SafeFileName(fileName);
     if (startName.size() >= FileBufferLength)
         throw HostError(HostStatus::InvalidArg, u"The attachment's file name is too long");
     std::vector<wchar_t> file(FileBufferLength, L'\0');
@@ -105,7 +105,7 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     if (GetSaveFileNameW(&dialog)) {
         const auto end = std::find(file.begin(), file.end(), L'\0');
         path.assign(file.begin(), end);
-        lastFolder_ = modPath::GetPathFolder(path);
+        lastFolder_ = PathNames::GetPathFolder(path);
     }
     replaceWithLink = FileDialogHook::replaceWithLinkChecked;
     openAfterSaving = FileDialogHook::openAfterSavingChecked;

@@ -25,7 +25,7 @@ public:
     explicit FileDialogManager(HMODULE resources);
 
     /// Shows the modal dialog owned by the foreground window, starting with the safe form of
-    /// `fileName` (modPath::SafeFileName), shortened to fit the folder the dialog opens in, in the
+    /// `fileName` (PathNames::SafeFileName), shortened to fit the folder the dialog opens in, in the
     /// folder last confirmed. Returns the confirmed path, or empty on cancel or a
     /// failing dialog, and the final states of the two boxes (written back also on cancel). Throws
     /// HostError with FileDialogBusyStatus while another Save As dialog of the process is open.

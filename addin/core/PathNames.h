@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace modPath {
+namespace PathNames {
 
 /// Folder part of a full path, trailing backslash included; empty when the path has no backslash.
 /// Leading and trailing U+0020 spaces of the path are ignored (other white space is kept).
@@ -58,4 +58,4 @@ std::optional<std::u16string> TryFitName(const std::u16string& head, const std::
 /// fits, or one whose one-character base would still not fit, comes back unchanged.
 std::u16string FitFileName(const std::u16string& name, const std::u16string& folder);
 
-}  // namespace modPath
+}  // namespace PathNames

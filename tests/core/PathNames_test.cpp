@@ -1,8 +1,8 @@
-#include "core/modPath.h"
+#include "core/PathNames.h"
 
 #include <gtest/gtest.h>
 
-using modPath::GetPathFolder;
+using PathNames::GetPathFolder;
 
 namespace {
 
@@ -13,7 +13,7 @@ struct Split {
 
 Split SplitOf(const std::u16string& name) {
     Split s{u"unchanged", {}};
-    s.ext = modPath::SplitFileName(name, s.base);
+    s.ext = PathNames::SplitFileName(name, s.base);
     return s;
 }
 
@@ -86,8 +86,8 @@ TEST(SplitFileName, CountsUtf16CodeUnits) {
 
 // ---- safe names
 
-using modPath::FitFileName;
-using modPath::SafeFileName;
+using PathNames::FitFileName;
+using PathNames::SafeFileName;
 
 TEST(SafeFileName, OrdinaryNamesAreUnchanged) {
     for (const std::u16string name :
@@ -126,11 +126,11 @@ TEST(SafeFileName, FormattingControlsThatDisguiseANameBecomeUnderscores) {
                        u'\u2066', u'\u2067', u'\u2068', u'\u2069'}) {
         SCOPED_TRACE(static_cast<int>(c));
         EXPECT_EQ(SafeFileName(std::u16string(u"a") + c + u"b.txt"), u"a_b.txt");
-        EXPECT_TRUE(modPath::IsFormattingControl(c));
+        EXPECT_TRUE(PathNames::IsFormattingControl(c));
     }
     // Their neighbours are ordinary characters (joiners build emoji, U+202F is a space).
     for (char16_t c : {u'\u061B', u'\u200D', u'\u2010', u'\u2029', u'\u202F', u'\u2065', u'\u206A'})
-        EXPECT_FALSE(modPath::IsFormattingControl(c)) << static_cast<int>(c);
+        EXPECT_FALSE(PathNames::IsFormattingControl(c)) << static_cast<int>(c);
 }
 
 TEST(SafeFileName, TrailingDotsAndSpacesThatTheSystemDropsAreRemoved) {
@@ -172,12 +172,12 @@ std::u16string FolderOf(std::size_t used) { return u"C:\\" + std::u16string(used
 }  // namespace
 
 TEST(FitFileName, RoomIsWhatThePathLimitLeaves) {
-    EXPECT_EQ(modPath::RoomInFolder(u"C:\\Docs"), 259u - 8u);
-    EXPECT_EQ(modPath::RoomInFolder(u"C:\\"), 255u) << "no name is longer than 255";
-    EXPECT_EQ(modPath::RoomInFolder(u""), 255u) << "an unknown folder limits nothing but the name";
-    EXPECT_EQ(modPath::RoomInFolder(FolderOf(258)), 1u);
-    EXPECT_EQ(modPath::RoomInFolder(FolderOf(259)), 0u);
-    EXPECT_EQ(modPath::RoomInFolder(FolderOf(400)), 0u);
+    EXPECT_EQ(PathNames::RoomInFolder(u"C:\\Docs"), 259u - 8u);
+    EXPECT_EQ(PathNames::RoomInFolder(u"C:\\"), 255u) << "no name is longer than 255";
+    EXPECT_EQ(PathNames::RoomInFolder(u""), 255u) << "an unknown folder limits nothing but the name";
+    EXPECT_EQ(PathNames::RoomInFolder(FolderOf(258)), 1u);
+    EXPECT_EQ(PathNames::RoomInFolder(FolderOf(259)), 0u);
+    EXPECT_EQ(PathNames::RoomInFolder(FolderOf(400)), 0u);
 }
 
 TEST(FitFileName, LongBaseGivesWayAndTheExtensionStays) {
@@ -220,9 +220,9 @@ TEST(FitFileName, NeverSplitsASurrogatePairOrEndsTheNameUnsoundly) {
 }
 
 TEST(TryFitName, KeepsTheTailWholeAndShortensOnlyTheHead) {
-    EXPECT_EQ(modPath::TryFitName(u"report", u" -- 12.doc", 12), u"re -- 12.doc");
-    EXPECT_EQ(modPath::TryFitName(u"report", u" -- 12.doc", 10), std::nullopt);
-    EXPECT_EQ(modPath::TryFitName(u"", u" -- 1", 5), u" -- 1");
-    EXPECT_EQ(modPath::TryFitName(u"a", u"b.", 100), std::nullopt) << "a tail that ends unsoundly never fits";
-    EXPECT_EQ(modPath::TryFitName(u"nul", u".txt", 100), u"_nul.txt");
+    EXPECT_EQ(PathNames::TryFitName(u"report", u" -- 12.doc", 12), u"re -- 12.doc");
+    EXPECT_EQ(PathNames::TryFitName(u"report", u" -- 12.doc", 10), std::nullopt);
+    EXPECT_EQ(PathNames::TryFitName(u"", u" -- 1", 5), u" -- 1");
+    EXPECT_EQ(PathNames::TryFitName(u"a", u"b.", 100), std::nullopt) << "a tail that ends unsoundly never fits";
+    EXPECT_EQ(PathNames::TryFitName(u"nul", u".txt", 100), u"_nul.txt");
 }

@@ -1,8 +1,8 @@
-#include "core/modPath.h"
+#include "core/PathNames.h"
 
 #include <algorithm>
 
-namespace modPath {
+namespace PathNames {
 namespace {
 
 std::u16string TrimSpaces(const std::u16string& s) {
@@ -120,4 +120,4 @@ std::u16string FitFileName(const std::u16string& name, const std::u16string& fol
     return TryFitName(head, tail, room).value_or(name);
 }
 
-}  // namespace modPath
+}  // namespace PathNames
