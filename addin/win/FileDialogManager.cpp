@@ -9,7 +9,6 @@
 #include "base/HostError.h"
 #include "core/PathNames.h"
 #include "win/FileDialogHook.h"
-#include "win/WinVersion.h"
 
 namespace {
 
@@ -98,8 +97,6 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     dialog.lCustData = 0;
     dialog.lpfnHook = FileDialogHook::SaveDialogHookProc;
     dialog.lpTemplateName = nullptr;
-    // Every system gets the full structure; the test is kept for what it reports, selecting nothing.
-    if (WinVersion::IsWindowsNT5()) dialog.FlagsEx = 0;
 
     std::u16string path;
     if (GetSaveFileNameW(&dialog)) {
