@@ -54,15 +54,19 @@ void FitStartingName(HWND saveDialog) {
         SendMessageW(saveDialog, CDM_SETCONTROLTEXT, FileNameBoxId, reinterpret_cast<LPARAM>(fitted.c_str()));
 }
 
-void RefreshNameSuggestions(HWND saveDialog) {
+DialogState* StateOf(HWND childDialog) noexcept {
+    return childDialog ? static_cast<DialogState*>(GetPropW(childDialog, StateProperty)) : nullptr;
+}
+
+void RefreshNameSuggestions(HWND saveDialog, FileNameMangler* mangler) {
     const std::u16string folder = FolderShown(saveDialog);
     const HWND box = GetDlgItem(saveDialog, FileNameBoxId);
     if (!box) return;
     const std::u16string text = WindowText(box);
-    if (text.empty() || !activeMangler) return;
+    if (text.empty() || !mangler) return;
 
     // Asked before the list is emptied, so a failing mangler leaves the list as it was.
-    const std::vector<std::u16string> names = activeMangler->GetFileNameMangling(text, folder);
+    const std::vector<std::u16string> names = mangler->GetFileNameMangling(text, folder);
 
     // Wine answers 1 here where Windows documents 0: the result tells nothing.
     SendMessageW(box, CB_RESETCONTENT, 0, 0);
@@ -78,22 +82,34 @@ void RefreshNameSuggestions(HWND saveDialog) {
 UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     // On i686 an exception crossing the dialog's frames ends the host: contain everything here.
     return com::guardOr<UINT_PTR>(0, [&]() -> UINT_PTR {
+        if (message == WM_INITDIALOG) {
+            const auto* dialog = reinterpret_cast<const OPENFILENAMEW*>(lParam);
+            auto* state = dialog ? reinterpret_cast<DialogState*>(dialog->lCustData) : nullptr;
+            if (state) SetPropW(childDialog, StateProperty, state);
+        }
+        DialogState* const state = StateOf(childDialog);
         switch (message) {
         case WM_INITDIALOG:
-            SendDlgItemMessageW(childDialog, ReplaceWithLinkId, BM_SETCHECK,
-                                replaceWithLinkChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+            if (state)
+                SendDlgItemMessageW(childDialog, ReplaceWithLinkId, BM_SETCHECK,
+                                    state->replaceWithLinkChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+            break;
+        case WM_DESTROY:
+            RemovePropW(childDialog, StateProperty);
             break;
         case WM_COMMAND:
+            if (!state) break;
             // Exactly the id with notification code 0: a click, which changed the box.
-            if (wParam == ReplaceWithLinkId) ReadCheckBox(childDialog, ReplaceWithLinkId, replaceWithLinkChecked);
-            if (wParam == OpenAfterSavingId) ReadCheckBox(childDialog, OpenAfterSavingId, openAfterSavingChecked);
+            if (wParam == ReplaceWithLinkId) ReadCheckBox(childDialog, ReplaceWithLinkId, state->replaceWithLinkChecked);
+            if (wParam == OpenAfterSavingId) ReadCheckBox(childDialog, OpenAfterSavingId, state->openAfterSavingChecked);
             break;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             const HWND saveDialog = header ? GetParent(childDialog) : nullptr;
             if (!saveDialog) break;
             if (header->code == static_cast<UINT>(CDN_INITDONE)) FitStartingName(saveDialog);
-            if (header->code == static_cast<UINT>(CDN_SELCHANGE)) RefreshNameSuggestions(saveDialog);
+            if (header->code == static_cast<UINT>(CDN_SELCHANGE))
+                RefreshNameSuggestions(saveDialog, state ? state->mangler : nullptr);
             break;
         }
         default:

@@ -1,6 +1,7 @@
 #pragma once
 // The hook of the Save As dialog and the state it shares with FileDialogManager while a dialog is
-// open: the option check boxes and the file-name drop-down filled with suggested names.
+// open: the option check boxes and the file-name drop-down filled with suggested names. The state
+// belongs to the dialog: handed in through lCustData, kept on the hook's window as a property.
 #include <windows.h>
 
 #include <atomic>
@@ -16,20 +17,31 @@ inline constexpr int OpenAfterSavingId = 1001;
 /// Id of the Save As dialog's file-name box (a ComboBoxEx32).
 inline constexpr int FileNameBoxId = 1148;
 
-// The state of the one Save As dialog of the process. Plain data only: the module may be unloaded
-// while the host's threads live on, so nothing here may need a destructor.
+/// What one Save As dialog shares with its hook; GetSaveAsPath owns it for the dialog's lifetime.
+struct DialogState {
+    /// The suggestion source lent for the duration of the dialog.
+    FileNameMangler* mangler = nullptr;
+    /// Current state of "Replace with shortcut": set before the dialog opens, updated at every click.
+    bool replaceWithLinkChecked = false;
+    /// Current state of "Open after saving", likewise.
+    bool openAfterSavingChecked = false;
+};
 
-/// The suggestion source lent by GetSaveAsPath for the duration of the dialog; null otherwise.
-inline FileNameMangler* activeMangler = nullptr;
-/// Current state of "Replace with shortcut": set before the dialog opens, updated at every click.
-inline bool replaceWithLinkChecked = false;
-/// Current state of "Open after saving", likewise.
-inline bool openAfterSavingChecked = false;
-/// True while a dialog owns the state above; a second dialog is refused while it is set.
+/// The window property on the hook's child dialog that holds its DialogState.
+inline constexpr wchar_t StateProperty[] = L"Tallowby.SaveAsState";
+
+/// The state attached to `childDialog` at WM_INITDIALOG; null before, after WM_DESTROY, or for
+/// any other window.
+DialogState* StateOf(HWND childDialog) noexcept;
+
+/// True while a Save As dialog of ours is up. One at a time: a second is refused while it is set,
+/// as the host's item window is modal to the first. Plain data: the module may be unloaded while
+/// the host's threads live on, so nothing process-wide may need a destructor.
 inline std::atomic<bool> dialogOpen{false};
 
 /// The hook procedure of the Save As dialog; `childDialog` is the child made from template 105.
-/// WM_INITDIALOG checks "Replace with shortcut" from the state; a click on either box (WM_COMMAND
+/// WM_INITDIALOG attaches the DialogState its OPENFILENAMEW carries in lCustData (removed again at
+/// WM_DESTROY) and checks "Replace with shortcut" from it; a click on either box (WM_COMMAND
 /// with wParam exactly 1000 or 1001) reads the box into the state; CDN_INITDONE fits the starting
 /// name to the folder shown (FitStartingName); CDN_SELCHANGE refreshes the suggestions of the parent
 /// dialog. Returns 0 for every message, and no failure leaves it: a
@@ -41,9 +53,9 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wPar
 /// cannot be made to, stays as it is.
 void FitStartingName(HWND saveDialog);
 
-/// Refills the drop-down list of `saveDialog`'s file-name box with activeMangler's suggestions for
-/// the text in the box and the folder the dialog shows. An empty or missing box, or no mangler,
-/// leaves the list unchanged. Throws what the mangler throws (HostError), before touching the list.
-void RefreshNameSuggestions(HWND saveDialog);
+/// Refills the drop-down list of `saveDialog`'s file-name box with `mangler`'s suggestions for the
+/// text in the box and the folder the dialog shows. An empty or missing box, or no mangler, leaves
+/// the list unchanged. Throws what the mangler throws (HostError), before touching the list.
+void RefreshNameSuggestions(HWND saveDialog, FileNameMangler* mangler);
 
 }  // namespace FileDialogHook

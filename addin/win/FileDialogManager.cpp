@@ -28,22 +28,16 @@ constexpr wchar_t Filter[] = L"All files (*.*)\0\0";
     throw HostError(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())), text);
 }
 
-// Owns the hook's shared state for one dialog; gives it back on every exit.
-class DialogState {
+// Holds the one-dialog-at-a-time flag for one dialog; gives it back on every exit.
+class OneDialogAtATime {
 public:
-    DialogState(FileNameMangler& mangler, bool replaceWithLink, bool openAfterSaving) {
+    OneDialogAtATime() {
         if (FileDialogHook::dialogOpen.exchange(true))
             throw HostError(FileDialogBusyStatus, u"Another Save As dialog is already open");
-        FileDialogHook::activeMangler = &mangler;
-        FileDialogHook::replaceWithLinkChecked = replaceWithLink;
-        FileDialogHook::openAfterSavingChecked = openAfterSaving;
     }
-    DialogState(const DialogState&) = delete;
-    DialogState& operator=(const DialogState&) = delete;
-    ~DialogState() {
-        FileDialogHook::activeMangler = nullptr;
-        FileDialogHook::dialogOpen = false;
-    }
+    OneDialogAtATime(const OneDialogAtATime&) = delete;
+    OneDialogAtATime& operator=(const OneDialogAtATime&) = delete;
+    ~OneDialogAtATime() { FileDialogHook::dialogOpen = false; }
 };
 
 }  // namespace
@@ -72,7 +66,8 @@ std::u16string FileDialogManager::Title(int16_t ordinal, int16_t saveableCount) 
 std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler,
                                                 int16_t ordinal, int16_t saveableCount, bool& replaceWithLink,
                                                 bool& openAfterSaving) {
-    DialogState state(mangler, replaceWithLink, openAfterSaving);
+    const OneDialogAtATime only;
+    FileDialogHook::DialogState state{&mangler, replaceWithLink, openAfterSaving};
 
     const std::u16string title = Title(ordinal, saveableCount);
     // Fitted to the folder once the dialog shows one (the hook, at CDN_INITDONE).
@@ -94,7 +89,7 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     dialog.lpstrTitle = reinterpret_cast<const wchar_t*>(title.c_str());
     dialog.Flags = SaveDialogFlags;
     dialog.lpstrDefExt = nullptr;  // a name typed without an extension stays without one
-    dialog.lCustData = 0;
+    dialog.lCustData = reinterpret_cast<LPARAM>(&state);  // the hook keeps it on its window
     dialog.lpfnHook = FileDialogHook::SaveDialogHookProc;
     dialog.lpTemplateName = nullptr;
 
@@ -104,7 +99,7 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
         path.assign(file.begin(), end);
         lastFolder_ = PathNames::GetPathFolder(path);
     }
-    replaceWithLink = FileDialogHook::replaceWithLinkChecked;
-    openAfterSaving = FileDialogHook::openAfterSavingChecked;
+    replaceWithLink = state.replaceWithLinkChecked;
+    openAfterSaving = state.openAfterSavingChecked;
     return path;
 }

@@ -59,13 +59,27 @@ protected:
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr));
         }
         gFolderShown = Wide(folder.Path());
+        Init();
+        ASSERT_EQ(FileDialogHook::StateOf(child), &state);
     }
     void TearDown() override {
-        FileDialogHook::activeMangler = nullptr;
-        FileDialogHook::replaceWithLinkChecked = false;
-        FileDialogHook::openAfterSavingChecked = false;
+        // The dialog's end takes its state off the window; a click after it changes nothing.
+        Hook(WM_DESTROY, 0);
+        EXPECT_EQ(FileDialogHook::StateOf(child), nullptr);
+        const bool before = state.openAfterSavingChecked;
+        SetCheck(FileDialogHook::OpenAfterSavingId, before ? BST_UNCHECKED : BST_CHECKED);
+        EXPECT_EQ(Hook(WM_COMMAND, FileDialogHook::OpenAfterSavingId), 0u);
+        EXPECT_EQ(state.openAfterSavingChecked, before);
         if (saveDialog) DestroyWindow(saveDialog);
         EXPECT_EQ(platform.unexpectedCalls, 0);
+    }
+
+    // WM_INITDIALOG as the system sends it: the dialog's structure, carrying the state.
+    UINT_PTR Init() {
+        OPENFILENAMEW dialog{};
+        dialog.lStructSize = sizeof dialog;
+        dialog.lCustData = reinterpret_cast<LPARAM>(&state);
+        return Hook(WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&dialog));
     }
 
     UINT_PTR Hook(UINT message, WPARAM wParam, LPARAM lParam = 0) {
@@ -109,6 +123,7 @@ protected:
     FilePlatform platform;
     standin::Host host;
     FileNameMangler mangler{platform, 11};
+    FileDialogHook::DialogState state;
     HWND saveDialog = nullptr;
     HWND box = nullptr;
     HWND child = nullptr;
@@ -119,16 +134,16 @@ protected:
 // ---- the option boxes
 
 TEST_F(HookOnFakeDialog, InitDialogChecksReplaceWithShortcutFromTheState) {
-    FileDialogHook::replaceWithLinkChecked = true;
+    state.replaceWithLinkChecked = true;
     SetCheck(FileDialogHook::OpenAfterSavingId, BST_CHECKED);
-    EXPECT_EQ(Hook(WM_INITDIALOG, 0), 0u);
+    EXPECT_EQ(Init(), 0u);
     EXPECT_TRUE(Checked(FileDialogHook::ReplaceWithLinkId));
     EXPECT_TRUE(Checked(FileDialogHook::OpenAfterSavingId)) << "the other box is not touched";
 
-    FileDialogHook::replaceWithLinkChecked = false;
+    state.replaceWithLinkChecked = false;
     SetCheck(FileDialogHook::OpenAfterSavingId, BST_UNCHECKED);
-    FileDialogHook::openAfterSavingChecked = true;
-    EXPECT_EQ(Hook(WM_INITDIALOG, 0), 0u);
+    state.openAfterSavingChecked = true;
+    EXPECT_EQ(Init(), 0u);
     EXPECT_FALSE(Checked(FileDialogHook::ReplaceWithLinkId));
     EXPECT_FALSE(Checked(FileDialogHook::OpenAfterSavingId)) << "its box starts as the template has it";
 }
@@ -136,17 +151,17 @@ TEST_F(HookOnFakeDialog, InitDialogChecksReplaceWithShortcutFromTheState) {
 TEST_F(HookOnFakeDialog, EachClickReadsItsBoxIntoTheState) {
     SetCheck(FileDialogHook::ReplaceWithLinkId, BST_CHECKED);
     EXPECT_EQ(Hook(WM_COMMAND, FileDialogHook::ReplaceWithLinkId), 0u);
-    EXPECT_TRUE(FileDialogHook::replaceWithLinkChecked);
-    EXPECT_FALSE(FileDialogHook::openAfterSavingChecked);
+    EXPECT_TRUE(state.replaceWithLinkChecked);
+    EXPECT_FALSE(state.openAfterSavingChecked);
 
     SetCheck(FileDialogHook::OpenAfterSavingId, BST_CHECKED);
     EXPECT_EQ(Hook(WM_COMMAND, FileDialogHook::OpenAfterSavingId), 0u);
-    EXPECT_TRUE(FileDialogHook::openAfterSavingChecked);
+    EXPECT_TRUE(state.openAfterSavingChecked);
 
     SetCheck(FileDialogHook::ReplaceWithLinkId, BST_UNCHECKED);
     Hook(WM_COMMAND, FileDialogHook::ReplaceWithLinkId);
-    EXPECT_FALSE(FileDialogHook::replaceWithLinkChecked);
-    EXPECT_TRUE(FileDialogHook::openAfterSavingChecked);
+    EXPECT_FALSE(state.replaceWithLinkChecked);
+    EXPECT_TRUE(state.openAfterSavingChecked);
 }
 
 TEST_F(HookOnFakeDialog, OnlyAPlainClickOfABoxCounts) {
@@ -155,14 +170,14 @@ TEST_F(HookOnFakeDialog, OnlyAPlainClickOfABoxCounts) {
     Hook(WM_COMMAND, MAKEWPARAM(FileDialogHook::ReplaceWithLinkId, BN_SETFOCUS));
     Hook(WM_COMMAND, IDOK);
     Hook(WM_COMMAND, 1002);
-    EXPECT_FALSE(FileDialogHook::replaceWithLinkChecked);
-    EXPECT_FALSE(FileDialogHook::openAfterSavingChecked);
+    EXPECT_FALSE(state.replaceWithLinkChecked);
+    EXPECT_FALSE(state.openAfterSavingChecked);
     // Only a box that reports exactly "checked" counts as checked.
     SendDlgItemMessageW(child, FileDialogHook::OpenAfterSavingId, BM_SETSTYLE, BS_AUTO3STATE, FALSE);
     SetCheck(FileDialogHook::OpenAfterSavingId, BST_INDETERMINATE);
-    FileDialogHook::openAfterSavingChecked = true;
+    state.openAfterSavingChecked = true;
     Hook(WM_COMMAND, FileDialogHook::OpenAfterSavingId);
-    EXPECT_FALSE(FileDialogHook::openAfterSavingChecked);
+    EXPECT_FALSE(state.openAfterSavingChecked);
 }
 
 // ---- the drop-down list
@@ -174,7 +189,7 @@ TEST_F(HookOnFakeDialog, SelectionChangeRefillsTheListWithTheManglersNames) {
     node->senderName = u"Ann Lee@example.com";
     node->sentOn = {2004, 3, 5, 9, 15, 0};
     mangler.mItem(host.ItemObject(node));
-    FileDialogHook::activeMangler = &mangler;
+    state.mangler = &mangler;
     FillList({u"old one", u"old two"});
     TypeName(u"report.doc");
 
@@ -189,14 +204,14 @@ TEST_F(HookOnFakeDialog, SelectionChangeRefillsTheListWithTheManglersNames) {
 
 TEST_F(HookOnFakeDialog, FolderWithoutAPathStillGetsSuggestions) {
     gFolderShown.clear();  // CDM_GETFOLDERPATH answers -1
-    FileDialogHook::activeMangler = &mangler;
+    state.mangler = &mangler;
     TypeName(u"notes.txt");
     Notify(CDN_SELCHANGE);
     EXPECT_EQ(ListItems(), (Names{u"notes -- 1.txt"}));
 }
 
 TEST_F(HookOnFakeDialog, OtherNotificationsLeaveTheListAlone) {
-    FileDialogHook::activeMangler = &mangler;
+    state.mangler = &mangler;
     FillList({u"kept"});
     TypeName(u"report.doc");
     for (int code : {CDN_FILEOK, CDN_FOLDERCHANGE, CDN_INITDONE, CDN_TYPECHANGE}) EXPECT_EQ(Notify(code), 0u);
@@ -204,7 +219,7 @@ TEST_F(HookOnFakeDialog, OtherNotificationsLeaveTheListAlone) {
 }
 
 TEST_F(HookOnFakeDialog, EmptyNameBoxLeavesTheListAlone) {
-    FileDialogHook::activeMangler = &mangler;
+    state.mangler = &mangler;
     FillList({u"kept"});
     TypeName(u"");
     Notify(CDN_SELCHANGE);
@@ -212,20 +227,20 @@ TEST_F(HookOnFakeDialog, EmptyNameBoxLeavesTheListAlone) {
 }
 
 TEST_F(HookOnFakeDialog, FailingManglerLeavesTheListAloneAndNothingEscapes) {
-    FileDialogHook::activeMangler = &mangler;
+    state.mangler = &mangler;
     FillList({u"kept"});
     TypeName(u"report.doc");
     platform.failing = true;
     EXPECT_EQ(Notify(CDN_SELCHANGE), 0u);
     EXPECT_EQ(ListItems(), (Names{u"kept"}));
-    EXPECT_THROW(FileDialogHook::RefreshNameSuggestions(saveDialog), HostError);
+    EXPECT_THROW(FileDialogHook::RefreshNameSuggestions(saveDialog, &mangler), HostError);
 }
 
 TEST_F(HookOnFakeDialog, NoFileNameBoxOrNoParentIsNoFailure) {
-    FileDialogHook::activeMangler = &mangler;
+    state.mangler = &mangler;
     TypeName(u"report.doc");
     DestroyWindow(box);
-    EXPECT_NO_THROW(FileDialogHook::RefreshNameSuggestions(saveDialog));
+    EXPECT_NO_THROW(FileDialogHook::RefreshNameSuggestions(saveDialog, &mangler));
     const HWND orphan = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     NMHDR header{orphan, 0, static_cast<UINT>(CDN_SELCHANGE)};
     EXPECT_EQ(FileDialogHook::SaveDialogHookProc(orphan, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header)), 0u);

@@ -351,6 +351,24 @@ TEST_F(SaveAsDialog, LongNameIsShortenedToFitTheFolderTheDialogOpensIn) {
 
 // ---- one dialog at a time
 
+namespace {
+
+// The state the hook keeps on the Save As dialog's child dialog, if any.
+const FileDialogHook::DialogState* StateOfDialog(HWND saveDialog) {
+    const FileDialogHook::DialogState* found = nullptr;
+    EnumChildWindows(
+        saveDialog,
+        [](HWND window, LPARAM result) -> BOOL {
+            auto* state = FileDialogHook::StateOf(window);
+            if (state) *reinterpret_cast<const FileDialogHook::DialogState**>(result) = state;
+            return !state;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+}  // namespace
+
 TEST_F(SaveAsDialog, SecondDialogWhileOneIsOpenIsRefused) {
     auto run = Open(u"report.doc", true);
     FileDialogManager other(GetModuleHandleW(nullptr));
@@ -366,11 +384,13 @@ TEST_F(SaveAsDialog, SecondDialogWhileOneIsOpenIsRefused) {
     }
     EXPECT_FALSE(replace);
     EXPECT_TRUE(open);
-    EXPECT_EQ(FileDialogHook::activeMangler, &mangler) << "the open dialog keeps its state";
-    EXPECT_TRUE(FileDialogHook::replaceWithLinkChecked);
+    const FileDialogHook::DialogState* state = StateOfDialog(run->robot.WaitForDialog());
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->mangler, &mangler) << "the open dialog keeps its state";
+    EXPECT_TRUE(state->replaceWithLinkChecked);
     run->robot.Cancel();
     EXPECT_TRUE(run->Finish().replaceWithLink);
-    EXPECT_EQ(FileDialogHook::activeMangler, nullptr);
+    EXPECT_FALSE(FileDialogHook::dialogOpen);
 
     run = Open(u"report.doc");  // free again
     run->robot.Cancel();
