@@ -38,12 +38,17 @@ HRESULT createBridge() noexcept {
     return S_OK;
 }
 
+// The page's size at the screen's DPI, in the HIMETRIC units of OLE's extents.
+SIZEL InitialExtent() {
+    const int dpi = ScreenDpi();
+    return {himetric(L::ClientWidth * dpi / proppage::BaseDpi, dpi),
+            himetric(L::ClientHeight * dpi / proppage::BaseDpi, dpi)};
+}
+
 }  // namespace
 
-PropPageControl::PropPageControl() {
-    const int dpi = ScreenDpi();
-    extent_ = {himetric(L::ClientWidth * dpi / proppage::BaseDpi, dpi),
-               himetric(L::ClientHeight * dpi / proppage::BaseDpi, dpi)};
+PropPageControl::PropPageControl()
+    : OleControl({CLSID_PropPage, DIID___PropPage, MiscStatus}, InitialExtent()) {
     std::optional<bool> preference;
     bridgeStatus_ = createBridge();
     if (SUCCEEDED(bridgeStatus_)) {
@@ -55,7 +60,7 @@ PropPageControl::PropPageControl() {
 }
 
 PropPageControl::~PropPageControl() {
-    destroyWindow();
+    DestroyControlWindow();
     ThreadBridge::Release();
 }
 
@@ -196,11 +201,7 @@ INT_PTR CALLBACK PropPageControl::PageProc(HWND dialog, UINT message, WPARAM wPa
             }
             return FALSE;
         case WM_NCDESTROY:
-            // Destroyed with its parent, before the container deactivated the page.
-            if (self) {
-                (void)self->window_.release();
-                self->box_ = nullptr;
-            }
+            if (self) self->ForgetControlWindow();
             return FALSE;
         default:
             return FALSE;
@@ -255,53 +256,13 @@ void PropPageControl::notifySite() noexcept {
                        nullptr);
 }
 
-HRESULT PropPageControl::activate(bool uiActivate, HWND parentHint, LPCRECT posHint) {
-    if (!inPlaceSite_) {
-        if (!clientSite_) return E_UNEXPECTED;
-        com::ComPtr<IOleInPlaceSite> site = clientSite_.try_query<IOleInPlaceSite>();
-        if (!site) return E_NOINTERFACE;
-        if (site->CanInPlaceActivate() != S_OK) return E_FAIL;
-        const HRESULT hr = site->OnInPlaceActivate();
-        if (FAILED(hr)) return hr;
-        inPlaceSite_ = std::move(site);
-    }
-    if (!window_) {
-        HWND parent = nullptr;
-        if (FAILED(inPlaceSite_->GetWindow(&parent)) || !parent) parent = parentHint;
-        if (!parent) return E_FAIL;
-        RECT pos{}, clip{};
-        OLEINPLACEFRAMEINFO frameInfo{};
-        frameInfo.cb = sizeof frameInfo;
-        frame_ = nullptr;
-        uiWindow_ = nullptr;
-        if (FAILED(inPlaceSite_->GetWindowContext(frame_.put(), uiWindow_.put(), &pos, &clip, &frameInfo))) {
-            if (posHint) pos = *posHint;
-        }
-        const DialogTemplate t = EmptyTemplate(WS_CHILD | WS_CLIPCHILDREN | DS_CONTROL, WS_EX_CONTROLPARENT);
-        HWND page = CreateDialogIndirectParamW(com::Module::handle(), t.get(), parent, &PageProc,
-                                               reinterpret_cast<LPARAM>(this));
-        if (!page) return HRESULT_FROM_WIN32(GetLastError());
-        window_.reset(page);
-        SetWindowPos(page, nullptr, pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    }
-    ShowWindow(window_.get(), SW_SHOWNA);
-    if (uiActivate && !uiActive_) {
-        uiActive_ = true;
-        (void)inPlaceSite_->OnUIActivate();
-        auto active = static_cast<IOleInPlaceActiveObject*>(this);
-        if (frame_) (void)frame_->SetActiveObject(active, nullptr);
-        if (uiWindow_) (void)uiWindow_->SetActiveObject(active, nullptr);
-        if (!IsChild(window_.get(), GetFocus())) SetFocus(GetNextDlgTabItem(window_.get(), nullptr, FALSE));
-    }
-    return S_OK;
+HWND PropPageControl::CreateControlWindow(HWND parent) {
+    const DialogTemplate t = EmptyTemplate(WS_CHILD | WS_CLIPCHILDREN | DS_CONTROL, WS_EX_CONTROLPARENT);
+    return CreateDialogIndirectParamW(com::Module::handle(), t.get(), parent, &PageProc,
+                                      reinterpret_cast<LPARAM>(this));
 }
 
-void PropPageControl::destroyWindow() noexcept {
-    if (!window_) return;
-    HWND page = window_.get();
-    window_.reset();  // WM_NCDESTROY clears what the window procedure knew of it
-    (void)page;
+void PropPageControl::ControlWindowGone() noexcept {
     box_ = nullptr;
     font_.reset();
 }
