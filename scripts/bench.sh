@@ -30,14 +30,7 @@ cmake --preset "$preset" -B "$bdir" >"$bdir/configure.log" 2>&1 || { cat "$bdir/
 cmake --build "$bdir" -j 2 --target Tallowby TallowbyPage StandinHost SuggestionBench >"$bdir/bench-build.log" 2>&1 ||
   { tail -n 40 "$bdir/bench-build.log" >&2; exit 1; }
 
-registered=
-cleanup() {
-  [ -z "$registered" ] || dlls_unregister "$bdir"
-  wine_session_stop
-  xvfb_stop
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+wine_session_stop_on_exit
 
 xvfb_start || { echo "bench: Xvfb did not start" >&2; exit 1; }
 wine_session_start "$bdir" || { echo "bench: the Wine session did not start" >&2; exit 1; }
@@ -52,7 +45,6 @@ echo "=== refreshes of the suggestions: $runs runs on the local disk, $slow_runs
 # the ribbon (the first 64-bit version).
 version=11.0.5510
 [ "$preset" = win64 ] && version=14.0.7015.1000
-registered=yes
 dlls_register "$bdir" || exit 1
 : >"$out/host-timings.tsv"
 for windows in 1 10; do

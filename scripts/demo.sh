@@ -48,15 +48,7 @@ fi
 cmake --build "$bdir" -j 2 --target Tallowby TallowbyPage StandinHost >"$bdir/demo-build.log" 2>&1 ||
   { tail -n 40 "$bdir/demo-build.log" >&2; exit 1; }
 
-# Wine shows the machine's file system as drive Z:.
-run_host=
-cleanup() {
-  [ -z "$run_host" ] || dlls_unregister "$bdir"
-  wine_session_stop
-  xvfb_stop
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+wine_session_stop_on_exit
 
 [ $interactive = yes ] || xvfb_start
 wine_session_start "$bdir"
@@ -66,7 +58,6 @@ mkdir -p "$out/saved" "$out/screenshots"
 # The folder the attachments go to already holds a "report.txt".
 cp samples/files/existing-report.txt "$out/saved/report.txt"
 
-run_host=yes
 dlls_register "$bdir" || exit 1
 
 script=samples/demo.script

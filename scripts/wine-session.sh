@@ -1,7 +1,7 @@
 # Sourced by the test and demo entry points: starts and stops Xvfb and a fast Wine session for one
 # build folder. Everything started is recorded by pid and stopped by pid.
 # Functions: xvfb_start, xvfb_stop, wine_session_start <build-dir>, wine_session_stop, winpath <path>,
-# dlls_register <build-dir>, dlls_unregister <build-dir>.
+# dlls_register <build-dir>, dlls_unregister <build-dir>, wine_session_stop_on_exit.
 
 _started_pids=()
 
@@ -102,6 +102,7 @@ winpath() {  # winpath <path>: the Windows form of a Unix path (relative: to the
 _tallowby_dlls=(addin/win/Tallowby.dll proppage/win/TallowbyPage.dll)
 dlls_register() {  # dlls_register <build-dir>
   local dll
+  _registered_build="$1"  # a partial registration is undone too
   for dll in "${_tallowby_dlls[@]}"; do
     "$1/wine-run" regsvr32 /s "$(winpath "$1/$dll")" 2>/dev/null ||
       { echo "regsvr32 could not register $dll" >&2; return 1; }
@@ -112,4 +113,16 @@ dlls_unregister() {  # dlls_unregister <build-dir>
   for dll in "${_tallowby_dlls[@]}"; do
     "$1/wine-run" regsvr32 /s /u "$(winpath "$1/$dll")" >/dev/null 2>&1 || true
   done
+}
+
+# wine_session_stop_on_exit: however the script ends, what dlls_register registered is unregistered
+# and the Wine session and Xvfb stop; an interrupt ends it with 130.
+wine_session_stop_on_exit() {
+  trap _wine_session_exit EXIT
+  trap 'exit 130' INT TERM
+}
+_wine_session_exit() {
+  [ -z "${_registered_build:-}" ] || dlls_unregister "$_registered_build"
+  wine_session_stop
+  xvfb_stop
 }
