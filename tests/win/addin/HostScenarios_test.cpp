@@ -91,7 +91,7 @@ TEST_P(HostScenario, TranscriptShowsWhatTheScriptExpects) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Issue, HostScenario,
+    Host, HostScenario,
     ::testing::Values(Scenario{"StartupWithOpenWindows", {"startup-open-windows.script"}},
                       Scenario{"PicturesFromVersion11", {"pictures-version-11.script"}},
                       Scenario{"OnActionFollowsTheHostsProgId", {"progid-alias.script"}},
