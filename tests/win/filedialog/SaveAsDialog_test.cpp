@@ -353,17 +353,16 @@ TEST_F(SaveAsDialog, LongNameIsShortenedToFitTheFolderTheDialogOpensIn) {
 
 namespace {
 
+BOOL CALLBACK FindHookState(HWND window, LPARAM result) {
+    const FileDialogHook::DialogState* state = FileDialogHook::StateOf(window);
+    if (state) *reinterpret_cast<const FileDialogHook::DialogState**>(result) = state;
+    return !state;
+}
+
 // The state the hook keeps on the Save As dialog's child dialog, if any.
 const FileDialogHook::DialogState* StateOfDialog(HWND saveDialog) {
     const FileDialogHook::DialogState* found = nullptr;
-    EnumChildWindows(
-        saveDialog,
-        [](HWND window, LPARAM result) -> BOOL {
-            auto* state = FileDialogHook::StateOf(window);
-            if (state) *reinterpret_cast<const FileDialogHook::DialogState**>(result) = state;
-            return !state;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(saveDialog, FindHookState, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
