@@ -140,6 +140,7 @@ TEST(WindowsVersion, IsTheOneTheMatrixSet) {
     info.dwOSVersionInfoSize = 148;
     ASSERT_EQ(GetVersionExA(&info), 1);
     EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
-    if (const char* expected = std::getenv("TALLOWBY_EXPECT_WINDOWS"))
+    if (const char* expected = std::getenv("TALLOWBY_EXPECT_WINDOWS")) {
         EXPECT_EQ(std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion), expected);
+    }
 }
