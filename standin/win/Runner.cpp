@@ -92,7 +92,7 @@ std::u16string AnswerByTitle(const DialogSeen& seen) {
 class Runner : private RibbonLog {
 public:
     Runner(Transcript& t, const RunOptions& o, RunFacts* facts)
-        : t_(t), options_(o), facts_(facts), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir, o.saveAsByHand) {
+        : t_(t), options_(o), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir, o.saveAsByHand), facts_(facts) {
         const DWORD hostThread = GetCurrentThreadId();
         robot_.SetDialogHandler([this, hostThread](HWND dialog) { return saveAs_.Handle(dialog, hostThread); });
         robot_.SetWhileUp([this](HWND dialog) { return WhileUp(dialog); });
@@ -1115,9 +1115,9 @@ std::vector<ScriptLine> ExpandLoops(const std::vector<ScriptLine>& lines) {
                     if (copy.words.size() < 3) throw ScriptError(copy.number, u"every: a number and a command expected");
                     const std::u16string& spec = copy.words[1];
                     const size_t plus = spec.find(u'+');
-                    const int k = ToInt(spec.substr(0, plus), copy.number);
+                    const int period = ToInt(spec.substr(0, plus), copy.number);
                     const int r = plus == std::u16string::npos ? 0 : ToInt(spec.substr(plus + 1), copy.number);
-                    if (k < 1 || turn % k != r % k) continue;
+                    if (period < 1 || turn % period != r % period) continue;
                     copy.words.erase(copy.words.begin(), copy.words.begin() + 2);
                 }
                 for (auto& word : copy.words)

@@ -53,8 +53,6 @@ struct Injection {
     Event event = Event::ExplorerClose;
 };
 
-std::u16string U16(const std::string& s) { return {s.begin(), s.end()}; }
-
 // One run of a scenario: the host with two main windows and several item windows, the add-in
 // loaded from its list, and the user's answers to its windows.
 class Run {

@@ -89,7 +89,7 @@ protected:
         NMHDR header{saveDialog, 0, static_cast<UINT>(code)};
         return Hook(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
     }
-    void SetCheck(int id, WPARAM state) { SendDlgItemMessageW(child, id, BM_SETCHECK, state, 0); }
+    void SetCheck(int id, WPARAM check) { SendDlgItemMessageW(child, id, BM_SETCHECK, check, 0); }
     bool Checked(int id) { return SendDlgItemMessageW(child, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void TypeName(const std::u16string& text) { SetWindowTextW(box, Wide(text).c_str()); }
     void FillList(const Names& names) {
