@@ -488,9 +488,17 @@ struct NothingCase {
 
 class EventManagerNothing : public testing::TestWithParam<NothingCase> {};
 
+// The case's own folder: ctest runs cases side by side, and one case's clean-up must not take the
+// file another case's shortcut points to.
+std::filesystem::path CaseFolder() {
+    // The name is "<test>/<case>": a folder per case.
+    const char* name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    return std::filesystem::current_path() / "nothing" / name;
+}
+
 // Start-up with one message window, then a click that saves its one file as a shortcut.
 void StartAndSave(Session& s) {
-    const std::filesystem::path folder = std::filesystem::current_path() / "nothing";
+    const std::filesystem::path folder = CaseFolder();
     std::filesystem::create_directories(folder);
     s.platform.filesOnDisk = true;
     s.host.OpenExplorer();
@@ -517,7 +525,7 @@ TEST_P(EventManagerNothing, IsAHostFailureEndingWhatThePartsSay) {
     if (s.platform.prompt) s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
     EXPECT_EQ(s.host.ledger().LiveCount(), 0);
     EXPECT_TRUE(s.host.Audit({kTag, kToolbar, u"Save Attachments"}, false).Sound());
-    std::filesystem::remove_all(std::filesystem::current_path() / "nothing");
+    std::filesystem::remove_all(CaseFolder());
 }
 
 INSTANTIATE_TEST_SUITE_P(
