@@ -22,14 +22,7 @@ for f in "$host" "$addin" "$page"; do [ -f "$f" ] || { echo "guide-screenshots: 
 out="$root/build/guide"
 rm -rf "$out"
 mkdir -p "$out/pictures" "$out/folder"
-winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
-
-cleanup() {
-  "$bdir/wine-run" regsvr32 /s /u "$(winpath "$addin")" >/dev/null 2>&1 || true
-  wine_session_stop
-  xvfb_stop
-}
-trap cleanup EXIT
+wine_session_stop_on_exit
 xvfb_start
 wine_session_start "$bdir"
 
@@ -46,11 +39,11 @@ answer Cancel
 send
 shutdown
 SCRIPT
-"$bdir/wine-run" regsvr32 /s "$(winpath "$addin")"
+dlls_register "$bdir"
 "$bdir/wine-run" "$host" --screenshots "$(winpath "$out/pictures")" --transcript "$(winpath "$out/transcript.txt")" \
   "$(winpath "$out/guide.script")" 2>/dev/null
 # The options page, by the page tests' own picture script (it registers both DLLs itself).
-"$bdir/wine-run" regsvr32 /s /u "$(winpath "$addin")"
+dlls_unregister "$bdir"
 bash tests/win/proppage/host-screenshot.sh "$bdir/wine-run" "$host" "$addin" "$page" \
   "$out/pictures/options.png" >/dev/null
 
