@@ -21,12 +21,17 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(TALLOWBY_WINEARCH win32)
   set(TALLOWBY_WINE_LOADER /usr/lib/wine/wine)
   set(TALLOWBY_WIDL_ARCH -m32)
-  set(_wine_dlls /usr/lib/i386-linux-gnu/wine/i386-windows)
 else()
   set(TALLOWBY_WINEARCH win64)
   set(TALLOWBY_WINE_LOADER /usr/lib/wine/wine64)
   set(TALLOWBY_WIDL_ARCH -m64)
-  set(_wine_dlls /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+endif()
+
+# The Wine server of the loader's package (the runner asks it whether the session still runs).
+if(EXISTS /usr/lib/wine/wineserver64)
+  set(TALLOWBY_WINESERVER /usr/lib/wine/wineserver64)
+else()
+  set(TALLOWBY_WINESERVER /usr/lib/wine/wineserver32)
 endif()
 
 # One private prefix per build folder, so per architecture.
@@ -61,10 +66,15 @@ endfunction()
 _tallowby_host_tool(make_bitmaps TALLOWBY_MAKE_BITMAPS)
 
 # Wine ships stdole2.tlb as a resource-only PE file; widl needs the raw type library inside it.
+# Both architectures import the 64-bit package's copy: widl -m32 takes only names and identifiers
+# from it, and the i686 type libraries it writes are byte for byte those written from the 32-bit
+# package's copy, which a machine whose mirror cannot serve the i386 packages does not have.
+set(TALLOWBY_WINE_STDOLE2 "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/stdole2.tlb"
+  CACHE FILEPATH "Wine's stdole2.tlb (Debian package libwine, amd64)")
 _tallowby_host_tool(extract_typelib _extractor)
-execute_process(COMMAND "${_extractor}" "${_wine_dlls}/stdole2.tlb" "${_gen}/stdole2.tlb" RESULT_VARIABLE _rc)
+execute_process(COMMAND "${_extractor}" "${TALLOWBY_WINE_STDOLE2}" "${_gen}/stdole2.tlb" RESULT_VARIABLE _rc)
 if(NOT _rc EQUAL 0)
-  message(FATAL_ERROR "cannot extract stdole2.tlb from Wine (run scripts/setup.sh)")
+  message(FATAL_ERROR "cannot extract stdole2.tlb from Wine's ${TALLOWBY_WINE_STDOLE2} (run scripts/setup.sh)")
 endif()
 set(TALLOWBY_STDOLE_DIR "${_gen}")
 

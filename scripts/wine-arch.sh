@@ -13,7 +13,8 @@ wine_arch_probe() {
   local loader="${TALLOWBY_WINE32_LOADER:-/usr/lib/wine/wine}" out rc
   if [ ! -e "$loader" ]; then
     TALLOWBY_WIN32_RUNS=no
-    TALLOWBY_WIN32_WHY="the 32-bit Wine loader $loader is not installed"
+    # scripts/setup.sh installs the 32-bit set wherever the package mirror can serve it.
+    TALLOWBY_WIN32_WHY="the 32-bit Wine package could not be installed: $loader is missing"
   else
     # Safe under `set -e`: the failure is the answer, not an error of the caller.
     rc=0

@@ -46,7 +46,7 @@ while read -r case loader runs demo line; do
 done <<'CASES'
 runs     runs    yes win32 built and run under Wine
 exec     i386    no  win64 built, not run (this machine runs 64-bit programs only)
-missing  absent  no  win64 built, not run (the 32-bit Wine loader TMP/absent is not installed)
+missing  absent  no  win64 built, not run (the 32-bit Wine package could not be installed: TMP/absent is missing)
 failing  broken  no  win64 built, not run (the 32-bit Wine loader failed (exit 1): wine: cannot find the server)
 CASES
 
