@@ -88,7 +88,7 @@ HRESULT registerTypeLib(const std::wstring& modulePath, Scope scope) noexcept {
     const HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, lib.put());
     if (FAILED(hr)) return hr;
     std::wstring path = modulePath;  // the calls take a non-const string
-    if (scope == Scope::Machine) return RegisterTypeLib(lib.get(), path.data(), nullptr);
+    if (scope != Scope::User) return RegisterTypeLib(lib.get(), path.data(), nullptr);
     const UserClassesRoot root;
     if (FAILED(root.status())) return root.status();
     using Register = HRESULT WINAPI(ITypeLib*, OLECHAR*, OLECHAR*);
@@ -97,7 +97,7 @@ HRESULT registerTypeLib(const std::wstring& modulePath, Scope scope) noexcept {
 }
 
 HRESULT unregisterTypeLib(const TypeLibInfo& lib, Scope scope) {
-    if (scope == Scope::Machine) {
+    if (scope != Scope::User) {
         if (!typeLibRegistered(lib)) return S_OK;
         return UnRegisterTypeLib(lib.libid, lib.major, lib.minor, 0, systemKind());
     }
@@ -141,11 +141,12 @@ std::vector<RegKeyEntry> serverKeys(const ServerInfo& server, const std::wstring
         table.insert(table.end(), keys.begin(), keys.end());
     }
     table.insert(table.end(), server.extraKeys.begin(), server.extraKeys.end());
-    if (scope == Scope::User) {
-        for (RegKeyEntry& entry : table) {
-            if (entry.root != HKEY_CLASSES_ROOT) continue;
+    for (RegKeyEntry& entry : table) {
+        if (scope == Scope::User && entry.root == HKEY_CLASSES_ROOT) {
             entry.root = HKEY_CURRENT_USER;
             entry.path = std::wstring(kUserClasses) + L"\\" + entry.path;
+        } else if (scope == Scope::AllUsers && entry.root == HKEY_CURRENT_USER) {
+            entry.root = HKEY_LOCAL_MACHINE;
         }
     }
     return table;
@@ -194,7 +195,8 @@ HRESULT unregisterServer(const ServerInfo& server, const std::wstring& modulePat
 }
 
 std::optional<Scope> scopeNamed(const wchar_t* commandLine) noexcept {
-    if (!commandLine || !*commandLine || sameIdentifier(commandLine, L"machine")) return Scope::Machine;
+    if (!commandLine || !*commandLine) return Scope::Machine;
+    if (sameIdentifier(commandLine, L"machine")) return Scope::AllUsers;
     if (sameIdentifier(commandLine, L"user")) return Scope::User;
     return std::nullopt;
 }

@@ -45,10 +45,14 @@ struct ServerInfo {
     std::vector<RegKeyEntry> extraKeys;
 };
 
-/// Where a module registers: for every user of the machine (HKEY_CLASSES_ROOT, which needs
-/// administrator rights) or for the current user only (HKEY_CURRENT_USER\Software\Classes, which
-/// Windows reads before the machine's classes). Entries under HKEY_CURRENT_USER are per user in both.
-enum class Scope { Machine, User };
+/// Where a module registers. Its classes go machine-wide (HKEY_CLASSES_ROOT, which needs
+/// administrator rights) or to the current user (HKEY_CURRENT_USER\Software\Classes, which Windows
+/// reads before the machine's classes); entries it declares under HKEY_CURRENT_USER (a host's list of
+/// add-ins) go to the current user or, for every user, under HKEY_LOCAL_MACHINE:
+/// - Machine: classes machine-wide, entries for the current user (DllRegisterServer, regsvr32 alone);
+/// - User: both for the current user alone (regsvr32 /n /i:user), no administrator rights needed;
+/// - AllUsers: both for every user of the machine (regsvr32 /n /i:machine).
+enum class Scope { Machine, User, AllUsers };
 
 /// "{xxxxxxxx-xxxx-...}" in upper case, as the registry spells it.
 std::wstring guidString(const GUID& guid);
@@ -58,7 +62,8 @@ std::wstring guidString(const GUID& guid);
 std::vector<RegKeyEntry> classKeys(const ClassInfo& cls, const TypeLibInfo& typeLib, const std::wstring& modulePath);
 
 /// The whole table of `server`: every class's keys, then the extra keys. For Scope::User every key
-/// under HKEY_CLASSES_ROOT moves to HKEY_CURRENT_USER\Software\Classes.
+/// under HKEY_CLASSES_ROOT moves to HKEY_CURRENT_USER\Software\Classes; for Scope::AllUsers every
+/// key under HKEY_CURRENT_USER moves to HKEY_LOCAL_MACHINE.
 std::vector<RegKeyEntry> serverKeys(const ServerInfo& server, const std::wstring& modulePath,
                                     Scope scope = Scope::Machine);
 
@@ -80,8 +85,9 @@ std::vector<RegKeyEntry> serverKeys(const ServerInfo& server, const std::wstring
 [[nodiscard]] HRESULT unregisterServer(const ServerInfo& server, const std::wstring& modulePath,
                                        Scope scope = Scope::Machine) noexcept;
 
-/// The scope DllInstall's command line names: "user" (regsvr32 /n /i:user) the current user,
-/// "machine" or nothing (regsvr32 /i alone) every user, in any letter case; nothing for other text.
+/// The scope DllInstall's command line names, in any letter case: "user" (regsvr32 /n /i:user)
+/// Scope::User, "machine" (regsvr32 /n /i:machine) Scope::AllUsers, nothing (regsvr32 /i alone) what
+/// DllRegisterServer writes, Scope::Machine; nothing for other text.
 std::optional<Scope> scopeNamed(const wchar_t* commandLine) noexcept;
 
 /// DllInstall's work: registers (`install`) or removes `server` in the scope its command line

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "TestSupport.h"
 
 using testing_support::dwordValue;
@@ -108,6 +110,54 @@ TEST_F(RegistrationTest, ExtraKeysTakeStringAndNumberValuesAndGoExactly) {
     EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, parent + L"\\Addins")) << "only owned keys are removed";
     ExpectNoClassKey();
     EXPECT_EQ(com::removeKeys({{HKEY_CURRENT_USER, parent, {}}}), S_OK);
+}
+
+// Where each scope puts a class's keys and an entry declared under HKEY_CURRENT_USER (the host's
+// add-in list): the table only, nothing written.
+TEST_F(RegistrationTest, EachScopePutsClassesAndUserEntriesWhereItSays) {
+    const std::wstring entry = L"Software\\Host\\Addins\\" + cls.progId;
+    const com::ServerInfo server{lib, {cls}, {{HKEY_CURRENT_USER, entry, {}}, {HKEY_CLASSES_ROOT, clsidKey + L"\\Control", {}}}};
+    struct Case {
+        com::Scope scope;
+        HKEY classRoot;
+        const wchar_t* classPrefix;
+        HKEY entryRoot;
+    };
+    const Case cases[] = {
+        {com::Scope::Machine, HKEY_CLASSES_ROOT, L"", HKEY_CURRENT_USER},
+        {com::Scope::User, HKEY_CURRENT_USER, L"Software\\Classes\\", HKEY_CURRENT_USER},
+        {com::Scope::AllUsers, HKEY_CLASSES_ROOT, L"", HKEY_LOCAL_MACHINE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.scope));
+        const auto table = com::serverKeys(server, kModule, c.scope);
+        ASSERT_EQ(table.size(), 9u);
+        for (size_t i = 0; i < 7; ++i) {
+            EXPECT_EQ(table[i].root, c.classRoot);
+            EXPECT_EQ(table[i].path.rfind(c.classPrefix, 0), 0u);
+        }
+        EXPECT_EQ(table[0].path, c.classPrefix + clsidKey);
+        EXPECT_EQ(table[7].root, c.entryRoot);
+        EXPECT_EQ(table[7].path, entry) << "the entry keeps its path";
+        EXPECT_EQ(table[8].root, c.classRoot) << "an extra class key follows the classes";
+        EXPECT_EQ(table[8].path, c.classPrefix + clsidKey + L"\\Control");
+    }
+}
+
+TEST(RegistrationScope, DllInstallsCommandLineNamesTheScope) {
+    struct Case {
+        const wchar_t* commandLine;
+        std::optional<com::Scope> scope;
+    };
+    const Case cases[] = {
+        {nullptr, com::Scope::Machine}, {L"", com::Scope::Machine},     {L"user", com::Scope::User},
+        {L"USER", com::Scope::User},    {L"machine", com::Scope::AllUsers}, {L"Machine", com::Scope::AllUsers},
+        {L"everyone", std::nullopt},    {L"user ", std::nullopt},        {L"machines", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine ? std::string(c.commandLine, c.commandLine + wcslen(c.commandLine)) : "(none)");
+        EXPECT_EQ(com::scopeNamed(c.commandLine), c.scope);
+    }
 }
 
 TEST_F(RegistrationTest, ServerWithoutATypeLibraryFailsAndLeavesNothing) {
