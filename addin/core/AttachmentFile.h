@@ -1,0 +1,23 @@
+#pragma once
+// An attachment written to a file so that the path the user chose never holds a half-written file.
+#include <string>
+
+class Platform;
+
+namespace host {
+class Attachment;
+}  // namespace host
+
+namespace AttachmentFile {
+
+/// Writes `attachment` to `path` so that `path` holds at every moment either what it held before,
+/// whole, or the attachment, whole. The host writes a file of the add-in's own beside it
+/// (Platform::TemporaryPathFor), which takes `path`'s place once the host reports it complete
+/// (Platform::PutInPlace) and is removed on every other way out; where the folder takes no new
+/// file but the existing one may be written, the host writes `path` itself. The file is then
+/// marked as come from another computer. True when `path` holds the attachment; false, with
+/// nothing of the add-in's left in the folder, when it does not. Every command that saves
+/// attachments as files writes each one through this function.
+bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform) noexcept;
+
+}  // namespace AttachmentFile
