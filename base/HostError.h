@@ -26,6 +26,7 @@ inline constexpr int32_t NoInterface = static_cast<int32_t>(0x80004002u);
 /// A reference to an object that is nothing.
 inline constexpr int32_t Pointer = static_cast<int32_t>(0x80004003u);
 inline constexpr int32_t Fail = static_cast<int32_t>(0x80004005u);
+inline constexpr int32_t OutOfMemory = static_cast<int32_t>(0x8007000Eu);
 inline constexpr int32_t Unexpected = static_cast<int32_t>(0x8000FFFFu);
 inline constexpr int32_t InvalidArg = static_cast<int32_t>(0x80070057u);
 /// A member the object does not have (late binding by name).
@@ -36,6 +37,9 @@ inline constexpr int32_t TypeMismatch = static_cast<int32_t>(0x80020005u);
 inline constexpr int32_t Overflow = static_cast<int32_t>(0x8002000Au);
 /// A file that could not be found.
 inline constexpr int32_t FileNotFound = static_cast<int32_t>(0x80070002u);
+/// The host's answer to a protected member that its object-model guard refused (the user answered
+/// No to its security prompt): MAPI_E_NOT_SUPPORTED.
+inline constexpr int32_t GuardRefused = static_cast<int32_t>(0x80040102u);
 }  // namespace HostStatus
 
 /// `object` itself; Nothing (an empty reference) where the host promises an object fails as the

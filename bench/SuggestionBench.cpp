@@ -50,6 +50,11 @@ public:
     int32_t OpenWithShell(const std::u16string& path) override { return real_.OpenWithShell(path); }
     void StartProcess(const std::u16string& commandLine) override { real_.StartProcess(commandLine); }
     bool MarkAsFromInternet(const std::u16string& path) noexcept override { return real_.MarkAsFromInternet(path); }
+    std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) override {
+        return real_.TemporaryPathFor(target);
+    }
+    void PutInPlace(const std::u16string& file, const std::u16string& target) override { real_.PutInPlace(file, target); }
+    bool RemoveFile(const std::u16string& path) noexcept override { return real_.RemoveFile(path); }
     std::u16string GetSetting(const std::u16string& a, const std::u16string& s, const std::u16string& k,
                               const std::u16string& d) override {
         return real_.GetSetting(a, s, k, d);

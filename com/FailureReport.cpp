@@ -30,18 +30,35 @@ std::wstring moduleName() {
 
 }  // namespace
 
+namespace {
+
+base::Where placeOf(const std::source_location& where) noexcept {
+    return {where.file_name(), where.function_name(), static_cast<unsigned>(where.line())};
+}
+
+}  // namespace
+
 std::wstring failureLine(std::wstring_view module, HRESULT status, std::u16string_view message,
                          const std::source_location& where) {
+    return failureLine(module, status, message, placeOf(where));
+}
+
+void reportFailure(HRESULT status, std::u16string_view message, const std::source_location& where) noexcept {
+    reportFailure(status, message, placeOf(where));
+}
+
+std::wstring failureLine(std::wstring_view module, HRESULT status, std::u16string_view message,
+                         const base::Where& where) {
     wchar_t code[16];
     wsprintfW(code, L"0x%08lX", static_cast<unsigned long>(status));
     std::wstring text(message.begin(), message.end());
     if (text.empty()) text = systemText(status);
     if (text.empty()) text = L"(no text)";
-    return std::wstring(module) + L": " + code + L" " + text + L" in " + fromAscii(where.function_name()) + L" (" +
-           fromAscii(where.file_name()) + L":" + decimal(where.line()) + L")\n";
+    return std::wstring(module) + L": " + code + L" " + text + L" in " + fromAscii(where.function) + L" (" +
+           fromAscii(where.file) + L":" + decimal(where.line) + L")\n";
 }
 
-void reportFailure(HRESULT status, std::u16string_view message, const std::source_location& where) noexcept {
+void reportFailure(HRESULT status, std::u16string_view message, const base::Where& where) noexcept {
     try {
         OutputDebugStringW(failureLine(moduleName(), status, message, where).c_str());
     } catch (...) {

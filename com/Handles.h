@@ -1,6 +1,6 @@
 #pragma once
 // RAII holders for Windows handles: registry keys, windows, GDI objects, CoTaskMem strings, global
-// memory and SAFEARRAYs. Each closes its handle exactly once; moves transfer it.
+// memory, SAFEARRAYs and open files. Each closes its handle exactly once; moves transfer it.
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -84,6 +84,13 @@ struct SafeArrayTraits {
     static void close(SAFEARRAY* a) noexcept { SafeArrayDestroy(a); }
 };
 
+/// A file CreateFileW opened (its failure is INVALID_HANDLE_VALUE, not null).
+struct FileTraits {
+    using Handle = HANDLE;
+    static HANDLE empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) noexcept { CloseHandle(h); }
+};
+
 using RegKey = UniqueHandle<RegKeyTraits>;
 using Window = UniqueHandle<WindowTraits>;
 template <class Gdi>
@@ -91,5 +98,6 @@ using GdiObject = UniqueHandle<GdiTraits<Gdi>>;
 using CoTaskMemString = UniqueHandle<CoTaskMemStringTraits>;
 using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
 using SafeArray = UniqueHandle<SafeArrayTraits>;
+using File = UniqueHandle<FileTraits>;
 
 }  // namespace com

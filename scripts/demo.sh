@@ -94,13 +94,9 @@ awk '/^> / { shown = ($0 == "> show items") }
      shown && /^(item |attachment )/ { print }' "$out/transcript.txt"
 echo
 echo "=== files in $out/saved"
-# Under Wine a file's alternate stream is a file of its own, "<file>:Zone.Identifier": shown as the
-# file's mark of origin rather than as a file.
+# (Wine's drives keep no named streams, so the files carry no mark of origin here, and no file of it.)
 for f in "$out/saved"/*; do
-  case "$f" in *:Zone.Identifier) continue ;; esac
-  mark=""
-  [ -e "$f:Zone.Identifier" ] && mark=" [from another computer: $(grep -o 'ZoneId=[0-9]*' "$f:Zone.Identifier")]"
-  printf '%s (%s bytes)%s: %s\n' "$(basename "$f")" "$(stat -c %s "$f")" "$mark" "$(head -n 1 "$f" | tr -d '\r')"
+  printf '%s (%s bytes): %s\n' "$(basename "$f")" "$(stat -c %s "$f")" "$(head -n 1 "$f" | tr -d '\r')"
 done
 echo
 echo "=== pictures of the dialogs in $out/screenshots"

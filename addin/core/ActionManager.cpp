@@ -5,12 +5,14 @@
 #include <limits>
 #include <vector>
 
+#include "core/AttachmentFile.h"
 #include "core/FileNameMangler.h"
 #include "base/HostError.h"
 #include "core/Platform.h"
 #include "core/Preferences.h"
 #include "core/host/Inspector.h"
 #include "core/host/Item.h"
+#include "base/Tolerate.h"
 
 namespace {
 
@@ -85,6 +87,7 @@ bool ActionManager::HasShortcutAttachments(const std::shared_ptr<host::Item>& it
 }
 
 void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins) {
+    if (stopRequested_) return;
     const std::shared_ptr<host::Item> item = Require(Require(ins)->CurrentItem());
     const std::shared_ptr<host::Attachments> attachments = Require(item->Attachments());
 
@@ -94,7 +97,7 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
             u"An attachment may be currently open in another program. We recommend that you exit this program\r\n"
             u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?",
             u"Save Attachments", MessageBoxFlags::YesNo);
-        if (answer != MessageBoxResult::Yes || stopRequested_) return;
+        if (answer != MessageBoxResult::Yes) return;
     }
 
     int16_t saveableCount = 0;
@@ -109,8 +112,12 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
     std::vector<std::u16string> savedPaths;
     std::vector<bool> replaceFlags;
     int16_t ordinal = 0;
-    // A stop requested while a dialog was up ends the walk after that dialog's attachment.
-    for (int32_t i = 1, count = attachments->Count(); i <= count && !stopRequested_; ++i) {
+    // A stop requested while a dialog was up ends the walk after that dialog's attachment; the user
+    // is told which of the rest were not saved.
+    int32_t walked = 0;
+    const int32_t count = attachments->Count();
+    for (int32_t i = 1; i <= count && !stopRequested_; ++i) {
+        walked = i;
         const std::shared_ptr<host::Attachment> attachment = Require(attachments->Item(i));
         bool written = false;
         displayNames.push_back(attachment->DisplayName());
@@ -137,6 +144,8 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
         }
     }
 
+    if (walked < count) TellNotSaved(*attachments, walked + 1, count);
+
     // Shortcuts first, originals after: a failure half-way leaves a duplicate, never a loss. The
     // shortcuts are appended after the originals, so the originals' indices do not move.
     for (std::size_t n = 0; n < replaceFlags.size(); ++n) {
@@ -152,17 +161,25 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
     if (!item->Saved() && !wasUnsaved) item->Save();
 }
 
+void ActionManager::TellNotSaved(host::Attachments& attachments, int32_t first, int32_t last) noexcept {
+    base::TolerateAll([&] {
+        std::u16string names;
+        for (int32_t i = first; i <= last; ++i) {
+            // The host is going away: a name it cannot give is left out, the rest still told.
+            base::Tolerate([&] {
+                const auto attachment = Require(attachments.Item(i));
+                if (IsSaveableAttachment(*attachment)) names += u"\r\n" + attachment->FileName();
+            });
+        }
+        if (names.empty()) return;
+        platform_.ShowMessageBox(u"Outlook is closing, or the add-in is being turned off, so saving stopped. "
+                                 u"These attachments were not saved:\r\n" + names,
+                                 u"Save Attachments", MessageBoxFlags::Ok);
+    });
+}
+
 bool ActionManager::WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept {
-    bool written = false;
-    try {
-        attachment.SaveAsFile(path);
-        // A host may report success without writing; never replace an attachment by a shortcut to
-        // a file that is not there.
-        written = platform_.FileExists(path) == 1;
-        // Marked before anything opens it, so the system warns before running what a stranger sent.
-        if (written) (void)platform_.MarkAsFromInternet(path);
-    } catch (const std::exception&) {
-    }
+    const bool written = AttachmentFile::Write(attachment, path, platform_);
     if (!written) {
         try {
             platform_.ShowMessageBox(

@@ -9,6 +9,7 @@ class SaveAsPrompt;
 
 namespace host {
 class Attachment;
+class Attachments;
 class Inspector;
 class Item;
 }  // namespace host
@@ -26,9 +27,10 @@ public:
     /// failure the procedure does not handle itself is thrown; what was done before it stays done.
     /// The caller keeps the action manager alive until it returns.
     void Action(const std::shared_ptr<host::Inspector>& ins);
-    /// The add-in is letting go of the host while a command may be running inside one of its modal
-    /// windows: the command stops after the attachment at hand, and finishes what it did for the
-    /// attachments before (their shortcuts, the item's save). Later commands do nothing.
+    /// The host is shutting down, or the add-in is being unloaded, while a command may be running
+    /// inside one of its modal windows: the command stops after the attachment at hand, finishes
+    /// what it did for the attachments before (their shortcuts, the item's save) and tells the user,
+    /// once, which attachments were not saved. Later commands do nothing.
     void StopCommand() noexcept { stopRequested_ = true; }
     /// True when the item has a by-value attachment and is not an unsent mail message. A failure to
     /// read a mail message's Sent is thrown.
@@ -56,6 +58,8 @@ private:
     static bool HasShortcutAttachments(const std::shared_ptr<host::Item>& item) noexcept;
     void SaveAttachments(const std::shared_ptr<host::Inspector>& ins);
     bool WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept;
+    /// One message naming the saveable attachments `first` to `last` (1-based), left unsaved by a stop.
+    void TellNotSaved(host::Attachments& attachments, int32_t first, int32_t last) noexcept;
     void OpenSavedFile(const std::u16string& path) noexcept;
 
     Platform& platform_;

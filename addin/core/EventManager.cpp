@@ -7,6 +7,7 @@
 #include "core/Preferences.h"
 #include "core/host/Item.h"
 #include "core/host/PropertyPages.h"
+#include "base/Tolerate.h"
 
 EventManager::EventManager(Platform& platform) : platform_(platform) {}
 
@@ -19,29 +20,36 @@ EventManager::~EventManager() = default;
 void EventManager::InitHandler(const std::shared_ptr<host::Application>& application, const std::u16string& progId,
                                const std::shared_ptr<ActionManager>& actions) {
     cleanedUp_ = false;
-    Preferences::LoadPreferences(platform_);
+    // A stored text that is no Boolean, or a store that cannot be read, leaves the default: one bad
+    // value must not keep the add-in from loading (the host would mark it not loaded for good).
+    if (!base::Tolerate([&] { Preferences::LoadPreferences(platform_); }))
+        Preferences::SetReplaceWithLinks(Preferences::kDefault);
     application_.Assign(application, static_cast<host::ApplicationEvents&>(*this));
     hostVersion_.Read(*Require(application));
-    activeExplorer_.Assign(application->ActiveExplorer(), static_cast<host::ExplorerEvents&>(*this));
+    // Without a main window (or its events) the item windows still get the command.
+    base::Tolerate([&] {
+        activeExplorer_.Assign(application->ActiveExplorer(), static_cast<host::ExplorerEvents&>(*this));
+    });
     inspectors_.Assign(Require(application->Inspectors()), static_cast<host::InspectorsEvents&>(*this));
     progId_ = progId;
     actionManager_ = actions;
     if (actions) actions->SetHostMajorVersion(hostVersion_.Major());
-    picture_ = platform_.LoadPicture(Require(actions)->GetImageResourceId());
-    mask_ = platform_.LoadPicture(actions->GetImageMaskResourceId());
+    Require(actions);
+    // Without its picture the button takes a built-in face.
+    base::Tolerate([&] { picture_ = platform_.LoadPicture(actions->GetImageResourceId()); });
+    base::Tolerate([&] { mask_ = platform_.LoadPicture(actions->GetImageMaskResourceId()); });
 
-    // The inspectors already open at connection.
+    // The inspectors already open at connection; a window that cannot be set up costs that window.
     const auto inspectors = Require(application->Inspectors());
     const int32_t count = inspectors->Count();
-    for (int32_t i = 1; i <= count; ++i) InitializeInspector(inspectors->Item(i));
+    for (int32_t i = 1; i <= count; ++i) base::Tolerate([&] { InitializeInspector(inspectors->Item(i)); });
 }
 
-void EventManager::UnInitHandler() noexcept {
-    if (actionManager_) actionManager_->StopCommand();
-    try {
-        Preferences::SavePreferences(platform_);
-    } catch (const std::exception&) {
-    }
+void EventManager::UnInitHandler() noexcept { LetGo(true); }
+
+void EventManager::LetGo(bool stopCommand) noexcept {
+    if (stopCommand && actionManager_) actionManager_->StopCommand();
+    base::TolerateAll([&] { Preferences::SavePreferences(platform_); });
     // Emptying a member ends its subscription and never fails.
     application_.Reset();
     activeExplorer_.Reset();
@@ -120,11 +128,16 @@ void EventManager::Close() {
     const auto self = shared_from_this();
     // Every failure is ignored; a count that cannot be read lets go of the host as well.
     bool last = true;
-    try {
-        last = Require(Require(application_.get())->Explorers())->Count() <= 1;
-    } catch (const HostError&) {
-    }
-    if (last) UnInitHandler();
+    bool exiting = true;
+    base::Tolerate([&] {
+        const auto app = Require(application_.get());
+        last = Require(app->Explorers())->Count() <= 1;
+        // An item window left open keeps the host running: a command in one of them goes on, and
+        // what it holds is released when it returns. With none left the host is exiting (from
+        // version 14 it may say nothing more): the command stops after the attachment at hand.
+        exiting = Require(app->Inspectors())->Count() == 0;
+    });
+    if (last) LetGo(exiting);
 }
 
 void EventManager::SelectionChange() {
@@ -155,11 +168,13 @@ void EventManager::Click(const std::shared_ptr<host::CommandBarButton>&, bool&) 
 }
 
 void EventManager::InitializeInspector(const std::shared_ptr<host::Inspector>& ins) {
+    // The ribbon asks again whenever the toolbar's button is refreshed, whether or not the window
+    // has a toolbar: from version 12 the word processor edits every window, and none has one.
+    InvalidateRibbons();
     if (!GetsButton(*Require(ins))) return;
     const auto button = GetInspectorButton(ins);
     const bool enabled = Require(actionManager_)->IsEnabled(ins->CurrentItem());
     button->SetEnabled(enabled);
-    InvalidateRibbons();
 }
 
 std::shared_ptr<host::CommandBarButton> EventManager::GetInspectorButton(const std::shared_ptr<host::Inspector>& ins) {

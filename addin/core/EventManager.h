@@ -21,8 +21,10 @@ class Platform;
 ///
 /// Every handler keeps the event manager and what it uses alive until it returns: a click or a send
 /// shows modal windows, and while one is up the host may run the clean-up (the last main window
-/// closed, the add-in unloaded, the host shutting down). The command in progress then stops after
-/// the attachment at hand, and what the handler held is released when it returns.
+/// closed, the add-in unloaded, the host shutting down). After the last main window closes with an
+/// item window still open the host goes on running and so does the command; an unload or a
+/// shut-down stops it after the attachment at hand. What the handler held is released when it
+/// returns.
 class EventManager : public std::enable_shared_from_this<EventManager>,
                      private host::ApplicationEvents,
                      private host::ExplorerEvents,
@@ -41,8 +43,9 @@ public:
                      const std::shared_ptr<ActionManager>& actions);
     /// The host's major version as InitHandler read it (-1 before, or when it could not be read).
     int16_t HostMajorVersion() const noexcept { return hostVersion_.Major(); }
-    /// Saves the preference and lets go of every host object, subscription and picture. Each step
-    /// runs even when an earlier one fails; never fails.
+    /// The host is shutting down: a command in progress stops after the attachment at hand; the
+    /// preference is saved and every host object, subscription and picture let go. Each step runs
+    /// even when an earlier one fails; never fails.
     void UnInitHandler() noexcept;
     /// While the add-in is connected to a button: deletes the add-in's buttons in the open item
     /// windows (found by tag) and the bars they leave empty. Failures for one window are ignored and
@@ -83,6 +86,9 @@ private:
     // Button events.
     void Click(const std::shared_ptr<host::CommandBarButton>& ctrl, bool& cancelDefault) override;
 
+    /// Saves the preference and lets go of the host; with `stopCommand` a command in progress stops
+    /// after the attachment at hand, otherwise it finishes with what it holds.
+    void LetGo(bool stopCommand) noexcept;
     void InitializeInspector(const std::shared_ptr<host::Inspector>& ins);
     std::shared_ptr<host::CommandBarButton> GetInspectorButton(const std::shared_ptr<host::Inspector>& ins);
     std::shared_ptr<host::CommandBarButton> MakeButton(host::CommandBars& bars, const ActionManager& actions);

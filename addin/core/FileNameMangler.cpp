@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "base/HostError.h"
+#include "base/Tolerate.h"
 #include "core/Platform.h"
 #include "core/host/Item.h"
 #include "core/PathNames.h"
@@ -56,10 +57,11 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
     const bool isMail = item_ && item_->TypeName() == kMailItem;
     if (isMail && hostMajorVersion_ >= kFirstVersionWithSender) {
         const std::optional<std::u16string> date = SentDate();
-        const std::u16string sender = PathNames::ReplaceUnsafeCharacters(StripMailDomain(item_->SenderName()));
-        candidates.emplace_back(baseName, kSeparator + sender, extension, room, false);
+        const std::optional<std::u16string> sender = Sender();
+        if (sender) candidates.emplace_back(baseName, kSeparator + *sender, extension, room, false);
         if (date) {
-            candidates.emplace_back(baseName, kSeparator + sender + kSeparator + *date, extension, room, false);
+            if (sender)
+                candidates.emplace_back(baseName, kSeparator + *sender + kSeparator + *date, extension, room, false);
             candidates.emplace_back(baseName, kSeparator + *date, extension, room, false);
         }
     }
@@ -91,6 +93,17 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
 
 std::u16string FileNameMangler::StripMailDomain(const std::u16string& name) {
     return name.substr(0, name.find(u'@'));
+}
+
+std::optional<std::u16string> FileNameMangler::Sender() {
+    // A protected member: the host's guard may ask the user, whose No fails the call. Asked once per
+    // item, so one refusal is one question; it costs the sender's names, not the others.
+    if (!sender_) {
+        std::optional<std::u16string> name;
+        base::Tolerate([&] { name = PathNames::ReplaceUnsafeCharacters(StripMailDomain(item_->SenderName())); });
+        sender_.emplace(std::move(name));
+    }
+    return *sender_;
 }
 
 std::optional<std::u16string> FileNameMangler::SentDate() {

@@ -41,7 +41,10 @@ public:
     /// The item whose attachments are being saved; empty when none is set.
     const std::shared_ptr<host::Item>& mItem() const noexcept { return item_; }
     /// Holds a reference to `item` (may be empty) in place of the previous one.
-    void mItem(std::shared_ptr<host::Item> item) noexcept { item_ = std::move(item); }
+    void mItem(std::shared_ptr<host::Item> item) noexcept {
+        item_ = std::move(item);
+        sender_.reset();
+    }
 
     /// The suggested bare file names for `fileName` in `folder` (no trailing backslash except for a
     /// drive root), in the order: numbered name; then, for a mail item on a version 11+ host, name
@@ -49,8 +52,9 @@ public:
     /// folder part, no forbidden or hidden character, no trailing dot or space, no device name) and
     /// shortened to fit into the folder, extension and number kept. Candidates for which every
     /// number is taken are left out, so the list may be empty; so are the date's when the date
-    /// cannot be read or formatted. Any other failing host or platform call is thrown as HostError
-    /// and no list is returned.
+    /// cannot be read or formatted, and the sender's when the host refuses the sender's name (read
+    /// once per item). Any other failing host or platform call is thrown as HostError and no list
+    /// is returned.
     std::vector<std::u16string> GetFileNameMangling(const std::u16string& fileName, const std::u16string& folder,
                                                     FolderLookup lookup = FolderLookup::Listing);
 
@@ -72,6 +76,8 @@ private:
     using Taken = std::function<bool(const std::u16string&)>;
 
     static std::u16string StripMailDomain(const std::u16string& name);
+    /// The sender's name as it may stand in a file name; nothing when the host refused it.
+    std::optional<std::u16string> Sender();
     std::optional<std::u16string> SentDate();
     static std::u16string OfferedName(const std::u16string& stem, const std::u16string& decoration,
                                       const std::u16string& number, const std::u16string& extension, std::size_t room);
@@ -85,4 +91,6 @@ private:
     int16_t hostMajorVersion_;
     std::shared_ptr<host::Item> item_;
     std::optional<std::pair<std::u16string, bool>> networkFolder_;  // the last folder asked about
+    // The sender's name once read for the item (empty inside: the host refused it).
+    std::optional<std::optional<std::u16string>> sender_;
 };

@@ -69,6 +69,21 @@ public:
     /// when the file system cannot carry the mark; never throws.
     virtual bool MarkAsFromInternet(const std::u16string& path) noexcept = 0;
 
+    /// Where a file meant for `target` is written first, to be put in `target`'s place once it is
+    /// complete (PutInPlace): a path in `target`'s folder whose name is the add-in's own (never
+    /// `target`'s, never that of an entry that exists), free at the moment of the call and proven
+    /// to take a new file there. Nothing when the folder takes no new file but `target` is an
+    /// existing file that may be written: it is then written in place. Throws HostError when no
+    /// file can be written there at all (the folder is gone, the disk refuses).
+    virtual std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) = 0;
+    /// Puts the complete file at `file` in `target`'s place in one step, its content on the disk
+    /// first: over an existing `target`, whose attributes and security it keeps, or as a new file.
+    /// Throws HostError when it cannot; `target` is then as it was, and `file` still there.
+    virtual void PutInPlace(const std::u16string& file, const std::u16string& target) = 0;
+    /// Removes the file at `path`, also a read-only one. False when a file is still there; never
+    /// throws.
+    virtual bool RemoveFile(const std::u16string& path) noexcept = 0;
+
     /// The per-user setting `key` in `section` of `appName`, or `defaultValue` when absent.
     virtual std::u16string GetSetting(const std::u16string& appName, const std::u16string& section,
                                       const std::u16string& key, const std::u16string& defaultValue) = 0;

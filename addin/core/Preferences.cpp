@@ -55,7 +55,7 @@ bool TextToBoolean(const std::u16string& text) {
 }
 
 void LoadPreferences(Platform& platform) {
-    const std::u16string stored = platform.GetSetting(AppName, Section, Key, u"True");
+    const std::u16string stored = platform.GetSetting(AppName, Section, Key, kDefault ? u"True" : u"False");
     replaceWithLinks = TextToBoolean(stored);
 }
 

@@ -12,6 +12,9 @@ namespace Preferences {
 bool ReplaceWithLinks() noexcept;
 void SetReplaceWithLinks(bool value) noexcept;
 
+/// The value when none is stored, or the stored one cannot be read.
+inline constexpr bool kDefault = true;
+
 /// Where the preference is stored.
 inline constexpr char16_t AppName[] = u"Quenmark Save Attachments";
 inline constexpr char16_t Section[] = u"Preferences";

@@ -16,27 +16,30 @@ constexpr std::array<std::pair<Callback, std::u16string_view>, 5> kCallbacks{{
 }};
 
 // The item windows' ribbons and the tab each shows first, from the host's published lists of
-// control identifiers (one list per ribbon). Notes have no ribbon; the main window's ribbon
-// (Microsoft.Outlook.Explorer) gets nothing, as it gets no toolbar.
+// control identifiers (one list per ribbon; a tab the window lacks shows nothing, so a name not in
+// the window's own list loses the command there). Notes have no ribbon; the main window's ribbon
+// (Microsoft.Outlook.Explorer) gets nothing, as it gets no toolbar. A ribbon not named here (the
+// text and multimedia message windows of version 14, whose lists are not published with the
+// others) gets no markup rather than a guess.
 constexpr std::array<std::pair<std::u16string_view, std::u16string_view>, 19> kFirstTabs{{
     {u"Microsoft.Outlook.Mail.Read", u"TabReadMessage"},
     {u"Microsoft.Outlook.Mail.Compose", u"TabNewMailMessage"},
-    {u"Microsoft.Outlook.MeetingRequest.Read", u"TabMeeting"},
-    {u"Microsoft.Outlook.MeetingRequest.Send", u"TabMeeting"},
+    {u"Microsoft.Outlook.MeetingRequest.Read", u"TabReadMessage"},
+    {u"Microsoft.Outlook.MeetingRequest.Send", u"TabNewMailMessage"},
     {u"Microsoft.Outlook.Appointment", u"TabAppointment"},
     {u"Microsoft.Outlook.Contact", u"TabContact"},
-    {u"Microsoft.Outlook.Journal", u"TabJournalEntry"},
+    {u"Microsoft.Outlook.Journal", u"TabJournal"},
     {u"Microsoft.Outlook.Task", u"TabTask"},
     {u"Microsoft.Outlook.DistributionList", u"TabDistributionList"},
-    {u"Microsoft.Outlook.Report", u"TabReport"},
+    {u"Microsoft.Outlook.Report", u"TabReadMessage"},
     {u"Microsoft.Outlook.Resend", u"TabNewMailMessage"},
     {u"Microsoft.Outlook.Response.Read", u"TabReadMessage"},
     {u"Microsoft.Outlook.Response.Compose", u"TabNewMailMessage"},
-    {u"Microsoft.Outlook.Response.CounterPropose", u"TabNewMailMessage"},
+    {u"Microsoft.Outlook.Response.CounterPropose", u"TabReadMessage"},
     {u"Microsoft.Outlook.RSS", u"TabReadMessage"},
-    {u"Microsoft.Outlook.Post.Read", u"TabPost"},
-    {u"Microsoft.Outlook.Post.Compose", u"TabPost"},
-    {u"Microsoft.Outlook.Sharing.Read", u"TabReadMessage"},
+    {u"Microsoft.Outlook.Post.Read", u"TabReadMessage"},
+    {u"Microsoft.Outlook.Post.Compose", u"TabNewMailMessage"},
+    {u"Microsoft.Outlook.Sharing.Read", u"TabNewMailMessage"},
     {u"Microsoft.Outlook.Sharing.Compose", u"TabNewMailMessage"},
 }};
 

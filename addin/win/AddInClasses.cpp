@@ -3,6 +3,8 @@
 #include <iterator>
 #include <string>
 
+#include "base/Tolerate.h"
+#include "com/FailureReport.h"
 #include "com/Module.h"
 #include "win/FileDialogManagerObject.h"
 #include "win/FileNameManglerObject.h"
@@ -20,9 +22,17 @@ const AddInClass kClasses[] = {
     {&CLSID_PropPageBridge, &com::createObject<PropPageBridgeObject>, L"PropPageBridge"},
 };
 
+// Failures the core tolerates go where the ones caught at COM boundaries go: the debug output.
+void reportTolerated(int32_t status, std::u16string_view text, const base::Where& where) noexcept {
+    com::reportFailure(static_cast<HRESULT>(status), text, where);
+}
+
 }  // namespace
 
 winsvc::WinPlatform& platform() noexcept {
+    // Every object of the module is made with the platform: its first use connects the report.
+    static const bool connected = (base::SetToleratedReport(&reportTolerated), true);
+    (void)connected;
     static winsvc::WinPlatform services(com::Module::handle());
     return services;
 }

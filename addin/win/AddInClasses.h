@@ -39,7 +39,8 @@ struct AddInClass {
 /// Every creatable class of the module; registration and DllGetClassObject both read this table.
 std::span<const AddInClass> classes() noexcept;
 
-/// The host's add-in list entry for this add-in, under HKEY_CURRENT_USER.
+/// The host's add-in list entry for this add-in, under HKEY_CURRENT_USER (under HKEY_LOCAL_MACHINE
+/// when registered for every user: the host reads both, the user's first).
 inline constexpr wchar_t AddInKey[] = L"Software\\Microsoft\\Office\\Outlook\\Addins\\Tallowby.Connect";
 inline constexpr wchar_t FriendlyName[] = L"Quenmark Save Attachments";
 inline constexpr wchar_t Description[] = L"Provides useful options for saving attachments";

@@ -1,6 +1,8 @@
 #include "win/PropPageBridge.h"
 
+#include "com/Guard.h"
 #include "core/Preferences.h"
+#include "win/AddInClasses.h"
 
 namespace addin {
 
@@ -11,8 +13,12 @@ STDMETHODIMP PropPageBridgeObject::get_PrefReplaceWithLinks(VARIANT_BOOL* result
 }
 
 STDMETHODIMP PropPageBridgeObject::put_PrefReplaceWithLinks(VARIANT_BOOL value) noexcept {
-    Preferences::SetReplaceWithLinks(value != VARIANT_FALSE);
-    return S_OK;
+    return com::guard([&] {
+        Preferences::SetReplaceWithLinks(value != VARIANT_FALSE);
+        // Stored at once, not only when the add-in lets go: from version 14 the host exits without
+        // telling its add-ins (fast shutdown), and a value kept in memory alone would be lost.
+        Preferences::SavePreferences(platform());
+    });
 }
 
 }  // namespace addin

@@ -9,7 +9,7 @@
 namespace addin {
 
 /// Created by the options page as "Tallowby.PropPageBridge". No state of its own: get and put reach
-/// Preferences::ReplaceWithLinks() of the calling thread, never the settings store.
+/// Preferences::ReplaceWithLinks() of the calling thread; put (the page's Apply) also stores it.
 class PropPageBridgeObject final : public com::ComObject<com::DispatchImpl<_PropPageBridge>> {
 public:
     PropPageBridgeObject() = default;

@@ -64,7 +64,19 @@ bool WinPlatform::IsOnNetwork(const std::u16string& folder) { return winsvc::IsO
 
 std::u16string WinPlatform::FileSystemUpperCase(const std::u16string& name) { return winsvc::FileSystemUpperCase(name); }
 
-bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept { return winsvc::MarkAsFromInternet(path); }
+bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept {
+    return winsvc::MarkAsFromInternet(path, winsvc::KeepsNamedStreams(path));
+}
+
+std::optional<std::u16string> WinPlatform::TemporaryPathFor(const std::u16string& target) {
+    return winsvc::TemporaryPathFor(target);
+}
+
+void WinPlatform::PutInPlace(const std::u16string& file, const std::u16string& target) {
+    winsvc::PutInPlace(file, target);
+}
+
+bool WinPlatform::RemoveFile(const std::u16string& path) noexcept { return winsvc::RemoveFile(path); }
 
 std::u16string WinPlatform::GetSetting(const std::u16string& appName, const std::u16string& section,
                                        const std::u16string& key, const std::u16string& defaultValue) {

@@ -28,8 +28,13 @@ public:
                                                           bool withAliases) override;
     bool IsOnNetwork(const std::u16string& folder) override;
     std::u16string FileSystemUpperCase(const std::u16string& name) override;
-    /// The "Zone.Identifier" stream with ZoneId=3 (winsvc::MarkAsFromInternet).
+    /// The "Zone.Identifier" stream with ZoneId=3 where the volume keeps named streams
+    /// (winsvc::MarkAsFromInternet, winsvc::KeepsNamedStreams).
     bool MarkAsFromInternet(const std::u16string& path) noexcept override;
+    /// winsvc::TemporaryPathFor, winsvc::PutInPlace, winsvc::RemoveFile.
+    std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) override;
+    void PutInPlace(const std::u16string& file, const std::u16string& target) override;
+    bool RemoveFile(const std::u16string& path) noexcept override;
 
     /// REG_SZ value `key` of HKCU\<SettingsRoot>\<appName>\<section>. A value of another type, or
     /// one that cannot be read as text, is HostStatus::TypeMismatch.

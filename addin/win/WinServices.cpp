@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <atomic>
+
 #include "base/HostError.h"
+#include "core/PathNames.h"
 
 namespace winsvc {
 namespace {
@@ -15,6 +18,46 @@ std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.en
 std::u16string U16(const wchar_t* s, std::size_t n) { return std::u16string(s, s + n); }
 
 int32_t LastErrorStatus() { return static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())); }
+
+[[noreturn]] void ThrowWin32(DWORD error, const char16_t* text) {
+    throw HostError(static_cast<int32_t>(HRESULT_FROM_WIN32(error)), text);
+}
+
+// A name for a file of the add-in's own: distinct within the process (a counter) and between
+// processes (the process id and the time mixed in). CREATE_NEW settles what is left to chance.
+std::u16string OwnName() {
+    static std::atomic<uint32_t> counter{0};
+    const uint32_t value = (GetCurrentProcessId() * 0x9E3779B1u) ^ GetTickCount() ^ (++counter * 0x85EBCA6Bu);
+    std::u16string name = u".~tlb";
+    for (int shift = 28; shift >= 0; shift -= 4) name += u"0123456789abcdef"[(value >> shift) & 0xF];
+    return name + u".tmp";
+}
+
+std::u16string NameOf(const std::u16string& path) { return path.substr(path.find_last_of(u'\\') + 1); }
+
+bool IsFolder(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// An existing file that opens for writing (and is left as it was).
+bool OpensForWriting(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return false;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// The content of `path` on the disk before its name moves: best effort, the move does not depend on it.
+void FlushToDisk(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    (void)FlushFileBuffers(file);
+    CloseHandle(file);
+}
 
 }  // namespace
 
@@ -81,22 +124,147 @@ std::u16string FileSystemUpperCase(const std::u16string& name) {
     return U16(upper.c_str(), upper.size());
 }
 
-bool MarkAsFromInternet(const std::u16string& path) noexcept {
+bool KeepsNamedStreams(const std::u16string& path) noexcept {
+    try {
+        wchar_t root[MAX_PATH + 1] = {};
+        if (path.empty() || !GetVolumePathNameW(Wide(path).c_str(), root, MAX_PATH + 1)) return false;
+        DWORD flags = 0;
+        if (!GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return false;
+        return (flags & FILE_NAMED_STREAMS) != 0;
+    } catch (...) {
+        return false;  // only the path's copy can fail: out of memory
+    }
+}
+
+bool WriteZoneIdentifier(const std::u16string& stream) noexcept {
     // What the system itself writes for a download; readers take the section and key, in any order.
     static constexpr char Mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
     try {
-        // Only a file is marked: an empty path would otherwise name a stream of the current folder.
-        const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-        if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-        const HANDLE stream = CreateFileW(Wide(path + u":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr,
-                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (stream == INVALID_HANDLE_VALUE) return false;
+        const HANDLE file = CreateFileW(Wide(stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
         DWORD written = 0;
-        const BOOL ok = WriteFile(stream, Mark, sizeof Mark - 1, &written, nullptr);
-        CloseHandle(stream);
+        const BOOL ok = WriteFile(file, Mark, sizeof Mark - 1, &written, nullptr);
+        CloseHandle(file);
         return ok && written == sizeof Mark - 1;
     } catch (...) {
         return false;  // only the path's copy can fail: out of memory
+    }
+}
+
+bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noexcept {
+    try {
+        // Only a file is marked: an empty path would otherwise name a stream of the current folder.
+        const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+        if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return false;
+        // Elsewhere the stream would be a file of its own beside the user's file.
+        if (!keepsNamedStreams) return false;
+        const std::u16string stream = path + u":Zone.Identifier";
+        const bool written = WriteZoneIdentifier(stream);
+        // A directory listing shows files, never streams: where it shows this one, the system made
+        // a file of it after all, which goes again.
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW(Wide(stream).c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            FindClose(find);
+            (void)DeleteFileW(Wide(stream).c_str());
+            return false;
+        }
+        return written;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) {
+    const auto slash = target.find_last_of(u'\\');
+    if (slash == std::u16string::npos) ThrowWin32(ERROR_INVALID_NAME, u"The path names no folder");
+    const std::u16string folder = target.substr(0, slash + 1);
+    const std::u16string targetName = FileSystemUpperCase(NameOf(target));
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const std::u16string name = OwnName();
+        const std::u16string path = folder + name;
+        // No name of the add-in's fits beside it: the target itself fits, and is written in place.
+        if (path.size() > PathNames::MaxPathLength) return std::nullopt;
+        if (FileSystemUpperCase(name) == targetName) continue;
+        // DELETE access: the folder must also let the file be renamed and removed again.
+        const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return path;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+        // Rights that refuse new files but let the existing one be written (rare): written in place,
+        // as the host always wrote it.
+        if (error == ERROR_ACCESS_DENIED && OpensForWriting(Wide(target))) return std::nullopt;
+        ThrowWin32(error, u"No file can be written in the folder");
+    }
+    ThrowWin32(ERROR_FILE_EXISTS, u"No free name for a file in the folder");
+}
+
+void PutInPlace(const std::u16string& file, const std::u16string& target) {
+    const std::wstring from = Wide(file);
+    const std::wstring to = Wide(target);
+    FlushToDisk(from);
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) ThrowWin32(error, u"The file cannot be put in its place");
+        if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            ThrowWin32(GetLastError(), u"The file cannot be put in its place");
+        return;
+    }
+    // Refused here, where nothing has changed yet: a folder of that name, a read-only file (which
+    // ReplaceFileW refuses too), and a file another program holds without sharing, which
+    // ReplaceFileW, opening it to read and remove it with every sharing, would meet half-way (Wine's
+    // then leaves a file of its own behind).
+    if (IsFolder(attributes)) ThrowWin32(ERROR_ACCESS_DENIED, u"A folder has the file's name");
+    if (attributes & FILE_ATTRIBUTE_READONLY) ThrowWin32(ERROR_ACCESS_DENIED, u"The file is read-only");
+    const HANDLE old = CreateFileW(to.c_str(), GENERIC_READ | DELETE | SYNCHRONIZE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+    if (old == INVALID_HANDLE_VALUE) ThrowWin32(GetLastError(), u"The file is in use");
+    CloseHandle(old);
+
+    // With a backup name ReplaceFileW never deletes the old file: it keeps its name, or carries the
+    // backup's and goes back. (Without one, Windows' may delete it and then fail, and Wine's
+    // deletes it before it moves the new one in.)
+    const std::u16string folder = target.substr(0, target.find_last_of(u'\\') + 1);
+    std::wstring backup;
+    for (int attempt = 0; attempt < 64 && backup.empty(); ++attempt) {
+        const std::wstring candidate = Wide(folder + OwnName());
+        if (GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+            backup = candidate;
+    }
+    if (backup.empty()) ThrowWin32(ERROR_FILE_EXISTS, u"No free name for a file in the folder");
+    if (!ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) (void)MoveFileExW(backup.c_str(), to.c_str(), 0);
+        ThrowWin32(error, u"The file cannot be put in its place");
+    }
+    (void)RemoveFile(std::u16string(backup.begin(), backup.end()));
+    // Windows keeps the old file's attributes; Wine's ReplaceFileW gives the new file's: put back.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = GetFileAttributesW(to.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (attributes & kKept)) {
+        const DWORD wanted = (now & ~(kKept | FILE_ATTRIBUTE_NORMAL)) | (attributes & kKept);
+        (void)SetFileAttributesW(to.c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+bool RemoveFile(const std::u16string& path) noexcept {
+    try {
+        const std::wstring name = Wide(path);
+        if (DeleteFileW(name.c_str())) return true;
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return true;
+        if ((attributes & FILE_ATTRIBUTE_READONLY) && SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL))
+            return DeleteFileW(name.c_str()) != FALSE;
+        return false;
+    } catch (...) {
+        return false;
     }
 }
 

@@ -34,12 +34,45 @@ bool IsOnNetwork(const std::u16string& folder);
 /// `name` in upper case by the system's file-system casing (LCMapStringW without linguistic casing).
 std::u16string FileSystemUpperCase(const std::u16string& name);
 
+/// True when the volume that holds `path` keeps named streams: GetVolumeInformationW of the volume
+/// GetVolumePathNameW names reports FILE_NAMED_STREAMS. False when it does not (Wine 8 reports its
+/// drives as "NTFS" without the flag) or cannot tell.
+bool KeepsNamedStreams(const std::u16string& path) noexcept;
+
+/// Writes the mark of a file come from the Internet zone (the text the system itself writes for a
+/// download, "[ZoneTransfer]" with ZoneId=3) to `stream`, a file's "Zone.Identifier" stream, in
+/// place of what it held. False when it cannot be written whole.
+bool WriteZoneIdentifier(const std::u16string& stream) noexcept;
+
 /// Marks the file at `path` as come from another computer, as the system marks downloads and mail
-/// attachments: the alternate data stream "Zone.Identifier" with ZoneId=3 (the Internet zone), so
-/// that the shell warns before running it and Office opens it in Protected View. Best effort: false
-/// when `path` names no file or the stream cannot be written (a file system without alternate
-/// streams, a share), never a failure. Uses only calls Windows 2000 has.
-bool MarkAsFromInternet(const std::u16string& path) noexcept;
+/// attachments: WriteZoneIdentifier to its alternate data stream "Zone.Identifier", so that the
+/// shell warns before running it and Office opens it in Protected View. Written only where
+/// `keepsNamedStreams` (the volume's answer, KeepsNamedStreams); where the system nevertheless makes
+/// a visible file "<name>:Zone.Identifier" of it, that file is removed again. Best effort: false when
+/// the file carries no mark (no such file, no streams, a share that refuses it), never a failure.
+/// Uses only calls Windows 2000 has.
+bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noexcept;
+
+/// The name Platform::TemporaryPathFor gives a file written for `target`: ".~tlb<8 hexadecimal
+/// digits>.tmp" in `target`'s folder (hidden where the system hides names that begin with a dot,
+/// as Wine does; not by the hidden attribute, which a host that writes with CREATE_ALWAYS would be
+/// refused over), made there with CREATE_NEW, DELETE access and FILE_FLAG_DELETE_ON_CLOSE and so
+/// removed again at once: proof that the folder takes a new file that can be renamed and removed.
+/// Never `target`'s own name. Nothing (write `target` in place) when making it is refused with
+/// ERROR_ACCESS_DENIED while `target` is an existing file that opens for writing, or when no such
+/// name fits the path limit beside `target`. Throws HostError otherwise.
+std::optional<std::u16string> TemporaryPathFor(const std::u16string& target);
+
+/// Platform::PutInPlace on Win32: the content of `file` flushed to the disk, then, over an existing
+/// `target`, ReplaceFileW with a backup name of its own (a replace that breaks off leaves the old
+/// file under one name or the other, never deleted; the backup is removed after) and the old
+/// attributes kept; otherwise MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH. A
+/// target that is a folder or read-only, or that another program holds open without sharing, is
+/// refused before anything changes.
+void PutInPlace(const std::u16string& file, const std::u16string& target);
+
+/// Removes the file at `path`, a read-only one too; false when a file is still there.
+bool RemoveFile(const std::u16string& path) noexcept;
 
 /// `value` formatted in the user's locale by a date pattern in the core's notation: "d", "dd",
 /// "ddd", "dddd" day; "m" … "mmmm" month ("mmm" the locale's abbreviated name); "yy", "yyyy"

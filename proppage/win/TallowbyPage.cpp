@@ -1,5 +1,6 @@
 // The entry points of TallowbyPage.dll, the only names it exports: the four of every in-process
-// server and DllInstall, which registers for the current user alone (regsvr32 /n /i:user).
+// server and DllInstall, which registers for the current user alone (regsvr32 /n /i:user) or for
+// every user of the machine (regsvr32 /n /i:machine).
 #include <windows.h>
 
 #include "PageClasses.h"

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +20,13 @@ bool FileHolds(const std::u16string& path, const std::string& content) {
     if (!in) return false;
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     return bytes == content;
+}
+
+bool SamePath(const std::u16string& a, const std::u16string& b) {
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) {
+               return lower(x) == lower(y) || ((x == u'/' || x == u'\\') && (y == u'/' || y == u'\\'));
+           });
 }
 
 bool Complete(const ControlNode& c, const AddInMarks& marks) {
@@ -55,6 +63,19 @@ HostAudit Host::Audit(const AddInMarks& marks, bool unloaded) const {
             return a->type == host::AttachmentType::ByReference && FileHolds(a->source, attachment->content);
         });
         if (!kept) audit.lost.push_back("\"" + Narrow(attachment->displayName) + "\" of \"" + Narrow(item->subject) + "\"");
+    }
+
+    // The host wrote these for the add-in; under a name no dialog gave it, a file must not outlive the run.
+    std::vector<std::u16string> reported;
+    for (const auto& path : world_->written) {
+        const auto same = [&](const std::u16string& p) { return SamePath(p, path); };
+        if (std::any_of(world_->chosen.begin(), world_->chosen.end(), same) ||
+            std::any_of(reported.begin(), reported.end(), same))
+            continue;
+        std::error_code ignored;
+        if (!std::filesystem::exists(std::filesystem::path(path), ignored)) continue;
+        reported.push_back(path);
+        audit.inconsistent.push_back("a file left over: \"" + Narrow(path) + "\"");
     }
 
     for (size_t i = 0; i < world_->inspectors.size(); ++i)

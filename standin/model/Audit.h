@@ -21,7 +21,8 @@ struct HostAudit {
     std::vector<std::string> lost;
     /// The host's state is not as a sound add-in leaves it: a half-made button or an empty bar of
     /// the add-in's, in an open window or kept for the next run; a button of the add-in left in an
-    /// open window after the add-in was unloaded.
+    /// open window after the add-in was unloaded; a file the host wrote for the add-in left under a
+    /// name no Save As dialog gave it.
     std::vector<std::string> inconsistent;
     /// What event sinks threw other than a host failure (it would have crossed the boundary).
     std::vector<std::string> exceptions;

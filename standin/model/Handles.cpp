@@ -257,10 +257,15 @@ public:
             if (!in) throw HostError(HostStatus::FileNotFound, u"Cannot find the linked file " + node_->source);
             bytes.assign(std::istreambuf_iterator<char>(in), {});
         }
+        // A write that breaks off (a full disk, a share that drops) leaves what it wrote.
+        const auto broken = world_->ledger.WriteLimit("Attachment.SaveAsFile");
+        if (broken && broken->bytes < static_cast<int64_t>(bytes.size())) bytes.resize(static_cast<size_t>(broken->bytes));
+        world_->written.push_back(path);
         std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) throw HostError(HostStatus::Fail, u"Cannot save the attachment to " + path);
+        if (broken) throw HostError(broken->status, u"Cannot save the attachment to " + path + u": the write broke off");
     }
     void Delete() override {
         Live("Attachment.Delete");
@@ -346,6 +351,9 @@ public:
     }
     std::u16string SenderName() override {
         Member("Item.SenderName", u"SenderName");
+        // A protected member: the guard of versions 9 to 11 asks the user, whose No fails the call.
+        if (world_->options.guardRefuses && world_->options.Major() <= 11)
+            throw HostError(HostStatus::GuardRefused, u"The operation was refused by the security settings.");
         return node_->senderName;
     }
     host::DateTime SentOn() override {

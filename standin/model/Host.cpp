@@ -6,6 +6,16 @@
 
 namespace standin {
 
+int HostOptions::Major() const {
+    int major = 0;
+    for (char16_t c : version) {
+        if (c < u'0' || c > u'9') return c == u'.' ? major : 0;
+        if (major > 100000) return 0;
+        major = major * 10 + (c - u'0');
+    }
+    return 0;
+}
+
 Host::Host(std::shared_ptr<CommandBarStore> store, HostOptions options) : world_(std::make_shared<World>()) {
     world_->store = std::move(store);
     world_->options = std::move(options);
@@ -14,6 +24,10 @@ Host::Host(std::shared_ptr<CommandBarStore> store, HostOptions options) : world_
 Host::~Host() = default;
 
 Ledger& Host::ledger() { return world_->ledger; }
+
+HostOptions& Host::options() { return world_->options; }
+
+void Host::FileChosen(const std::u16string& path) { world_->chosen.push_back(path); }
 
 std::shared_ptr<host::Application> Host::Application() { return MakeApplication(world_); }
 
@@ -49,11 +63,12 @@ std::shared_ptr<ExplorerNode> Host::OpenExplorer() {
     return explorer;
 }
 
-void Host::CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer) {
+void Host::CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer, bool raiseClose) {
     if (!explorer->open) return;
-    world_->RaiseEach(
-        world_->explorerSinks, [&](const ExplorerSink& s) { return s.explorer.lock() == explorer; },
-        [](host::ExplorerEvents& sink) { sink.Close(); });
+    if (raiseClose)
+        world_->RaiseEach(
+            world_->explorerSinks, [&](const ExplorerSink& s) { return s.explorer.lock() == explorer; },
+            [](host::ExplorerEvents& sink) { sink.Close(); });
     world_->store->explorer = *CopyPersistentBars(*explorer->bars);
     explorer->open = false;
     std::erase(world_->explorers, explorer);
@@ -70,7 +85,8 @@ void Host::ChangeSelection(const std::shared_ptr<ExplorerNode>& explorer) {
 std::shared_ptr<InspectorNode> Host::OpenInspector(const std::shared_ptr<ItemNode>& item, bool wordMail) {
     auto inspector = std::make_shared<InspectorNode>();
     inspector->item = item;
-    inspector->wordMail = wordMail;
+    // From version 12 the word processor edits every item window (Inspector.EditorType).
+    inspector->wordMail = wordMail || world_->options.Major() >= 12;
     inspector->bars = CopyPersistentBars(world_->store->inspector);
     world_->inspectors.push_back(inspector);
     world_->activeInspector = inspector;

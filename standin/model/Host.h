@@ -26,6 +26,13 @@ struct HostOptions {
     std::u16string version = u"9.0.0.2711";
     /// Whether buttons have the Picture and Mask members (hosts after the version 9 library).
     bool buttonPictures = false;
+    /// The object-model guard of versions 9 to 11 under security settings that prompt: the user
+    /// answers No, and each protected member read (SenderName) fails with HostStatus::GuardRefused.
+    /// From version 12 add-ins the host loads are trusted and never prompted.
+    bool guardRefuses = false;
+
+    /// The major version, the number before the first "." of `version` (0 when there is none).
+    int Major() const;
 };
 
 /// A page added to the Options dialog.
@@ -46,6 +53,8 @@ public:
 
     /// Calls, injected failures and the host object references still held.
     Ledger& ledger();
+    /// How the host presents itself; changes take effect from the next call.
+    HostOptions& options();
 
     /// The application object as the host hands it to an add-in.
     std::shared_ptr<host::Application> Application();
@@ -61,13 +70,15 @@ public:
 
     /// Opens a main window with the kept explorer bars; it becomes the active explorer.
     std::shared_ptr<ExplorerNode> OpenExplorer();
-    /// Raises the explorer's Close, keeps its bars and closes it.
-    void CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer);
+    /// Raises the explorer's Close (unless `raiseClose` is false: a host exiting without a word),
+    /// keeps its bars and closes it.
+    void CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer, bool raiseClose = true);
     /// The user selects something else in the explorer: raises SelectionChange.
     void ChangeSelection(const std::shared_ptr<ExplorerNode>& explorer);
 
     /// Opens an item window with the kept inspector bars; it becomes the active inspector, then
-    /// NewInspector is raised.
+    /// NewInspector is raised. `wordMail` asks for the word processor as the window's editor on
+    /// versions 9 to 11; from version 12 it is every window's only editor.
     std::shared_ptr<InspectorNode> OpenInspector(const std::shared_ptr<ItemNode>& item, bool wordMail = false);
     /// Keeps the window's bars (for the next windows and the next run) and closes it.
     void CloseInspector(const std::shared_ptr<InspectorNode>& inspector);
@@ -96,6 +107,10 @@ public:
     std::vector<std::shared_ptr<BarNode>> BarsNamed(const std::u16string& name) const;
     /// Failures event sinks returned to the host.
     const std::vector<HostError>& EventFailures() const;
+
+    /// The system's Save As dialog gave the add-in `path`: a file it may leave there (Audit's check of
+    /// the files the add-in wrote).
+    void FileChosen(const std::u16string& path);
 
     /// Checks what the add-in marked by `marks` left: call after it was released. With `unloaded`
     /// the add-in was unloaded while the host ran (no button of it may be left in an open window).

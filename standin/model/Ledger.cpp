@@ -1,6 +1,7 @@
 #include "Ledger.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/HostError.h"
 
@@ -13,6 +14,25 @@ std::u16string Widen(std::string_view s) { return {s.begin(), s.end()}; }
 void Ledger::Enter(std::string_view member) {
     ++callCount_;
     calls_.emplace_back(member);
+    // A write fault counts every call of its member, as the other counted failures do; the first one
+    // due applies to this call's write (WriteLimit).
+    armedMember_.clear();
+    armedWrite_.reset();
+    for (auto it = writeFaults_.begin(); it != writeFaults_.end();) {
+        const bool due = it->member == member && (it->left == 0 || --it->left == 0);
+        if (due && !armedWrite_) {
+            armedWrite_ = it->failure;
+            armedMember_ = it->member;
+        }
+        it = due && it->left == 0 && it->counted ? writeFaults_.erase(it) : it + 1;
+    }
+    if (const auto before = std::find_if(beforeCalls_.begin(), beforeCalls_.end(),
+                                         [&](const auto& b) { return b.first == member; });
+        before != beforeCalls_.end()) {
+        const std::function<void()> action = std::move(before->second);
+        beforeCalls_.erase(before);
+        action();
+    }
     const auto at = std::find_if(failAtCall_.begin(), failAtCall_.end(),
                                  [this](const auto& f) { return f.first == callCount_; });
     if (at != failAtCall_.end()) {
@@ -55,7 +75,29 @@ void Ledger::FailMember(std::string member, int32_t status, int64_t nth) {
         failMember_[std::move(member)] = status;
 }
 
+void Ledger::FailWriteAfter(std::string member, int64_t bytes, int32_t status, int64_t nth) {
+    writeFaults_.push_back({std::move(member), nth, nth > 0, {bytes, status}});
+}
+
+std::optional<Ledger::WriteFailure> Ledger::WriteLimit(std::string_view member) {
+    if (armedMember_ != member) return std::nullopt;
+    armedMember_.clear();
+    return std::exchange(armedWrite_, std::nullopt);
+}
+
+void Ledger::BeforeNextCall(std::string member, std::function<void()> action) {
+    beforeCalls_.emplace_back(std::move(member), std::move(action));
+}
+
+std::vector<std::string> Ledger::TakeUnusedBeforeCalls() {
+    std::vector<std::string> unused;
+    for (auto& [member, action] : beforeCalls_) unused.push_back(member);
+    beforeCalls_.clear();
+    return unused;
+}
+
 void Ledger::ClearFailures() {
+    writeFaults_.clear();
     failAtCall_.clear();
     failMember_.clear();
     failMemberAt_.clear();

@@ -1,7 +1,9 @@
 #pragma once
 // The in-memory host's record of calls made into it: failure injection and live-object accounting.
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,11 +28,28 @@ public:
     /// Makes every call of `member` fail with `status` until ClearFailures; with `nth`, only the
     /// `nth` call of it from now.
     void FailMember(std::string member, int32_t status, int64_t nth = 0);
+    /// Makes every call of `member` that writes a file (Attachment.SaveAsFile) write only the first
+    /// `bytes` bytes of it and then fail with `status`, until ClearFailures; with `nth`, only the
+    /// `nth` call of it from now. The call first passes Enter as any other.
+    void FailWriteAfter(std::string member, int64_t bytes, int32_t status, int64_t nth = 0);
+    /// For a call of `member` that writes a file, right after its Enter: the bytes it writes before
+    /// it fails (WriteFailure::bytes), or nothing when it writes the whole file.
+    struct WriteFailure {
+        int64_t bytes;
+        int32_t status;
+    };
+    std::optional<WriteFailure> WriteLimit(std::string_view member);
     /// Makes the `nth` call from now of a member that returns an object return Nothing.
     void NothingAtCall(int64_t nth);
     /// Makes every call of `member` that returns an object return Nothing until ClearFailures.
     void NothingFrom(std::string member);
     void ClearFailures();
+
+    /// Runs `action` when `member` is next called, before the call does anything (something that
+    /// happens on the computer just then, e.g. a folder removed before a write).
+    void BeforeNextCall(std::string member, std::function<void()> action);
+    /// The members whose BeforeNextCall action has not run yet; forgets them.
+    std::vector<std::string> TakeUnusedBeforeCalls();
 
     /// Calls so far, and calls of members that return an object, since the ledger was made.
     int64_t CallCount() const { return callCount_; }
@@ -59,6 +78,16 @@ private:
         int32_t status;
     };
     std::vector<CountedFailure> failMemberAt_;
+    struct WriteFault {
+        std::string member;
+        int64_t left;  // calls until it is due
+        bool counted;  // false: every call
+        WriteFailure failure;
+    };
+    std::vector<WriteFault> writeFaults_;
+    std::string armedMember_;  // the call entered last, when a write fault applies to it
+    std::optional<WriteFailure> armedWrite_;
+    std::vector<std::pair<std::string, std::function<void()>>> beforeCalls_;
     std::vector<int64_t> nothingAtCall_;
     std::vector<std::string> nothingFrom_;
     std::vector<std::string> objectMembers_;

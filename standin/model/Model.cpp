@@ -22,6 +22,8 @@ KindInfo Info(ItemKind kind) {
         case ItemKind::Task: return {u"TaskItem", true, false, false};
         case ItemKind::Meeting: return {u"MeetingItem", true, true, true};
         case ItemKind::Report: return {u"ReportItem", true, false, false};
+        case ItemKind::Journal: return {u"JournalItem", true, false, false};
+        case ItemKind::DistList: return {u"DistListItem", true, false, false};
     }
     return {u"", false, false, false};
 }
@@ -54,6 +56,7 @@ std::shared_ptr<AttachmentNode> ItemNode::Attach(int32_t type, std::u16string fi
 }
 
 std::u16string RibbonIdOf(const ItemNode& item) {
+    if (!item.window.empty() && item.kind != ItemKind::Note) return u"Microsoft.Outlook." + item.window;
     switch (item.kind) {
         case ItemKind::Mail: return item.sent ? u"Microsoft.Outlook.Mail.Read" : u"Microsoft.Outlook.Mail.Compose";
         case ItemKind::Post: return item.sent ? u"Microsoft.Outlook.Post.Read" : u"Microsoft.Outlook.Post.Compose";
@@ -64,6 +67,8 @@ std::u16string RibbonIdOf(const ItemNode& item) {
         case ItemKind::Meeting:
             return item.sent ? u"Microsoft.Outlook.MeetingRequest.Read" : u"Microsoft.Outlook.MeetingRequest.Send";
         case ItemKind::Report: return u"Microsoft.Outlook.Report";
+        case ItemKind::Journal: return u"Microsoft.Outlook.Journal";
+        case ItemKind::DistList: return u"Microsoft.Outlook.DistributionList";
     }
     return {};
 }

@@ -11,7 +11,7 @@
 namespace standin {
 
 /// The item kinds of the host, each with the members its class has.
-enum class ItemKind { Mail, Post, Note, Appointment, Contact, Task, Meeting, Report };
+enum class ItemKind { Mail, Post, Note, Appointment, Contact, Task, Meeting, Report, Journal, DistList };
 
 /// One attachment. By-value, embedded and OLE attachments carry their content; a by-reference
 /// attachment keeps the path of the file it points to.
@@ -36,6 +36,10 @@ struct ItemNode {
     std::u16string senderName;
     host::DateTime sentOn;
     std::vector<std::shared_ptr<AttachmentNode>> attachments;
+    /// The kind of window the host shows the item in, as the last part of its ribbon id
+    /// ("Response.CounterPropose", "Resend", "RSS", ...), where the item's kind does not tell it;
+    /// empty for the window of its kind.
+    std::u16string window;
 
     /// The type name the item's type information reports: "MailItem", "NoteItem", ...
     std::u16string TypeName() const;
@@ -128,7 +132,8 @@ struct RibbonControlNode {
 };
 
 /// The ribbon id of an item window showing `item` (mail and posts: read or compose by whether
-/// they were sent); empty for a note, whose window has no ribbon.
+/// they were sent; the window the item names, if it does); empty for a note, whose window has no
+/// ribbon.
 std::u16string RibbonIdOf(const ItemNode& item);
 
 }  // namespace standin

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "Markup.h"
+#include "PublishedLists.h"
 #include "base/HostError.h"
 
 namespace standin {
@@ -82,6 +83,8 @@ enum { kTab, kGroup, kButton, kLayers };
 struct Button {
     Layer layers[kLayers];
     std::u16string tab;
+    /// The tab is one of the window's own (idMso), which only windows that have it show.
+    bool tabBuiltIn = false;
     std::u16string group;
     std::u16string label;
     std::u16string size = u"normal";
@@ -160,7 +163,10 @@ private:
             layer.tag = text(u"tag");
             layer.getVisible = text(u"getVisible");
             layer.visible = text(u"visible", u"true") == u"true" || text(u"visible") == u"1";
-            if (at == kTab) context.tab = layer.id;
+            if (at == kTab) {
+                context.tab = layer.id;
+                context.tabBuiltIn = idMso != nullptr;
+            }
             if (at == kGroup) context.group = layer.id;
             if (at == kButton) {
                 context.label = text(u"label");
@@ -204,6 +210,8 @@ struct RibbonHost::Shown {
     std::optional<bool> enabled;
     std::optional<std::u16string> image;
     bool stale = true;
+    /// The button's built-in tab is not one of the window's: the window shows nothing of it.
+    bool absent = false;
 
     const Button& Spec() const { return markup->buttons[button]; }
 };
@@ -277,7 +285,19 @@ void RibbonHost::Show(const std::shared_ptr<InspectorNode>& window) {
         shown->window = window;
         shown->markup = markup;
         shown->button = i;
-        Ask(*shown);
+        // A tab idMso the window lacks shows nothing: the host's published lists say which tabs
+        // each ribbon has, and only those.
+        const Button& b = shown->Spec();
+        if (b.tabBuiltIn) {
+            const auto tabs = PublishedTabs(ribbonId);
+            shown->absent = std::find(tabs.begin(), tabs.end(), b.tab) == tabs.end();
+        }
+        if (shown->absent)
+            log_.Line(u"ribbon window=" + log_.WindowName(window) + u" id=" + log_.Quote(ribbonId) + u" tab=" +
+                      log_.Quote(b.tab) + u" control=" + log_.Quote(b.layers[kButton].id) +
+                      u" not shown: the window has no such tab");
+        else
+            Ask(*shown);
         shown_.push_back(std::move(shown));
     }
 }
@@ -305,7 +325,7 @@ void RibbonHost::Refresh() {
         node.invalidAll = false;
     }
     for (auto& shown : shown_)
-        if (shown->stale) Ask(*shown);
+        if (shown->stale && !shown->absent) Ask(*shown);
 }
 
 // Asks one callback about `layer`'s control (tab, group or button) in the shown button's window;
@@ -361,7 +381,7 @@ void RibbonHost::Ask(Shown& shown) {
 
 bool RibbonHost::Click(const std::shared_ptr<InspectorNode>& window, const std::u16string& label) {
     const auto it = std::find_if(shown_.begin(), shown_.end(), [&](const auto& s) {
-        return s->window.lock() == window && s->Spec().label == label;
+        return s->window.lock() == window && !s->absent && s->Spec().label == label;
     });
     if (it == shown_.end()) return false;
     Shown& shown = **it;
@@ -387,7 +407,7 @@ bool RibbonHost::Click(const std::shared_ptr<InspectorNode>& window, const std::
 std::vector<RibbonHost::ButtonState> RibbonHost::Buttons(const std::shared_ptr<InspectorNode>& window) const {
     std::vector<ButtonState> buttons;
     for (const auto& shown : shown_)
-        if (shown->window.lock() == window)
+        if (shown->window.lock() == window && !shown->absent)
             buttons.push_back({shown->Spec().label, shown->visible, shown->enabled, shown->image});
     return buttons;
 }
@@ -395,7 +415,7 @@ std::vector<RibbonHost::ButtonState> RibbonHost::Buttons(const std::shared_ptr<I
 std::vector<std::u16string> RibbonHost::State(const std::shared_ptr<InspectorNode>& window) {
     std::vector<std::u16string> lines;
     for (const auto& shown : shown_) {
-        if (shown->window.lock() != window) continue;
+        if (shown->window.lock() != window || shown->absent) continue;
         const Button& b = shown->Spec();
         // The word processor's windows carry no toolbar: the transcript says which they are.
         lines.push_back(u"ribbon window=" + log_.WindowName(window) + (window->wordMail ? u" editor=word" : u"") +

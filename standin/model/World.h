@@ -78,6 +78,10 @@ struct World {
     std::vector<HostError> eventFailures;
     std::vector<std::string> eventExceptions;
     std::vector<RemovedAttachment> removed;
+    /// Every path Attachment.SaveAsFile wrote to, and every path the system's Save As dialog gave the
+    /// add-in (Host::FileChosen): a file written under any other name must be gone after a run.
+    std::vector<std::u16string> written;
+    std::vector<std::u16string> chosen;
 
     /// Calls `raise` for each entry of `sinks` that is still subscribed when its turn comes; a
     /// sink's failure is recorded and the host carries on, as it does with a failing event sink.

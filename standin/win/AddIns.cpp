@@ -23,38 +23,65 @@ std::optional<std::wstring> stringValue(HKEY key, const wchar_t* name) {
     return text;
 }
 
+std::optional<DWORD> dwordValue(HKEY key, const wchar_t* name) {
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<std::u16string> u16(const std::optional<std::wstring>& s) {
     if (!s) return std::nullopt;
     return com::fromWide(*s);
 }
 
-}  // namespace
-
-std::vector<AddInEntry> ReadAddInList() {
-    std::vector<AddInEntry> entries;
+// Appends the entries of one list, leaving out ProgIDs already read.
+void readList(HKEY root, bool machine, std::vector<AddInEntry>& entries) {
     com::RegKey list;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kAddInListKey, 0, KEY_READ, list.put()) != ERROR_SUCCESS) return entries;
+    if (RegOpenKeyExW(root, kAddInListKey, 0, KEY_READ, list.put()) != ERROR_SUCCESS) return;
+    const size_t earlier = entries.size();
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD length = 256;
         if (RegEnumKeyExW(list.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         AddInEntry entry;
         entry.progId = com::fromWide(std::wstring_view(name, length));
+        entry.machine = machine;
+        bool listed = false;
+        for (size_t j = 0; j < earlier; ++j)
+            listed = listed || CompareStringOrdinal(name, -1, com::toWide(entries[j].progId).c_str(), -1, TRUE) == CSTR_EQUAL;
+        if (listed) continue;
         com::RegKey key;
         if (RegOpenKeyExW(list.get(), name, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
             entry.friendlyName = u16(stringValue(key.get(), L"FriendlyName"));
             entry.description = u16(stringValue(key.get(), L"Description"));
-            DWORD type = 0;
-            DWORD value = 0;
-            DWORD size = sizeof value;
-            if (RegQueryValueExW(key.get(), L"LoadBehavior", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
-                    ERROR_SUCCESS &&
-                type == REG_DWORD)
-                entry.loadBehavior = value;
+            entry.loadBehavior = dwordValue(key.get(), L"LoadBehavior");
+            entry.requireShutdownNotification = dwordValue(key.get(), L"RequireShutdownNotification") == 1u;
         }
         entries.push_back(std::move(entry));
     }
+}
+
+}  // namespace
+
+std::vector<AddInEntry> ReadAddInList() {
+    // The user's list first: the host also reads the machine-wide list, and for the same ProgID the
+    // user's key wins (documented with per-user COM configuration and UAC).
+    std::vector<AddInEntry> entries;
+    readList(HKEY_CURRENT_USER, false, entries);
+    readList(HKEY_LOCAL_MACHINE, true, entries);
     return entries;
+}
+
+void MarkNotLoaded(const std::u16string& progId) {
+    const std::wstring path = std::wstring(kAddInListKey) + L"\\" + com::toWide(progId);
+    com::RegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return;
+    const DWORD notLoaded = 2;
+    RegSetValueExW(key.get(), L"LoadBehavior", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&notLoaded), sizeof notLoaded);
 }
 
 namespace {
@@ -124,6 +151,10 @@ ClassLookup CreateClass(const std::u16string& progId) {
 std::u16string PerUserNote(const std::u16string& progId, const ClassLookup& found) {
     return u"class " + Transcript::Quote(progId) + u" per-user server=" + Transcript::Quote(com::fromWide(found.server)) +
            u" created-by=DllGetClassObject (Wine's COM does not read HKCU\\Software\\Classes; Windows reads it first)";
+}
+
+std::u16string MachineNote(const std::u16string& progId, const ClassLookup& found) {
+    return u"class " + Transcript::Quote(progId) + u" machine-wide server=" + Transcript::Quote(com::fromWide(found.server));
 }
 
 UnloadResult TryUnload(const std::wstring& path) {

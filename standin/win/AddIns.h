@@ -10,7 +10,8 @@
 
 namespace standin::win {
 
-/// The key of the host's per-user add-in list, under HKEY_CURRENT_USER.
+/// The key of the host's add-in list: under HKEY_CURRENT_USER the user's, under HKEY_LOCAL_MACHINE
+/// (in the host's own registry view) the machine's, for every user.
 inline constexpr wchar_t kAddInListKey[] = L"Software\\Microsoft\\Office\\Outlook\\Addins";
 
 /// One entry of the list: the key's name is the add-in's ProgID.
@@ -19,9 +20,18 @@ struct AddInEntry {
     std::optional<std::u16string> friendlyName;
     std::optional<std::u16string> description;
     std::optional<DWORD> loadBehavior;
+    /// RequireShutdownNotification = 1: the add-in hears OnBeginShutdown and OnDisconnection at the
+    /// host's exit also from version 14, whose fast shutdown otherwise says nothing.
+    bool requireShutdownNotification = false;
+    bool machine = false;  ///< from the machine's list
 };
 
-/// The entries in the order the registry enumerates them; empty when the key is missing.
+/// The host marks an add-in of the user's list whose start-up connection failed as not loaded:
+/// LoadBehavior 2.
+void MarkNotLoaded(const std::u16string& progId);
+
+/// The user's entries in the order the registry enumerates them, then the machine's whose ProgID the
+/// user's list lacks (the host reads both and the user's key wins); empty when neither key exists.
 std::vector<AddInEntry> ReadAddInList();
 
 /// A class found by its ProgID as Windows finds it: in the current user's classes
@@ -44,6 +54,9 @@ ClassLookup CreateClass(const std::u16string& progId);
 
 /// The transcript's note on a class the host created from the current user's registration.
 std::u16string PerUserNote(const std::u16string& progId, const ClassLookup& found);
+
+/// The transcript's note on the class of an add-in from the machine's list: the server COM created.
+std::u16string MachineNote(const std::u16string& progId, const ClassLookup& found);
 
 /// The result of DllCanUnloadNow of the loaded DLL at `path`, then whether it was unloaded: by COM
 /// (CoFreeUnusedLibrariesEx), or by the host when it loaded the DLL for a per-user class and the

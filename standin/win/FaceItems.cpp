@@ -178,6 +178,10 @@ ComPtr<IDispatch> wrapItem(const std::shared_ptr<FaceState>& state, std::shared_
             return makeItem<_MeetingItem, ItemKind::Meeting>(state, item, node, __uuidof(MeetingItem), 53);
         case ItemKind::Report:
             return makeItem<_ReportItem, ItemKind::Report>(state, item, node, __uuidof(ReportItem), 46);
+        case ItemKind::Journal:
+            return makeItem<_JournalItem, ItemKind::Journal>(state, item, node, __uuidof(JournalItem), 42);
+        case ItemKind::DistList:
+            return makeItem<_DistListItem, ItemKind::DistList>(state, item, node, __uuidof(DistListItem), 69);
     }
     throw HostError(HostStatus::Unexpected, u"Unknown item kind");
 }

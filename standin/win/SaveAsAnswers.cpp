@@ -129,6 +129,11 @@ SaveAsAnswers::SaveAsAnswers(Transcript& transcript, std::wstring screenshots, b
 
 SaveAsAnswers::~SaveAsAnswers() { CloseHandle(idle_); }
 
+std::vector<std::u16string> SaveAsAnswers::TakeChosenPaths() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(chosen_, {});
+}
+
 void SaveAsAnswers::WaitUntilIdle(DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
@@ -265,8 +270,15 @@ bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
                     u" replace=" + OnOff(robot.IsChecked(kReplaceBox)) + u" open=" + OnOff(robot.IsChecked(kOpenBox)) +
                     u" path=" + Transcript::Quote(path));
             robot.Save();
+            const auto chosen = [&] {
+                std::lock_guard lock(mutex_);
+                chosen_.push_back(path);
+            };
             const auto asked = robot.WaitUntilClosedOrAsked();
-            if (!asked) return true;
+            if (!asked) {
+                chosen();
+                return true;
+            }
             // The dialog asks (a file of that name exists, or the path is refused).
             const auto answer = Next();
             const bool fits = answer && answer->kind == SaveAsStep::Overwrite;
@@ -284,6 +296,7 @@ bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
             robot.Answer(*asked, GetDlgItem(asked->window, IDYES) ? (yes ? IDYES : IDNO) : IDOK);
             if (yes) {
                 robot.WaitUntilClosed();
+                chosen();
                 return true;
             }
             if (!fits) {

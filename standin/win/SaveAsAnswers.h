@@ -66,6 +66,10 @@ public:
     /// is recorded as a failure and cancelled, so that the host does not hang.
     bool Handle(HWND dialog, DWORD hostThread);
 
+    /// Forgets and returns the paths the dialogs gave the host's thread so far: where the add-in may
+    /// leave files (the audit's check of files left over).
+    std::vector<std::u16string> TakeChosenPaths();
+
     /// On the host's thread at the end of an action: waits (pumping its messages) until the robot
     /// has finished recording the dialog it answered last, so that its lines precede the action's end.
     void WaitUntilIdle(DWORD timeoutMs);
@@ -78,6 +82,7 @@ private:
     bool byHand_;
     std::mutex mutex_;
     std::deque<SaveAsStep> steps_;
+    std::vector<std::u16string> chosen_;
     int dialogs_ = 0;
     int messageBoxes_ = 0;  // message boxes pictured so far
     HANDLE idle_ = nullptr;  // manual-reset: set while no dialog is being handled

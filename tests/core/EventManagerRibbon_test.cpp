@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "PublishedLists.h"
 #include "RibbonSupport.h"
 #include "Session.h"
 
@@ -70,6 +71,9 @@ std::shared_ptr<standin::ItemNode> Kind(ItemKind kind, bool sent, std::initializ
 
 }  // namespace
 
+// The same windows on a host of version 11 (toolbars, no ribbon) and of version 14 (the ribbon; the
+// word processor edits every window, so no toolbar): the ribbon's button says what the toolbar's
+// button says, window by window.
 TEST(RibbonButton, SaysWhatTheToolbarButtonSaysInEveryKindOfWindow) {
     const struct {
         const char* what;
@@ -118,9 +122,53 @@ TEST(RibbonButton, SaysWhatTheToolbarButtonSaysInEveryKindOfWindow) {
     // One markup per ribbon id.
     EXPECT_EQ(s.log.Count(u"ribbon markup id=\"Microsoft.Outlook.Mail.Read\" namespace="), 1);
     EXPECT_EQ(s.log.Count(u"ribbon OnRibbonLoad"), 10);
+    for (const auto& ins : open) {
+        EXPECT_TRUE(Session::ButtonsIn(*ins).empty()) << "a toolbar on version 14";
+    }
+
+    Session eleven(standin::HostOptions{u"11.0.5510", true});
+    eleven.host.OpenExplorer();
+    eleven.Connect();
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.what);
+        const auto ins = eleven.host.OpenInspector(w.item, w.wordMail);
+        const auto toolbar = Session::ButtonsIn(*ins);
+        ASSERT_EQ(toolbar.size(), w.wordMail ? 0u : 1u);
+        if (!w.wordMail) {
+            EXPECT_EQ(toolbar[0]->enabled, w.enabled);
+        }
+    }
 }
 
-TEST(RibbonButton, TheRibbonAsksAgainOnlyAfterTheAddInRefreshedTheToolbarButton) {
+// Every kind of item window the host's published lists name shows the button, on the tab that
+// window shows first: a tab the window lacks would show nothing at all.
+TEST(RibbonButton, ShowsInEveryPublishedKindOfItemWindowOnItsFirstTab) {
+    RibbonSession s;
+    s.host.OpenExplorer();
+    s.Connect();
+    const auto ids = standin::PublishedRibbonIds();
+    ASSERT_EQ(ids.size(), 19u);
+    for (const auto id : ids) {
+        const std::u16string ribbonId(id);
+        SCOPED_TRACE(std::string(ribbonId.begin(), ribbonId.end()));
+        auto item = Kind(ItemKind::Mail, true, {1});
+        item->window = ribbonId.substr(std::u16string(u"Microsoft.Outlook.").size());
+        const auto ins = s.Open(item);
+        const auto button = s.Button(ins);
+        EXPECT_TRUE(button.visible);
+        EXPECT_EQ(button.label, kCaption);
+        const auto state = s.ribbon->State(ins);
+        ASSERT_EQ(state.size(), 1u);
+        EXPECT_NE(state[0].find(u"tab=\"" + std::u16string(standin::PublishedTabs(id).at(0)) + u"\""),
+                  std::u16string::npos);
+    }
+    EXPECT_EQ(s.log.Count(u"not shown"), 0);
+    EXPECT_TRUE(s.log.failures.empty());
+}
+
+// From version 12 the word processor edits every window, and no window has a toolbar: the ribbon's
+// button is refreshed all the same, wherever the toolbar's would be.
+TEST(RibbonButton, TheRibbonAsksAgainOnlyAfterTheAddInRefreshedItsButton) {
     RibbonSession s;
     const auto explorer = s.host.OpenExplorer();
     s.Connect();
@@ -136,7 +184,7 @@ TEST(RibbonButton, TheRibbonAsksAgainOnlyAfterTheAddInRefreshedTheToolbarButton)
     s.ribbon->Refresh();
     EXPECT_FALSE(s.Button(ins).enabled.value_or(true));
     s.host.ChangeSelection(explorer);
-    EXPECT_TRUE(Session::ButtonsIn(*ins)[0]->enabled);
+    EXPECT_TRUE(Session::ButtonsIn(*ins).empty()) << "a toolbar in a word-processor window";
     s.ribbon->Refresh();
     EXPECT_EQ(s.log.Count(u"ribbon invalidated id=\"Microsoft.Outlook.Post.Compose\" control=\"TallowbySaveAttachments\""), 1);
     EXPECT_TRUE(s.Button(ins).enabled.value_or(false));
@@ -163,8 +211,7 @@ TEST(RibbonButton, AClickRunsTheCommandOnItsOwnWindowAndBothButtonsFollow) {
     ASSERT_EQ(clicked->item->attachments.size(), 1u);
     EXPECT_EQ(clicked->item->attachments[0]->type, host::AttachmentType::ByReference);
 
-    // The clicked window's toolbar button is refreshed at once, the ribbon after its invalidation.
-    EXPECT_FALSE(Session::ButtonsIn(*clicked)[0]->enabled);
+    // The clicked window's button is invalidated, and asked again.
     s.ribbon->Refresh();
     s.ExpectAgreement(clicked);
     s.ExpectAgreement(other);
@@ -193,9 +240,12 @@ TEST(RibbonButton, TheAddInUnloadedWhileItsDialogIsUpStopsTheCommandAndHoldsNoth
         s.addIn.reset();  // the host lets go of the connection object the callback runs on
     };
     const auto clicked = s.Open(Session::Mail(true, {1, 1}));
+    s.platform.answers = {MessageBoxResult::Ok};  // which attachment was not saved
     ASSERT_TRUE(s.ribbon->Click(clicked, kCaption));
     EXPECT_EQ(*s.platform.promptsDestroyedWhileUp, 0);
     EXPECT_EQ(s.platform.prompt->calls.size(), 1u) << "no dialog after the add-in was unloaded";
+    ASSERT_EQ(s.platform.shown.size(), 1u);
+    EXPECT_NE(s.platform.shown[0].text.find(u"file2.txt"), std::u16string::npos);
     EXPECT_TRUE(fs::exists(folder / "file1.txt"));
     EXPECT_TRUE(Session::ButtonsIn(*clicked).empty()) << "a button made again for an unloaded add-in";
     s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
@@ -232,16 +282,23 @@ TEST(RibbonButton, EachRibbonIsKeptOnceAndLetGoWithTheHost) {
     EXPECT_TRUE(s.addIn->Events()->GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
 }
 
-TEST(RibbonButton, AFailingInvalidationLeavesTheToolbarRefreshed) {
+TEST(RibbonButton, AFailingInvalidationCostsThatRibbonOnly) {
     RibbonSession s;
-    s.host.OpenExplorer();
+    const auto explorer = s.host.OpenExplorer();
     s.Connect();
-    s.Open(Session::Mail(true, {1}));
-    s.host.ledger().FailMember("RibbonUI.InvalidateControl", HostStatus::Fail);
-    const auto ins = s.Open(Session::Mail(true, {4}));
+    const auto compose = s.Open(Session::Mail(false, {1}));  // the first ribbon kept
+    const auto item = Session::Mail(true, {4});
+    const auto read = s.Open(item);
+    s.ribbon->Refresh();
+    ASSERT_FALSE(s.Button(read).enabled.value_or(true));
+    item->Attach(1, u"new.txt", "x");
+    s.host.ledger().FailMember("RibbonUI.InvalidateControl", HostStatus::Fail, 1);
+    s.host.Activate(read);
+    s.host.ChangeSelection(explorer);
     EXPECT_TRUE(s.host.EventFailures().empty());
-    ASSERT_EQ(Session::ButtonsIn(*ins).size(), 1u);
-    EXPECT_FALSE(Session::ButtonsIn(*ins)[0]->enabled);
+    s.ribbon->Refresh();
+    EXPECT_TRUE(s.Button(read).enabled.value_or(false)) << "the other ribbon was not invalidated";
+    s.ExpectAgreement(compose);
 }
 
 TEST(RibbonButton, CallbacksNeedAControlInAnItemWindowAndAConnectedAddIn) {

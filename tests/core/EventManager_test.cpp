@@ -91,24 +91,61 @@ TEST(EventManagerStartUp, InspectorEditingInTheWordProcessorGetsNoToolbar) {
     EXPECT_TRUE(ins->bars->bars.empty());
 }
 
-TEST(EventManagerStartUp, UnreadablePreferenceEndsInitBeforeAnySubscription) {
-    Session s;
-    s.platform.Store(u"yes");
-    try {
-        s.Connect();
-        FAIL() << "connected";
-    } catch (const HostError& e) {
-        EXPECT_EQ(e.status, HostStatus::TypeMismatch);
+// The host marks an add-in whose OnConnection fails as not loaded, for good: the connection
+// succeeds whenever the add-in can work at all, and what it could not do is reported.
+TEST(EventManagerStartUp, ConnectsWheneverTheAddInCanWork) {
+    const struct {
+        const char* what;
+        std::function<void(Session&)> spoil;
+        std::vector<int32_t> reported;
+        std::function<void(Session&, const standin::InspectorNode& spoiled, const standin::InspectorNode& other)> check;
+    } cases[] = {
+        {"a stored preference that is no Boolean: the default", [](Session& s) { s.platform.Store(u"yes"); },
+         {HostStatus::TypeMismatch},
+         [](Session&, const standin::InspectorNode&, const standin::InspectorNode&) {
+             EXPECT_TRUE(Preferences::ReplaceWithLinks());
+         }},
+        {"no picture: the built-in face", [](Session& s) { s.platform.failLoadPicture = true; },
+         {HostStatus::Fail, HostStatus::Fail},
+         [](Session&, const standin::InspectorNode& spoiled, const standin::InspectorNode&) {
+             ASSERT_EQ(Session::ButtonsIn(spoiled).size(), 1u);
+             EXPECT_EQ(Session::ButtonsIn(spoiled)[0]->faceId, 3);
+         }},
+        {"one window's toolbar cannot be made: that window goes without",
+         [](Session& s) { s.host.ledger().FailMember("CommandBars.Add", HostStatus::Fail, 1); }, {HostStatus::Fail},
+         [](Session&, const standin::InspectorNode& spoiled, const standin::InspectorNode& other) {
+             EXPECT_TRUE(spoiled.bars->bars.empty());
+             EXPECT_EQ(Session::ButtonsIn(other).size(), 1u);
+         }},
+        {"no main window to listen to",
+         [](Session& s) { s.host.ledger().FailMember("Application.ActiveExplorer", HostStatus::Fail); },
+         {HostStatus::Fail},
+         [](Session& s, const standin::InspectorNode& spoiled, const standin::InspectorNode&) {
+             EXPECT_EQ(s.CallsOf("Explorer.Subscribe"), 0);
+             EXPECT_EQ(Session::ButtonsIn(spoiled).size(), 1u);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s(standin::HostOptions{u"11.0.5510", true});
+        s.host.OpenExplorer();
+        const auto spoiled = s.host.OpenInspector(Session::Mail(true, {1}));
+        const auto other = s.host.OpenInspector(Session::Mail(true, {1}));
+        c.spoil(s);
+        EXPECT_NO_THROW(s.Connect());
+        EXPECT_EQ(Tolerated::Statuses(), c.reported);
+        EXPECT_EQ(s.CallsOf("Inspectors.Subscribe"), 1);
+        c.check(s, *spoiled, *other);
+        // Later windows get the command as usual.
+        s.host.ledger().ClearFailures();
+        EXPECT_EQ(Session::ButtonsIn(*s.host.OpenInspector(Session::Mail(true, {1}))).size(), 1u);
     }
-    EXPECT_EQ(s.CallsOf("Application.Subscribe"), 0);
 }
 
-TEST(EventManagerStartUp, MissingBitmapFailsTheConnection) {
+TEST(EventManagerStartUp, WithoutTheItemWindowsTheConnectionFails) {
     Session s;
-    s.platform.failLoadPicture = true;
-    const auto ins = s.host.OpenInspector(Session::Mail(true, {1}));
+    s.host.ledger().FailMember("Application.Inspectors", HostStatus::Fail);
     EXPECT_THROW(s.Connect(), HostError);
-    EXPECT_TRUE(ins->bars->bars.empty());
 }
 
 // ---- the button's face and the host's version
@@ -409,13 +446,18 @@ struct CleanUpCase {
     const char* name;
     std::function<void(Session&, const std::shared_ptr<standin::ExplorerNode>&)> cleanUp;
     bool unloaded;
+    bool stops;
 };
 
 class EventManagerCleanUpWhileUp : public testing::TestWithParam<CleanUpCase> {};
 
 }  // namespace
 
-TEST_P(EventManagerCleanUpWhileUp, TheCommandStopsAfterTheAttachmentAtHandAndEverythingIsReleased) {
+// While a Save As dialog is up the host may close the last main window (an item window keeps it
+// running: the command goes on), unload the add-in or shut down (the command stops after the
+// attachment at hand, and says which attachments were not saved). Either way what was done stays
+// done and nothing is held after the command returns.
+TEST_P(EventManagerCleanUpWhileUp, TheCommandGoesOnOrStopsAndEverythingIsReleased) {
     const CleanUpCase& c = GetParam();
     const std::filesystem::path folder = std::filesystem::current_path() / "cleanup-while-up" / c.name;
     std::filesystem::remove_all(folder);
@@ -427,21 +469,34 @@ TEST_P(EventManagerCleanUpWhileUp, TheCommandStopsAfterTheAttachmentAtHandAndEve
     const auto ins = s.host.OpenInspector(item);
     s.Connect();
     s.platform.prompt = std::make_shared<ScriptedSaveAsPrompt>();
-    s.platform.prompt->script = {{(folder / "first.txt").u16string(), true}};
+    s.platform.prompt->script = {{(folder / "first.txt").u16string(), true},
+                                 {(folder / "second.txt").u16string(), false},
+                                 {(folder / "third.txt").u16string(), false}};
     bool once = false;
     s.platform.prompt->whileUp = [&](const PromptCall&) {
         if (!std::exchange(once, true)) c.cleanUp(s, explorer);
     };
+    if (c.stops) s.platform.answers = {MessageBoxResult::Ok};
 
     s.host.Click(Session::ButtonsIn(*ins)[0]);
 
     EXPECT_EQ(*s.platform.promptsDestroyedWhileUp, 0) << "the dialog's object was freed while it was up";
-    EXPECT_EQ(s.platform.prompt->calls.size(), 1u) << "no dialog after the clean-up";
     ASSERT_EQ(item->attachments.size(), 3u);
     EXPECT_EQ(item->attachments[0]->fileName, u"file2.txt");
     EXPECT_EQ(item->attachments[2]->type, host::AttachmentType::ByReference);
     EXPECT_EQ(item->attachments[2]->displayName, u"file1.txt");
     EXPECT_EQ(item->saveCount, 1);
+    if (c.stops) {
+        EXPECT_EQ(s.platform.prompt->calls.size(), 1u) << "no dialog after the command was stopped";
+        ASSERT_EQ(s.platform.shown.size(), 1u) << "the user is told once";
+        EXPECT_EQ(s.platform.shown[0].title, u"Save Attachments");
+        EXPECT_NE(s.platform.shown[0].text.find(u"not saved:\r\n\r\nfile2.txt\r\nfile3.txt"), std::u16string::npos);
+        EXPECT_FALSE(std::filesystem::exists(folder / "second.txt"));
+    } else {
+        EXPECT_EQ(s.platform.prompt->calls.size(), 3u) << "the command finishes";
+        EXPECT_TRUE(s.platform.shown.empty());
+        EXPECT_TRUE(std::filesystem::exists(folder / "third.txt"));
+    }
     EXPECT_TRUE(s.host.EventFailures().empty());
     s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
     EXPECT_EQ(s.host.ledger().Live(), (std::map<std::string, int>{}));
@@ -455,15 +510,21 @@ INSTANTIATE_TEST_SUITE_P(
     CleanUps, EventManagerCleanUpWhileUp,
     testing::Values(
         CleanUpCase{"LastMainWindowClosed",
-                    [](Session& s, const std::shared_ptr<standin::ExplorerNode>& e) { s.host.CloseExplorer(e); }, false},
+                    [](Session& s, const std::shared_ptr<standin::ExplorerNode>& e) { s.host.CloseExplorer(e); },
+                    false, false},
         CleanUpCase{"AddInUnloaded",
                     [](Session& s, const std::shared_ptr<standin::ExplorerNode>&) {
                         s.addIn->OnDisconnection(1);
                         s.addIn.reset();
                     },
-                    true},
+                    true, true},
         CleanUpCase{"HostShutDown", [](Session& s, const std::shared_ptr<standin::ExplorerNode>&) { s.Quit(); },
-                    false}),
+                    false, true},
+        // From version 14 the host may exit without a word (fast shutdown): its windows close, the
+        // last main window's Close (if it comes) finds no item window keeping the host running.
+        CleanUpCase{"FastShutdownClosesTheWindows",
+                    [](Session& s, const std::shared_ptr<standin::ExplorerNode>&) { s.host.CloseAllWindows(); },
+                    false, true}),
     [](const testing::TestParamInfo<CleanUpCase>& p) { return std::string(p.param.name); });
 
 TEST(EventManagerCleanUpWhileUpSend, TheWarningIsAnsweredAndNothingIsHeldAfterIt) {
@@ -506,7 +567,9 @@ void StartAndSave(Session& s) {
     s.Connect();
     s.platform.prompt = std::make_shared<ScriptedSaveAsPrompt>();
     s.platform.prompt->script = {{(folder / "saved.txt").u16string(), true}};
-    s.host.Click(Session::ButtonsIn(*ins)[0]);
+    // A window whose toolbar could not be made has no button to click.
+    const auto buttons = Session::ButtonsIn(*ins);
+    if (!buttons.empty()) s.host.Click(buttons[0]);
 }
 
 }  // namespace

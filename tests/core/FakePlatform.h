@@ -132,6 +132,16 @@ public:
     bool filesOnDisk = false;  // FileExists answers from the real file system
     std::vector<std::u16string> existenceTests;
     std::vector<std::u16string> marked;  // files marked as come from another computer, in order
+    // Writing beside, then in place (on the real file system, as FileExists): the temporary paths
+    // handed out, the files put in place and the files removed, in order. A folder in
+    // `refusingNewFiles` takes no new file (an existing target there is written in place, as the
+    // system allows); the `failPutInPlaceAt`-th move is refused; a target that is a folder is
+    // refused as the system refuses it.
+    std::vector<std::u16string> temporaryPaths;
+    std::vector<std::pair<std::u16string, std::u16string>> putInPlace;
+    std::vector<std::u16string> removed;
+    std::vector<std::u16string> refusingNewFiles;
+    int failPutInPlaceAt = 0;
     std::deque<int32_t> shellAnswers;
     bool failShell = false;
     bool processesAllowed = false;
@@ -209,6 +219,38 @@ public:
     bool MarkAsFromInternet(const std::u16string& path) noexcept override {
         marked.push_back(path);
         return true;
+    }
+    std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) override {
+        if (!filesOnDisk) Unexpected("TemporaryPathFor");
+        const std::filesystem::path path(target);
+        const std::filesystem::path folder = path.parent_path();
+        if (std::find(refusingNewFiles.begin(), refusingNewFiles.end(), folder.u16string()) != refusingNewFiles.end()) {
+            if (std::filesystem::is_regular_file(path)) return std::nullopt;
+            throw HostError(HostStatus::Fail, u"the folder takes no new file");
+        }
+        if (!std::filesystem::is_directory(folder)) throw HostError(HostStatus::FileNotFound, u"no such folder");
+        for (int n = static_cast<int>(temporaryPaths.size()) + 1;; ++n) {
+            const std::filesystem::path candidate = folder / (".~tlb" + std::to_string(n) + ".tmp");
+            if (std::filesystem::exists(candidate) || candidate == path) continue;
+            temporaryPaths.push_back(candidate.u16string());
+            return temporaryPaths.back();
+        }
+    }
+    void PutInPlace(const std::u16string& file, const std::u16string& target) override {
+        if (!filesOnDisk) Unexpected("PutInPlace");
+        putInPlace.emplace_back(file, target);
+        if (static_cast<int>(putInPlace.size()) == failPutInPlaceAt) throw HostError(HostStatus::Fail, u"the move is refused");
+        if (std::filesystem::is_directory(std::filesystem::path(target)))
+            throw HostError(HostStatus::Fail, u"the target is a folder");
+        std::error_code error;
+        std::filesystem::rename(std::filesystem::path(file), std::filesystem::path(target), error);
+        if (error) throw HostError(HostStatus::Fail, u"the move failed");
+    }
+    bool RemoveFile(const std::u16string& path) noexcept override {
+        removed.push_back(path);
+        std::error_code ignored;
+        std::filesystem::remove(std::filesystem::path(path), ignored);
+        return !std::filesystem::exists(std::filesystem::path(path), ignored);
     }
     std::u16string GetSetting(const std::u16string& app, const std::u16string& section, const std::u16string& key,
                               const std::u16string& defaultValue) override {

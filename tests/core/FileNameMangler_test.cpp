@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -292,19 +293,36 @@ TEST_F(FileNameManglerTest, EmptySenderKeepsTheSeparators) {
     EXPECT_EQ(names[2], u"report --  -- 5-Mar-2004.doc");
 }
 
-TEST_F(FileNameManglerTest, FailingHostReadEndsTheCall) {
-    for (const char* member : {"Item.SenderName", "Item.TypeName"}) {
-        SCOPED_TRACE(member);
-        For(Mail());
-        host.ledger().FailMember(member, HostStatus::Fail);
-        try {
-            (void)Suggest(u"report.doc");
-            ADD_FAILURE() << "no failure";
-        } catch (const HostError& e) {
-            EXPECT_EQ(e.status, HostStatus::Fail);
-        }
-        host.ledger().ClearFailures();
+TEST_F(FileNameManglerTest, FailingTypeNameEndsTheCall) {
+    For(Mail());
+    host.ledger().FailMember("Item.TypeName", HostStatus::Fail);
+    try {
+        (void)Suggest(u"report.doc");
+        ADD_FAILURE() << "no failure";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, HostStatus::Fail);
     }
+}
+
+TEST_F(FileNameManglerTest, RefusedSenderCostsOnlyTheSendersNamesAndIsAskedOncePerItem) {
+    // The guard of versions 9 to 11 asks the user for the protected SenderName, whose No fails the
+    // call: the numbered and the date's names stay, and the user is not asked again at each
+    // selection in the dialog. Any other failure of the read costs the same.
+    const Names withoutSender{u"report -- 1.doc", u"report -- 5-Mar-2004.doc"};
+    standin::Host guarded(std::make_shared<standin::CommandBarStore>(), standin::HostOptions{u"11.0.5510", true, true});
+    mangler.mItem(guarded.ItemObject(Mail()));
+    EXPECT_EQ(mangler.GetFileNameMangling(u"report.doc", kFolder), withoutSender);
+    EXPECT_EQ(mangler.GetFileNameMangling(u"report.doc", kFolder), withoutSender);
+    const auto& calls = guarded.ledger().Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Item.SenderName"), 1);
+    // A new item is asked anew.
+    mangler.mItem(guarded.ItemObject(Mail()));
+    EXPECT_EQ(mangler.GetFileNameMangling(u"report.doc", kFolder), withoutSender);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Item.SenderName"), 2);
+
+    For(Mail());
+    host.ledger().FailMember("Item.SenderName", HostStatus::Fail);
+    EXPECT_EQ(Suggest(u"report.doc"), withoutSender);
 }
 
 TEST_F(FileNameManglerTest, DateThatCannotBeReadOrFormattedCostsOnlyTheDateNames) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Markup.h"
+#include "PublishedLists.h"
 #include "RibbonSupport.h"
 #include "core/Ribbon.h"
 
@@ -15,28 +16,15 @@ namespace {
 
 constexpr char16_t kCaption[] = u"Save Attachments";
 
-// The ribbons of the item windows that get the toolbar, and the tab each shows first.
-const std::pair<const char16_t*, const char16_t*> kItemRibbons[] = {
-    {u"Microsoft.Outlook.Mail.Read", u"TabReadMessage"},
-    {u"Microsoft.Outlook.Mail.Compose", u"TabNewMailMessage"},
-    {u"Microsoft.Outlook.MeetingRequest.Read", u"TabMeeting"},
-    {u"Microsoft.Outlook.MeetingRequest.Send", u"TabMeeting"},
-    {u"Microsoft.Outlook.Appointment", u"TabAppointment"},
-    {u"Microsoft.Outlook.Contact", u"TabContact"},
-    {u"Microsoft.Outlook.Journal", u"TabJournalEntry"},
-    {u"Microsoft.Outlook.Task", u"TabTask"},
-    {u"Microsoft.Outlook.DistributionList", u"TabDistributionList"},
-    {u"Microsoft.Outlook.Report", u"TabReport"},
-    {u"Microsoft.Outlook.Resend", u"TabNewMailMessage"},
-    {u"Microsoft.Outlook.Response.Read", u"TabReadMessage"},
-    {u"Microsoft.Outlook.Response.Compose", u"TabNewMailMessage"},
-    {u"Microsoft.Outlook.Response.CounterPropose", u"TabNewMailMessage"},
-    {u"Microsoft.Outlook.RSS", u"TabReadMessage"},
-    {u"Microsoft.Outlook.Post.Read", u"TabPost"},
-    {u"Microsoft.Outlook.Post.Compose", u"TabPost"},
-    {u"Microsoft.Outlook.Sharing.Read", u"TabReadMessage"},
-    {u"Microsoft.Outlook.Sharing.Compose", u"TabNewMailMessage"},
-};
+// The ribbons of the item windows, each with the tab it shows first: from the host's published
+// lists, never from a second copy of the add-in's own table.
+std::vector<std::pair<std::u16string, std::u16string>> ItemRibbons() {
+    std::vector<std::pair<std::u16string, std::u16string>> ribbons;
+    for (const auto id : standin::PublishedRibbonIds())
+        ribbons.emplace_back(std::u16string(id), std::u16string(standin::PublishedTabs(id).at(0)));
+    EXPECT_EQ(ribbons.size(), 19u) << "the item windows' ribbons of the published lists";
+    return ribbons;
+}
 
 const XmlElement& OnlyChild(const XmlElement& e, const char16_t* name) {
     EXPECT_EQ(e.children.size(), 1u) << "children of the element";
@@ -92,8 +80,8 @@ struct MarkupRun {
 }  // namespace
 
 TEST(RibbonMarkup, EveryItemWindowsRibbonGetsOneLargeButtonInAGroupOfItsOwnOnItsFirstTab) {
-    for (const auto& [ribbonId, tab] : kItemRibbons) {
-        SCOPED_TRACE(std::string(ribbonId, ribbonId + std::char_traits<char16_t>::length(ribbonId)));
+    for (const auto& [ribbonId, tab] : ItemRibbons()) {
+        SCOPED_TRACE(std::string(ribbonId.begin(), ribbonId.end()));
         EXPECT_EQ(Ribbon::FirstTab(ribbonId), tab);
         const XmlElement root = standin::ParseXml(Ribbon::CustomUI(ribbonId, kCaption));
         EXPECT_EQ(root.name, u"customUI");
@@ -162,11 +150,36 @@ TEST(RibbonHostChecks, TheAddInsMarkupPassesOnEveryVersionForEveryItemRibbon) {
                    Ribbon::Callback::GetVisible, Ribbon::Callback::GetImage})
         callbacks.emplace_back(Ribbon::NameOf(c));
     for (int version : {12, 14, 16}) {
-        for (const auto& [ribbonId, tab] : kItemRibbons) {
+        for (const auto& [ribbonId, tab] : ItemRibbons()) {
             MarkupRun run(version, Ribbon::CustomUI(ribbonId, kCaption), callbacks);
             EXPECT_EQ(run.log.failures, std::vector<std::u16string>{}) << version;
             EXPECT_EQ(run.addIn.loads, 1);
         }
+    }
+}
+
+TEST(RibbonHostChecks, AButtonOnATabTheWindowLacksIsNotShown) {
+    // The window of a received message has TabReadMessage, not TabMeeting; a tab of the add-in's
+    // own (id) is shown in any window.
+    for (const auto& [tab, shown] : std::vector<std::pair<std::u16string, bool>>{
+             {u"idMso=\"TabReadMessage\"", true}, {u"idMso=\"TabMeeting\"", false}, {u"idMso=\"TabPost\"", false},
+             {u"idMso=\"TabNewMailMessage\"", false}, {u"id=\"OwnTab\" label=\"Own\"", true}}) {
+        SCOPED_TRACE(std::string(tab.begin(), tab.end()));
+        standin::Host host(std::make_shared<standin::CommandBarStore>(), standin::HostOptions{u"14.0.7015.1000", true});
+        MarkupAddIn addIn;
+        addIn.markup = u"<customUI xmlns=\"" + std::u16string(k2006) + u"\"><ribbon><tabs><tab " + tab +
+                       u"><group id=\"G\" label=\"g\"><button id=\"B\" label=\"b\" onAction=\"Action\"/></group></tab>"
+                       u"</tabs></ribbon></customUI>";
+        KeptRibbonLog log;
+        standin::RibbonHost ribbon(host, addIn, 14, log);
+        auto mail = std::make_shared<standin::ItemNode>(standin::ItemKind::Mail);
+        mail->sent = true;
+        const auto ins = host.OpenInspector(mail);
+        ribbon.Show(ins);
+        EXPECT_EQ(ribbon.Buttons(ins).size(), shown ? 1u : 0u);
+        EXPECT_EQ(log.Count(u"not shown: the window has no such tab"), shown ? 0 : 1);
+        EXPECT_EQ(ribbon.Click(ins, u"b"), shown);
+        EXPECT_TRUE(log.failures.empty());
     }
 }
 

@@ -183,6 +183,13 @@ struct SaveAttachmentsTest : testing::Test {
         EXPECT_EQ(node.displayName, u"Attachment " + U16(std::to_string(n)));
         EXPECT_EQ(node.content, Content(n));
     }
+    // The names in `where` (files and folders), sorted.
+    static std::vector<std::string> Names(const fs::path& where) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(where)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
     void ExpectWritten(const std::string& name, int n) {
         SCOPED_TRACE(name);
         EXPECT_EQ(BytesOf(folder / name), Content(n));
@@ -271,7 +278,7 @@ TEST_F(SaveAttachmentsTest, ReplaceClearedWritesTheFilesAndLeavesTheItemAlone) {
     Run(item);
     ExpectWritten("file1.bin", 1);
     ExpectWritten("file2.bin", 2);
-    EXPECT_EQ(platform.existenceTests, (std::vector{PathFor("file1.bin"), PathFor("file2.bin")}));
+    EXPECT_EQ(platform.existenceTests, platform.temporaryPaths) << "each file the host wrote is checked";
     ASSERT_EQ(item->attachments.size(), 2u);
     ExpectOriginal(*item->attachments[0], 1);
     ExpectOriginal(*item->attachments[1], 2);
@@ -331,6 +338,145 @@ TEST_F(SaveAttachmentsTest, SecondOfThreeFailingIsReportedAndTheOthersAreHandled
     ExpectShortcut(*item->attachments[2], PathFor("file3.bin"), u"Attachment 3");
     EXPECT_EQ(item->saveCount, 1);
 }
+
+// ---- written beside, then put in place: what the user had is never lost
+
+TEST_F(SaveAttachmentsTest, ReplacingAFileWritesBesideItAndPutsTheWholeFileInItsPlace) {
+    Preferences::SetReplaceWithLinks(true);
+    std::ofstream(folder / "file1.bin", std::ios::binary) << "the user's older file";
+    platform.shellAnswers = {42};
+    Confirm("file1.bin", {}, true);
+    const auto item = Message({1});
+    Run(item);
+    ASSERT_EQ(platform.temporaryPaths.size(), 1u);
+    const fs::path temporary(platform.temporaryPaths[0]);
+    EXPECT_EQ(temporary.parent_path(), folder) << "beside the target, on its volume";
+    EXPECT_NE(temporary.filename(), "file1.bin");
+    EXPECT_EQ(platform.putInPlace, (std::vector<std::pair<std::u16string, std::u16string>>{
+                                       {platform.temporaryPaths[0], PathFor("file1.bin")}}));
+    ExpectWritten("file1.bin", 1);
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"file1.bin"});
+    // Everything after the write names the final path.
+    EXPECT_EQ(platform.marked, std::vector{PathFor("file1.bin")});
+    EXPECT_EQ(platform.openedWithShell, std::vector{PathFor("file1.bin")});
+    ExpectShortcut(*item->attachments[0], PathFor("file1.bin"), u"Attachment 1");
+    EXPECT_TRUE(platform.shown.empty());
+}
+
+TEST_F(SaveAttachmentsTest, AFolderThatTakesNoNewFileHasItsExistingFileWrittenInPlace) {
+    Preferences::SetReplaceWithLinks(true);
+    std::ofstream(folder / "file1.bin", std::ios::binary) << "older";
+    platform.refusingNewFiles = {folder.u16string()};
+    Confirm("file1.bin");
+    Confirm("file2.bin");  // no such file there: nothing can be written
+    platform.answers = {MessageBoxResult::Ok};
+    const auto item = Message({1, 1});
+    Run(item);
+    ExpectWritten("file1.bin", 1);
+    EXPECT_TRUE(platform.temporaryPaths.empty());
+    EXPECT_TRUE(platform.putInPlace.empty());
+    EXPECT_EQ(CallsOf("Attachment.SaveAsFile"), 1) << "no write is tried where no file can be made";
+    EXPECT_EQ(platform.marked, std::vector{PathFor("file1.bin")});
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, ErrorText(PathFor("file2.bin")));
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"file1.bin"});
+    ExpectOriginal(*item->attachments[0], 2);
+    ExpectShortcut(*item->attachments[1], PathFor("file1.bin"), u"Attachment 1");
+}
+
+// How the write of the second of three attachments goes wrong.
+enum class WriteFault { BreaksOff, ClaimedWithoutWriting, MoveRefused, FolderGone, TargetIsAFolder };
+
+struct WriteFaultCase {
+    const char* name;
+    WriteFault fault;
+    bool existing;  // the user chose a file that is there, and confirmed replacing it
+};
+
+void PrintTo(const WriteFaultCase& c, std::ostream* out) { *out << c.name; }
+
+struct WriteFaultTest : SaveAttachmentsTest, testing::WithParamInterface<WriteFaultCase> {};
+
+// For each fault: the file that was there byte for byte as before, no file of ours left, the error
+// box for that path alone, the command going on with the next attachment, and only attachments
+// whose file is whole replaced by shortcuts.
+TEST_P(WriteFaultTest, WhatWasThereStaysNothingOfOursIsLeftAndTheRestIsSaved) {
+    const WriteFaultCase& c = GetParam();
+    const std::string older = std::string("the user's own\0file\r\n", 21);
+    Preferences::SetReplaceWithLinks(true);
+    const fs::path where = c.fault == WriteFault::FolderGone ? folder / "gone" : folder;
+    fs::create_directories(where);
+    const fs::path target = where / "file2.bin";
+    if (c.existing) std::ofstream(target, std::ios::binary) << older;
+    if (c.fault == WriteFault::TargetIsAFolder) {
+        fs::create_directories(target);
+        std::ofstream(target / "inside.txt") << "kept";
+    }
+    const auto faults = std::make_shared<Faults>();
+    switch (c.fault) {
+        case WriteFault::BreaksOff:
+            host.ledger().FailWriteAfter("Attachment.SaveAsFile", 5, static_cast<int32_t>(0x80070070u), 2);
+            break;
+        case WriteFault::ClaimedWithoutWriting:
+            faults->silentSaves = {u"file2.bin"};
+            break;
+        case WriteFault::MoveRefused:
+            platform.failPutInPlaceAt = 2;
+            break;
+        case WriteFault::FolderGone:
+            // The user removes the folder while the dialog is still up, after it was chosen.
+            prompt->whileUp = [&](const PromptCall& call) {
+                if (call.ordinal == 2) fs::remove_all(where);
+            };
+            break;
+        case WriteFault::TargetIsAFolder:
+            break;
+    }
+    Confirm("file1.bin");
+    prompt->script.push_back({target.u16string(), {}, false});
+    Confirm("file3.bin");
+    platform.answers = {MessageBoxResult::Ok};
+    const auto item = Message({1, 1, 1});
+    RunFaulty(item, faults);
+
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, ErrorText(target.u16string()));
+    EXPECT_EQ(platform.shown[0].title, u"Error saving attachment");
+    ExpectWritten("file1.bin", 1);
+    ExpectWritten("file3.bin", 3);
+    std::vector<std::string> expected{"file1.bin", "file3.bin"};
+    if (c.fault == WriteFault::FolderGone) {
+        EXPECT_FALSE(fs::exists(where)) << "nothing of ours brought the folder back";
+    } else if (c.fault == WriteFault::TargetIsAFolder) {
+        expected.push_back("file2.bin");
+        EXPECT_TRUE(fs::is_directory(target));
+        EXPECT_EQ(Names(target), std::vector<std::string>{"inside.txt"});
+    } else if (c.existing) {
+        expected.push_back("file2.bin");
+        EXPECT_EQ(BytesOf(target), older) << "the user's file byte for byte";
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(folder), expected) << "no file of ours is left";
+    EXPECT_EQ(platform.marked, (std::vector{PathFor("file1.bin"), PathFor("file3.bin")}));
+    ASSERT_EQ(item->attachments.size(), 3u);
+    ExpectOriginal(*item->attachments[0], 2);
+    ExpectShortcut(*item->attachments[1], PathFor("file1.bin"), u"Attachment 1");
+    ExpectShortcut(*item->attachments[2], PathFor("file3.bin"), u"Attachment 3");
+    EXPECT_EQ(item->saveCount, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, WriteFaultTest,
+    testing::Values(WriteFaultCase{"BreaksOffOverAFile", WriteFault::BreaksOff, true},
+                    WriteFaultCase{"BreaksOffAsANewFile", WriteFault::BreaksOff, false},
+                    WriteFaultCase{"ClaimedWithoutWritingOverAFile", WriteFault::ClaimedWithoutWriting, true},
+                    WriteFaultCase{"ClaimedWithoutWritingAsANewFile", WriteFault::ClaimedWithoutWriting, false},
+                    WriteFaultCase{"MoveRefusedOverAFile", WriteFault::MoveRefused, true},
+                    WriteFaultCase{"MoveRefusedAsANewFile", WriteFault::MoveRefused, false},
+                    WriteFaultCase{"FolderGoneWithTheFile", WriteFault::FolderGone, true},
+                    WriteFaultCase{"FolderGone", WriteFault::FolderGone, false},
+                    WriteFaultCase{"TargetIsAFolder", WriteFault::TargetIsAFolder, false}),
+    [](const testing::TestParamInfo<WriteFaultCase>& p) { return std::string(p.param.name); });
 
 // ---- an item with unsaved changes
 

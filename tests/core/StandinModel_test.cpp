@@ -22,9 +22,10 @@ struct ModelTest : testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("standin-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // Under the test's working directory (the build tree), never the machine's shared temporary
+    // folder: the same test of another build may run at the same moment.
+    std::filesystem::path dir = std::filesystem::current_path() / "standin-model" /
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
     standin::Host host;
 };
 
@@ -102,6 +103,50 @@ TEST_F(ModelTest, SaveAsFileWritesTheContent) {
     EXPECT_EQ(Read(dir / "out.bin"), std::string("A\0B", 3));
     EXPECT_EQ(Read(dir / "copy.txt"), "linked");
     EXPECT_NE(StatusOf([&] { attachments->Item(1)->SaveAsFile(U16(dir / "missing" / "x.bin")); }), 0);
+}
+
+TEST_F(ModelTest, AWriteThatBreaksOffLeavesWhatItWroteAndFails) {
+    std::filesystem::create_directories(dir);
+    auto node = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+    node->Attach(1, u"a.bin", "0123456789");
+    const auto attachment = Object(node)->Attachments()->Item(1);
+    constexpr int32_t kDiskFull = static_cast<int32_t>(0x80070070u);
+    // Every call, then only the second call from now, then a limit past the end (the write fails
+    // all the same, whole).
+    host.ledger().FailWriteAfter("Attachment.SaveAsFile", 4, kDiskFull);
+    EXPECT_EQ(StatusOf([&] { attachment->SaveAsFile(U16(dir / "a")); }), kDiskFull);
+    EXPECT_EQ(StatusOf([&] { attachment->SaveAsFile(U16(dir / "b")); }), kDiskFull);
+    EXPECT_EQ(Read(dir / "a"), "0123");
+    EXPECT_EQ(Read(dir / "b"), "0123");
+    host.ledger().ClearFailures();
+    host.ledger().FailWriteAfter("Attachment.SaveAsFile", 0, HostStatus::Fail, 2);
+    host.ledger().FailWriteAfter("Attachment.SaveAsFile", 20, HostStatus::Fail, 3);
+    EXPECT_EQ(StatusOf([&] { attachment->SaveAsFile(U16(dir / "c")); }), 0);
+    EXPECT_EQ(StatusOf([&] { attachment->SaveAsFile(U16(dir / "d")); }), HostStatus::Fail);
+    EXPECT_EQ(StatusOf([&] { attachment->SaveAsFile(U16(dir / "e")); }), HostStatus::Fail);
+    EXPECT_EQ(StatusOf([&] { attachment->SaveAsFile(U16(dir / "f")); }), 0);
+    EXPECT_EQ(Read(dir / "c"), "0123456789");
+    EXPECT_EQ(Read(dir / "d"), "");
+    EXPECT_TRUE(std::filesystem::exists(dir / "d"));
+    EXPECT_EQ(Read(dir / "e"), "0123456789");
+    EXPECT_EQ(Read(dir / "f"), "0123456789");
+}
+
+TEST_F(ModelTest, TheAuditFindsAFileWrittenUnderANameNoDialogGave) {
+    std::filesystem::create_directories(dir);
+    auto node = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+    node->Attach(1, u"a.bin", "content");
+    const auto attachment = Object(node)->Attachments()->Item(1);
+    attachment->SaveAsFile(U16(dir / "chosen.bin"));
+    attachment->SaveAsFile(U16(dir / ".~tlb0.tmp"));
+    attachment->SaveAsFile(U16(dir / "moved.tmp"));
+    std::filesystem::rename(dir / "moved.tmp", dir / "chosen.bin");
+    host.FileChosen(U16(dir / "CHOSEN.BIN"));  // as the file system compares names
+    const auto inconsistent = [&] { return host.Audit({u"tag", u"bar", u"caption"}, false).inconsistent; };
+    ASSERT_EQ(inconsistent().size(), 1u);
+    EXPECT_NE(inconsistent()[0].find(".~tlb0.tmp"), std::string::npos) << inconsistent()[0];
+    std::filesystem::remove(dir / ".~tlb0.tmp");
+    EXPECT_TRUE(inconsistent().empty());
 }
 
 TEST_F(ModelTest, CommandBarsAreKeptAcrossARestart) {

@@ -85,16 +85,17 @@ protected:
     }
     void TearDown() override {
         RegDeleteKeyW(HKEY_CURRENT_USER, kAddInKey);
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kAddInKey);
         callEntry("DllUnregisterServer");
         DeleteFileW(state.c_str());
         DeleteFileW(script.c_str());
         DeleteFileW(transcript.c_str());
     }
 
-    static void listAddIn(DWORD loadBehavior) {
+    // An entry in the user's list, or with `root` HKEY_LOCAL_MACHINE in the machine's.
+    static void listAddIn(DWORD loadBehavior, HKEY root = HKEY_CURRENT_USER) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kAddInKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExW(root, kAddInKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
         const wchar_t name[] = L"Fake";
         const wchar_t description[] = L"Test add-in";
         RegSetValueExW(key, L"FriendlyName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name);
@@ -214,6 +215,30 @@ TEST_F(HostProgramTest, OnlyLoadBehavior3IsLoadedAtStartUp) {
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_TRUE(r.has("addin key=\"StandinTest.FakeAddIn\" friendlyname=\"Fake\" description=\"Test add-in\" loadbehavior=2"));
     EXPECT_EQ(r.count("\"StandinTest.FakeAddIn\" OnConnection"), 0u);
+}
+
+// The machine's list (every user's) is read after the user's, and the user's key wins.
+TEST_F(HostProgramTest, TheMachinesListLoadsAndTheUsersEntryWins) {
+    ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, kAddInKey), ERROR_SUCCESS);
+    listAddIn(3, HKEY_LOCAL_MACHINE);
+    const HostRun machine = run("start\n");
+    SCOPED_TRACE(machine.transcript);
+    EXPECT_EQ(machine.exitCode, 0u);
+    EXPECT_TRUE(machine.has("addins listed=1"));
+    EXPECT_TRUE(machine.has(
+        "addin key=\"StandinTest.FakeAddIn\" friendlyname=\"Fake\" description=\"Test add-in\" loadbehavior=3 list=machine"));
+    EXPECT_TRUE(machine.has("addin \"StandinTest.FakeAddIn\" OnConnection ok"));
+    EXPECT_EQ(machine.count("class \"StandinTest.FakeAddIn\" machine-wide server=\""), 1u);
+    EXPECT_TRUE(machine.order("machine-wide server=", "OnConnection ok"));
+
+    listAddIn(2);
+    const HostRun both = run("start\n");
+    SCOPED_TRACE(both.transcript);
+    EXPECT_EQ(both.exitCode, 0u);
+    EXPECT_TRUE(both.has("addins listed=1"));
+    EXPECT_TRUE(both.has("addin key=\"StandinTest.FakeAddIn\" friendlyname=\"Fake\" description=\"Test add-in\" loadbehavior=2"));
+    EXPECT_EQ(both.count("list=machine"), 0u);
+    EXPECT_EQ(both.count("\"StandinTest.FakeAddIn\" OnConnection"), 0u) << "the user's LoadBehavior 2 wins";
 }
 
 TEST_F(HostProgramTest, AnUnscriptedMessageBoxFailsTheRun) {

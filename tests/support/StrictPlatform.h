@@ -26,6 +26,12 @@ public:
         Unexpected("MarkAsFromInternet");
         return false;
     }
+    std::optional<std::u16string> TemporaryPathFor(const std::u16string&) override { Fail("TemporaryPathFor"); }
+    void PutInPlace(const std::u16string&, const std::u16string&) override { Fail("PutInPlace"); }
+    bool RemoveFile(const std::u16string&) noexcept override {
+        Unexpected("RemoveFile");
+        return false;
+    }
     std::u16string GetSetting(const std::u16string&, const std::u16string&, const std::u16string&,
                               const std::u16string&) override {
         Fail("GetSetting");

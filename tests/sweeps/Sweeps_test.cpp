@@ -61,7 +61,11 @@ public:
         Session& s = session_;
         s.platform.filesOnDisk = true;
         s.platform.prompt = std::make_shared<ScriptedSaveAsPrompt>();
-        s.platform.prompt->answerFor = [this](const PromptCall& call) { return SaveAsAnswer(call.fileName); };
+        s.platform.prompt->answerFor = [this](const PromptCall& call) {
+            const PromptAnswer answer = SaveAsAnswer(call.fileName);
+            if (!answer.path.empty()) session_.host.FileChosen(answer.path);
+            return answer;
+        };
         s.platform.prompt->whileUp = [this](const PromptCall& call) {
             WhileUp("Save As " + std::string(call.fileName.begin(), call.fileName.end()), true);
         };
@@ -86,6 +90,8 @@ public:
     void StartUp() {
         Session& s = session_;
         std::ofstream(folder_ / "linked.txt") << "linked";
+        // A file the user has, which x.txt replaces.
+        std::ofstream(folder_ / "x.txt") << "the user's x.txt";
         const std::u16string link = (folder_ / "linked.txt").u16string();
         first_ = s.host.OpenExplorer();
         main_ = s.host.OpenExplorer();
@@ -99,6 +105,10 @@ public:
         // A connection that fails: the host releases the add-in and treats it as not loaded.
         if (!Guarded([&] { s.addIn->OnConnection(s.host.Application(), 1, s.host.AddInInstance(u"Tallowby.Connect")); }))
             s.addIn.reset();
+    }
+    // The `nth` write from now breaks off after `bytes` bytes, as on a disk that fills.
+    void WriteBreaksOff(int64_t nth, int64_t bytes) {
+        session_.host.ledger().FailWriteAfter("Attachment.SaveAsFile", bytes, static_cast<int32_t>(0x80070070u), nth);
     }
     void Click(const std::shared_ptr<standin::InspectorNode>& ins) {
         const auto buttons = Session::ButtonsIn(*ins);
@@ -125,7 +135,8 @@ public:
             session_.host.CloseExplorer(first_);
             session_.host.CloseExplorer(main_);
         });
-        cleanedUp_ = cleanedUp_ || heard;
+        // With an item window left the host keeps running, and so may a command of the add-in.
+        cleanedUp_ = cleanedUp_ || (heard && session_.host.Inspectors().empty());
     }
     void Unload() {
         cleanedUp_ = true;
@@ -199,8 +210,9 @@ private:
         return session_.host.OpenInspector(Item(kind, subject, sent, files));
     }
 
-    // The user's answer in the Save As dialog of each file: a.txt kept, b.txt, x.txt and z.txt
-    // replaced by shortcuts, y.txt to a folder that does not exist (the error box); others cancelled.
+    // The user's answer in the Save As dialog of each file: a.txt kept, b.txt, x.txt (over a file
+    // there) and z.txt replaced by shortcuts, y.txt to a folder that does not exist (the error box);
+    // others cancelled.
     PromptAnswer SaveAsAnswer(const std::u16string& fileName) const {
         const auto to = [&](const fs::path& p, bool replace) { return PromptAnswer{p.u16string(), replace, false}; };
         if (fileName == u"a.txt") return to(folder_ / "a.txt", false);
@@ -266,7 +278,8 @@ private:
                     s.host.CloseExplorer(first_);
                     s.host.CloseExplorer(main_);
                 });
-                cleanedUp_ = cleanedUp_ || heard;
+                // With an item window left the host keeps running, and so may the command in progress.
+                cleanedUp_ = cleanedUp_ || (heard && s.host.Inspectors().empty());
                 break;
             }
             case Event::ItemWindowClosed:
@@ -318,7 +331,8 @@ struct Scenario {
 const Scenario kScenarios[] = {
     {"start-up", [](Run& r) { r.StartUp(); r.NewWindowAndSelection(); }},
     {"click", [](Run& r) { r.StartUp(); r.Click(r.received()); }},
-    {"save-replace", [](Run& r) { r.StartUp(); r.Click(r.post()); }},
+    // x.txt over the user's file, y.txt where no folder is, z.txt's write breaking off.
+    {"save-replace", [](Run& r) { r.StartUp(); r.WriteBreaksOff(2, 3); r.Click(r.post()); }},
     {"send", [](Run& r) { r.StartUp(); r.Send(r.draft()); }},
     {"options", [](Run& r) { r.StartUp(); r.OptionsDialog(); }},
     {"unload", [](Run& r) { r.StartUp(); r.Unload(); r.NewWindowAndSelection(); }},

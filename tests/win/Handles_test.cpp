@@ -51,6 +51,22 @@ TEST(GlobalMemoryHolder, FreesTheMemory) {
     EXPECT_EQ(GlobalFlags(raw), GMEM_INVALID_HANDLE);
 }
 
+TEST(FileHolder, ClosesTheFileAndTakesAFailedOpenAsEmpty) {
+    testing_support::TempFolder folder;
+    const std::wstring path = com::toWide(folder.Child(u"held.txt"));
+    {
+        com::File file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        // Held without sharing: no other open while it lives.
+        EXPECT_EQ(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE);
+    }
+    com::File again(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(again) << "closed with its holder";
+    EXPECT_FALSE(com::File(CreateFileW(com::toWide(folder.Child(u"no such.txt")).c_str(), GENERIC_READ, 0, nullptr,
+                                       OPEN_EXISTING, 0, nullptr)));
+}
+
 TEST(SafeArrayHolder, DestroysTheArrayAndReleasesItsElements) {
     CountingUnknown element;
     {

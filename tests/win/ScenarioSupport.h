@@ -59,12 +59,19 @@ inline DWORD runProcess(std::wstring command, DWORD deadlineMs = 120000, const s
     return code;
 }
 
-/// Registers (or with `unregister` removes) a DLL silently with regsvr32, machine-wide or with
+/// Registers (or with `unregister` removes) a DLL silently with regsvr32 /n /i:<scope>, through its
+/// DllInstall alone ("user": the current user, "machine": every user); its exit code.
+inline DWORD dllInstall(const std::wstring& dll, bool unregister, const wchar_t* scope) {
+    return runProcess(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"/n /i:" + scope + L" \"" +
+                          dll + L"\"",
+                      60000);
+}
+
+/// Registers (or with `unregister` removes) a DLL silently with regsvr32: DllRegisterServer, or with
 /// `perUser` for the current user alone (DllInstall "user"); its exit code.
 inline DWORD regsvr32(const std::wstring& dll, bool unregister, bool perUser = false) {
-    return runProcess(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + (perUser ? L"/n /i:user " : L"") +
-                          L"\"" + dll + L"\"",
-                      60000);
+    if (perUser) return dllInstall(dll, unregister, L"user");
+    return runProcess(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"", 60000);
 }
 
 /// The full path of `name` in the folder of the running test program.

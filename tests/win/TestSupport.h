@@ -1,10 +1,12 @@
 #pragma once
-// Helpers shared by the Windows tests: the apartment, a counting object, registry look-ups.
+// Helpers shared by the Windows tests: the apartment, a counting object, registry look-ups, a
+// temporary folder.
 #include <windows.h>
 #include <objbase.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
 
@@ -16,6 +18,76 @@ namespace testing_support {
 inline void forgetLastSaveAsFolders() {
     (void)RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU");
 }
+
+/// Removes `folder` with everything in it, read-only files too (which DeleteFileW refuses, and so
+/// std::filesystem::remove_all).
+inline void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = folder + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(child);
+            } else {
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+/// A fresh folder under the temporary folder (in its long form, as the Save As dialog reports it),
+/// removed with its files and subfolders at the end. Named by the process id and a counter: no two
+/// made by one process share a name, however fast they come, and a folder an earlier process of the
+/// same id left behind is passed over (process ids come back soon under Wine).
+class TempFolder {
+public:
+    TempFolder() {
+        wchar_t temp[MAX_PATH];
+        const DWORD n = GetTempPathW(MAX_PATH, temp);
+        wchar_t longTemp[MAX_PATH];
+        const DWORD m = GetLongPathNameW(std::wstring(temp, n).c_str(), longTemp, MAX_PATH);
+        parent_ = m > 0 && m < MAX_PATH ? std::wstring(longTemp, m) : std::wstring(temp, n);
+        static std::atomic<unsigned> made{0};
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            path_ = parent_ + L"tallowby-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++made);
+            if (CreateDirectoryW(path_.c_str(), nullptr)) return;
+            if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+        }
+        ADD_FAILURE() << "cannot create the temporary folder, error " << GetLastError();
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() {
+        // A confirmed Save As dialog makes its folder the current one, which cannot be removed.
+        SetCurrentDirectoryW(parent_.c_str());
+        removeTree(path_);
+    }
+
+    /// The folder with no trailing backslash, as the Save As dialog reports it.
+    std::u16string Path() const { return std::u16string(path_.begin(), path_.end()); }
+    std::u16string Child(const std::u16string& name) const { return Path() + u"\\" + name; }
+    void AddFile(const std::u16string& name) const {
+        const std::u16string child = Child(name);
+        const std::wstring path(child.begin(), child.end());
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a file, error " << GetLastError();
+        CloseHandle(file);
+    }
+    void AddFolder(const std::u16string& name) const {
+        const std::u16string child = Child(name);
+        ASSERT_TRUE(CreateDirectoryW(std::wstring(child.begin(), child.end()).c_str(), nullptr)) << "error " << GetLastError();
+    }
+
+private:
+    std::wstring parent_;
+    std::wstring path_;
+};
 
 /// One single-threaded apartment for the duration of a test.
 struct Apartment {

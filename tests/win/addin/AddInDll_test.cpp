@@ -397,6 +397,53 @@ TEST(AddInDllPerUser, RegistersForTheUserAloneAndRemovesExactlyThat) {
     EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, other.c_str()), ERROR_SUCCESS);
 }
 
+// regsvr32 /n /i:machine, as the installer's all-users mode runs it: the classes and the type library
+// machine-wide and the host's add-in entry in the machine's list, which every user's host reads;
+// nothing per user. Removal takes exactly that away: an entry the current user has of their own
+// (DllRegisterServer's, say) is theirs and stays.
+TEST(AddInDllAllUsers, RegistersForEveryUserAndRemovesExactlyThat) {
+    testing_support::Apartment apartment;
+    const std::wstring user = L"Software\\Classes\\";
+    writeString(HKEY_CURRENT_USER, kAddInKey, L"FriendlyName", L"the user's own entry");
+
+    ASSERT_EQ(testing_support::dllInstall(dllPath(), false, L"machine"), 0u);
+    for (const ClassCase& cls : kClasses) {
+        SCOPED_TRACE(narrow(cls.progId));
+        const std::wstring key = L"CLSID\\" + guidText(*cls.clsid);
+        const auto server = testing_support::stringValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr);
+        ASSERT_TRUE(server);
+        EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, dllPath().c_str(), -1, TRUE), CSTR_EQUAL);
+        EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, user + key));
+        EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, user + cls.progId));
+    }
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + guidText(LIBID_Tallowby) + L"\\1.0"));
+    EXPECT_EQ(testing_support::dwordValue(HKEY_LOCAL_MACHINE, kAddInKey, L"LoadBehavior"), 3u);
+    EXPECT_EQ(testing_support::stringValue(HKEY_LOCAL_MACHINE, kAddInKey, L"FriendlyName"),
+              std::wstring(L"Quenmark Save Attachments"));
+    EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, kAddInKey, L"FriendlyName"),
+              std::wstring(L"the user's own entry"))
+        << "the user's entry is not the machine's";
+    EXPECT_FALSE(testing_support::dwordValue(HKEY_CURRENT_USER, kAddInKey, L"LoadBehavior"));
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(L"Tallowby.Connect", &clsid), S_OK);
+    ComPtr<_IDTExtensibility2> connect;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2, connect.put_void()), S_OK);
+    connect.reset();
+    CoFreeUnusedLibrariesEx(0, 0);
+
+    ASSERT_EQ(testing_support::dllInstall(dllPath(), true, L"machine"), 0u);
+    for (const ClassCase& cls : kClasses) {
+        EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + guidText(*cls.clsid)));
+        EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, cls.progId));
+    }
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, L"TypeLib\\" + guidText(LIBID_Tallowby)));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kAddInKey));
+    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft")) << "only our keys go";
+    EXPECT_EQ(testing_support::stringValue(HKEY_CURRENT_USER, kAddInKey, L"FriendlyName"),
+              std::wstring(L"the user's own entry"));
+    EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kAddInKey), ERROR_SUCCESS);
+}
+
 // DllInstall knows "user" and "machine" (or nothing, as regsvr32 /i passes it): anything else is
 // refused and writes nothing.
 TEST(AddInDllPerUser, AnUnknownCommandLineIsRefusedAndWritesNothing) {
@@ -405,6 +452,7 @@ TEST(AddInDllPerUser, AnUnknownCommandLineIsRefusedAndWritesNothing) {
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kAddInKey));
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Tallowby.Connect"));
     EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, L"Tallowby.Connect"));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kAddInKey));
 }
 
 // The failures the DLL's entry points catch are told to the debug output, named after the DLL.

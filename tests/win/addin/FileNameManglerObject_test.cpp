@@ -25,24 +25,10 @@ class ManglerObjectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(apartment.hr));
-        wchar_t base[MAX_PATH] = {};
-        ASSERT_NE(GetTempPathW(MAX_PATH, base), 0u);
-        folder = std::wstring(base) + L"tallowby-mangler-" + std::to_wstring(GetCurrentProcessId());
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
         mangler = com::make<addin::FileNameManglerObject>();
     }
-    void TearDown() override {
-        for (const std::wstring& f : created) DeleteFileW(f.c_str());
-        RemoveDirectoryW(folder.c_str());
-    }
 
-    void touch(const std::wstring& name) {
-        const std::wstring path = folder + L"\\" + name;
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        CloseHandle(h);
-        created.push_back(path);
-    }
+    void touch(const std::wstring& name) { temp.AddFile(std::u16string(name.begin(), name.end())); }
 
     // The suggestions through the interface, as the dialog asks for them.
     ComPtr<_NameCollection> suggest(const std::u16string& name) {
@@ -56,8 +42,8 @@ protected:
     }
 
     testing_support::Apartment apartment;
-    std::wstring folder;
-    std::vector<std::wstring> created;
+    testing_support::TempFolder temp;
+    const std::wstring folder = com::toWide(temp.Path());
     ComPtr<addin::FileNameManglerObject> mangler;
 };
 

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Host.h"
@@ -19,6 +22,7 @@
 #include "core/HostVersion.h"
 #include "core/Platform.h"
 #include "tests/support/StrictPlatform.h"
+#include "tests/win/TestSupport.h"
 
 using Names = std::vector<std::u16string>;
 
@@ -34,50 +38,7 @@ std::string Utf8(const std::u16string& s) {
     return out;
 }
 
-// A fresh folder under the temporary folder, removed with its files at the end of the test.
-class TempFolder {
-public:
-    TempFolder() {
-        wchar_t temp[MAX_PATH];
-        const DWORD n = GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp, n) + L"tallowby-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(GetTickCount());
-        if (!CreateDirectoryW(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot create the temporary folder";
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder() {
-        WIN32_FIND_DATAW found;
-        const HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring child = path_ + L"\\" + found.cFileName;
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileW(child.c_str());
-                else if (found.cFileName[0] != L'.')
-                    RemoveDirectoryW(child.c_str());
-            } while (FindNextFileW(find, &found));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path_.c_str());
-    }
-
-    /// The folder as the Save As dialog reports it: no trailing backslash.
-    std::u16string Path() const { return U16(path_); }
-    std::u16string Child(const std::u16string& name) const { return Path() + u"\\" + name; }
-    void Create(const std::u16string& name) const {
-        const HANDLE file = CreateFileW(Wide(Child(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a file, error " << GetLastError();
-        CloseHandle(file);
-    }
-    void CreateFolder(const std::u16string& name) const {
-        ASSERT_TRUE(CreateDirectoryW(Wide(Child(name)).c_str(), nullptr)) << "error " << GetLastError();
-    }
-
-private:
-    std::wstring path_;
-};
+using testing_support::TempFolder;
 
 // The platform as the add-in binds it for file names, counting the folder's calls, with the query
 // options a test chooses; any other service is a test failure.
@@ -117,7 +78,7 @@ bool UserLocaleIsEnglish() { return PRIMARYLANGID(LANGIDFROMLCID(GetUserDefaultL
 
 TEST(WinFileExists, ExistingFileIsOneMissingIsNot) {
     TempFolder folder;
-    folder.Create(u"report.doc");
+    folder.AddFile(u"report.doc");
     EXPECT_EQ(winsvc::FileExists(folder.Child(u"report.doc")), 1);
     EXPECT_NE(winsvc::FileExists(folder.Child(u"report -- 1.doc")), 1);
     EXPECT_NE(winsvc::FileExists(folder.Path() + u"\\missing\\report.doc"), 1);
@@ -125,7 +86,7 @@ TEST(WinFileExists, ExistingFileIsOneMissingIsNot) {
 
 TEST(WinFileExists, LetterCaseIsIgnored) {
     TempFolder folder;
-    folder.Create(u"REPORT -- 2.Doc");
+    folder.AddFile(u"REPORT -- 2.Doc");
     EXPECT_EQ(winsvc::FileExists(folder.Child(u"report -- 2.doc")), 1);
 }
 
@@ -133,7 +94,7 @@ TEST(WinFileExists, NonAnsiNamesRoundTrip) {
     TempFolder folder;
     for (const std::u16string name : {u"Вложение № 5.txt", u"添付ファイル.txt", u"Отчёт 報告 -- 1.doc"}) {
         SCOPED_TRACE(Utf8(name));
-        folder.Create(name);
+        folder.AddFile(name);
         EXPECT_EQ(winsvc::FileExists(folder.Child(name)), 1);
     }
     // Names that differ only outside the ANSI code page are different files.
@@ -155,28 +116,239 @@ std::string ReadAll(const std::u16string& path) {
     return bytes;
 }
 
-TEST(WinMarkAsFromInternet, WritesTheZoneIdentifierStreamBesideTheContent) {
+constexpr char kMark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// The names in `folder` (files and folders), sorted.
+Names Listing(const std::u16string& folder) {
+    Names names;
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW(Wide(folder + u"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::u16string name = U16(found.cFileName);
+        if (name != u"." && name != u"..") names.push_back(name);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(WinKeepsNamedStreams, IsWhatTheSystemReportsForTheVolumeOfThePath) {
     TempFolder folder;
-    for (const std::u16string name : {u"report.doc", u"Отчёт 報告.txt"}) {
-        SCOPED_TRACE(Utf8(name));
-        folder.Create(name);
-        EXPECT_TRUE(winsvc::MarkAsFromInternet(folder.Child(name)));
-        // Under Wine the stream is a file named "<file>:Zone.Identifier"; on NTFS the same path opens the stream.
-        EXPECT_EQ(ReadAll(folder.Child(name) + u":Zone.Identifier"), "[ZoneTransfer]\r\nZoneId=3\r\n");
-        EXPECT_EQ(ReadAll(folder.Child(name)), "") << "the file's own content is untouched";
-        // Marking again replaces the mark rather than adding to it.
-        EXPECT_TRUE(winsvc::MarkAsFromInternet(folder.Child(name)));
-        EXPECT_EQ(ReadAll(folder.Child(name) + u":Zone.Identifier"), "[ZoneTransfer]\r\nZoneId=3\r\n");
+    folder.AddFile(u"report.doc");
+    DWORD flags = 0;
+    // The folder's volume is the root of its drive here.
+    const std::wstring root = Wide(folder.Path().substr(0, 3));
+    ASSERT_TRUE(GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0));
+    const bool reported = (flags & FILE_NAMED_STREAMS) != 0;
+    for (const std::u16string& path : {folder.Child(u"report.doc"), folder.Path(), folder.Child(u"no such\\file.doc")}) {
+        SCOPED_TRACE(Utf8(path));
+        EXPECT_EQ(winsvc::KeepsNamedStreams(path), reported);
+    }
+    EXPECT_FALSE(winsvc::KeepsNamedStreams(u""));
+    // Wine 8 reports its drives as "NTFS", with case-preserved Unicode names and no named streams.
+    if (UnderWine()) {
+        EXPECT_FALSE(reported);
     }
 }
 
-TEST(WinMarkAsFromInternet, WhereNoStreamCanBeWrittenItIsNoFailure) {
+TEST(WinWriteZoneIdentifier, WritesTheMarkWholeInPlaceOfWhatWasThere) {
     TempFolder folder;
-    EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Path() + u"\\no such folder\\report.doc"));
-    EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Child(u"not written.doc")));
-    EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Path())) << "a folder is no file";
-    EXPECT_FALSE(winsvc::MarkAsFromInternet(u""));
-    EXPECT_EQ(GetFileAttributesW(Wide(folder.Child(u"not written.doc:Zone.Identifier")).c_str()), INVALID_FILE_ATTRIBUTES);
+    // A plain file stands for the stream: the text the system writes for a download.
+    folder.AddFile(u"mark");
+    EXPECT_TRUE(winsvc::WriteZoneIdentifier(folder.Child(u"mark")));
+    EXPECT_EQ(ReadAll(folder.Child(u"mark")), kMark);
+    EXPECT_TRUE(winsvc::WriteZoneIdentifier(folder.Child(u"mark")));
+    EXPECT_EQ(ReadAll(folder.Child(u"mark")), kMark) << "marking again replaces the mark";
+    EXPECT_FALSE(winsvc::WriteZoneIdentifier(folder.Child(u"no such folder\\mark")));
+}
+
+// Both answers of the volume, on this system's files: where it keeps no streams nothing is written;
+// where it says it does, the mark is a stream or, where the system makes a visible file of it after
+// all (as Wine does), nothing: never a file of its own beside the user's.
+TEST(WinMarkAsFromInternet, TheMarkIsAStreamOrNothingNeverAFileBeside) {
+    for (const bool keeps : {false, true}) {
+        SCOPED_TRACE(keeps ? "the volume keeps named streams" : "the volume keeps no named streams");
+        TempFolder folder;
+        Names names;
+        for (const std::u16string name : {u"report.doc", u"Отчёт 報告.txt"}) {
+            SCOPED_TRACE(Utf8(name));
+            folder.AddFile(name);
+            names.push_back(name);
+            std::sort(names.begin(), names.end());
+            for (int time = 0; time < 2; ++time) {
+                const bool marked = winsvc::MarkAsFromInternet(folder.Child(name), keeps);
+                if (!keeps || UnderWine()) {
+                    EXPECT_FALSE(marked);
+                }
+                if (marked) {
+                    EXPECT_EQ(ReadAll(folder.Child(name) + u":Zone.Identifier"), kMark);
+                }
+                EXPECT_EQ(Listing(folder.Path()), names) << "nothing beside the user's files";
+                EXPECT_EQ(ReadAll(folder.Child(name)), "") << "the file's own content is untouched";
+            }
+        }
+    }
+}
+
+TEST(WinMarkAsFromInternet, WhatIsNoFileIsNotMarkedAndThatIsNoFailure) {
+    for (const bool keeps : {false, true}) {
+        TempFolder folder;
+        EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Path() + u"\\no such folder\\report.doc", keeps));
+        EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Child(u"not written.doc"), keeps));
+        EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Path(), keeps)) << "a folder is no file";
+        EXPECT_FALSE(winsvc::MarkAsFromInternet(u"", keeps));
+        EXPECT_EQ(Listing(folder.Path()), Names{});
+    }
+}
+
+// ---- written beside, then put in place
+
+std::string Read(const std::u16string& path) { return ReadAll(path); }
+
+void Write(const std::u16string& path, const std::string& bytes) {
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+int32_t StatusOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const HostError& e) {
+        return e.status;
+    }
+    return 0;
+}
+
+int32_t Win32Status(DWORD error) { return static_cast<int32_t>(HRESULT_FROM_WIN32(error)); }
+
+TEST(WinTemporaryPathFor, AFreeNameOfOurOwnBesideTheTargetThatIsGoneAgain) {
+    TempFolder folder;
+    folder.AddFile(u"report.doc");
+    std::set<std::u16string> seen;
+    for (const std::u16string target : {u"report.doc", u"new report.doc"}) {
+        for (int n = 0; n < 100; ++n) {
+            const auto path = winsvc::TemporaryPathFor(folder.Child(target));
+            ASSERT_TRUE(path);
+            ASSERT_EQ(path->size(), folder.Path().size() + 1 + 17) << Utf8(*path);
+            EXPECT_EQ(path->substr(0, folder.Path().size() + 6), folder.Path() + u"\\.~tlb");
+            EXPECT_EQ(path->substr(path->size() - 4), u".tmp");
+            seen.insert(*path);
+        }
+    }
+    EXPECT_EQ(seen.size(), 200u) << "no name twice, however fast they come";
+    EXPECT_EQ(Listing(folder.Path()), Names{u"report.doc"}) << "each proof of a name is removed again";
+}
+
+TEST(WinTemporaryPathFor, AFolderThatIsGoneIsAFailureAndNoRoomBesideIsAWriteInPlace) {
+    TempFolder folder;
+    EXPECT_EQ(StatusOf([&] { (void)winsvc::TemporaryPathFor(folder.Child(u"gone\\report.doc")); }),
+              Win32Status(ERROR_PATH_NOT_FOUND));
+    // A folder so deep that the target's short name fits under the path limit and no name of ours does.
+    std::u16string deep = folder.Path();
+    while (deep.size() < 245) {
+        deep += u"\\" + std::u16string(std::max<size_t>(1, std::min<size_t>(60, 244 - deep.size())), u'd');
+        ASSERT_TRUE(CreateDirectoryW(Wide(deep).c_str(), nullptr)) << "error " << GetLastError();
+    }
+    ASSERT_LE(deep.size() + 1 + 6, 259u);
+    ASSERT_GT(deep.size() + 1 + 17, 259u);
+    EXPECT_EQ(winsvc::TemporaryPathFor(deep + u"\\a.doc"), std::nullopt);
+}
+
+// A file written (`written`) put in the place of a target of each kind; what is there afterwards.
+TEST(WinPutInPlace, OverAFileOrAsANewOneOrRefusedWithNothingChanged) {
+    struct Case {
+        const char* name;
+        std::function<void(TempFolder&)> prepare;  // what is at the target before
+        int32_t status;                             // 0: put in place
+        std::string after;                          // the target's content afterwards
+    };
+    const std::string older = std::string("older\0bytes", 11);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const Case cases[] = {
+        {"a new file", [](TempFolder&) {}, 0, "written"},
+        {"over a file, its attributes kept",
+         [&](TempFolder& f) {
+             Write(f.Child(u"target.txt"), older);
+             SetFileAttributesW(Wide(f.Child(u"target.txt")).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+         },
+         0, "written"},
+        {"over a read-only file",
+         [&](TempFolder& f) {
+             Write(f.Child(u"target.txt"), older);
+             SetFileAttributesW(Wide(f.Child(u"target.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         Win32Status(ERROR_ACCESS_DENIED), older},
+        {"over a file another program holds without sharing",
+         [&](TempFolder& f) {
+             Write(f.Child(u"target.txt"), older);
+             held = CreateFileW(Wide(f.Child(u"target.txt")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+         },
+         Win32Status(ERROR_SHARING_VIOLATION), older},
+        {"over a folder", [](TempFolder& f) { f.AddFolder(u"target.txt"); }, Win32Status(ERROR_ACCESS_DENIED), "<missing>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        c.prepare(folder);
+        const DWORD before = GetFileAttributesW(Wide(folder.Child(u"target.txt")).c_str());
+        const auto written = winsvc::TemporaryPathFor(folder.Child(u"target.txt"));
+        ASSERT_TRUE(written);
+        Write(*written, "written");
+        EXPECT_EQ(StatusOf([&] { winsvc::PutInPlace(*written, folder.Child(u"target.txt")); }), c.status);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+        EXPECT_EQ(Read(folder.Child(u"target.txt")), c.after);
+        const DWORD after = GetFileAttributesW(Wide(folder.Child(u"target.txt")).c_str());
+        constexpr DWORD kShown = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
+        if (before != INVALID_FILE_ATTRIBUTES) {
+            EXPECT_EQ(after & kShown, before & kShown) << "attributes as they were";
+        } else {
+            EXPECT_EQ(after & kShown, 0u) << "a new file is not hidden";
+        }
+        // The file written is gone into the target, or still there for the caller to remove; no
+        // backup or file of the system's left beside them.
+        Names expected{u"target.txt"};
+        if (c.status != 0) expected.push_back(written->substr(folder.Path().size() + 1));
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(Listing(folder.Path()), expected);
+        if (c.status != 0) {
+            EXPECT_TRUE(winsvc::RemoveFile(*written));
+        }
+    }
+}
+
+TEST(WinPutInPlace, AFolderThatIsGoneIsRefused) {
+    TempFolder folder;
+    folder.AddFolder(u"sub");
+    const auto written = winsvc::TemporaryPathFor(folder.Child(u"sub\\target.txt"));
+    ASSERT_TRUE(written);
+    Write(*written, "written");
+    // Only the file written is moved away with its folder, as if the user removed the folder.
+    const std::u16string moved = folder.Child(u"moved.tmp");
+    ASSERT_TRUE(MoveFileW(Wide(*written).c_str(), Wide(moved).c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(Wide(folder.Child(u"sub")).c_str()));
+    EXPECT_EQ(StatusOf([&] { winsvc::PutInPlace(moved, folder.Child(u"sub\\target.txt")); }),
+              Win32Status(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(Read(moved), "written");
+}
+
+TEST(WinRemoveFile, RemovesAReadOnlyFileAndSaysWhenOneStays) {
+    TempFolder folder;
+    Write(folder.Child(u"read-only.txt"), "x");
+    SetFileAttributesW(Wide(folder.Child(u"read-only.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(winsvc::RemoveFile(folder.Child(u"read-only.txt")));
+    EXPECT_TRUE(winsvc::RemoveFile(folder.Child(u"never there.txt")));
+    Write(folder.Child(u"held.txt"), "x");
+    const HANDLE held = CreateFileW(Wide(folder.Child(u"held.txt")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(winsvc::RemoveFile(folder.Child(u"held.txt")));
+    CloseHandle(held);
+    EXPECT_EQ(Listing(folder.Path()), Names{u"held.txt"});
 }
 
 // ---- the date
@@ -229,10 +401,10 @@ protected:
 
 TEST_F(ManglerInFolder, NumberedNameSkipsTakenNamesWhateverTheirCase) {
     EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc"}));
-    folder.Create(u"report.doc");
-    folder.Create(u"report -- 1.doc");
-    folder.Create(u"REPORT -- 2.DOC");
-    folder.Create(u"Report -- 3.Doc");
+    folder.AddFile(u"report.doc");
+    folder.AddFile(u"report -- 1.doc");
+    folder.AddFile(u"REPORT -- 2.DOC");
+    folder.AddFile(u"Report -- 3.Doc");
     EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 4.doc"}));
     EXPECT_EQ(Suggest(u"report -- 3.doc"), (Names{u"report -- 4.doc"}));
 }
@@ -245,8 +417,8 @@ TEST_F(ManglerInFolder, MissingFolderCountsEveryNameAbsent) {
 TEST_F(ManglerInFolder, MailSuggestionsSkipTakenSenderAndDateNames) {
     HoldMail(u"Jane Roe@example.com");
     const std::u16string date = Date();
-    folder.Create(u"report -- jane roe.doc");
-    folder.Create(u"REPORT -- " + date + u".doc");
+    folder.AddFile(u"report -- jane roe.doc");
+    folder.AddFile(u"REPORT -- " + date + u".doc");
     EXPECT_EQ(Suggest(u"report.doc"), (Names{u"report -- 1.doc", u"report -- Jane Roe -- 1.doc",
                                              u"report -- Jane Roe -- " + date + u".doc",
                                              u"report -- " + date + u" -- 1.doc"}));
@@ -259,18 +431,18 @@ TEST_F(ManglerInFolder, PathInSenderNameStaysInTheFolder) {
     EXPECT_EQ(names[1], u"report -- .._.._Startup_x.doc");
     for (const auto& name : names) EXPECT_EQ(name.find_first_of(u"\\/:"), std::u16string::npos);
     // The suggestion names a file in this folder: once written, the next call numbers it.
-    folder.Create(names[1]);
+    folder.AddFile(names[1]);
     EXPECT_EQ(Suggest(u"report.doc")[1], u"report -- .._.._Startup_x -- 1.doc");
 }
 
 TEST_F(ManglerInFolder, NonAnsiNamesAndSenderRoundTrip) {
     HoldMail(u"Иван Петров@example.ru");
-    folder.Create(u"Отчёт 報告 -- 1.doc");
+    folder.AddFile(u"Отчёт 報告 -- 1.doc");
     Names names = Suggest(u"Отчёт 報告.doc");
     ASSERT_EQ(names.size(), 4u);
     EXPECT_EQ(names[0], u"Отчёт 報告 -- 2.doc");
     EXPECT_EQ(names[1], u"Отчёт 報告 -- Иван Петров.doc");
-    folder.Create(names[1]);
+    folder.AddFile(names[1]);
     names = Suggest(u"Отчёт 報告.doc");
     ASSERT_EQ(names.size(), 4u);
     EXPECT_EQ(names[1], u"Отчёт 報告 -- Иван Петров -- 1.doc");
@@ -296,9 +468,9 @@ TEST_F(ManglerInFolder, DateOfTheMessageInEnglish) {
 TEST(WinListFolder, ListsByPrefixInAnyLetterCaseWithFoldersAndAliases) {
     TempFolder folder;
     for (const std::u16string name : {u"report.doc", u"Report -- 1.DOC", u"\u00c9t\u00e9 -- 1.txt", u"other.doc"})
-        folder.Create(name);
-    folder.CreateFolder(u"REPORT -- 2.doc");
-    folder.Create(u"report summer holiday.document");
+        folder.AddFile(name);
+    folder.AddFolder(u"REPORT -- 2.doc");
+    folder.AddFile(u"report summer holiday.document");
     wchar_t alias[MAX_PATH] = {};
     GetShortPathNameW(Wide(folder.Child(u"report summer holiday.document")).c_str(), alias, MAX_PATH);
     const std::u16string aliasName = U16(std::wstring(alias).substr(std::wstring(alias).rfind(L'\\') + 1));
@@ -339,7 +511,7 @@ TEST(WinListFolder, UpperCaseTellsNamesApartExactlyAsTheFileSystemDoes) {
     for (const Names& pair : pairs) {
         const std::u16string name = u"x" + pair[0] + u".txt", other = u"x" + pair[1] + u".txt";
         SCOPED_TRACE(Utf8(name) + " " + Utf8(other));
-        folder.Create(name);
+        folder.AddFile(name);
         const bool foldedAlike = winsvc::FileSystemUpperCase(name) == winsvc::FileSystemUpperCase(other);
         EXPECT_EQ(winsvc::FileExists(folder.Child(other)) == 1, foldedAlike);
         same += foldedAlike;
@@ -367,12 +539,12 @@ TEST_F(ManglerInFolder, ListingGivesWhatTestingEachNameGivesInRealFolders) {
             name += pick({u".doc", u".DOC", u".txt", u"", u".doc."});
             if (GetFileAttributesW(Wide(here.Child(name)).c_str()) != INVALID_FILE_ATTRIBUTES) continue;
             if (random() % 6 == 0)
-                here.CreateFolder(name);
+                here.AddFolder(name);
             else
-                here.Create(name);
+                here.AddFile(name);
         }
         // The alias the system made for a long name, as a name to save under: taken by that alias.
-        here.Create(u"a long name for an alias.doc");
+        here.AddFile(u"a long name for an alias.doc");
         wchar_t shortPath[MAX_PATH] = {};
         GetShortPathNameW(Wide(here.Child(u"a long name for an alias.doc")).c_str(), shortPath, MAX_PATH);
         const std::wstring alias = std::wstring(shortPath).substr(std::wstring(shortPath).rfind(L'\\') + 1);

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# host-screenshot.sh <wine-run> <StandinHost.exe> <Tallowby.dll> <TallowbyPage.dll> <out.png>
-# Registers both DLLs, opens the host's Options dialog with the page, takes a picture of the X
-# screen while the host holds it open, and unregisters. Skipped (77) without a display.
+# host-screenshot.sh <wine-run> <StandinHost.exe> <Tallowby.dll> <TallowbyPage.dll> <out.png> [--as-stored]
+# Registers both DLLs, opens the host's Options dialog with the page, clicks its check box, takes a
+# picture of the X screen while the host holds it open, and unregisters. With --as-stored the page
+# is left as it opens, showing the stored preference (none is stored: the default). Skipped (77)
+# without a display.
 set -uo pipefail
 wine_run="$1"; host="$2"; addin="$3"; page="$4"; png="$5"
+click='page click "Replace saved attachments with links"'
+[ "${6:-}" = --as-stored ] && click=""
 [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: skipped"; exit 77; }
 mkdir -p "$(dirname "$png")"
 stem="${png%.png}"
@@ -16,7 +20,7 @@ for dll in "$addin" "$page"; do "$wine_run" regsvr32 /s "$(winpath "$dll")" || e
 cat > "$script" <<SCRIPT
 start
 options
-page click "Replace saved attachments with links"
+$click
 page hold "$(winpath "$ready")" "$(winpath "$done_file")"
 page cancel
 SCRIPT

@@ -1,0 +1,231 @@
+// The script runner: windows and items, the user's actions in them.
+#include "RunnerImpl.h"
+
+namespace standin::win {
+
+void Runner::DoExplorer(const ScriptLine& line) {
+    Need(line, 0, 0);
+    auto explorer = RequireHost().OpenExplorer();
+    t_.Line(u"window " + Name(explorer) + u" open");
+}
+
+void Runner::DoSelect(const ScriptLine& line) {
+    Need(line, 0, 0);
+    auto explorer = RequireHost().ActiveExplorer();
+    if (!explorer) Error(u"select: no main window is open");
+    const Stopwatch watch;
+    host_->ChangeSelection(explorer);
+    Timing(u"SelectionChange", watch);
+}
+
+void Runner::DoActivate(const ScriptLine& line) {
+    const auto& w = line.words;
+    Need(line, 1, 1);
+    auto inspector = FindInspector(w[1]);
+    host_->Activate(inspector);
+    t_.Line(u"window " + Name(inspector) + u" active");
+}
+
+void Runner::DoEdit(const ScriptLine& line) {
+    Need(line, 0, 0);
+    ActiveInspector()->item->Edit();
+}
+
+void Runner::DoSend(const ScriptLine& line) {
+    const auto& w = line.words;
+    Need(line, 0, 1);
+    auto inspector = w.size() == 2 ? FindInspector(w[1]) : ActiveInspector();
+    const bool sent = host_->Send(inspector->item);
+    t_.Line(u"send subject=" + Transcript::Quote(inspector->item->subject) + u" result=" +
+            (sent ? u"sent" : u"cancelled"));
+    if (sent) Close(inspector);  // the host closes the window of a message it sent
+}
+
+void Runner::DoOptions(const ScriptLine& line) {
+    Need(line, 0, 0);
+    const auto pages = RequireHost().OpenOptionsDialog();
+    t_.Line(u"options pages=" + Num(static_cast<long long>(pages.size())));
+    for (const auto& p : pages) {
+        const bool registered = SUCCEEDED(FindClass(p.page).status);
+        t_.Line(u"page progid=" + Transcript::Quote(p.page) + u" title=" +
+                (p.title ? Transcript::Quote(*p.title) : u"none") + u" registered=" +
+                (registered ? u"yes" : u"no"));
+    }
+    OpenOptionsDialog(pages);
+}
+
+void Runner::DoPage(const ScriptLine& line) {
+    const auto& w = line.words;
+    optionsDialog_.Command(w, line_);
+}
+
+void Runner::DoClose(const ScriptLine& line) {
+    const auto& w = line.words;
+    Need(line, 0, 2);
+    if (w.size() >= 2 && w[1] == u"explorer") {
+        auto explorer = w.size() == 3 ? FindExplorer(w[2]) : RequireHost().ActiveExplorer();
+        if (!explorer) Error(u"close: no main window is open");
+        CloseExplorer(explorer);
+    } else if (w.size() == 2 && w[1] == u"explorers") {
+        // Every main window, the active one last.
+        const auto active = RequireHost().ActiveExplorer();
+        for (const auto& e : std::vector(host_->Explorers()))
+            if (e != active) CloseExplorer(e);
+        if (active) CloseExplorer(active);
+    } else {
+        Need(line, 0, 1);
+        Close(w.size() == 2 ? FindInspector(w[1]) : ActiveInspector());
+    }
+}
+
+std::shared_ptr<ExplorerNode> Runner::FindExplorer(const std::u16string& which) {
+    for (const auto& e : RequireHost().Explorers())
+        if (Name(e) == u"explorer:" + which) return e;
+    Error(u"no open main window " + which);
+}
+
+void Runner::CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer, bool raiseClose) {
+    const std::u16string name = Name(explorer);
+    // The last main window's Close, with no item window left to keep the host running, tells the
+    // add-ins that hold it to let go and stop.
+    if (raiseClose && host_->Explorers().size() == 1 && host_->Inspectors().empty() &&
+        host_->ledger().Live().count("Explorer"))
+        cleanedUp_ = true;
+    host_->CloseExplorer(explorer, raiseClose);
+    t_.Line(u"window " + name + u" closed");
+    names_.erase(explorer.get());
+}
+
+std::shared_ptr<InspectorNode> Runner::ActiveInspector() {
+    auto inspector = RequireHost().ActiveInspector();
+    if (!inspector) Error(u"no item window is open");
+    return inspector;
+}
+
+std::shared_ptr<InspectorNode> Runner::FindInspector(const std::u16string& which) {
+    for (const auto& i : RequireHost().Inspectors())
+        if (Name(i) == u"inspector:" + which || i->item->subject == which) return i;
+    Error(u"no open item window " + which);
+}
+
+void Runner::Close(const std::shared_ptr<InspectorNode>& inspector) {
+    const std::u16string name = Name(inspector);
+    host_->CloseInspector(inspector);
+    t_.Line(u"window " + name + u" closed");
+    names_.erase(inspector.get());
+}
+
+void Runner::DoOpen(const ScriptLine& line) {
+    const auto& w = line.words;
+    if (w.size() < 2) Error(u"open: an item kind expected");
+    const auto kind = KindNamed(w[1]);
+    if (!kind) Error(u"open: unknown item kind " + w[1]);
+    auto item = std::make_shared<ItemNode>(*kind);
+    bool wordMail = false;
+    bool edited = false;
+    size_t i = 2;
+    const auto next = [&](const char16_t* what) -> const std::u16string& {
+        if (i >= w.size()) Error(u"open: " + std::u16string(what) + u" expected");
+        return w[i++];
+    };
+    if (i < w.size() && !IsOpenKeyword(w[i])) item->subject = w[i++];
+    while (i < w.size()) {
+        const std::u16string& word = w[i++];
+        if (word == u"sent" || word == u"received") {
+            item->sent = true;
+        } else if (word == u"unsent" || word == u"draft") {
+            item->sent = false;
+        } else if (word == u"from") {
+            item->senderName = next(u"a sender's name");
+        } else if (word == u"on") {
+            const std::u16string date = next(u"a date");
+            std::optional<std::u16string> time;
+            if (i < w.size() && w[i].find(u':') != std::u16string::npos) time = w[i++];
+            item->sentOn = ParseDate(date, time);
+        } else if (word == u"wordmail") {
+            if (hostOptions_.Major() >= 12) Error(u"open: from version 12 the word processor edits every window");
+            wordMail = true;
+        } else if (word == u"window") {
+            item->window = next(u"the kind of window (the last part of its ribbon id)");
+        } else if (word == u"edited") {
+            edited = true;
+        } else if (word == u"attach") {
+            const std::u16string type = next(u"an attachment type");
+            const std::u16string name = next(u"an attachment name");
+            int32_t code = 0;
+            if (type == u"byvalue") code = 1;
+            else if (type == u"byref") code = 4;
+            else if (type == u"embedded") code = 5;
+            else if (type == u"ole") code = 6;
+            else Error(u"attach: byvalue, byref, embedded or ole expected");
+            std::string content = "Content of " + Ascii(name) + "\r\n";
+            if (code != 4 && i < w.size() && w[i] == u"text") {
+                ++i;
+                content = Ascii(next(u"the content"));
+            } else if (code != 4 && i < w.size() && !IsOpenKeyword(w[i])) {
+                content = ReadFileBytes(w[i++], line_);
+            }
+            item->Attach(code, name, std::move(content));
+        } else {
+            Error(u"open: unknown word " + word);
+        }
+    }
+    if (edited) item->Edit();
+    auto inspector = RequireHost().OpenInspector(item, wordMail);
+    t_.Line(u"window " + Name(inspector) + u" open item=" + item->TypeName() + u" subject=" +
+            Transcript::Quote(item->subject));
+    for (auto& addIn : addIns_)
+        if (addIn.ribbon) addIn.ribbon->Show(inspector);
+}
+
+bool Runner::IsOpenKeyword(const std::u16string& w) {
+    for (const char16_t* k : {u"sent", u"received", u"unsent", u"draft", u"from", u"on", u"wordmail", u"window",
+                              u"edited", u"attach"})
+        if (w == k) return true;
+    return false;
+}
+
+host::DateTime Runner::ParseDate(const std::u16string& date, const std::optional<std::u16string>& time) {
+    host::DateTime t;
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (std::sscanf(Ascii(date).c_str(), "%d-%d-%d", &y, &mo, &d) != 3) Error(u"a date yyyy-mm-dd expected: " + date);
+    if (time && std::sscanf(Ascii(*time).c_str(), "%d:%d:%d", &h, &mi, &s) < 2)
+        Error(u"a time hh:mm[:ss] expected: " + *time);
+    t.year = static_cast<int16_t>(y);
+    t.month = static_cast<int16_t>(mo);
+    t.day = static_cast<int16_t>(d);
+    t.hour = static_cast<int16_t>(h);
+    t.minute = static_cast<int16_t>(mi);
+    t.second = static_cast<int16_t>(s);
+    return t;
+}
+
+void Runner::DoClick(const ScriptLine& line) {
+    Need(line, 0, 2);
+    const auto& w = line.words;
+    auto inspector = ActiveInspector();
+    std::shared_ptr<ControlNode> found;
+    for (const auto& bar : inspector->bars->bars)
+        for (const auto& c : bar->controls) {
+            if (found) break;
+            if (w.size() == 1 || (w.size() == 2 && c->caption == w[1]) ||
+                (w.size() == 3 && w[1] == u"tag" && c->tag == w[2]))
+                found = c;
+        }
+    if (!found) Error(u"click: no such button in " + Name(inspector));
+    t_.Line(u"click window=" + Name(inspector) + u" caption=" + Transcript::Quote(found->caption) + u" tag=" +
+            Transcript::Quote(found->tag) + u" enabled=" + Bool(found->enabled));
+    host_->Click(found);
+}
+
+void Runner::DoRibbon(const ScriptLine& line) {
+    Need(line, 2, 2);
+    if (line.words[1] != u"click") Error(u"ribbon: click expected");
+    if (Major() < 12) Error(u"ribbon: a host of version " + Num(Major()) + u" has no ribbon");
+    auto inspector = ActiveInspector();
+    for (auto& addIn : addIns_)
+        if (addIn.ribbon && addIn.ribbon->Click(inspector, line.words[2])) return;
+    Error(u"ribbon click: no button " + Transcript::Quote(line.words[2]) + u" in " + Name(inspector));
+}
+
+}  // namespace standin::win
