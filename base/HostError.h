@@ -40,6 +40,8 @@ inline constexpr int32_t FileNotFound = static_cast<int32_t>(0x80070002u);
 /// The host's answer to a protected member that its object-model guard refused (the user answered
 /// No to its security prompt): MAPI_E_NOT_SUPPORTED.
 inline constexpr int32_t GuardRefused = static_cast<int32_t>(0x80040102u);
+/// MAPI_E_NOT_FOUND: the object has no such property (PropertyAccessor.GetProperty).
+inline constexpr int32_t NotFound = static_cast<int32_t>(0x8004010Fu);
 }  // namespace HostStatus
 
 /// `object` itself; Nothing (an empty reference) where the host promises an object fails as the

@@ -81,6 +81,7 @@ public:
     std::u16string TypeName() override { return mail_ ? u"MailItem" : u"PostItem"; }
     std::u16string SenderName() override { return u"Jane Roe"; }
     host::DateTime SentOn() override { return {2004, 3, 5, 14, 30, 0}; }
+    std::u16string HTMLBody() override { return {}; }
     std::shared_ptr<host::Attachments> Attachments() override { return nullptr; }
     bool Saved() override { return true; }
     void Save() override {}

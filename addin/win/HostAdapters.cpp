@@ -97,9 +97,29 @@ public:
     }
 };
 
+class PropertyAccessorAdapter final : public Adapter<host::PropertyAccessor> {
+public:
+    using Adapter::Adapter;
+    host::PropertyValue GetProperty(const std::u16string& schemaName) override {
+        const Variant value = caller_.call(u"GetProperty", {Variant(schemaName)});
+        switch (value.type()) {
+            case VT_EMPTY:
+            case VT_NULL: return std::monostate();
+            case VT_BOOL: return value.toBool();
+            case VT_BSTR: return value.toString();
+            default: return value.toLong();
+        }
+    }
+};
+
 class AttachmentAdapter final : public Adapter<host::Attachment> {
 public:
     using Adapter::Adapter;
+    std::u16string PathName() override { return caller_.get(u"PathName").toString(); }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override {
+        return wrapped(caller_.get(u"PropertyAccessor"),
+                       [](ComPtr<IDispatch> o) { return std::make_shared<PropertyAccessorAdapter>(std::move(o)); });
+    }
     int32_t Type() override { return caller_.get(u"Type").toLong(); }
     std::u16string FileName() override { return caller_.get(u"FileName").toString(); }
     std::u16string DisplayName() override { return caller_.get(u"DisplayName").toString(); }
@@ -139,6 +159,7 @@ public:
     void Save() override { (void)caller_.call(u"Save"); }
     bool Sent() override { return caller_.get(u"Sent").toBool(); }
     std::u16string SenderName() override { return caller_.get(u"SenderName").toString(); }
+    std::u16string HTMLBody() override { return caller_.get(u"HTMLBody").toString(); }
     host::DateTime SentOn() override {
         SYSTEMTIME st{};
         if (!VariantTimeToSystemTime(caller_.get(u"SentOn").toDouble(), &st))

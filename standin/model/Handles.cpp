@@ -242,7 +242,11 @@ public:
     AttachmentHandle(std::shared_ptr<World> w, std::shared_ptr<AttachmentNode> n, std::shared_ptr<ItemNode> item)
         : Handle(std::move(w), std::move(n), "Attachment"), item_(std::move(item)) {}
 
-    int32_t Type() override { return Live("Attachment.Type")->type; }
+    // Documented for Attachments.Add: a new attachment reports OLE until its item is saved.
+    int32_t Type() override {
+        const AttachmentNode* n = Live("Attachment.Type");
+        return n->added ? host::AttachmentType::Ole : n->type;
+    }
     std::u16string FileName() override { return Live("Attachment.FileName")->fileName; }
     std::u16string DisplayName() override { return Live("Attachment.DisplayName")->displayName; }
     void SetDisplayName(const std::u16string& value) override {
@@ -274,6 +278,12 @@ public:
         item_->saved = false;
         world_->removed.push_back({item_, node_});
     }
+    // Valid only for links; the host answers an empty text for every other attachment.
+    std::u16string PathName() override {
+        const AttachmentNode* n = Live("Attachment.PathName");
+        return n->type == host::AttachmentType::ByReference ? n->source : std::u16string();
+    }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override;
 
 private:
     AttachmentNode* Live(std::string_view member) {
@@ -283,6 +293,37 @@ private:
     }
     std::shared_ptr<ItemNode> item_;
 };
+
+class PropertyAccessorHandle final : public Handle<host::PropertyAccessor, AttachmentNode> {
+public:
+    PropertyAccessorHandle(std::shared_ptr<World> w, std::shared_ptr<AttachmentNode> n)
+        : Handle(std::move(w), std::move(n), "PropertyAccessor") {}
+
+    host::PropertyValue GetProperty(const std::u16string& schemaName) override {
+        Enter("PropertyAccessor.GetProperty");
+        if (node_->deleted) throw Gone("attachment");
+        // Tags compare without regard to the case of their hexadecimal digits, as the host's do.
+        std::u16string name = schemaName;
+        for (char16_t& c : name)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+        const std::u16string prefix = u"HTTP://SCHEMAS.MICROSOFT.COM/MAPI/PROPTAG/";
+        if (name.rfind(prefix, 0) != 0)
+            throw HostError(HostStatus::InvalidArg, u"The property \"" + schemaName + u"\" is unknown.");
+        const std::u16string tag = name.substr(prefix.size());
+        if (tag == u"0X7FFE000B" && node_->hidden) return *node_->hidden;
+        if (tag == u"0X3712001F" && !node_->contentId.empty()) return node_->contentId;
+        if (tag == u"0X37140003") return int32_t{node_->contentId.empty() ? 0 : 4};  // ATT_MHTML_REF
+        throw HostError(HostStatus::NotFound, u"The property \"" + schemaName + u"\" is unknown or cannot be found.");
+    }
+};
+
+std::shared_ptr<host::PropertyAccessor> AttachmentHandle::PropertyAccessor() {
+    Live("Attachment.PropertyAccessor");
+    if (world_->options.Major() < 12)
+        throw HostError(HostStatus::MemberNotFound, u"Object doesn't support this property or method");
+    if (Nothing("Attachment.PropertyAccessor")) return nullptr;
+    return std::make_shared<PropertyAccessorHandle>(world_, node_);
+}
 
 class AttachmentsHandle final : public Handle<host::Attachments, ItemNode> {
 public:
@@ -309,17 +350,42 @@ public:
         node->fileName = FileNameOf(source);
         node->displayName = displayName.value_or(node->fileName);
         if (node->type == host::AttachmentType::ByValue) {
-            std::ifstream in(PathOf(source), std::ios::binary);
-            if (!in) throw HostError(HostStatus::FileNotFound, u"Cannot find the file " + source);
-            node->content.assign(std::istreambuf_iterator<char>(in), {});
+            ReadInto(*node, source);
         } else if (node->type == host::AttachmentType::ByReference) {
-            node->source = source;
+            AttachByReference(*node, source);
         } else {
             throw HostError(HostStatus::InvalidArg, u"Only files can be attached by value or by reference");
         }
+        node->added = true;
         node_->attachments.push_back(node);
         node_->saved = false;
         return std::make_shared<AttachmentHandle>(world_, node, node_);
+    }
+
+private:
+    static void ReadInto(AttachmentNode& node, const std::u16string& source) {
+        std::ifstream in(PathOf(source), std::ios::binary);
+        if (!in) throw HostError(HostStatus::FileNotFound, u"Cannot find the file " + source);
+        node.content.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    // Links are "no longer supported" from version 12; what Add makes of one is not documented,
+    // so the host plays each answer (docs/host-behaviour.md).
+    void AttachByReference(AttachmentNode& node, const std::u16string& source) {
+        if (world_->options.Major() < 12) {
+            node.source = source;
+            return;
+        }
+        switch (world_->options.byReference) {
+            case ByReference::Refuse:
+                throw HostError(HostStatus::Fail, u"Attachments by reference are not supported.");
+            case ByReference::Copy:
+                node.type = host::AttachmentType::ByValue;
+                ReadInto(node, source);
+                return;
+            case ByReference::Link:
+                node.source = source;
+                return;
+        }
     }
 };
 
@@ -342,8 +408,7 @@ public:
     }
     void Save() override {
         Member("Item.Save", u"Save");
-        node_->saved = true;
-        ++node_->saveCount;
+        node_->Saving();
     }
     bool Sent() override {
         Member("Item.Sent", u"Sent");
@@ -359,6 +424,10 @@ public:
     host::DateTime SentOn() override {
         Member("Item.SentOn", u"SentOn");
         return node_->sentOn;
+    }
+    std::u16string HTMLBody() override {
+        Member("Item.HTMLBody", u"HTMLBody");
+        return node_->htmlBody;
     }
 
 private:

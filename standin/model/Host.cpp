@@ -135,6 +135,7 @@ bool Host::Send(const std::shared_ptr<ItemNode>& item) {
         [&](host::ApplicationEvents& sink) { sink.ItemSend(MakeItem(world_, item), cancel); });
     if (cancel) return false;
     std::erase_if(item->attachments, [](const auto& a) { return a->type == host::AttachmentType::ByReference; });
+    for (auto& a : item->attachments) a->added = false;
     item->sent = true;
     item->saved = true;
     return true;

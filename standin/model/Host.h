@@ -21,6 +21,10 @@ namespace standin {
 struct World;
 
 /// How the simulated host presents itself.
+/// What Attachments.Add(path, by reference) makes on hosts of version 12 and later, which no longer
+/// support links: nothing (the call fails), a copy by value, or a link as before.
+enum class ByReference { Refuse, Copy, Link };
+
 struct HostOptions {
     /// The application's Version text.
     std::u16string version = u"9.0.0.2711";
@@ -30,6 +34,8 @@ struct HostOptions {
     /// answers No, and each protected member read (SenderName) fails with HostStatus::GuardRefused.
     /// From version 12 add-ins the host loads are trusted and never prompted.
     bool guardRefuses = false;
+    /// Attachments.Add(path, by reference) from version 12 (earlier versions make a link).
+    ByReference byReference = ByReference::Copy;
 
     /// The major version, the number before the first "." of `version` (0 when there is none).
     int Major() const;

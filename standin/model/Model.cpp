@@ -9,23 +9,24 @@ struct KindInfo {
     bool attachments;
     bool sent;
     bool sender;
+    bool html;
 };
 
 // Members of each class in the host's type library, as far as the add-in reaches them.
 KindInfo Info(ItemKind kind) {
     switch (kind) {
-        case ItemKind::Mail: return {u"MailItem", true, true, true};
-        case ItemKind::Post: return {u"PostItem", true, false, true};
-        case ItemKind::Note: return {u"NoteItem", false, false, false};
-        case ItemKind::Appointment: return {u"AppointmentItem", true, false, false};
-        case ItemKind::Contact: return {u"ContactItem", true, false, false};
-        case ItemKind::Task: return {u"TaskItem", true, false, false};
-        case ItemKind::Meeting: return {u"MeetingItem", true, true, true};
-        case ItemKind::Report: return {u"ReportItem", true, false, false};
-        case ItemKind::Journal: return {u"JournalItem", true, false, false};
-        case ItemKind::DistList: return {u"DistListItem", true, false, false};
+        case ItemKind::Mail: return {u"MailItem", true, true, true, true};
+        case ItemKind::Post: return {u"PostItem", true, false, true, true};
+        case ItemKind::Note: return {u"NoteItem", false, false, false, false};
+        case ItemKind::Appointment: return {u"AppointmentItem", true, false, false, false};
+        case ItemKind::Contact: return {u"ContactItem", true, false, false, false};
+        case ItemKind::Task: return {u"TaskItem", true, false, false, false};
+        case ItemKind::Meeting: return {u"MeetingItem", true, true, true, false};
+        case ItemKind::Report: return {u"ReportItem", true, false, false, false};
+        case ItemKind::Journal: return {u"JournalItem", true, false, false, false};
+        case ItemKind::DistList: return {u"DistListItem", true, false, false, false};
     }
-    return {u"", false, false, false};
+    return {u"", false, false, false, false};
 }
 
 }  // namespace
@@ -38,6 +39,7 @@ bool ItemNode::Has(std::u16string_view member) const {
     if (member == u"Attachments") return info.attachments;
     if (member == u"Sent") return info.sent;
     if (member == u"SenderName" || member == u"SentOn") return info.sender;
+    if (member == u"HTMLBody") return info.html;
     return false;
 }
 
@@ -53,6 +55,21 @@ std::shared_ptr<AttachmentNode> ItemNode::Attach(int32_t type, std::u16string fi
     node->displayName = node->fileName;
     attachments.push_back(node);
     return node;
+}
+
+std::shared_ptr<AttachmentNode> ItemNode::AttachInline(std::u16string fileName, std::u16string contentId,
+                                                       bool hidden, std::string content) {
+    auto node = Attach(1, std::move(fileName), std::move(content));
+    node->contentId = contentId;
+    node->hidden = hidden;
+    htmlBody += u"<img src=\"cid:" + contentId + u"\">";
+    return node;
+}
+
+void ItemNode::Saving() {
+    for (auto& a : attachments) a->added = false;
+    saved = true;
+    ++saveCount;
 }
 
 std::u16string RibbonIdOf(const ItemNode& item) {

@@ -3,6 +3,7 @@
 // the host's objects (Handles.cpp) and the host's own actions (Host.h) work on.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,13 @@ struct AttachmentNode {
     std::string content;
     std::u16string source;
     bool deleted = false;
+    /// Added through Attachments.Add since the item was last saved: the host reports Type 6 (OLE)
+    /// for it until then, whatever it is.
+    bool added = false;
+    /// The MAPI properties the host's own list reads: PR_ATTACHMENT_HIDDEN (absent when empty) and
+    /// PR_ATTACH_CONTENT_ID (absent when empty).
+    std::optional<bool> hidden;
+    std::u16string contentId;
 };
 
 /// One item.
@@ -36,6 +44,8 @@ struct ItemNode {
     std::u16string senderName;
     host::DateTime sentOn;
     std::vector<std::shared_ptr<AttachmentNode>> attachments;
+    /// The body's HTML (mail and posts); empty for a plain-text body.
+    std::u16string htmlBody;
     /// The kind of window the host shows the item in, as the last part of its ribbon id
     /// ("Response.CounterPropose", "Resend", "RSS", ...), where the item's kind does not tell it;
     /// empty for the window of its kind.
@@ -43,13 +53,20 @@ struct ItemNode {
 
     /// The type name the item's type information reports: "MailItem", "NoteItem", ...
     std::u16string TypeName() const;
-    /// Whether the item's class has `member` (Attachments, Saved, Save, Sent, SenderName, SentOn).
+    /// Whether the item's class has `member` (Attachments, Saved, Save, Sent, SenderName, SentOn,
+    /// HTMLBody).
     bool Has(std::u16string_view member) const;
 
     /// Adds an attachment as the item's own content (not a change the user made).
     std::shared_ptr<AttachmentNode> Attach(int32_t type, std::u16string fileName, std::string content);
+    /// An inline picture of an HTML body, as mail arrives with one: by value, with a content id the
+    /// body references as "cid:<id>", and marked hidden when `hidden`.
+    std::shared_ptr<AttachmentNode> AttachInline(std::u16string fileName, std::u16string contentId, bool hidden,
+                                                 std::string content);
     /// A change the user made in the window: the item becomes unsaved.
     void Edit() { saved = false; }
+    /// The item is stored: what was added to it is what it reports from now on.
+    void Saving();
 };
 
 struct BarNode;

@@ -1,10 +1,43 @@
 // The host's items and their attachments as COM objects.
+#include <type_traits>
+#include <variant>
+
 #include "FaceObjects.h"
 
 namespace standin::win::face {
 namespace {
 
 // ---- items
+
+class PropertyAccessorObject final : public com::ComObject<DispatchImpl<::_PropertyAccessor>>, public Tracked {
+public:
+    PropertyAccessorObject(std::shared_ptr<FaceState> s, const void* node, int kind,
+                           std::shared_ptr<host::PropertyAccessor> a)
+        : Tracked(std::move(s), node, kind), accessor_(std::move(a)) {}
+
+    STDMETHODIMP get_Class(LONG* out) noexcept override {
+        return answer(out, 172);  // olPropertyAccessor
+    }
+    STDMETHODIMP GetProperty(BSTR name, VARIANT* out) noexcept override {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        return guard([&] {
+            *out = std::visit(
+                [](const auto& value) -> VARIANT {
+                    using T = std::decay_t<decltype(value)>;
+                    if constexpr (std::is_same_v<T, std::monostate>) return com::Variant().release();
+                    else return com::Variant(value).release();
+                },
+                accessor_->GetProperty(com::fromBstr(name)));
+        });
+    }
+
+protected:
+    ~PropertyAccessorObject() override = default;
+
+private:
+    std::shared_ptr<host::PropertyAccessor> accessor_;
+};
 
 class AttachmentObject final : public com::ComObject<DispatchImpl<::Attachment>>, public Tracked {
 public:
@@ -43,6 +76,14 @@ public:
     }
     STDMETHODIMP Delete() noexcept override {
         return guard([&] { attachment_->Delete(); });
+    }
+    STDMETHODIMP get_PathName(BSTR* out) noexcept override {
+        return com::guardOut(out, [&] { setText(out, attachment_->PathName()); });
+    }
+    STDMETHODIMP get_PropertyAccessor(::_PropertyAccessor** out) noexcept override {
+        return com::guardOut(out, [&] {
+            handOut(wrapNode<PropertyAccessorObject>(state_, kPropertyAccessor, attachment_->PropertyAccessor()), out);
+        });
     }
 
 protected:
@@ -139,6 +180,9 @@ public:
                           static_cast<WORD>(t.hour), static_cast<WORD>(t.minute), static_cast<WORD>(t.second), 0};
             if (!SystemTimeToVariantTime(&st, out)) throw HostError(DISP_E_OVERFLOW, u"Invalid date");
         });
+    }
+    STDMETHODIMP get_HTMLBody(BSTR* out) noexcept {
+        return com::guardOut(out, [&] { setText(out, item_->HTMLBody()); });
     }
     STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override { return classInfo(clsid_, out); }
 

@@ -59,6 +59,7 @@ enum Kind {
     kInspector,
     kAttachments,
     kAttachment,
+    kPropertyAccessor,
     kPages,
     kBars,
     kBar,

@@ -362,8 +362,11 @@ void Runner::DoPlay(const ScriptLine& line) {
         play_.exitClose = choice({u"on", u"off"}) == 0;
     } else if (w[1] == u"guard") {
         RequireHost().options().guardRefuses = choice({u"allow", u"refuse"}) == 1;
+    } else if (w[1] == u"byref") {
+        constexpr ByReference answers[] = {ByReference::Refuse, ByReference::Copy, ByReference::Link};
+        RequireHost().options().byReference = answers[choice({u"refuse", u"copy", u"link"})];
     } else {
-        Error(u"play: exit-close or guard expected");
+        Error(u"play: exit-close, guard or byref expected");
     }
     t_.Line(u"host plays " + w[1] + u"=" + w[2]);
 }

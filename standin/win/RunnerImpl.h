@@ -241,6 +241,7 @@ private:
 
     // open <kind> ["subject"] [sent|unsent] [from "sender"] [on <yyyy-mm-dd> [<hh:mm[:ss]>]] [wordmail]
     //      [edited] [attach <byvalue|byref|embedded|ole> <name> [<file>|text "<content>"]]...
+    //      [attach <inline|referenced> <name>]...: a picture of the HTML body (hidden, or not)
     void DoOpen(const ScriptLine& line);
     static bool IsOpenKeyword(const std::u16string& w);
     host::DateTime ParseDate(const std::u16string& date, const std::optional<std::u16string>& time);

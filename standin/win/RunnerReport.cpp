@@ -137,7 +137,9 @@ std::vector<std::u16string> Runner::State() {
             lines.push_back(u"attachment window=" + window + u" index=" + Num(static_cast<long long>(n + 1)) +
                             u" type=" + Num(a.type) + u" filename=" + Transcript::Quote(a.fileName) +
                             u" displayname=" + Transcript::Quote(a.displayName) +
-                            (a.type == 4 ? u" source=" + Transcript::Quote(a.source) : u""));
+                            (a.type == 4 ? u" source=" + Transcript::Quote(a.source) : u"") +
+                            (a.added ? u" reported=6" : u"") + (a.hidden.value_or(false) ? u" hidden" : u"") +
+                            (a.contentId.empty() ? u"" : u" cid=" + Transcript::Quote(a.contentId)));
         }
         bars(window, *i->bars);
         for (auto& addIn : addIns_)

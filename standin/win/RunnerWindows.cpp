@@ -153,11 +153,17 @@ void Runner::DoOpen(const ScriptLine& line) {
             const std::u16string type = next(u"an attachment type");
             const std::u16string name = next(u"an attachment name");
             int32_t code = 0;
+            // A picture of the HTML body: hidden from the host's list (inline), or only referenced.
+            if (type == u"inline" || type == u"referenced") {
+                if (!item->Has(u"HTMLBody")) Error(u"attach: only mail and posts have an HTML body");
+                item->AttachInline(name, name + u"@standin", type == u"inline", "Picture " + Ascii(name));
+                continue;
+            }
             if (type == u"byvalue") code = 1;
             else if (type == u"byref") code = 4;
             else if (type == u"embedded") code = 5;
             else if (type == u"ole") code = 6;
-            else Error(u"attach: byvalue, byref, embedded or ole expected");
+            else Error(u"attach: byvalue, byref, embedded, ole, inline or referenced expected");
             std::string content = "Content of " + Ascii(name) + "\r\n";
             if (code != 4 && i < w.size() && w[i] == u"text") {
                 ++i;

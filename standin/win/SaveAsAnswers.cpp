@@ -205,7 +205,8 @@ bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
     try {
         robot.WaitForDialog();
         t_.Line(tag + u" title=" + Transcript::Quote(robot.Title()) + u" name=" + Transcript::Quote(robot.FileName()) +
-                u" folder=" + Transcript::Quote(robot.Folder()) + u" replace=" + OnOff(robot.IsChecked(kReplaceBox)) +
+                u" folder=" + Transcript::Quote(robot.Folder()) + u" replace=" +
+                (robot.IsEnabled(kReplaceBox) ? OnOff(robot.IsChecked(kReplaceBox)) : u"unoffered") +
                 u" open=" + OnOff(robot.IsChecked(kOpenBox)));
         t_.Line(tag + u" suggestions " + QuotedList(robot.Suggestions()));
         if (byHand_) {

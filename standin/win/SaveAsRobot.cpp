@@ -224,6 +224,8 @@ bool SaveAsRobot::IsChecked(int id) {
     return state == BST_CHECKED;
 }
 
+bool SaveAsRobot::IsEnabled(int id) { return IsWindowEnabled(ChildControl(id)) != FALSE; }
+
 void SaveAsRobot::Click(int id) { Send(ChildControl(id), BM_CLICK, 0, 0, "BM_CLICK"); }
 
 std::u16string SaveAsRobot::FileName() {

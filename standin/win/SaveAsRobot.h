@@ -44,6 +44,8 @@ public:
     std::u16string Title();
     /// The state of check box `id` of the child dialog (1000, 1001).
     bool IsChecked(int id);
+    /// Whether check box `id` of the child dialog takes clicks.
+    bool IsEnabled(int id);
     /// Clicks check box `id` (BM_CLICK); returns after the dialog has handled the click.
     void Click(int id);
     /// The text of the file-name box.

@@ -94,6 +94,7 @@ public:
     bool Sent() override { return Unexpected<bool>(); }
     std::u16string SenderName() override { return u"Jane"; }
     host::DateTime SentOn() override { return {2004, 3, 5}; }
+    std::u16string HTMLBody() override { return {}; }
     bool SameObject(const Object& other) const override { return this == &other; }
 
 private:

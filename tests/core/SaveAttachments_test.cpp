@@ -76,6 +76,8 @@ public:
         if (!faults_->silentSaves.contains(inner_->FileName())) inner_->SaveAsFile(path);
     }
     void Delete() override { inner_->Delete(); }
+    std::u16string PathName() override { return inner_->PathName(); }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override { return inner_->PropertyAccessor(); }
 };
 
 class FaultyAttachments final : public Wrapper<host::Attachments> {
@@ -105,6 +107,7 @@ public:
     bool Sent() override { return inner_->Sent(); }
     std::u16string SenderName() override { return inner_->SenderName(); }
     host::DateTime SentOn() override { return inner_->SentOn(); }
+    std::u16string HTMLBody() override { return inner_->HTMLBody(); }
 };
 
 class FaultyInspector final : public Wrapper<host::Inspector> {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "core/host/DateTime.h"
 #include "core/host/Object.h"
@@ -12,6 +13,7 @@ namespace host {
 
 class Attachment;
 class Attachments;
+class PropertyAccessor;
 
 /// Attachment types as the host reports them.
 namespace AttachmentType {
@@ -36,6 +38,8 @@ public:
     virtual bool Sent() = 0;
     virtual std::u16string SenderName() = 0;
     virtual DateTime SentOn() = 0;
+    /// The HTML of the body (mail and posts); empty for a body that is not HTML.
+    virtual std::u16string HTMLBody() = 0;
 };
 
 /// An item's attachments, counted from 1 in the order the host keeps them.
@@ -63,6 +67,21 @@ public:
     virtual void SaveAsFile(const std::u16string& path) = 0;
     /// Removes the attachment from its item.
     virtual void Delete() = 0;
+    /// The full path of the linked file; the host keeps one only for links (by reference).
+    virtual std::u16string PathName() = 0;
+    /// The attachment's MAPI properties (version 12 on; earlier hosts fail).
+    virtual std::shared_ptr<host::PropertyAccessor> PropertyAccessor() = 0;
+};
+
+/// A property value as the host's PropertyAccessor returns it.
+using PropertyValue = std::variant<std::monostate, bool, int32_t, std::u16string>;
+
+/// Reads an object's MAPI properties by their schema name
+/// ("http://schemas.microsoft.com/mapi/proptag/0x7FFE000B"). A property the object does not have
+/// fails with HostStatus::NotFound.
+class PropertyAccessor : public Object {
+public:
+    virtual PropertyValue GetProperty(const std::u16string& schemaName) = 0;
 };
 
 }  // namespace host
