@@ -3,11 +3,15 @@
 #include <cstddef>
 #include <exception>
 #include <limits>
+#include <optional>
+#include <string>
+#include <variant>
 #include <vector>
 
 #include "core/AttachmentFile.h"
 #include "core/FileNameMangler.h"
 #include "base/HostError.h"
+#include "core/PathNames.h"
 #include "core/Platform.h"
 #include "core/Preferences.h"
 #include "core/host/Inspector.h"
@@ -25,11 +29,85 @@ void Increment(int16_t& counter) {
     ++counter;
 }
 
+// The MAPI properties the host's own attachment list goes by (version 12 on, PropertyAccessor).
+constexpr char16_t kHidden[] = u"http://schemas.microsoft.com/mapi/proptag/0x7FFE000B";     // PR_ATTACHMENT_HIDDEN
+constexpr char16_t kContentId[] = u"http://schemas.microsoft.com/mapi/proptag/0x3712001F";  // PR_ATTACH_CONTENT_ID
+
+bool Contains(const std::u16string& text, const std::u16string& part) { return text.find(part) != std::u16string::npos; }
+
 }  // namespace
 
-ActionManager::ActionManager(Platform& platform) : platform_(platform) {}
+/// The attachments of one item as the user sees them in the host's own list. From version 12 an
+/// inline picture of an HTML body is an attachment in the object model that the list does not
+/// show: it is hidden, or its content id is referenced as "cid:" by the body. Earlier hosts cannot
+/// be asked, and every attachment counts. A property that cannot be read counts as absent: an
+/// attachment is rather offered once too often than kept from the user.
+class ActionManager::Shown {
+public:
+    Shown(host::Item& item, int16_t hostMajor) : item_(item), canTell_(hostMajor >= 12) {}
+
+    /// A by-value attachment the user sees.
+    bool Saveable(host::Attachment& attachment) {
+        return attachment.Type() == host::AttachmentType::ByValue && !(canTell_ && Inline(attachment));
+    }
+
+private:
+    bool Inline(host::Attachment& attachment) {
+        bool inlined = false;
+        base::Tolerate([&] {
+            const auto properties = attachment.PropertyAccessor();
+            if (!properties) return;
+            if (const auto hidden = Property(*properties, kHidden); auto* b = std::get_if<bool>(&hidden))
+                if (*b) {
+                    inlined = true;
+                    return;
+                }
+            const auto id = Property(*properties, kContentId);
+            const auto* text = std::get_if<std::u16string>(&id);
+            if (text && !text->empty()) inlined = Contains(Body(), u"cid:" + *text);
+        });
+        return inlined;
+    }
+    // A property the attachment does not have is the host's ordinary answer (MAPI_E_NOT_FOUND),
+    // not a failure; any other failure of one property also counts as its absence.
+    static host::PropertyValue Property(host::PropertyAccessor& properties, const char16_t* name) {
+        try {
+            return properties.GetProperty(name);
+        } catch (const HostError& e) {
+            if (e.status != HostStatus::NotFound) base::ReportTolerated(e.status, e.text, base::Where::Here());
+        }
+        return {};
+    }
+    // Read once per item, and only for an attachment with a content id.
+    const std::u16string& Body() {
+        if (!body_) {
+            body_.emplace();
+            base::Tolerate([&] { *body_ = item_.HTMLBody(); });
+        }
+        return *body_;
+    }
+
+    host::Item& item_;
+    const bool canTell_;
+    std::optional<std::u16string> body_;
+};
+
+ActionManager::ActionManager(Platform& platform) : platform_(platform) {
+    // A new connection has not yet seen what the host makes of a shortcut.
+    Preferences::SetShortcutsRefused(false);
+}
 
 void ActionManager::Action(const std::shared_ptr<host::Inspector>& ins) { SaveAttachments(ins); }
+
+bool ActionManager::IsShortcut(host::Attachment& attachment) {
+    const int32_t type = attachment.Type();
+    if (type == host::AttachmentType::ByReference) return true;
+    // Added and not yet saved: the host reports OLE, and only a link has a path.
+    if (type != host::AttachmentType::Ole) return false;
+    std::u16string path;
+    base::Tolerate([&] { path = attachment.PathName(); });
+    return !path.empty();
+}
 
 bool ActionManager::IsEnabled(const std::shared_ptr<host::Item>& item) {
     // Both tests run, in this order, whatever the first one says.
@@ -49,18 +127,15 @@ void ActionManager::CheckItemSend(const std::shared_ptr<host::Item>& item, bool&
     if (answer != MessageBoxResult::Ok) cancel = true;
 }
 
-bool ActionManager::IsSaveableAttachment(host::Attachment& attachment) {
-    return attachment.Type() == host::AttachmentType::ByValue;
-}
-
 bool ActionManager::HasSaveableAttachments(const std::shared_ptr<host::Item>& item) noexcept {
     // The whole test is suppressed: an item without a readable collection has none.
     try {
         if (!item) return false;
+        Shown shown(*item, hostMajorVersion_);
         const auto attachments = Require(item->Attachments());
         const int32_t count = attachments->Count();
         for (int32_t i = 1; i <= count; ++i)
-            if (IsSaveableAttachment(*Require(attachments->Item(i)))) return true;
+            if (shown.Saveable(*Require(attachments->Item(i)))) return true;
     } catch (const std::exception&) {
     }
     return false;
@@ -79,7 +154,7 @@ bool ActionManager::HasShortcutAttachments(const std::shared_ptr<host::Item>& it
         const int32_t count = attachments->Count();
         // The walk goes through every attachment, matching or not.
         for (int32_t i = 1; i <= count; ++i)
-            if (Require(attachments->Item(i))->Type() == host::AttachmentType::ByReference) found = true;
+            if (IsShortcut(*Require(attachments->Item(i)))) found = true;
     } catch (const std::exception&) {
         // A shortcut already seen stays seen: the warning must not be lost to a later failure.
     }
@@ -100,9 +175,14 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
         if (answer != MessageBoxResult::Yes) return;
     }
 
+    Shown shown(*item, hostMajorVersion_);
+    // One answer per attachment, so that the count and the walk agree.
+    std::vector<bool> saveable;
     int16_t saveableCount = 0;
-    for (int32_t i = 1, count = attachments->Count(); i <= count; ++i)
-        if (IsSaveableAttachment(*Require(attachments->Item(i)))) Increment(saveableCount);
+    for (int32_t i = 1, count = attachments->Count(); i <= count; ++i) {
+        saveable.push_back(shown.Saveable(*Require(attachments->Item(i))));
+        if (saveable.back()) Increment(saveableCount);
+    }
 
     FileNameMangler mangler(platform_, hostMajorVersion_);
     mangler.mItem(item);
@@ -115,21 +195,22 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
     // A stop requested while a dialog was up ends the walk after that dialog's attachment; the user
     // is told which of the rest were not saved.
     int32_t walked = 0;
-    const int32_t count = attachments->Count();
+    const int32_t count = static_cast<int32_t>(saveable.size());
     for (int32_t i = 1; i <= count && !stopRequested_; ++i) {
         walked = i;
         const std::shared_ptr<host::Attachment> attachment = Require(attachments->Item(i));
         bool written = false;
         displayNames.push_back(attachment->DisplayName());
-        if (IsSaveableAttachment(*attachment)) {
+        if (saveable[static_cast<std::size_t>(i - 1)]) {
             Increment(ordinal);
             // Reset for every attachment: a choice made in one dialog applies to that one only.
-            bool replace = Preferences::ReplaceWithLinks();
+            bool replace = Preferences::ReplaceWithLinks() && !Preferences::ShortcutsRefused();
             bool open = false;
             const std::u16string fileName = attachment->FileName();
             if (!fileDialogManager_) fileDialogManager_ = platform_.CreateSaveAsPrompt();
             // Ours until the dialog returns, whatever happens to the action manager meanwhile.
             const std::shared_ptr<SaveAsPrompt> dialog = Require(fileDialogManager_);
+            dialog->SetReplaceOffered(!Preferences::ShortcutsRefused());
             const std::u16string path = dialog->GetSaveAsPath(fileName, mangler, ordinal, saveableCount, replace, open);
             if (!path.empty() && WriteAttachment(*attachment, path)) {
                 savedPaths.push_back(path);
@@ -144,32 +225,68 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
         }
     }
 
-    if (walked < count) TellNotSaved(*attachments, walked + 1, count);
+    if (walked < count) TellNotSaved(*attachments, saveable, walked + 1, count);
 
     // Shortcuts first, originals after: a failure half-way leaves a duplicate, never a loss. The
-    // shortcuts are appended after the originals, so the originals' indices do not move.
+    // shortcuts are appended after the originals, so the originals' indices do not move. An
+    // original goes only where the host has shown a link to the saved file.
+    std::u16string kept;
     for (std::size_t n = 0; n < replaceFlags.size(); ++n) {
         if (!replaceFlags[n]) continue;
-        const auto shortcut = Require(attachments->Add(savedPaths[n], host::AttachmentType::ByReference));
-        shortcut->SetDisplayName(displayNames[n]);
+        if (!Preferences::ShortcutsRefused() && AddShortcut(*attachments, savedPaths[n], displayNames[n])) continue;
+        replaceFlags[n] = false;
+        kept += u"\r\n" + displayNames[n];
     }
     // Downwards, so the lower indices stay valid while attachments go.
     for (std::size_t n = replaceFlags.size(); n > 0; --n)
         if (replaceFlags[n - 1]) Require(attachments->Item(static_cast<int32_t>(n)))->Delete();
+    if (!kept.empty()) TellShortcutsRefused(kept);
 
     // An item that had unsaved changes before is left for the user to save.
     if (!item->Saved() && !wasUnsaved) item->Save();
 }
 
-void ActionManager::TellNotSaved(host::Attachments& attachments, int32_t first, int32_t last) noexcept {
+bool ActionManager::AddShortcut(host::Attachments& attachments, const std::u16string& path,
+                                const std::u16string& displayName) {
+    std::shared_ptr<host::Attachment> added;
+    if (hostMajorVersion_ < 12) {
+        // Links are part of these hosts' model: a failure is a failure of the command.
+        added = Require(attachments.Add(path, host::AttachmentType::ByReference));
+    } else {
+        // Links are no longer supported: a refusal is one of the host's answers.
+        if (!base::Tolerate([&] { added = attachments.Add(path, host::AttachmentType::ByReference); }) || !added) {
+            Preferences::SetShortcutsRefused(true);
+            return false;
+        }
+    }
+    std::u16string linked;
+    base::Tolerate([&] { linked = added->PathName(); });
+    if (!PathNames::SamePath(linked, path)) {
+        // A copy, or something else: it goes again, the original stays.
+        Preferences::SetShortcutsRefused(true);
+        base::Tolerate([&] { added->Delete(); });
+        return false;
+    }
+    added->SetDisplayName(displayName);
+    return true;
+}
+
+void ActionManager::TellShortcutsRefused(const std::u16string& names) noexcept {
+    base::TolerateAll([&] {
+        platform_.ShowMessageBox(u"This version of Outlook does not keep shortcuts to files in its items. These "
+                                 u"attachments were saved, and are still in the item:\r\n" + names,
+                                 u"Save Attachments", MessageBoxFlags::Ok);
+    });
+}
+
+void ActionManager::TellNotSaved(host::Attachments& attachments, const std::vector<bool>& saveable, int32_t first,
+                                 int32_t last) noexcept {
     base::TolerateAll([&] {
         std::u16string names;
         for (int32_t i = first; i <= last; ++i) {
+            if (!saveable[static_cast<std::size_t>(i - 1)]) continue;
             // The host is going away: a name it cannot give is left out, the rest still told.
-            base::Tolerate([&] {
-                const auto attachment = Require(attachments.Item(i));
-                if (IsSaveableAttachment(*attachment)) names += u"\r\n" + attachment->FileName();
-            });
+            base::Tolerate([&] { names += u"\r\n" + Require(attachments.Item(i))->FileName(); });
         }
         if (names.empty()) return;
         platform_.ShowMessageBox(u"Outlook is closing, or the add-in is being turned off, so saving stopped. "

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class Platform;
 class SaveAsPrompt;
@@ -22,8 +23,9 @@ public:
     ActionManager(const ActionManager&) = delete;
     ActionManager& operator=(const ActionManager&) = delete;
 
-    /// Saves the by-value attachments of the inspector's current item, each to the path the user
-    /// picks, optionally opening the file and replacing the attachment by a shortcut to it. Any
+    /// Saves the by-value attachments of the inspector's current item that the host's own list
+    /// shows (not the inline pictures of an HTML body), each to the path the user picks, optionally
+    /// opening the file and replacing the attachment by a shortcut to it where the host keeps one. Any
     /// failure the procedure does not handle itself is thrown; what was done before it stays done.
     /// The caller keeps the action manager alive until it returns.
     void Action(const std::shared_ptr<host::Inspector>& ins);
@@ -32,7 +34,8 @@ public:
     /// what it did for the attachments before (their shortcuts, the item's save) and tells the user,
     /// once, which attachments were not saved. Later commands do nothing.
     void StopCommand() noexcept { stopRequested_ = true; }
-    /// True when the item has a by-value attachment and is not an unsent mail message. A failure to
+    /// True when the item has a by-value attachment the host's list shows and is not an unsent mail
+    /// message. A failure to
     /// read a mail message's Sent is thrown.
     bool IsEnabled(const std::shared_ptr<host::Item>& item);
     /// Sets `cancel` to false, then, when the item carries shortcuts, asks the user whether to send
@@ -52,14 +55,25 @@ public:
     std::u16string GetTag() const { return u"10624a9e-43e2-4463-bb73-fea2416b296a"; }
 
 private:
-    static bool IsSaveableAttachment(host::Attachment& attachment);
-    static bool HasSaveableAttachments(const std::shared_ptr<host::Item>& item) noexcept;
+    class Shown;
+
+    /// A shortcut: by reference, or added in this session and not yet saved (the host then reports
+    /// OLE for it) with the path of a linked file.
+    static bool IsShortcut(host::Attachment& attachment);
+    bool HasSaveableAttachments(const std::shared_ptr<host::Item>& item) noexcept;
     static bool IsSentOrNonMailItem(const std::shared_ptr<host::Item>& item);
     static bool HasShortcutAttachments(const std::shared_ptr<host::Item>& item) noexcept;
     void SaveAttachments(const std::shared_ptr<host::Inspector>& ins);
     bool WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept;
+    /// Adds a shortcut to `path` named `displayName`; true when the host made a link to that very
+    /// file. Whatever else it made is removed again, and from then on the host is known to refuse
+    /// (Preferences::ShortcutsRefused). From version 12 a failing Add is such a refusal.
+    bool AddShortcut(host::Attachments& attachments, const std::u16string& path, const std::u16string& displayName);
+    /// One message naming the attachments kept because the host made no shortcut for them.
+    void TellShortcutsRefused(const std::u16string& names) noexcept;
     /// One message naming the saveable attachments `first` to `last` (1-based), left unsaved by a stop.
-    void TellNotSaved(host::Attachments& attachments, int32_t first, int32_t last) noexcept;
+    void TellNotSaved(host::Attachments& attachments, const std::vector<bool>& saveable, int32_t first,
+                      int32_t last) noexcept;
     void OpenSavedFile(const std::u16string& path) noexcept;
 
     Platform& platform_;

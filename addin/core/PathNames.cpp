@@ -120,4 +120,9 @@ std::u16string FitFileName(const std::u16string& name, const std::u16string& fol
     return TryFitName(head, tail, room).value_or(name);
 }
 
+bool SamePath(std::u16string_view a, std::u16string_view b) noexcept {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
+}
+
 }  // namespace PathNames

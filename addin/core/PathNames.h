@@ -58,4 +58,8 @@ std::optional<std::u16string> TryFitName(const std::u16string& head, const std::
 /// fits, or one whose one-character base would still not fit, comes back unchanged.
 std::u16string FitFileName(const std::u16string& name, const std::u16string& folder);
 
+/// Whether two full paths name the same file as the system compares names: equal but for the
+/// case of ASCII letters. (Other letters compare exactly: a false "different" is the safe answer.)
+bool SamePath(std::u16string_view a, std::u16string_view b) noexcept;
+
 }  // namespace PathNames

@@ -35,6 +35,9 @@ public:
     /// writes back the final states of "Replace with shortcut" and "Open after saving".
     virtual std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t ordinal,
                                          int16_t saveableCount, bool& replaceWithLink, bool& openAfterSaving) = 0;
+    /// Whether the dialogs from now on offer "Replace with shortcut" (they do until told otherwise);
+    /// one that does not shows the box unticked and disabled, and writes back false.
+    virtual void SetReplaceOffered(bool offered) = 0;
 };
 
 /// Operating-system services. Every call may throw HostError.

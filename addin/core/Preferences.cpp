@@ -13,6 +13,7 @@ namespace {
 // Plain data: a thread-local object with a destructor would pin the DLL to each thread and crash
 // the host when a thread ends after the add-in was unloaded.
 thread_local bool replaceWithLinks = false;
+thread_local bool shortcutsRefused = false;
 
 std::u16string Lower(std::u16string s) {
     for (auto& c : s)
@@ -44,6 +45,10 @@ bool ParseNumber(const std::u16string& text, double& value) {
 bool ReplaceWithLinks() noexcept { return replaceWithLinks; }
 
 void SetReplaceWithLinks(bool value) noexcept { replaceWithLinks = value; }
+
+bool ShortcutsRefused() noexcept { return shortcutsRefused; }
+
+void SetShortcutsRefused(bool value) noexcept { shortcutsRefused = value; }
 
 bool TextToBoolean(const std::u16string& text) {
     const std::u16string lower = Lower(text);

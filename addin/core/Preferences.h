@@ -12,6 +12,12 @@ namespace Preferences {
 bool ReplaceWithLinks() noexcept;
 void SetReplaceWithLinks(bool value) noexcept;
 
+/// Whether the running host was seen not to keep shortcuts (links) in items, for the calling
+/// thread: the options page then offers no "Replace with shortcut". Not stored; each connection
+/// starts without knowing.
+bool ShortcutsRefused() noexcept;
+void SetShortcutsRefused(bool value) noexcept;
+
 /// The value when none is stored, or the stored one cannot be read.
 inline constexpr bool kDefault = true;
 

@@ -90,9 +90,14 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wPar
         DialogState* const state = StateOf(childDialog);
         switch (message) {
         case WM_INITDIALOG:
-            if (state)
+            if (state) {
+                if (!state->replaceOffered) {
+                    state->replaceWithLinkChecked = false;
+                    EnableWindow(GetDlgItem(childDialog, ReplaceWithLinkId), FALSE);
+                }
                 SendDlgItemMessageW(childDialog, ReplaceWithLinkId, BM_SETCHECK,
                                     state->replaceWithLinkChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+            }
             break;
         case WM_DESTROY:
             RemovePropW(childDialog, StateProperty);

@@ -25,6 +25,8 @@ struct DialogState {
     bool replaceWithLinkChecked = false;
     /// Current state of "Open after saving", likewise.
     bool openAfterSavingChecked = false;
+    /// False when the host keeps no shortcuts: "Replace with shortcut" is shown unticked and disabled.
+    bool replaceOffered = true;
 };
 
 /// The window property on the hook's child dialog that holds its DialogState.

@@ -67,7 +67,7 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
                                                 int16_t ordinal, int16_t saveableCount, bool& replaceWithLink,
                                                 bool& openAfterSaving) {
     const OneDialogAtATime only;
-    FileDialogHook::DialogState state{&mangler, replaceWithLink, openAfterSaving};
+    FileDialogHook::DialogState state{&mangler, replaceWithLink && replaceOffered_, openAfterSaving, replaceOffered_};
 
     const std::u16string title = Title(ordinal, saveableCount);
     // Fitted to the folder once the dialog shows one (the hook, at CDN_INITDONE).

@@ -31,6 +31,7 @@ public:
     /// HostError with FileDialogBusyStatus while another Save As dialog of the process is open.
     std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t ordinal,
                                  int16_t saveableCount, bool& replaceWithLink, bool& openAfterSaving) override;
+    void SetReplaceOffered(bool offered) override { replaceOffered_ = offered; }
 
     /// The folder of the last confirmed path, with its trailing backslash; empty before the first.
     const std::u16string& LastFolder() const noexcept { return lastFolder_; }
@@ -45,4 +46,5 @@ public:
 private:
     std::vector<std::byte> dialogTemplate_;
     std::u16string lastFolder_;
+    bool replaceOffered_ = true;
 };

@@ -12,6 +12,12 @@ STDMETHODIMP PropPageBridgeObject::get_PrefReplaceWithLinks(VARIANT_BOOL* result
     return S_OK;
 }
 
+STDMETHODIMP PropPageBridgeObject::get_ShortcutsRefused(VARIANT_BOOL* result) noexcept {
+    if (!result) return E_POINTER;
+    *result = Preferences::ShortcutsRefused() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
 STDMETHODIMP PropPageBridgeObject::put_PrefReplaceWithLinks(VARIANT_BOOL value) noexcept {
     return com::guard([&] {
         Preferences::SetReplaceWithLinks(value != VARIANT_FALSE);

@@ -16,6 +16,7 @@ public:
 
     STDMETHODIMP get_PrefReplaceWithLinks(VARIANT_BOOL* result) noexcept override;
     STDMETHODIMP put_PrefReplaceWithLinks(VARIANT_BOOL value) noexcept override;
+    STDMETHODIMP get_ShortcutsRefused(VARIANT_BOOL* result) noexcept override;
 
 protected:
     ~PropPageBridgeObject() override = default;

@@ -2,9 +2,10 @@
 
 namespace proppage {
 
-void PageState::Initialize(std::optional<bool> preference) noexcept {
+void PageState::Initialize(std::optional<bool> preference, bool shortcutsRefused) noexcept {
     dirty_ = false;
     hasBridge_ = preference.has_value();
+    shortcutsRefused_ = shortcutsRefused;
     checked_ = preference.value_or(false);
 }
 

@@ -10,8 +10,9 @@ namespace proppage {
 class PageState {
 public:
     /// Initialisation of a new instance. `preference` is the value read through the bridge, or
-    /// nothing when no bridge could be created. Not a user change: the page stays clean.
-    void Initialize(std::optional<bool> preference) noexcept;
+    /// nothing when no bridge could be created; `shortcutsRefused`, the add-in's word that the
+    /// running host keeps no shortcuts. Not a user change: the page stays clean.
+    void Initialize(std::optional<bool> preference, bool shortcutsRefused = false) noexcept;
 
     /// A user's click on the check box, whatever the resulting state: the page becomes dirty.
     /// `checked` is the box's state after the click.
@@ -29,8 +30,9 @@ public:
     bool Dirty() const noexcept { return dirty_; }
     /// The box's state.
     bool Checked() const noexcept { return checked_; }
-    /// Whether the user may change the box: only when there is a bridge to write the change to.
-    bool BoxEnabled() const noexcept { return hasBridge_; }
+    /// Whether the user may change the box: only when there is a bridge to write the change to, and
+    /// the host keeps the shortcuts the box asks for (the stored preference is left as it is).
+    bool BoxEnabled() const noexcept { return hasBridge_ && !shortcutsRefused_; }
     /// Whether this page's initialisation obtained a bridge.
     bool HasBridge() const noexcept { return hasBridge_; }
 
@@ -38,6 +40,7 @@ private:
     bool dirty_ = false;
     bool checked_ = false;
     bool hasBridge_ = false;
+    bool shortcutsRefused_ = false;
 };
 
 }  // namespace proppage

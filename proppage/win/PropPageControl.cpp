@@ -8,6 +8,7 @@
 #include "Ui.h"
 #include "ThreadBridge.h"
 #include "com/Guard.h"
+#include "com/Variant.h"
 #include "com/Module.h"
 #include "com/Strings.h"
 #include "base/HostError.h"
@@ -38,6 +39,22 @@ HRESULT createBridge() noexcept {
     return S_OK;
 }
 
+// The add-in's word that the host keeps no shortcuts, read by name: an add-in that has no such
+// member (an older one) answers that it does not know it, and the box works as before.
+bool ShortcutsRefused(_PropPageBridge* bridge) noexcept {
+    if (!bridge) return false;
+    wchar_t name[] = L"ShortcutsRefused";
+    LPOLESTR names[] = {name};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(bridge->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return false;
+    DISPPARAMS none{};
+    com::Variant result;
+    if (FAILED(bridge->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.put(), nullptr,
+                              nullptr)))
+        return false;
+    return result.type() == VT_BOOL && V_BOOL(result.get()) != VARIANT_FALSE;
+}
+
 // The page's size at the screen's DPI, in the HIMETRIC units of OLE's extents.
 SIZEL InitialExtent() {
     const int dpi = ScreenDpi();
@@ -50,13 +67,15 @@ SIZEL InitialExtent() {
 PropPageControl::PropPageControl()
     : OleControl({CLSID_PropPage, DIID___PropPage, MiscStatus}, InitialExtent()) {
     std::optional<bool> preference;
+    bool refused = false;
     bridgeStatus_ = createBridge();
     if (SUCCEEDED(bridgeStatus_)) {
         VARIANT_BOOL value = VARIANT_FALSE;
         bridgeStatus_ = ThreadBridge::Current()->get_PrefReplaceWithLinks(&value);
         if (SUCCEEDED(bridgeStatus_)) preference = value != VARIANT_FALSE;
+        refused = ShortcutsRefused(ThreadBridge::Current());
     }
-    state_.Initialize(preference);
+    state_.Initialize(preference, refused);
 }
 
 PropPageControl::~PropPageControl() {

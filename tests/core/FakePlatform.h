@@ -38,6 +38,8 @@ struct PromptCall {
     int16_t saveableCount;
     bool replaceIn;
     bool openIn;
+    /// Whether "Replace with shortcut" was offered (SaveAsPrompt::SetReplaceOffered).
+    bool replaceOffered;
     /// The mangler's mItem while the dialog was open.
     std::shared_ptr<host::Item> manglerItem;
 };
@@ -63,7 +65,8 @@ public:
 
     std::u16string GetSaveAsPath(const std::u16string& fileName, FileNameMangler& mangler, int16_t ordinal,
                                  int16_t saveableCount, bool& replaceWithLink, bool& openAfterSaving) override {
-        calls.push_back({fileName, ordinal, saveableCount, replaceWithLink, openAfterSaving, mangler.mItem()});
+        calls.push_back(
+            {fileName, ordinal, saveableCount, replaceWithLink, openAfterSaving, replaceOffered, mangler.mItem()});
         const PromptCall call = calls.back();
         if (static_cast<int>(calls.size()) == failAt) throw HostError(HostStatus::Fail, u"the dialog failed");
         if (whileUp) whileUp(call);
@@ -83,6 +86,8 @@ public:
         openAfterSaving = answer.open;
         return answer.path;
     }
+    void SetReplaceOffered(bool offered) override { replaceOffered = offered; }
+    bool replaceOffered = true;
 };
 
 /// The Save As dialog as the add-in owns it: a new object for each CreateSaveAsPrompt, as the real
@@ -103,6 +108,7 @@ public:
         } down{up_};
         return script_->GetSaveAsPath(fileName, mangler, ordinal, saveableCount, replaceWithLink, openAfterSaving);
     }
+    void SetReplaceOffered(bool offered) override { script_->SetReplaceOffered(offered); }
 
 private:
     std::shared_ptr<ScriptedSaveAsPrompt> script_;

@@ -513,6 +513,145 @@ TEST_F(SaveAttachmentsTest, UnsavedItemAnsweredYesIsReplacedButLeftUnsaved) {
     EXPECT_EQ(CallsOf("Item.Save"), 0);
 }
 
+// ---- attachments as hosts of each version keep them
+
+// What a host makes of Add(path, by reference): links up to version 11; from 12 any of the answers
+// the stand-in plays.
+struct Outcome {
+    const char* name;
+    const char16_t* version;
+    standin::ByReference byReference;
+    bool links;
+};
+
+class ShortcutOutcomeTest : public SaveAttachmentsTest, public testing::WithParamInterface<Outcome> {
+protected:
+    ShortcutOutcomeTest() {
+        host.options().version = GetParam().version;
+        host.options().byReference = GetParam().byReference;
+        actions.SetHostMajorVersion(static_cast<int16_t>(host.options().Major()));
+    }
+    bool Warns(const std::shared_ptr<standin::ItemNode>& item) {
+        const size_t before = platform.shown.size();
+        platform.answers.push_back(MessageBoxResult::Ok);
+        bool cancel = true;
+        actions.CheckItemSend(host.ItemObject(item), cancel);
+        EXPECT_FALSE(cancel);
+        if (platform.shown.size() == before) platform.answers.pop_back();
+        return platform.shown.size() > before;
+    }
+};
+
+constexpr char16_t kKeptText[] =
+    u"This version of Outlook does not keep shortcuts to files in its items. These attachments were saved, and "
+    u"are still in the item:\r\n\r\nAttachment 1\r\nAttachment 3";
+
+TEST_P(ShortcutOutcomeTest, AnOriginalGoesOnlyForALinkToTheSavedFileAndTheUserIsToldOnceOtherwise) {
+    Preferences::SetReplaceWithLinks(true);
+    // Unsaved, and left so: the host reports the new attachments' Type as OLE throughout.
+    const auto item = Message({1, 1, 1});
+    item->Edit();
+    platform.answers = {MessageBoxResult::Yes};
+    Confirm("file1.bin");
+    Confirm("file2.bin", false);
+    Confirm("file3.bin");
+    if (!GetParam().links) platform.answers.push_back(MessageBoxResult::Ok);
+    Run(item);
+    ExpectWritten("file1.bin", 1);
+    ExpectWritten("file3.bin", 3);
+    EXPECT_FALSE(item->saved);
+    if (GetParam().links) {
+        EXPECT_EQ(platform.shown.size(), 1u);
+        ASSERT_EQ(item->attachments.size(), 3u);
+        ExpectOriginal(*item->attachments[0], 2);
+        ExpectShortcut(*item->attachments[1], PathFor("file1.bin"), u"Attachment 1");
+        ExpectShortcut(*item->attachments[2], PathFor("file3.bin"), u"Attachment 3");
+        EXPECT_EQ(host.ItemObject(item)->Attachments()->Item(2)->Type(), host::AttachmentType::Ole);
+        EXPECT_FALSE(Preferences::ShortcutsRefused());
+        EXPECT_TRUE(Warns(item)) << "shortcuts the host still reports as OLE";
+    } else {
+        ASSERT_EQ(platform.shown.size(), 2u);
+        EXPECT_EQ(platform.shown[1].text, kKeptText);
+        EXPECT_EQ(platform.shown[1].title, u"Save Attachments");
+        ASSERT_EQ(item->attachments.size(), 3u) << "what the host added is gone again, the originals stay";
+        for (int n = 1; n <= 3; ++n) ExpectOriginal(*item->attachments[static_cast<size_t>(n - 1)], n);
+        EXPECT_TRUE(Preferences::ShortcutsRefused());
+        EXPECT_FALSE(Warns(item));
+        // One try per command: the third attachment was not offered to the host again.
+        EXPECT_EQ(CallsOf("Attachments.Add"), 1);
+    }
+
+    // The next command knows: the box is not offered, the preference is not taken for it.
+    Cancel();
+    Run(Message({1}));
+    ASSERT_EQ(prompt->calls.size(), 4u);
+    EXPECT_EQ(prompt->calls[3].replaceOffered, GetParam().links);
+    EXPECT_EQ(prompt->calls[3].replaceIn, GetParam().links);
+    // A new connection starts without knowing.
+    ActionManager next(platform);
+    EXPECT_FALSE(Preferences::ShortcutsRefused());
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, ShortcutOutcomeTest,
+                         testing::Values(Outcome{"v11", u"11.0.0.8312", standin::ByReference::Copy, true},
+                                         Outcome{"v14Refuse", u"14.0.4760.1000", standin::ByReference::Refuse, false},
+                                         Outcome{"v14Copy", u"14.0.4760.1000", standin::ByReference::Copy, false},
+                                         Outcome{"v14Link", u"14.0.4760.1000", standin::ByReference::Link, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// Inline pictures of an HTML body: attachments in the object model, not in the host's own list.
+struct InlineCase {
+    const char* name;
+    int major;
+    std::vector<int> shown;  // the attachments (1-based) offered, in order; empty: button disabled
+};
+
+class InlineTest : public SaveAttachmentsTest, public testing::WithParamInterface<InlineCase> {};
+
+TEST_P(InlineTest, OnlyWhatTheHostsListShowsIsOfferedCountedAndEnabled) {
+    const InlineCase& c = GetParam();
+    host.options().version = c.major >= 12 ? u"14.0.4760.1000" : u"11.0.0.8312";
+    actions.SetHostMajorVersion(static_cast<int16_t>(c.major));
+    // 1 a signature logo (hidden, referenced), 2 a file, 3 a picture only the body references,
+    // 4 a file whose sender gave it a content id the body never uses.
+    auto item = Message({});
+    item->AttachInline(u"image001.png", u"image001.png@01D9", true, "logo");
+    item->Attach(1, u"report.pdf", "report");
+    item->AttachInline(u"chart.png", u"chart@x", false, "chart");
+    item->Attach(1, u"notes.txt", "notes")->contentId = u"unused@x";
+    const std::vector<std::u16string> names = {u"image001.png", u"report.pdf", u"chart.png", u"notes.txt"};
+    EXPECT_TRUE(actions.IsEnabled(host.ItemObject(item)));
+    Cancel(static_cast<int>(c.shown.size()));
+    Run(item);
+    std::vector<Dialog> expected;
+    for (size_t n = 0; n < c.shown.size(); ++n)
+        expected.emplace_back(names[static_cast<size_t>(c.shown[n] - 1)], static_cast<int16_t>(n + 1),
+                              static_cast<int16_t>(c.shown.size()));
+    EXPECT_EQ(DialogsShown(*prompt), expected);
+
+    // Only pictures: nothing to save.
+    auto logoOnly = Message({});
+    logoOnly->AttachInline(u"image001.png", u"image001.png@01D9", true, "logo");
+    EXPECT_EQ(actions.IsEnabled(host.ItemObject(logoOnly)), c.major < 12);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, InlineTest,
+                         testing::Values(InlineCase{"v11", 11, {1, 2, 3, 4}}, InlineCase{"v14", 14, {2, 4}}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(SaveAttachmentsTest, InlineTestsThatFailOfferTheAttachment) {
+    host.options().version = u"14.0.4760.1000";
+    actions.SetHostMajorVersion(14);
+    auto item = Message({});
+    item->AttachInline(u"image001.png", u"image001.png@01D9", true, "logo");
+    item->AttachInline(u"chart.png", u"chart@x", false, "chart");
+    host.ledger().FailMember("Attachment.PropertyAccessor", HostStatus::Fail, 1);
+    host.ledger().FailMember("Item.HTMLBody", HostStatus::Fail);
+    Cancel(2);
+    Run(item);
+    EXPECT_EQ(DialogsShown(*prompt), (std::vector<Dialog>{{u"image001.png", 1, 2}, {u"chart.png", 2, 2}}));
+}
+
 // ---- opening the saved file
 
 TEST_F(SaveAttachmentsTest, OpenAfterSavingOpensOnlyThatFile) {

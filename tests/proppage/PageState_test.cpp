@@ -21,6 +21,17 @@ TEST(PageStateInitialise, TakesThePreferenceWithoutBecomingDirty) {
     EXPECT_FALSE(page.Dirty());
 }
 
+TEST(PageStateInitialise, AHostThatKeepsNoShortcutsDisablesTheBoxAndKeepsThePreference) {
+    PageState page;
+    page.Initialize(true, true);
+    EXPECT_TRUE(page.Checked());
+    EXPECT_FALSE(page.Dirty());
+    EXPECT_FALSE(page.BoxEnabled());
+    EXPECT_TRUE(page.HasBridge());
+    page.Initialize(true, false);
+    EXPECT_TRUE(page.BoxEnabled());
+}
+
 TEST(PageStateInitialise, WithoutBridgeIsUncheckedCleanAndDisabled) {
     PageState page;
     page.Initialize(std::nullopt);

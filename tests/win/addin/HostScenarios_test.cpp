@@ -126,6 +126,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"StartUpSurvivesAWindowThatFails", {"startup-failures.script"}},
                       Scenario{"FailedConnectionMarksTheAddInNotLoaded", {"not-loaded.script"}},
                       Scenario{"GuardRefusingTheSenderCostsOnlyItsNames", {"guard-refuses.script"}},
+                      Scenario{"Version11ShortcutsReportedAsOleUntilSaved", {"shortcuts-11.script"}},
+                      Scenario{"Version14LinkingHostReplacesAndWarns", {"shortcuts-14-link.script"}},
+                      Scenario{"Version14CopyingHostKeepsTheOriginals", {"shortcuts-14-copy.script"}},
+                      Scenario{"Version14RefusingHostKeepsTheOriginals", {"shortcuts-14-refuse.script"}},
+                      Scenario{"Version14HidesInlinePictures", {"inline-pictures-14.script"}},
+                      Scenario{"Version11OffersInlinePictures", {"inline-pictures-11.script"}},
                       Scenario{"RegisteredForTheUserAlone", {"per-user.script"}, true}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 

@@ -143,6 +143,24 @@ TEST_F(SaveAsDialog, ReplaceWithShortcutStartsFromTheInValueOpenAfterSavingUnche
     EXPECT_FALSE(run->Finish().replaceWithLink);
 }
 
+TEST_F(SaveAsDialog, ReplaceNotOfferedIsUncheckedDisabledAndComesBackFalseUntilOfferedAgain) {
+    manager.SetReplaceOffered(false);
+    {
+        auto run = Open(u"report.doc", true);
+        EXPECT_FALSE(run->robot.IsChecked(ReplaceBox));
+        EXPECT_FALSE(run->robot.IsEnabled(ReplaceBox));
+        EXPECT_TRUE(run->robot.IsEnabled(OpenBox));
+        run->robot.Cancel();
+        EXPECT_FALSE(run->Finish().replaceWithLink);
+    }
+    manager.SetReplaceOffered(true);
+    auto run = Open(u"report.doc", true);
+    EXPECT_TRUE(run->robot.IsChecked(ReplaceBox));
+    EXPECT_TRUE(run->robot.IsEnabled(ReplaceBox));
+    run->robot.Cancel();
+    EXPECT_TRUE(run->Finish().replaceWithLink);
+}
+
 TEST_F(SaveAsDialog, ClicksComeBackInTheOutValuesAlsoAfterCancel) {
     auto run = Open(u"report.doc", true);
     run->robot.Click(ReplaceBox);

@@ -20,6 +20,9 @@ struct FakePreference {
     std::vector<bool> puts;
     int gets = 0;
     HRESULT putFailure = S_OK;
+    /// The add-in's word that the host keeps no shortcuts; `older` plays an add-in without it.
+    bool shortcutsRefused = false;
+    bool older = false;
     int created = 0;
     int alive = 0;
 };
@@ -27,12 +30,28 @@ struct FakePreference {
 class FakeBridge final : public com::ComObject<com::Derives<_PropPageBridge, IDispatch>> {
 public:
     explicit FakeBridge(FakePreference& preference) : preference_(preference) { ++preference_.alive; }
-    // The page calls the interface's slots directly; nothing reaches it by name.
+    // The page calls the interface's slots directly; only ShortcutsRefused, which an older add-in
+    // lacks, is reached by name.
     STDMETHODIMP GetTypeInfoCount(UINT*) noexcept override { return fail("GetTypeInfoCount"); }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return fail("GetTypeInfo"); }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override { return fail("GetIDsOfNames"); }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept override {
-        return fail("Invoke");
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override {
+        if (count != 1 || !names || !ids || std::wstring(names[0]) != L"ShortcutsRefused")
+            return fail("GetIDsOfNames");
+        if (preference_.older) return DISP_E_UNKNOWNNAME;
+        ids[0] = 2;
+        return S_OK;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                        UINT*) noexcept override {
+        if (id != 2 || !(flags & DISPATCH_PROPERTYGET) || !params || params->cArgs != 0 || !result)
+            return fail("Invoke");
+        VariantInit(result);
+        V_VT(result) = VT_BOOL;
+        return get_ShortcutsRefused(&V_BOOL(result));
+    }
+    STDMETHODIMP get_ShortcutsRefused(VARIANT_BOOL* result) noexcept override {
+        *result = preference_.shortcutsRefused ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
     }
     STDMETHODIMP get_PrefReplaceWithLinks(VARIANT_BOOL* result) noexcept override {
         ++preference_.gets;

@@ -63,7 +63,8 @@ TEST_P(HostOptions, TranscriptShowsWhatTheScriptExpects) {
 INSTANTIATE_TEST_SUITE_P(Page, HostOptions,
                          ::testing::Values("apply-one-click.script", "apply-two-clicks.script", "two-pages.script",
                                            "no-bridge.script", "about.script", "apply-reaches-save-as.script",
-                                           "keys.script", "exit-fast.script", "exit-fast-no-close.script"),
+                                           "keys.script", "exit-fast.script", "exit-fast-no-close.script",
+                                           "shortcuts-refused.script"),
                          [](const ::testing::TestParamInfo<const char*>& p) {
                              std::string n;
                              for (const char* c = p.param; *c && *c != '.'; ++c)

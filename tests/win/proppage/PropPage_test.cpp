@@ -95,6 +95,26 @@ TEST_F(PageTest, PreferenceFalseOpensUnchecked) {
     EXPECT_FALSE(dirty());
 }
 
+TEST_F(PageTest, AHostKnownToKeepNoShortcutsGreysTheBoxAndAnOlderAddInLeavesItAsBefore) {
+    struct Case {
+        bool refused;
+        bool older;
+        bool enabled;
+    };
+    for (const Case c : {Case{true, false, false}, Case{false, false, true}, Case{true, true, true}}) {
+        SCOPED_TRACE(testing::Message() << "refused=" << c.refused << " older=" << c.older);
+        preference.value = true;
+        preference.shortcutsRefused = c.refused;
+        preference.older = c.older;
+        Open();
+        EXPECT_TRUE(checked()) << "the stored preference is shown as it is";
+        EXPECT_EQ(IsWindowEnabled(box()) != FALSE, c.enabled);
+        EXPECT_FALSE(dirty());
+        container.reset();
+        page = nullptr;
+    }
+}
+
 TEST_F(PageTest, WithoutTheAddInThePageOpensUncheckedCleanAndDisabled) {
     OpenWithoutBridge();
     EXPECT_FALSE(checked());
