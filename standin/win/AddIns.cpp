@@ -84,6 +84,17 @@ void MarkNotLoaded(const std::u16string& progId) {
     RegSetValueExW(key.get(), L"LoadBehavior", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&notLoaded), sizeof notLoaded);
 }
 
+void RestoreLoadBehaviors(const std::vector<AddInEntry>& entries) {
+    for (const AddInEntry& entry : entries) {
+        if (entry.machine || !entry.loadBehavior) continue;
+        const std::wstring path = std::wstring(kAddInListKey) + L"\\" + com::toWide(entry.progId);
+        com::RegKey key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) continue;
+        const DWORD value = *entry.loadBehavior;
+        RegSetValueExW(key.get(), L"LoadBehavior", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+}
+
 namespace {
 
 constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";

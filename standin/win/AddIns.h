@@ -29,6 +29,9 @@ struct AddInEntry {
 /// The host marks an add-in of the user's list whose start-up connection failed as not loaded:
 /// LoadBehavior 2.
 void MarkNotLoaded(const std::u16string& progId);
+/// Writes back the LoadBehavior of each entry of the user's list as `entries` (ReadAddInList) had
+/// it, so that the next run starts from the same list.
+void RestoreLoadBehaviors(const std::vector<AddInEntry>& entries);
 
 /// The user's entries in the order the registry enumerates them, then the machine's whose ProgID the
 /// user's list lacks (the host reads both and the user's key wins); empty when neither key exists.

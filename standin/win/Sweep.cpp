@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "AddIns.h"
 #include "Script.h"
 
 namespace standin::win {
@@ -39,8 +40,12 @@ std::u16string Stem(const std::wstring& path) {
     return {stem.begin(), stem.end()};
 }
 
-// One case: a run of the script spoiled as `options` says, with its transcript where asked.
-RunFacts RunCase(const std::vector<ScriptLine>& lines, RunOptions options, const SweepOptions& sweep) {
+// One case: a run of the script spoiled as `options` says, with its transcript where asked. Each
+// starts from the add-in list the sweep began with: a case whose OnConnection fails has the host
+// mark the add-in not loaded, and the next case must load it again.
+RunFacts RunCase(const std::vector<ScriptLine>& lines, RunOptions options, const SweepOptions& sweep,
+                 const std::vector<AddInEntry>& list) {
+    RestoreLoadBehaviors(list);
     options.sweep = true;
     options.deadlineMs = sweep.deadlineMs;
     HANDLE out = sweep.caseTranscripts.empty()
@@ -54,6 +59,7 @@ RunFacts RunCase(const std::vector<ScriptLine>& lines, RunOptions options, const
         (void)RunScript(lines, transcript, options, &facts);
     }
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    RestoreLoadBehaviors(list);
     return facts;
 }
 
@@ -73,6 +79,7 @@ int RunSweep(const SweepOptions& sweep, const std::vector<std::wstring>& scripts
         report.Line(u"error events line " + Num(e.line) + u": " + e.message);
         return kRunScriptError;
     }
+    const std::vector<AddInEntry> list = ReadAddInList();
     int index = 0;
     const auto record = [&](const std::u16string& scenario, const std::u16string& name, const RunFacts& f) {
         const HostAudit& a = f.audit;
@@ -98,14 +105,14 @@ int RunSweep(const SweepOptions& sweep, const std::vector<std::wstring>& scripts
         // As written first: its facts tell the cases (run again when skipped, but not reported).
         if (index >= sweep.skip)
             report.Line(u"begin " + Num(index) + u" " + Transcript::Quote(scenario) + u" \"as written\"");
-        const RunFacts written = RunCase(lines, {}, sweep);
+        const RunFacts written = RunCase(lines, {}, sweep, list);
         if (index >= sweep.skip) record(scenario, u"as written", written);
         ++index;
         const auto run = [&](const std::u16string& name, const RunOptions& options) {
             if (index >= sweep.skip) {
                 // Written first: a case that ends the process is known by it.
                 report.Line(u"begin " + Num(index) + u" " + Transcript::Quote(scenario) + u" " + Transcript::Quote(name));
-                record(scenario, name, RunCase(lines, options, sweep));
+                record(scenario, name, RunCase(lines, options, sweep, list));
             }
             ++index;
         };

@@ -43,6 +43,11 @@ public:
     }
 
     int Cases() const { return total_.cases; }
+    /// The cases of one scenario (0 when it has none).
+    int CasesOf(const std::string& row) const {
+        const auto it = rows_.find(row);
+        return it == rows_.end() ? 0 : it->second.cases;
+    }
     int Crashes() const { return total_.crashes; }
     int Failures() const { return total_.failed; }
 

@@ -72,11 +72,20 @@ protected:
             std::optional<std::pair<int, std::vector<std::u16string>>> begun;
             bool done = false;
             for (const std::string& text : linesOf(report())) {
-                const auto words = SplitWords(FromUtf8(text));
+                // The detail is one quoted text after "detail=", which a plain split does not take
+                // as one word.
+                std::u16string line = FromUtf8(text);
+                std::u16string detail;
+                if (const size_t at = line.find(u" detail="); at != std::u16string::npos) {
+                    const auto quoted = SplitWords(line.substr(at + 8));
+                    if (!quoted.empty()) detail = quoted[0];
+                    line.resize(at);
+                }
+                const auto words = SplitWords(line);
                 if (words.size() >= 4 && words[0] == u"begin") {
                     begun.emplace(std::stoi(ToUtf8(words[1])), words);
                 } else if (words.size() >= 9 && words[0] == u"case") {
-                    table.Add(ToUtf8(words[2]), ToUtf8(words[3]), Outcome(words));
+                    table.Add(ToUtf8(words[2]), ToUtf8(words[3]), Outcome(words, ToUtf8(detail)));
                     begun.reset();
                 } else if (!words.empty() && words[0] == u"sweep") {
                     done = true;
@@ -97,16 +106,16 @@ protected:
     }
 
     // case <n> "<scenario>" "<name>" exceptions=<n> held=<n> lost=<n> inconsistent=<n> leaks=<n> detail="..."
-    static sweeps::CaseOutcome Outcome(const std::vector<std::u16string>& words) {
+    static sweeps::CaseOutcome Outcome(const std::vector<std::u16string>& words, std::string detail) {
         sweeps::CaseOutcome o;
+        o.detail = std::move(detail);
         for (size_t i = 4; i < words.size(); ++i) {
             const std::string word = ToUtf8(words[i]);
             const size_t eq = word.find('=');
             if (eq == std::string::npos) continue;
             const std::string key = word.substr(0, eq);
             const std::string value = word.substr(eq + 1);
-            if (key == "detail") o.detail = value;
-            else if (key == "exceptions") o.exceptions = std::stoi(value);
+            if (key == "exceptions") o.exceptions = std::stoi(value);
             else if (key == "held") o.held = std::stoi(value);
             else if (key == "lost") o.lost = std::stoi(value);
             else if (key == "inconsistent") o.inconsistent = std::stoi(value);
@@ -116,10 +125,16 @@ protected:
     }
 };
 
+// Every scenario's run as written reached the add-in: a case beyond it for each (a scenario whose
+// add-in never loads, say after an earlier case left it marked not loaded, sweeps nothing).
+void ExpectEveryScenarioSwept(const sweeps::SweepTable& table, int atLeast) {
+    for (const char* s : kScenarios) EXPECT_GE(table.CasesOf(s), atLeast) << s;
+}
+
 TEST_F(HostSweeps, EveryHostCallFailsInTurn) {
     const auto table = Sweep("failure", "Failure sweep (Wine, COM): the n-th host call fails, n = 1 .. the scenario's calls");
     table.Publish(ReportFile("sweep-failure-wine"));
-    EXPECT_GT(table.Cases(), 7);
+    ExpectEveryScenarioSwept(table, 20);
     EXPECT_EQ(table.Failures(), 0);
 }
 
@@ -127,7 +142,7 @@ TEST_F(HostSweeps, EveryObjectAnswerIsNothingInTurn) {
     const auto table =
         Sweep("nothing", "Nothing sweep (Wine, COM): each member that returns an object answers Nothing, one at a time");
     table.Publish(ReportFile("sweep-nothing-wine"));
-    EXPECT_GT(table.Cases(), 7);
+    ExpectEveryScenarioSwept(table, 3);
     EXPECT_EQ(table.Failures(), 0);
 }
 
