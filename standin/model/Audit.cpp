@@ -59,12 +59,16 @@ HostAudit Host::Audit(const AddInMarks& marks, bool unloaded) const {
 
     for (const auto& [item, attachment] : world_->removed) {
         if (attachment->type != host::AttachmentType::ByValue) continue;
-        // Kept by a link to a file that holds it, or still in the item by value (a copy the host
-        // made of a link, removed again beside its original).
-        const bool kept = std::any_of(item->attachments.begin(), item->attachments.end(), [&](const auto& a) {
-            if (a->type == host::AttachmentType::ByValue) return a->content == attachment->content;
-            return a->type == host::AttachmentType::ByReference && FileHolds(a->source, attachment->content);
-        });
+        // Kept by a link to a file that holds it (in the item, or sent with it), or still in the item
+        // by value (a copy the host made of a link, removed again beside its original).
+        const auto holds = [&](const AttachmentNode& a) {
+            if (a.type == host::AttachmentType::ByValue) return a.content == attachment->content;
+            return a.type == host::AttachmentType::ByReference && FileHolds(a.source, attachment->content);
+        };
+        const bool kept =
+            std::any_of(item->attachments.begin(), item->attachments.end(), [&](const auto& a) { return holds(*a); }) ||
+            std::any_of(world_->sentLinks.begin(), world_->sentLinks.end(),
+                        [&](const RemovedAttachment& s) { return s.item == item && holds(*s.attachment); });
         if (!kept) audit.lost.push_back("\"" + Narrow(attachment->displayName) + "\" of \"" + Narrow(item->subject) + "\"");
     }
 

@@ -134,7 +134,11 @@ bool Host::Send(const std::shared_ptr<ItemNode>& item) {
         world_->applicationSinks, [](const auto&) { return true; },
         [&](host::ApplicationEvents& sink) { sink.ItemSend(MakeItem(world_, item), cancel); });
     if (cancel) return false;
-    std::erase_if(item->attachments, [](const auto& a) { return a->type == host::AttachmentType::ByReference; });
+    std::erase_if(item->attachments, [&](const auto& a) {
+        if (a->type != host::AttachmentType::ByReference) return false;
+        world_->sentLinks.push_back({item, a});
+        return true;
+    });
     for (auto& a : item->attachments) a->added = false;
     item->sent = true;
     item->saved = true;

@@ -78,6 +78,8 @@ struct World {
     std::vector<HostError> eventFailures;
     std::vector<std::string> eventExceptions;
     std::vector<RemovedAttachment> removed;
+    /// The links a send took from their messages (the user was asked first).
+    std::vector<RemovedAttachment> sentLinks;
     /// Every path Attachment.SaveAsFile wrote to, and every path the system's Save As dialog gave the
     /// add-in (Host::FileChosen): a file written under any other name must be gone after a run.
     std::vector<std::u16string> written;

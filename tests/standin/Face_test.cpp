@@ -187,11 +187,14 @@ TEST_F(FaceTest, AttachmentsAddAppendsWithOptionalArgumentsLeftOut) {
     EXPECT_EQ(invoke(list.get(), 80, DISPATCH_PROPERTYGET).toLong(), 2);
     auto last = invoke(list.get(), 81, DISPATCH_METHOD, {Variant(2)}).toDispatch();
     EXPECT_EQ(added.query<IUnknown>().get(), last.query<IUnknown>().get()) << "Add appends and returns it";
-    EXPECT_EQ(invoke(last.get(), 14085, DISPATCH_PROPERTYGET).toLong(), 4);
+    EXPECT_EQ(invoke(last.get(), 14085, DISPATCH_PROPERTYGET).toLong(), 6) << "OLE until the item is saved";
+    EXPECT_EQ(invoke(last.get(), 14088, DISPATCH_PROPERTYGET).toString(), com::fromWide(path));
     EXPECT_EQ(invoke(last.get(), 12289, DISPATCH_PROPERTYGET).toString(), u"Shortcut");
     auto parent = invoke(last.get(), 113, DISPATCH_PROPERTYGET).toDispatch();
     EXPECT_EQ(parent.query<IUnknown>().get(), item.query<IUnknown>().get());
     EXPECT_FALSE(invoke(item.get(), 61603, DISPATCH_PROPERTYGET).toBool()) << "adding made the item unsaved";
+    invoke(item.get(), 61512, DISPATCH_METHOD);
+    EXPECT_EQ(invoke(last.get(), 14085, DISPATCH_PROPERTYGET).toLong(), 4) << "a link once saved";
     DeleteFileW(path.c_str());
 }
 
