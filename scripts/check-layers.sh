@@ -2,7 +2,8 @@
 # The layers' dependencies, read from the sources: base/ takes nothing of the project; the COM
 # toolkit (com/) only itself and base/, and links no library of the product; the options page
 # (proppage/) nothing of the add-in but the type library header that declares the bridge; the
-# portable code (addin/core, proppage/core) nothing of the Windows layer.
+# portable code (addin/core, proppage/core) nothing of the Windows layer; the in-memory host
+# (standin/model) only the host's interfaces (core/host/), base/ and itself.
 # Usage: check-layers.sh [root]   Prints each offending line; exits 1 when there is one.
 set -u
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
@@ -31,4 +32,10 @@ offend "proppage/ links the add-in's libraries" \
   "$(grep -nE 'tallowby_(core|addin_win|winsvc|filedialog)\b' proppage/*/CMakeLists.txt)"
 offend "portable code includes the Windows layer" \
   "$(quoted_includes addin/core proppage/core | grep -E '"(com|addin/win|proppage/win|win)/')"
+# The in-memory host plays the host's object model: it takes the core's view of the host and base/,
+# never the add-in's behaviour or any Windows code.
+offend "standin/model includes what is not the host's interfaces, base/ or its own" \
+  "$(quoted_includes standin/model | grep -vE '"(core/host/|base/)|"[A-Za-z]+\.(h|inc)"')"
+offend "standin/model includes a Windows header" \
+  "$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|ole2|oleauto|objbase)\.h>' standin/model 2>/dev/null)"
 exit $failed

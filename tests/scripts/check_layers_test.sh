@@ -19,6 +19,7 @@ breaks() {
   mkdir -p "$tmp/tree"
   cp -r "$src/base" "$src/com" "$src/proppage" "$tmp/tree/"
   mkdir -p "$tmp/tree/addin" && cp -r "$src/addin/core" "$tmp/tree/addin/"
+  mkdir -p "$tmp/tree/standin" && cp -r "$src/standin/model" "$tmp/tree/standin/"
   printf '%s\n' "$2" >>"$tmp/tree/$1"
   if out=$(bash "$check" "$tmp/tree"); then
     echo "FAIL: '$2' in $1 passed the check"; failures=$((failures + 1))
@@ -34,6 +35,9 @@ breaks base/HostError.h '#include "com/ComPtr.h"' "base/ includes a header of th
 breaks proppage/win/Ui.cpp '#include "core/Preferences.h"' "proppage/ includes the add-in's own headers"
 breaks proppage/win/CMakeLists.txt 'add_dependencies(tallowby_proppage_win tallowby_addin_win)' "proppage/ links the add-in's libraries"
 breaks addin/core/Ribbon.cpp '#include "com/Strings.h"' "portable code includes the Windows layer"
+breaks standin/model/Host.cpp '#include "core/ActionManager.h"' "standin/model includes what is not the host's interfaces, base/ or its own"
+breaks standin/model/Host.cpp '#include "com/Variant.h"' "standin/model includes what is not the host's interfaces, base/ or its own"
+breaks standin/model/Ledger.cpp '#include <windows.h>' "standin/model includes a Windows header"
 
 [ $failures -eq 0 ] && echo "layer check: all cases passed"
 exit $((failures > 0))
