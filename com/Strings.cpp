@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "base/Ascii.h"
+
 namespace com {
 
 Bstr::Bstr(std::u16string_view text) {
@@ -45,10 +47,7 @@ std::wstring decimal(unsigned long value) {
 
 bool sameIdentifier(const wchar_t* a, const wchar_t* b) noexcept {
     if (!a || !b) return false;
-    const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
-    for (; fold(*a) == fold(*b); ++a, ++b)
-        if (*a == L'\0') return true;
-    return false;
+    return base::EqualsIgnoringAsciiCase(std::wstring_view(a), std::wstring_view(b));
 }
 
 }  // namespace com

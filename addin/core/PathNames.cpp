@@ -1,6 +1,7 @@
 #include "core/PathNames.h"
 
 #include <algorithm>
+#include "base/Ascii.h"
 
 namespace PathNames {
 namespace {
@@ -15,7 +16,6 @@ std::u16string TrimSpaces(const std::u16string& s) {
 // closing sentinel, so the rejected pieces are 99 units or longer).
 constexpr std::size_t kMaxExtension = 97;
 
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -66,7 +66,7 @@ bool IsReservedDeviceName(std::u16string_view name) noexcept {
     while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
     if (name.size() < 3 || name.size() > 7) return false;
     char16_t upper[7] = {};
-    std::transform(name.begin(), name.end(), upper, AsciiUpper);
+    std::transform(name.begin(), name.end(), upper, base::AsciiUpper<char16_t>);
     const std::u16string_view u(upper, name.size());
     if (u == u"CON" || u == u"PRN" || u == u"AUX" || u == u"NUL" || u == u"CONIN$" || u == u"CONOUT$") return true;
     if (u.size() != 4 || (!u.starts_with(u"COM") && !u.starts_with(u"LPT"))) return false;
@@ -121,8 +121,7 @@ std::u16string FitFileName(const std::u16string& name, const std::u16string& fol
 }
 
 bool SamePath(std::u16string_view a, std::u16string_view b) noexcept {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
+    return base::EqualsIgnoringAsciiCase(a, b);
 }
 
 }  // namespace PathNames

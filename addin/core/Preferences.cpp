@@ -1,8 +1,10 @@
 #include "core/Preferences.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
+#include "base/Ascii.h"
 #include "base/HostError.h"
 #include "core/Platform.h"
 
@@ -16,8 +18,7 @@ thread_local bool replaceWithLinks = false;
 thread_local bool shortcutsRefused = false;
 
 std::u16string Lower(std::u16string s) {
-    for (auto& c : s)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    std::transform(s.begin(), s.end(), s.begin(), base::AsciiLower<char16_t>);
     return s;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+#include "base/Ascii.h"
 
 namespace Ribbon {
 namespace {
@@ -43,12 +44,7 @@ constexpr std::array<std::pair<std::u16string_view, std::u16string_view>, 19> kF
     {u"Microsoft.Outlook.Sharing.Compose", u"TabNewMailMessage"},
 }};
 
-char16_t lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
-bool sameName(std::u16string_view a, std::u16string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char16_t x, char16_t y) { return lower(x) == lower(y); });
-}
+bool sameName(std::u16string_view a, std::u16string_view b) { return base::EqualsIgnoringAsciiCase(a, b); }
 
 }  // namespace
 

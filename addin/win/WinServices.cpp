@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "base/HostError.h"
+#include "com/Strings.h"
 #include "core/PathNames.h"
 
 namespace winsvc {
@@ -14,8 +15,7 @@ namespace {
 // On mingw-w64 wchar_t is UTF-16, so the host's strings cross unchanged.
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
-std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-std::u16string U16(const wchar_t* s, std::size_t n) { return std::u16string(s, s + n); }
+using com::toWide;
 
 int32_t LastErrorStatus() { return static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())); }
 
@@ -61,7 +61,7 @@ void FlushToDisk(const std::wstring& path) {
 
 }  // namespace
 
-int32_t FileExists(const std::u16string& path) { return PathFileExistsW(Wide(path).c_str()); }
+int32_t FileExists(const std::u16string& path) { return PathFileExistsW(toWide(path).c_str()); }
 
 FindOptions RunningFindOptions() noexcept {
     OSVERSIONINFOA info{};
@@ -79,7 +79,7 @@ std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& fold
             if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
         }
     } search;
-    const std::wstring pattern = Wide(folder + u"\\" + prefix + u"*");
+    const std::wstring pattern = toWide(folder + u"\\" + prefix + u"*");
     WIN32_FIND_DATAW found{};
     if (options == FindOptions::Windows7) {
         // The basic level leaves the aliases out, which is all it saves.
@@ -98,9 +98,9 @@ std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& fold
     }
     std::vector<std::u16string> names;
     do {
-        names.push_back(U16(found.cFileName, wcsnlen(found.cFileName, MAX_PATH)));
+        names.push_back(com::fromWide(std::wstring_view(found.cFileName, wcsnlen(found.cFileName, MAX_PATH))));
         if (withAliases && found.cAlternateFileName[0] != L'\0')
-            names.push_back(U16(found.cAlternateFileName, wcsnlen(found.cAlternateFileName, 14)));
+            names.push_back(com::fromWide(std::wstring_view(found.cAlternateFileName, wcsnlen(found.cAlternateFileName, 14))));
     } while (FindNextFileW(search.handle, &found));
     if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
     return names;
@@ -109,7 +109,7 @@ std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& fold
 bool IsOnNetwork(const std::u16string& folder) {
     if (folder.size() >= 2 && folder[0] == u'\\' && folder[1] == u'\\') return true;
     // The drive's root, or the current drive's for a folder without one.
-    if (folder.size() >= 2 && folder[1] == u':') return GetDriveTypeW(Wide(folder.substr(0, 2) + u"\\").c_str()) == DRIVE_REMOTE;
+    if (folder.size() >= 2 && folder[1] == u':') return GetDriveTypeW(toWide(folder.substr(0, 2) + u"\\").c_str()) == DRIVE_REMOTE;
     return GetDriveTypeW(nullptr) == DRIVE_REMOTE;
 }
 
@@ -119,15 +119,15 @@ std::u16string FileSystemUpperCase(const std::u16string& name) {
     // in every locale (no Turkish dotted I).
     std::wstring upper(name.size(), L'\0');
     const int length = static_cast<int>(name.size());
-    const int written = LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, Wide(name).c_str(), length, upper.data(), length);
+    const int written = LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, toWide(name).c_str(), length, upper.data(), length);
     if (written != length) throw HostError(LastErrorStatus(), u"The name cannot be put in upper case");
-    return U16(upper.c_str(), upper.size());
+    return com::fromWide(std::wstring_view(upper.c_str(), upper.size()));
 }
 
 bool KeepsNamedStreams(const std::u16string& path) noexcept {
     try {
         wchar_t root[MAX_PATH + 1] = {};
-        if (path.empty() || !GetVolumePathNameW(Wide(path).c_str(), root, MAX_PATH + 1)) return false;
+        if (path.empty() || !GetVolumePathNameW(toWide(path).c_str(), root, MAX_PATH + 1)) return false;
         DWORD flags = 0;
         if (!GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return false;
         return (flags & FILE_NAMED_STREAMS) != 0;
@@ -140,7 +140,7 @@ bool WriteZoneIdentifier(const std::u16string& stream) noexcept {
     // What the system itself writes for a download; readers take the section and key, in any order.
     static constexpr char Mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
     try {
-        const HANDLE file = CreateFileW(Wide(stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        const HANDLE file = CreateFileW(toWide(stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         DWORD written = 0;
@@ -155,7 +155,7 @@ bool WriteZoneIdentifier(const std::u16string& stream) noexcept {
 bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noexcept {
     try {
         // Only a file is marked: an empty path would otherwise name a stream of the current folder.
-        const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+        const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
         if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return false;
         // Elsewhere the stream would be a file of its own beside the user's file.
         if (!keepsNamedStreams) return false;
@@ -164,10 +164,10 @@ bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noex
         // A directory listing shows files, never streams: where it shows this one, the system made
         // a file of it after all, which goes again.
         WIN32_FIND_DATAW found;
-        const HANDLE find = FindFirstFileW(Wide(stream).c_str(), &found);
+        const HANDLE find = FindFirstFileW(toWide(stream).c_str(), &found);
         if (find != INVALID_HANDLE_VALUE) {
             FindClose(find);
-            (void)DeleteFileW(Wide(stream).c_str());
+            (void)DeleteFileW(toWide(stream).c_str());
             return false;
         }
         return written;
@@ -188,7 +188,7 @@ std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) {
         if (path.size() > PathNames::MaxPathLength) return std::nullopt;
         if (FileSystemUpperCase(name) == targetName) continue;
         // DELETE access: the folder must also let the file be renamed and removed again.
-        const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+        const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
@@ -198,15 +198,15 @@ std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) {
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         // Rights that refuse new files but let the existing one be written (rare): written in place,
         // as the host always wrote it.
-        if (error == ERROR_ACCESS_DENIED && OpensForWriting(Wide(target))) return std::nullopt;
+        if (error == ERROR_ACCESS_DENIED && OpensForWriting(toWide(target))) return std::nullopt;
         ThrowWin32(error, u"No file can be written in the folder");
     }
     ThrowWin32(ERROR_FILE_EXISTS, u"No free name for a file in the folder");
 }
 
 void PutInPlace(const std::u16string& file, const std::u16string& target) {
-    const std::wstring from = Wide(file);
-    const std::wstring to = Wide(target);
+    const std::wstring from = toWide(file);
+    const std::wstring to = toWide(target);
     FlushToDisk(from);
     const DWORD attributes = GetFileAttributesW(to.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -234,7 +234,7 @@ void PutInPlace(const std::u16string& file, const std::u16string& target) {
     const std::u16string folder = target.substr(0, target.find_last_of(u'\\') + 1);
     std::wstring backup;
     for (int attempt = 0; attempt < 64 && backup.empty(); ++attempt) {
-        const std::wstring candidate = Wide(folder + OwnName());
+        const std::wstring candidate = toWide(folder + OwnName());
         if (GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
             backup = candidate;
     }
@@ -256,7 +256,7 @@ void PutInPlace(const std::u16string& file, const std::u16string& target) {
 
 bool RemoveFile(const std::u16string& path) noexcept {
     try {
-        const std::wstring name = Wide(path);
+        const std::wstring name = toWide(path);
         if (DeleteFileW(name.c_str())) return true;
         const DWORD attributes = GetFileAttributesW(name.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return true;
@@ -270,7 +270,7 @@ bool RemoveFile(const std::u16string& path) noexcept {
 
 std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) {
     // The system's date pictures write the month as "M"; lower-case "m" has no meaning there.
-    std::wstring picture = Wide(pattern);
+    std::wstring picture = toWide(pattern);
     for (wchar_t& c : picture) {
         if (c == L'm') c = L'M';
     }
@@ -283,7 +283,7 @@ std::u16string FormatDate(const host::DateTime& value, const std::u16string& pat
     std::wstring text(static_cast<std::size_t>(needed), L'\0');
     const int written = GetDateFormatW(LOCALE_USER_DEFAULT, 0, &st, picture.c_str(), text.data(), needed);
     if (written <= 0) throw HostError(LastErrorStatus(), u"The date cannot be formatted");
-    return U16(text.c_str(), static_cast<std::size_t>(written - 1));
+    return com::fromWide(std::wstring_view(text.c_str(), static_cast<std::size_t>(written - 1)));
 }
 
 }  // namespace winsvc

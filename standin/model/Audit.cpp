@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "World.h"
+#include "base/Ascii.h"
 
 namespace standin {
 
@@ -23,9 +24,8 @@ bool FileHolds(const std::u16string& path, const std::string& content) {
 }
 
 bool SamePath(const std::u16string& a, const std::u16string& b) {
-    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) {
-               return lower(x) == lower(y) || ((x == u'/' || x == u'\\') && (y == u'/' || y == u'\\'));
+               return base::AsciiLower(x) == base::AsciiLower(y) || ((x == u'/' || x == u'\\') && (y == u'/' || y == u'\\'));
            });
 }
 

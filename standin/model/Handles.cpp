@@ -9,6 +9,7 @@
 
 #include "World.h"
 #include "core/host/Explorer.h"
+#include "base/Ascii.h"
 
 namespace standin {
 
@@ -304,8 +305,7 @@ public:
         if (node_->deleted) throw Gone("attachment");
         // Tags compare without regard to the case of their hexadecimal digits, as the host's do.
         std::u16string name = schemaName;
-        for (char16_t& c : name)
-            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+        std::transform(name.begin(), name.end(), name.begin(), base::AsciiUpper<char16_t>);
         const std::u16string prefix = u"HTTP://SCHEMAS.MICROSOFT.COM/MAPI/PROPTAG/";
         if (name.rfind(prefix, 0) != 0)
             throw HostError(HostStatus::InvalidArg, u"The property \"" + schemaName + u"\" is unknown.");
