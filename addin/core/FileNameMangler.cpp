@@ -41,8 +41,8 @@ std::u16string Decimal(int n) {
 FileNameMangler::FileNameMangler(Platform& platform, int16_t hostMajorVersion)
     : platform_(platform), hostMajorVersion_(hostMajorVersion) {}
 
-std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16string& fileName,
-                                                                 const std::u16string& folder, FolderLookup lookup) {
+std::vector<FileNameMangler::Candidate> FileNameMangler::Candidates(const std::u16string& fileName,
+                                                                     const std::u16string& folder) {
     // The text of the box may be anything the user typed or the sender chose: only its safe form
     // (no folder part, no forbidden or hidden characters) is a stem for names in this folder.
     std::u16string baseName;
@@ -65,7 +65,21 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
             candidates.emplace_back(baseName, kSeparator + *date, extension, room, false);
         }
     }
+    return candidates;
+}
 
+std::vector<std::u16string> FileNameMangler::UniqueNames(std::vector<Candidate>& candidates, const Taken& taken) {
+    std::vector<std::u16string> names;
+    for (Candidate& candidate : candidates) {
+        std::u16string name = GetUniqueFileName(candidate, taken);
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16string& fileName,
+                                                                 const std::u16string& folder, FolderLookup lookup) {
+    std::vector<Candidate> candidates = Candidates(fileName, folder);
     const Taken probe = [this, &folder](const std::u16string& name) { return FileExistsInFolder(name, folder); };
     Taken taken = probe;
     if (lookup == FolderLookup::Listing) {
@@ -83,12 +97,14 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
             return listing ? (*listing)(name) : probe(name);
         };
     }
-    std::vector<std::u16string> names;
-    for (Candidate& candidate : candidates) {
-        std::u16string name = GetUniqueFileName(candidate, taken);
-        if (!name.empty()) names.push_back(std::move(name));
-    }
-    return names;
+    return UniqueNames(candidates, taken);
+}
+
+std::vector<std::u16string> FileNameMangler::GetFileNameMangling(
+    const std::u16string& fileName, const std::u16string& folder,
+    const std::function<bool(const std::u16string&)>& taken) {
+    std::vector<Candidate> candidates = Candidates(fileName, folder);
+    return UniqueNames(candidates, taken);
 }
 
 std::u16string FileNameMangler::StripMailDomain(const std::u16string& name) {
@@ -185,13 +201,13 @@ std::optional<FileNameMangler::Taken> FileNameMangler::ListedNames(std::vector<C
     if (!entries) return std::nullopt;
     auto keys = std::make_shared<std::unordered_set<std::u16string>>();
     for (const std::u16string& entry : *entries) keys->insert(platform_.FileSystemUpperCase(entry));
-    return Taken([this, keys](const std::u16string& name) { return keys->count(NameKey(name)) != 0; });
+    return Taken([this, keys](const std::u16string& name) { return keys->count(NameKey(platform_, name)) != 0; });
 }
 
-std::u16string FileNameMangler::NameKey(const std::u16string& name) {
+std::u16string FileNameMangler::NameKey(Platform& platform, const std::u16string& name) {
     // The system looks a name up without its trailing dots and spaces ("README." is "README").
     const auto end = name.find_last_not_of(u". ");
-    return platform_.FileSystemUpperCase(name.substr(0, end == std::u16string::npos ? 0 : end + 1));
+    return platform.FileSystemUpperCase(name.substr(0, end == std::u16string::npos ? 0 : end + 1));
 }
 
 bool FileNameMangler::OnNetwork(const std::u16string& folder) {

@@ -252,8 +252,10 @@ void Runner::DoMark(const ScriptLine& line) {
 
 void Runner::DoAudit(const ScriptLine& line) {
     const auto& w = line.words;
-    Need(line, 3, 3);
+    Need(line, 3, 7);
+    if (w.size() % 2 != 0) Error(u"audit: a further button needs its tag and its caption");
     marks_ = {w[1], w[2], w[3]};
+    for (size_t i = 4; i + 1 < w.size(); i += 2) marks_.others.emplace_back(w[i], w[i + 1]);
 }
 
 int RunScript(const std::vector<ScriptLine>& lines, Transcript& transcript, const RunOptions& options,
