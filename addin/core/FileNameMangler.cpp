@@ -42,7 +42,7 @@ FileNameMangler::FileNameMangler(Platform& platform, int16_t hostMajorVersion)
     : platform_(platform), hostMajorVersion_(hostMajorVersion) {}
 
 std::vector<FileNameMangler::Candidate> FileNameMangler::Candidates(const std::u16string& fileName,
-                                                                     const std::u16string& folder) {
+                                                                     const std::u16string& folder, bool decorated) {
     // The text of the box may be anything the user typed or the sender chose: only its safe form
     // (no folder part, no forbidden or hidden characters) is a stem for names in this folder.
     std::u16string baseName;
@@ -55,7 +55,7 @@ std::vector<FileNameMangler::Candidate> FileNameMangler::Candidates(const std::u
     std::vector<Candidate> candidates;
     candidates.emplace_back(baseName, std::u16string(), extension, room, true);
     const bool isMail = item_ && item_->TypeName() == kMailItem;
-    if (isMail && hostMajorVersion_ >= kFirstVersionWithSender) {
+    if (decorated && isMail && hostMajorVersion_ >= kFirstVersionWithSender) {
         const std::optional<std::u16string> date = SentDate();
         const std::optional<std::u16string> sender = Sender();
         if (sender) candidates.emplace_back(baseName, kSeparator + *sender, extension, room, false);
@@ -105,6 +105,16 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(
     const std::function<bool(const std::u16string&)>& taken) {
     std::vector<Candidate> candidates = Candidates(fileName, folder);
     return UniqueNames(candidates, taken);
+}
+
+std::u16string FileNameMangler::FirstFreeName(const std::u16string& fileName, const std::u16string& folder,
+                                              const std::function<bool(const std::u16string&)>& taken) {
+    // The numbered name comes first in the list: the sender (a protected member) and the date are
+    // asked for only when it has no free number left.
+    std::vector<Candidate> numbered = Candidates(fileName, folder, false);
+    if (std::u16string name = GetUniqueFileName(numbered.front(), taken); !name.empty()) return name;
+    const std::vector<std::u16string> names = GetFileNameMangling(fileName, folder, taken);
+    return names.empty() ? std::u16string() : names.front();
 }
 
 std::u16string FileNameMangler::StripMailDomain(const std::u16string& name) {

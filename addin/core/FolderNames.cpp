@@ -1,7 +1,6 @@
 #include "core/FolderNames.h"
 
 #include <utility>
-#include <vector>
 
 #include "core/FileNameMangler.h"
 #include "core/PathNames.h"
@@ -21,8 +20,10 @@ FolderNames::FolderNames(Platform& platform, std::u16string folder)
     : platform_(platform), folder_(WithoutTrailingBackslash(std::move(folder))) {}
 
 std::u16string FolderNames::PathOf(const std::u16string& name) const {
-    if (!folder_.empty() && folder_.back() == u'\\') return folder_ + name;
-    return folder_ + u"\\" + name;
+    if (!folder_.empty() && (folder_.back() == u'\\' || folder_.back() == u'/')) return folder_ + name;
+    // A folder written with forward slashes only is joined the same way (both separate on Windows).
+    const bool forward = folder_.find(u'/') != std::u16string::npos && folder_.find(u'\\') == std::u16string::npos;
+    return folder_ + (forward ? u"/" : u"\\") + name;
 }
 
 std::u16string FolderNames::StartName(const std::u16string& fileName) const {
@@ -32,9 +33,7 @@ std::u16string FolderNames::StartName(const std::u16string& fileName) const {
 std::u16string FolderNames::NameFor(const std::u16string& fileName, FileNameMangler& mangler) {
     const std::u16string start = StartName(fileName);
     if (!start.empty() && !Taken(start)) return start;
-    const std::vector<std::u16string> offered =
-        mangler.GetFileNameMangling(fileName, folder_, [this](const std::u16string& name) { return Taken(name); });
-    return offered.empty() ? std::u16string() : offered.front();
+    return mangler.FirstFreeName(fileName, folder_, [this](const std::u16string& name) { return Taken(name); });
 }
 
 void FolderNames::Record(const std::u16string& name) { written_.insert(FileNameMangler::NameKey(platform_, name)); }

@@ -19,7 +19,8 @@ public:
 
     /// The folder without its trailing backslash, but for a drive root ("C:\").
     const std::u16string& Folder() const noexcept { return folder_; }
-    /// The full path of `name` in the folder.
+    /// The full path of `name` in the folder, joined by a backslash (by a slash where the folder
+    /// is written with slashes only).
     std::u16string PathOf(const std::u16string& name) const;
 
     /// The name to write an attachment named `fileName` under: the name the Save As dialog would
