@@ -12,6 +12,8 @@ namespace {
 // The classes by their identifiers, so that nothing but ole32 is imported for them.
 constexpr CLSID kFileOpenDialog = {0xdc1c5a9c, 0xe88a, 0x4dde, {0xa5, 0xa1, 0x60, 0xf8, 0x2a, 0x20, 0xae, 0xf7}};
 constexpr CLSID kProgressDialog = {0xf8383852, 0xfcd3, 0x11d1, {0xa6, 0xb9, 0x00, 0x60, 0x97, 0xdf, 0x5b, 0xd4}};
+// The headers declare IProgressDialog without its identifier for __uuidof.
+constexpr IID kIProgressDialog = {0xebbc7c04, 0x315e, 0x11d2, {0xb6, 0x2f, 0x00, 0x60, 0x97, 0xdf, 0x5b, 0xd4}};
 
 void Check(HRESULT hr, const char16_t* what) {
     if (FAILED(hr)) throw HostError(hr, what);
@@ -142,7 +144,7 @@ std::optional<FolderChoice> FolderDialog::PickWithBrowser(const std::u16string& 
 
 std::shared_ptr<ProgressWindow> ShowProgressWindow(const std::u16string& title) {
     com::ComPtr<IProgressDialog> dialog;
-    Check(CoCreateInstance(kProgressDialog, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IProgressDialog),
+    Check(CoCreateInstance(kProgressDialog, nullptr, CLSCTX_INPROC_SERVER, kIProgressDialog,
                            dialog.put_void()),
           u"The progress window cannot be made");
     (void)dialog->SetTitle(com::wide(title));
