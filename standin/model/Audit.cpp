@@ -69,10 +69,16 @@ HostAudit Host::Audit(const AddInMarks& marks, bool unloaded) const {
         if (attachment->type != host::AttachmentType::ByValue) continue;
         // Kept by a link to a file that holds it, or still in the item by value (a copy the host
         // made of a link, removed again beside its original).
-        const bool kept = std::any_of(item->attachments.begin(), item->attachments.end(), [&](const auto& a) {
+        const auto keeps = [&](const auto& a) {
             if (a->type == host::AttachmentType::ByValue) return a->content == attachment->content;
             return a->type == host::AttachmentType::ByReference && FileHolds(a->source, attachment->content);
-        });
+        };
+        // A link the send dropped still names the file that keeps the content.
+        const bool kept = std::any_of(item->attachments.begin(), item->attachments.end(), keeps) ||
+                          std::any_of(world_->removed.begin(), world_->removed.end(), [&](const auto& r) {
+                              return r.item == item && r.attachment->type == host::AttachmentType::ByReference &&
+                                     keeps(r.attachment);
+                          });
         if (!kept) audit.lost.push_back("\"" + Narrow(attachment->displayName) + "\" of \"" + Narrow(item->subject) + "\"");
     }
 

@@ -134,6 +134,10 @@ bool Host::Send(const std::shared_ptr<ItemNode>& item) {
         world_->applicationSinks, [](const auto&) { return true; },
         [&](host::ApplicationEvents& sink) { sink.ItemSend(MakeItem(world_, item), cancel); });
     if (cancel) return false;
+    // The links the sent message loses are kept on record: the files they named still keep what
+    // the add-in replaced by them (the audit's check of lost attachments).
+    for (const auto& a : item->attachments)
+        if (a->type == host::AttachmentType::ByReference) world_->removed.push_back({item, a});
     std::erase_if(item->attachments, [](const auto& a) { return a->type == host::AttachmentType::ByReference; });
     for (auto& a : item->attachments) a->added = false;
     item->sent = true;

@@ -49,7 +49,8 @@ struct AddInNode {
     std::u16string progId;
 };
 
-/// An attachment the add-in removed, and the item it was removed from.
+/// An attachment the add-in removed (or a link the host dropped when the item was sent), and the
+/// item it was removed from.
 struct RemovedAttachment {
     std::shared_ptr<ItemNode> item;
     std::shared_ptr<AttachmentNode> attachment;
