@@ -37,10 +37,13 @@ saveas pick 2 replace on
 click "Save Attachments"
 answer Cancel
 send
+folder clear "C:\Saved attachments"
+file write "C:\Saved attachments\report.txt" "last quarter"
 open mail "Figures again" received attach byvalue report.txt text "new figures" attach byvalue report.txt text "more" attach byvalue summary.txt text "in short"
-pickfolder "$(winpath "$out/folder")" replace off
+pickfolder "C:\Saved attachments" replace off
 answer OK
 click "Save All Attachments"
+folder remove "C:\Saved attachments"
 shutdown
 SCRIPT
 dlls_register "$bdir"

@@ -342,7 +342,7 @@ void ActionManager::TellSaveAllSummary(const SaveAllReport& report) noexcept {
                               report.folder + u".";
         if (!report.renamed.empty()) {
             text += u"\r\n\r\nSaved under another name:";
-            for (const auto& [from, to] : report.renamed) text += u"\r\n" + from + u" \u2192 " + to;
+            for (const auto& [from, to] : report.renamed) text += u"\r\n" + from + u" -> " + to;
         }
         if (!report.failed.empty()) {
             text += u"\r\n\r\nNot saved:";

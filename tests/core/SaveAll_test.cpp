@@ -156,9 +156,9 @@ TEST_F(SaveAllTest, HostileNamesAreWrittenSafelyInsideTheFolderAndReportedAsRena
     EXPECT_EQ(Names(), expected);
     const std::u16string summary = Summary();
     EXPECT_TRUE(Has(summary, u"6 of 6 attachments saved in " + folder.u16string() + u"."));
-    EXPECT_TRUE(Has(summary, u"a<b>|c?.txt \u2192 a_b__c_.txt"));
-    EXPECT_TRUE(Has(summary, u"con.txt \u2192 _con.txt"));
-    EXPECT_TRUE(Has(summary, u"trailing. .  \u2192 trailing"));
+    EXPECT_TRUE(Has(summary, u"a<b>|c?.txt -> a_b__c_.txt"));
+    EXPECT_TRUE(Has(summary, u"con.txt -> _con.txt"));
+    EXPECT_TRUE(Has(summary, u"trailing. .  -> trailing"));
 }
 
 TEST_F(SaveAllTest, TheSummaryNamesTheFolderEachRenamedAttachmentAndEachFailureWithItsReason) {
@@ -173,7 +173,7 @@ TEST_F(SaveAllTest, TheSummaryNamesTheFolderEachRenamedAttachmentAndEachFailureW
     EXPECT_EQ(platform.shown[0].flags, MessageBoxFlags::Ok);
     const std::u16string summary = Summary();
     EXPECT_EQ(summary.substr(0, summary.find(u"\r\n")), u"2 of 3 attachments saved in " + folder.u16string() + u".");
-    EXPECT_TRUE(Has(summary, u"Saved under another name:\r\nnotes.txt \u2192 notes -- 1.txt"));
+    EXPECT_TRUE(Has(summary, u"Saved under another name:\r\nnotes.txt -> notes -- 1.txt"));
     EXPECT_TRUE(Has(summary, u"Not saved:\r\nb.txt: "));
     EXPECT_FALSE(Has(summary, u"Stopped before"));
     EXPECT_TRUE(platform.temporaryPaths.size() == 3u);
