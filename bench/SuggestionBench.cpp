@@ -65,6 +65,11 @@ public:
     }
     std::shared_ptr<host::Picture> LoadPicture(int16_t id) override { return real_.LoadPicture(id); }
     std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override { return real_.CreateSaveAsPrompt(); }
+    std::shared_ptr<FolderPrompt> CreateFolderPrompt() override { return real_.CreateFolderPrompt(); }
+    std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string& title) override {
+        return real_.ShowProgress(title);
+    }
+    int64_t Milliseconds() noexcept override { return real_.Milliseconds(); }
 
 private:
     void Call() {

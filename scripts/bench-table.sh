@@ -3,6 +3,7 @@
 #   refresh.tsv       SuggestionBench's lines (bench/SuggestionBench.cpp)
 #   host-timings.tsv  connect|select <item windows> <ms>, one line per timed event
 #   sizes.tsv         <arch> <release|preset> <Tallowby.dll bytes> <TallowbyPage.dll bytes>
+#   saveall.tsv       SaveAllBench's lines (bench/SaveAllBench.cpp), where it was run
 # Usage: scripts/bench-table.sh <folder> <preset> <delay ms> <runs> <slow runs> <host runs> <selects> <host version>
 set -euo pipefail
 [ $# -eq 8 ] || { echo "usage: bash scripts/bench-table.sh <folder> <preset> <delay> <runs> <slow runs> <host runs> <selects> <version>" >&2; exit 2; }
@@ -30,6 +31,7 @@ FILENAME ~ /refresh.tsv$/ && $1 == "refresh" {
 }
 FILENAME ~ /host-timings.tsv$/ { k = $1 SUBSEP $2; n[k]++; t[k, n[k]] = $3; next }
 FILENAME ~ /sizes.tsv$/ { sizes[++nsizes] = $0; next }
+FILENAME ~ /saveall.tsv$/ && $1 == "saveall" { saveall[++nsaveall] = $0; next }
 END {
   name["empty"] = "empty folder"; name["collisions100"] = "100 numbered collisions"
   name["worst"] = "worst case (mail item, all 404 names taken)"; name["unrelated10000"] = "10,000 unrelated files"
@@ -53,4 +55,6 @@ END {
   for (i = 1; i <= nsizes; i++) { split(sizes[i], s, "\t")
     kind = s[2] == "release" ? "release build" : "the " s[1] " preset'"'"'s build"
     printf "| %s | %s, %s | — | %d + %d bytes | — |\n", i == 1 ? "DLL sizes: Tallowby.dll + TallowbyPage.dll" : "", s[1], kind, s[3], s[4] }
-}' "$dir/refresh.tsv" "$dir/host-timings.tsv" "$dir/sizes.tsv"
+  for (i = 1; i <= nsaveall; i++) { split(saveall[i], s, "\t")
+    printf "| %s | %d attachments of 1 KB: %d directory quer%s, total %.1f ms, host SaveAsFile %.1f ms | — | %s | — |\n", i == 1 ? "Save All Attachments, the add-in'"'"'s own ms per attachment (total minus the host'"'"'s SaveAsFile): median (min–max) of " runs : "", s[2], s[3], s[3] == 1 ? "y" : "ies", s[4], s[5], spread(s[6], s[7], s[8], "%.3f") }
+}' "$dir/refresh.tsv" "$dir/host-timings.tsv" "$dir/sizes.tsv" $( [ -f "$dir/saveall.tsv" ] && echo "$dir/saveall.tsv" )

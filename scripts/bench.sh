@@ -27,7 +27,7 @@ out="$broot/bench"
 mkdir -p "$bdir"
 echo "=== building $preset in $bdir"
 cmake --preset "$preset" -B "$bdir" >"$bdir/configure.log" 2>&1 || { cat "$bdir/configure.log" >&2; exit 1; }
-cmake --build "$bdir" -j 2 --target Tallowby TallowbyPage StandinHost SuggestionBench >"$bdir/bench-build.log" 2>&1 ||
+cmake --build "$bdir" -j 2 --target Tallowby TallowbyPage StandinHost SuggestionBench SaveAllBench >"$bdir/bench-build.log" 2>&1 ||
   { tail -n 40 "$bdir/bench-build.log" >&2; exit 1; }
 
 wine_session_stop_on_exit
@@ -40,6 +40,9 @@ mkdir -p "$out/work"
 echo "=== refreshes of the suggestions: $runs runs on the local disk, $slow_runs with $delay ms per file-system call"
 "$bdir/wine-run" "$bdir/bench/SuggestionBench.exe" "$(winpath "$out/work")" $runs $slow_runs $delay \
   >"$out/refresh.tsv" 2>"$out/wine.log"
+
+echo "=== Save All Attachments: 10, 100 and 1,000 attachments of 1 KB, $runs runs each"
+"$bdir/wine-run" "$bdir/bench/SaveAllBench.exe" "$(winpath "$out/work")" $runs >"$out/saveall.tsv" 2>>"$out/wine.log"
 
 # The host as the add-in meets it in this architecture: version 11 with toolbars (32-bit), 14 with
 # the ribbon (the first 64-bit version).

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the user guide's pictures (docs/user-guide-*.png) from the stand-in host under Wine and Xvfb:
 # a Save As dialog with the attachment options, the warning when a message with shortcuts is sent,
-# and the add-in's page in the Options dialog.
+# the add-in's page in the Options dialog, and the summary of Save All Attachments.
 # Usage: bash scripts/guide-screenshots.sh   (needs a built win64 or win32 tree: bash scripts/test.sh win64)
 # TALLOWBY_BUILD_ROOT chooses the folder of the build trees (default: build).
 set -euo pipefail
@@ -37,6 +37,13 @@ saveas pick 2 replace on
 click "Save Attachments"
 answer Cancel
 send
+folder clear "C:\Saved attachments"
+file write "C:\Saved attachments\report.txt" "last quarter"
+open mail "Figures again" received attach byvalue report.txt text "new figures" attach byvalue report.txt text "more" attach byvalue summary.txt text "in short"
+pickfolder "C:\Saved attachments" replace off
+answer OK
+click "Save All Attachments"
+folder remove "C:\Saved attachments"
 shutdown
 SCRIPT
 dlls_register "$bdir"
@@ -53,4 +60,5 @@ keep() { /usr/bin/convert "$out/pictures/$1" -trim +repage "docs/$2"; echo "docs
 last_saveas=$(ls "$out/pictures" | grep '^saveas-1' | sort | tail -n 1)
 keep "$last_saveas" user-guide-saveas.png
 keep msgbox-1.png user-guide-warning.png
+keep msgbox-2.png user-guide-save-all.png
 keep options.png user-guide-options.png

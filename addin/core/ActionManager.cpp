@@ -10,6 +10,7 @@
 
 #include "core/AttachmentFile.h"
 #include "core/FileNameMangler.h"
+#include "core/FolderNames.h"
 #include "base/HostError.h"
 #include "core/PathNames.h"
 #include "core/Platform.h"
@@ -167,13 +168,7 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
     const std::shared_ptr<host::Attachments> attachments = Require(item->Attachments());
 
     const bool wasUnsaved = !item->Saved();
-    if (wasUnsaved) {
-        const int32_t answer = platform_.ShowMessageBox(
-            u"An attachment may be currently open in another program. We recommend that you exit this program\r\n"
-            u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?",
-            u"Save Attachments", MessageBoxFlags::YesNo);
-        if (answer != MessageBoxResult::Yes) return;
-    }
+    if (wasUnsaved && !ContinueWithUnsavedItem(u"Save Attachments")) return;
 
     Shown shown(*item, hostMajorVersion_);
     // One answer per attachment, so that the count and the walk agree.
@@ -207,7 +202,11 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
             bool replace = Preferences::ReplaceWithLinks() && !Preferences::ShortcutsRefused();
             bool open = false;
             const std::u16string fileName = attachment->FileName();
-            if (!fileDialogManager_) fileDialogManager_ = platform_.CreateSaveAsPrompt();
+            if (!fileDialogManager_) {
+                fileDialogManager_ = platform_.CreateSaveAsPrompt();
+                // The folder a save-all run chose is where the first Save As dialog starts.
+                if (fileDialogManager_ && !lastFolder_.empty()) fileDialogManager_->RememberFolder(lastFolder_);
+            }
             // Ours until the dialog returns, whatever happens to the action manager meanwhile.
             const std::shared_ptr<SaveAsPrompt> dialog = Require(fileDialogManager_);
             dialog->SetReplaceOffered(!Preferences::ShortcutsRefused());
@@ -227,23 +226,166 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
 
     if (walked < count) TellNotSaved(*attachments, saveable, walked + 1, count);
 
+    std::vector<Replacement> replacements;
+    for (std::size_t n = 0; n < replaceFlags.size(); ++n)
+        if (replaceFlags[n]) replacements.push_back({static_cast<int32_t>(n + 1), savedPaths[n], displayNames[n]});
+    (void)ReplaceAndSave(*item, *attachments, replacements, wasUnsaved);
+}
+
+/// What one save-all run did, for its summary.
+struct ActionManager::SaveAllReport {
+    std::u16string folder;
+    int32_t saveable = 0;
+    int32_t saved = 0;
+    int32_t replaced = 0;
+    std::vector<std::pair<std::u16string, std::u16string>> renamed;  // the attachment's name, the file's
+    std::vector<std::pair<std::u16string, std::u16string>> failed;   // the attachment's name, why
+    std::vector<std::u16string> notAttempted;                        // left by Cancel or a stop
+};
+
+void ActionManager::SaveAll(const std::shared_ptr<host::Inspector>& ins) {
+    constexpr char16_t kTitle[] = u"Save All Attachments";
+    if (stopRequested_) return;
+    const std::shared_ptr<host::Item> item = Require(Require(ins)->CurrentItem());
+    const std::shared_ptr<host::Attachments> attachments = Require(item->Attachments());
+
+    const bool wasUnsaved = !item->Saved();
+    if (wasUnsaved && !ContinueWithUnsavedItem(kTitle)) return;
+
+    Shown shown(*item, hostMajorVersion_);
+    std::vector<int32_t> saveable;
+    for (int32_t i = 1, count = attachments->Count(); i <= count; ++i)
+        if (shown.Saveable(*Require(attachments->Item(i)))) saveable.push_back(i);
+    if (saveable.empty()) return;
+
+    if (!folderPrompt_) folderPrompt_ = platform_.CreateFolderPrompt();
+    // Ours until the dialog returns, whatever happens to the action manager meanwhile.
+    const std::shared_ptr<FolderPrompt> prompt = Require(folderPrompt_);
+    const std::u16string start = fileDialogManager_ ? fileDialogManager_->LastFolder() : lastFolder_;
+    const bool offered = !Preferences::ShortcutsRefused();
+    const std::optional<FolderChoice> choice =
+        prompt->PickFolder(kTitle, start, Preferences::ReplaceWithLinks() && offered, offered);
+    if (!choice || choice->folder.empty() || stopRequested_) return;
+    const bool replace = choice->replaceWithLinks && !Preferences::ShortcutsRefused();
+
+    FolderNames names(platform_, choice->folder);
+    lastFolder_ = names.Folder();
+    if (fileDialogManager_) base::Tolerate([&] { fileDialogManager_->RememberFolder(lastFolder_); });
+    FileNameMangler mangler(platform_, hostMajorVersion_);
+    mangler.mItem(item);
+
+    SaveAllReport report;
+    report.folder = names.Folder();
+    report.saveable = static_cast<int32_t>(saveable.size());
+    std::vector<Replacement> replacements;
+    std::shared_ptr<ProgressWindow> progress;
+    const int64_t started = platform_.Milliseconds();
+    std::size_t next = 0;
+    for (; next < saveable.size(); ++next) {
+        // Cancel and a stop act between attachments: the one at hand is always finished.
+        if (stopRequested_) break;
+        bool cancelled = false;
+        if (progress) base::Tolerate([&] { cancelled = progress->Cancelled(); });
+        if (cancelled) break;
+        const int32_t index = saveable[next];
+        std::u16string fileName;
+        try {
+            const std::shared_ptr<host::Attachment> attachment = Require(attachments->Item(index));
+            fileName = attachment->FileName();
+            if (!progress && platform_.Milliseconds() - started >= kMoment)
+                base::Tolerate([&] { progress = platform_.ShowProgress(kTitle); });
+            if (progress)
+                base::Tolerate([&] {
+                    progress->Update(static_cast<uint32_t>(next), static_cast<uint32_t>(saveable.size()), fileName);
+                });
+            const std::u16string name = names.NameFor(fileName, mangler);
+            if (name.empty()) {
+                report.failed.emplace_back(fileName, u"every name for it is taken in the folder");
+                continue;
+            }
+            const std::u16string path = names.PathOf(name);
+            std::u16string reason;
+            if (!AttachmentFile::Write(*attachment, path, platform_, reason)) {
+                report.failed.emplace_back(fileName, reason);
+                continue;
+            }
+            names.Record(name);
+            ++report.saved;
+            if (name != fileName) report.renamed.emplace_back(fileName, name);
+            if (replace) replacements.push_back({index, path, attachment->DisplayName()});
+        } catch (const HostError& e) {
+            // One attachment the host cannot give costs that attachment, not the run.
+            report.failed.emplace_back(fileName, e.text.empty() ? std::u16string(u"the host refused it") : e.text);
+        }
+    }
+    for (std::size_t n = next; n < saveable.size(); ++n) {
+        const std::string ordinal = std::to_string(saveable[n]);
+        std::u16string fileName = u"attachment " + std::u16string(ordinal.begin(), ordinal.end());
+        base::Tolerate([&] { fileName = Require(attachments->Item(saveable[n]))->FileName(); });
+        report.notAttempted.push_back(fileName);
+    }
+    progress.reset();
+
+    report.replaced = ReplaceAndSave(*item, *attachments, replacements, wasUnsaved);
+    TellSaveAllSummary(report);
+    if (choice->openFolder && report.saved > 0) base::TolerateAll([&] { (void)platform_.OpenWithShell(report.folder); });
+}
+
+void ActionManager::TellSaveAllSummary(const SaveAllReport& report) noexcept {
+    base::TolerateAll([&] {
+        const auto number = [](int32_t n) {
+            const std::string digits = std::to_string(n);
+            return std::u16string(digits.begin(), digits.end());
+        };
+        std::u16string text = number(report.saved) + u" of " + number(report.saveable) +
+                              (report.saveable == 1 ? u" attachment" : u" attachments") + u" saved in " +
+                              report.folder + u".";
+        if (!report.renamed.empty()) {
+            text += u"\r\n\r\nSaved under another name:";
+            for (const auto& [from, to] : report.renamed) text += u"\r\n" + from + u" -> " + to;
+        }
+        if (!report.failed.empty()) {
+            text += u"\r\n\r\nNot saved:";
+            for (const auto& [name, why] : report.failed) text += u"\r\n" + name + u": " + why;
+        }
+        if (!report.notAttempted.empty()) {
+            text += u"\r\n\r\nStopped before these:";
+            for (const auto& name : report.notAttempted) text += u"\r\n" + name;
+        }
+        if (report.replaced > 0) text += u"\r\n\r\n" + number(report.replaced) + u" replaced with shortcuts.";
+        platform_.ShowMessageBox(text, u"Save All Attachments", MessageBoxFlags::Ok);
+    });
+}
+
+bool ActionManager::ContinueWithUnsavedItem(const std::u16string& title) {
+    const int32_t answer = platform_.ShowMessageBox(
+        u"An attachment may be currently open in another program. We recommend that you exit this program\r\n"
+        u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?",
+        title, MessageBoxFlags::YesNo);
+    return answer == MessageBoxResult::Yes;
+}
+
+int32_t ActionManager::ReplaceAndSave(host::Item& item, host::Attachments& attachments,
+                                      const std::vector<Replacement>& replacements, bool wasUnsaved) {
     // Shortcuts first, originals after: a failure half-way leaves a duplicate, never a loss. The
     // shortcuts are appended after the originals, so the originals' indices do not move. An
     // original goes only where the host has shown a link to the saved file.
     std::u16string kept;
-    for (std::size_t n = 0; n < replaceFlags.size(); ++n) {
-        if (!replaceFlags[n]) continue;
-        if (!Preferences::ShortcutsRefused() && AddShortcut(*attachments, savedPaths[n], displayNames[n])) continue;
-        replaceFlags[n] = false;
-        kept += u"\r\n" + displayNames[n];
+    std::vector<int32_t> linked;
+    for (const Replacement& r : replacements) {
+        if (!Preferences::ShortcutsRefused() && AddShortcut(attachments, r.path, r.displayName)) {
+            linked.push_back(r.index);
+            continue;
+        }
+        kept += u"\r\n" + r.displayName;
     }
     // Downwards, so the lower indices stay valid while attachments go.
-    for (std::size_t n = replaceFlags.size(); n > 0; --n)
-        if (replaceFlags[n - 1]) Require(attachments->Item(static_cast<int32_t>(n)))->Delete();
+    for (auto n = linked.rbegin(); n != linked.rend(); ++n) Require(attachments.Item(*n))->Delete();
     if (!kept.empty()) TellShortcutsRefused(kept);
 
     // An item that had unsaved changes before is left for the user to save.
-    if (!item->Saved() && !wasUnsaved) item->Save();
+    if (!item.Saved() && !wasUnsaved) item.Save();
+    return static_cast<int32_t>(linked.size());
 }
 
 bool ActionManager::AddShortcut(host::Attachments& attachments, const std::u16string& path,

@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+class FileNameMangler;
+class FolderNames;
+class FolderPrompt;
 class Platform;
+class ProgressWindow;
 class SaveAsPrompt;
 
 namespace host {
@@ -29,6 +33,14 @@ public:
     /// failure the procedure does not handle itself is thrown; what was done before it stays done.
     /// The caller keeps the action manager alive until it returns.
     void Action(const std::shared_ptr<host::Inspector>& ins);
+    /// "Save All Attachments": the same attachments, all into one folder the user picks once, each
+    /// under the name the Save As dialog would start with or, where that is taken in the folder or
+    /// by an attachment written before in the run, the first free name its drop-down would offer;
+    /// never over an existing file. A failed attachment does not stop the others; a long run shows
+    /// a progress window whose Cancel stops after the attachment at hand. Then the shortcuts, as
+    /// Action makes them, one summary, and the folder opened if the user asked. The caller keeps
+    /// the action manager alive until it returns.
+    void SaveAll(const std::shared_ptr<host::Inspector>& ins);
     /// The host is shutting down, or the add-in is being unloaded, while a command may be running
     /// inside one of its modal windows: the command stops after the attachment at hand, finishes
     /// what it did for the attachments before (their shortcuts, the item's save) and tells the user,
@@ -53,6 +65,12 @@ public:
     std::u16string GetCaption() const { return u"Save Attachments"; }
     /// The tag of the add-in's buttons: fixed, lower-case 8-4-4-4-12 hexadecimal.
     std::u16string GetTag() const { return u"10624a9e-43e2-4463-bb73-fea2416b296a"; }
+    /// The second command's caption and tag (its own, in the same form).
+    std::u16string GetSaveAllCaption() const { return u"Save All Attachments"; }
+    std::u16string GetSaveAllTag() const { return u"5d1f0c3e-8a27-4b6e-9f04-71c2e8a9b356"; }
+
+    /// How long a run may take before it shows its progress window, in milliseconds.
+    static constexpr int64_t kMoment = 500;
 
 private:
     class Shown;
@@ -64,6 +82,25 @@ private:
     static bool IsSentOrNonMailItem(const std::shared_ptr<host::Item>& item);
     static bool HasShortcutAttachments(const std::shared_ptr<host::Item>& item) noexcept;
     void SaveAttachments(const std::shared_ptr<host::Inspector>& ins);
+    /// An attachment saved to a file that is to become a shortcut to it: its index in the item
+    /// (1-based, as walked), the file and its display name.
+    struct Replacement {
+        int32_t index;
+        std::u16string path;
+        std::u16string displayName;
+    };
+    /// Replaces the attachments of `replacements` (in ascending index order) by shortcuts to their
+    /// files where the host makes links: every shortcut added first, then the originals removed
+    /// from the highest index down, so a failure half-way leaves a duplicate, never a loss; the user
+    /// is told once of those kept. Then the item is saved unless it had unsaved changes before the
+    /// command (`wasUnsaved`). Returns how many were replaced. Both commands end this way.
+    int32_t ReplaceAndSave(host::Item& item, host::Attachments& attachments,
+                           const std::vector<Replacement>& replacements, bool wasUnsaved);
+    /// For an item with unsaved changes: asks whether to go on. True to go on.
+    bool ContinueWithUnsavedItem(const std::u16string& title);
+    /// The save-all run's summary, in one message box.
+    struct SaveAllReport;
+    void TellSaveAllSummary(const SaveAllReport& report) noexcept;
     bool WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept;
     /// Adds a shortcut to `path` named `displayName`; true when the host made a link to that very
     /// file. Whatever else it made is removed again, and from then on the host is known to refuse
@@ -80,6 +117,9 @@ private:
     // The Save As dialog, created at the first attachment that needs it and kept, so that the
     // folder last chosen carries over to the next attachment and the next run.
     std::shared_ptr<SaveAsPrompt> fileDialogManager_;
+    std::shared_ptr<FolderPrompt> folderPrompt_;
+    // The folder "Save All Attachments" last wrote into, where no Save As dialog exists to keep it.
+    std::u16string lastFolder_;
     bool stopRequested_ = false;
     int16_t hostMajorVersion_ = -1;
 };

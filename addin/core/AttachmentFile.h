@@ -19,5 +19,8 @@ namespace AttachmentFile {
 /// nothing of the add-in's left in the folder, when it does not. Every command that saves
 /// attachments as files writes each one through this function.
 bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform) noexcept;
+/// The same, and on failure `reason` says why: the text of the failure, or that the host wrote no file.
+bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform,
+           std::u16string& reason) noexcept;
 
 }  // namespace AttachmentFile

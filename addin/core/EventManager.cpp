@@ -55,6 +55,7 @@ void EventManager::LetGo(bool stopCommand) noexcept {
     activeExplorer_.Reset();
     inspectors_.Reset();
     button_.Reset();
+    saveAllButton_.Reset();
     actionManager_.reset();
     picture_.reset();
     mask_.reset();
@@ -65,11 +66,12 @@ void EventManager::CleanUpHandler() {
     cleanedUp_ = true;
     if (actionManager_) actionManager_->StopCommand();
     // Without a button the add-in was never connected to one, or has already let go of the host.
-    if (!button_) return;
+    if (!button_ && !saveAllButton_) return;
     // The add-in's buttons are found where they are, by tag in the open item windows: holding every
     // button ever made would hold one host object per item window for as long as the add-in runs.
     // Every failure is ignored; the next window is tried.
     const std::u16string tag = actionManager_ ? actionManager_->GetTag() : std::u16string();
+    const std::u16string saveAllTag = actionManager_ ? actionManager_->GetSaveAllTag() : std::u16string();
     std::shared_ptr<host::Inspectors> inspectors;
     int32_t count = 0;
     try {
@@ -79,7 +81,10 @@ void EventManager::CleanUpHandler() {
     }
     for (int32_t i = 1; i <= count; ++i) {
         try {
-            DeleteButtons(*Require(Require(inspectors->Item(i))->CommandBars()), tag);
+            const auto bars = Require(Require(inspectors->Item(i))->CommandBars());
+            DeleteButtons(*bars, tag);
+            // Only our tags: the bar goes once both buttons have gone and it is empty.
+            if (!saveAllTag.empty()) DeleteButtons(*bars, saveAllTag);
         } catch (const HostError&) {
         }
     }
@@ -157,10 +162,19 @@ void EventManager::Click(const std::shared_ptr<host::CommandBarButton>&, bool&) 
     if (cleanedUp_) return;
     const auto self = shared_from_this();
     // The click acts on the active inspector, whichever button raised it.
-    const auto ins = Require(application_.get())->ActiveInspector();
+    RunCommand(&ActionManager::Action, Require(application_.get())->ActiveInspector());
+}
+
+void EventManager::SaveAllClicks::Click(const std::shared_ptr<host::CommandBarButton>&, bool&) {
+    if (owner_.cleanedUp_) return;
+    const auto self = owner_.shared_from_this();
+    owner_.RunCommand(&ActionManager::SaveAll, Require(owner_.application_.get())->ActiveInspector());
+}
+
+void EventManager::RunCommand(Command command, const std::shared_ptr<host::Inspector>& ins) {
     // The command's dialogs are modal: the action manager stays ours until the command returns.
     const auto actions = Require(actionManager_);
-    actions->Action(ins);
+    ((*actions).*command)(ins);
     // A clean-up that came while the command's windows were up has let go of the host: nothing is
     // refreshed, and no button made again, after it.
     if (cleanedUp_ || actionManager_ != actions) return;
@@ -172,44 +186,77 @@ void EventManager::InitializeInspector(const std::shared_ptr<host::Inspector>& i
     // has a toolbar: from version 12 the word processor edits every window, and none has one.
     InvalidateRibbons();
     if (!GetsButton(*Require(ins))) return;
-    const auto button = GetInspectorButton(ins);
+    const auto [button, saveAll] = GetInspectorButtons(ins);
+    // One rule for both commands.
     const bool enabled = Require(actionManager_)->IsEnabled(ins->CurrentItem());
     button->SetEnabled(enabled);
+    saveAll->SetEnabled(enabled);
 }
 
-std::shared_ptr<host::CommandBarButton> EventManager::GetInspectorButton(const std::shared_ptr<host::Inspector>& ins) {
+std::pair<std::shared_ptr<host::CommandBarButton>, std::shared_ptr<host::CommandBarButton>>
+EventManager::GetInspectorButtons(const std::shared_ptr<host::Inspector>& ins) {
     const auto actions = Require(actionManager_);
     const auto bars = Require(ins->CommandBars());
     const auto control = bars->FindControl({}, {}, actions->GetTag(), {});
-    const auto found = control ? Require(control->AsButton()) : MakeButton(*bars, *actions);
+    const auto saveAllControl = bars->FindControl({}, {}, actions->GetSaveAllTag(), {});
+    std::shared_ptr<host::CommandBarButton> found = control ? Require(control->AsButton()) : nullptr;
+    std::shared_ptr<host::CommandBarButton> foundSaveAll = saveAllControl ? Require(saveAllControl->AsButton()) : nullptr;
+    if (!found) {
+        auto made = MakeBar(*bars, *actions, !foundSaveAll);
+        found = std::move(made.first);
+        if (!foundSaveAll) foundSaveAll = std::move(made.second);
+    } else if (!foundSaveAll) {
+        // A bar kept from a run before this command existed: the second button joins the first.
+        foundSaveAll = AddButton(*Require(control->Parent()), actions->GetSaveAllCaption(), actions->GetSaveAllTag());
+    }
     if (!button_) button_.Assign(found, static_cast<host::ButtonEvents&>(*this));
-    return found;
+    if (!saveAllButton_) saveAllButton_.Assign(foundSaveAll, saveAllClicks_);
+    return {Require(found), Require(foundSaveAll)};
 }
 
-std::shared_ptr<host::CommandBarButton> EventManager::MakeButton(host::CommandBars& bars, const ActionManager& actions) {
+std::pair<std::shared_ptr<host::CommandBarButton>, std::shared_ptr<host::CommandBarButton>> EventManager::MakeBar(
+    host::CommandBars& bars, const ActionManager& actions, bool withSaveAll) {
     const auto bar = Require(bars.Add(u"Quenmark Toolbar", host::msoBarTop, {}, false));
     // The host keeps the bar between runs. A button left without its tag would never be found
     // again, and every window and every start would add one more bar with a dead button: if making
     // it fails, the new bar goes again, with what it holds.
     try {
         bar->SetVisible(true);
-        const auto controls = Require(bar->Controls());
-        const auto found = Require(Require(controls->Add(host::msoControlButton, {}, {}, {}, false))->AsButton());
-        found->SetCaption(actions.GetCaption());
+        auto first = AddButton(*bar, actions.GetCaption(), actions.GetTag());
+        std::shared_ptr<host::CommandBarButton> saveAll;
+        if (withSaveAll) saveAll = AddButton(*bar, actions.GetSaveAllCaption(), actions.GetSaveAllTag());
+        bar->SetProtection(host::msoBarNoCustomize);
+        return {std::move(first), std::move(saveAll)};
+    } catch (...) {
+        try {
+            bar->Delete();
+        } catch (const HostError&) {
+        }
+        throw;
+    }
+}
+
+std::shared_ptr<host::CommandBarButton> EventManager::AddButton(host::CommandBar& bar, const std::u16string& caption,
+                                                                const std::u16string& tag) {
+    const auto controls = Require(bar.Controls());
+    const auto control = Require(controls->Add(host::msoControlButton, {}, {}, {}, false));
+    try {
+        const auto found = Require(control->AsButton());
+        found->SetCaption(caption);
         found->SetOnAction(u"!<" + progId_ + u">");
         found->SetStyle(host::msoButtonIconAndCaption);
-        found->SetTag(actions.GetTag());
+        found->SetTag(tag);
         if (!picture_ || hostVersion_.Major() < 11) {
             found->SetFaceId(3);
         } else {
             found->SetPicture(picture_);
             found->SetMask(mask_);
         }
-        bar->SetProtection(host::msoBarNoCustomize);
         return found;
     } catch (...) {
+        // A button without its tag would stay for good, found by nothing.
         try {
-            bar->Delete();
+            control->Delete();
         } catch (const HostError&) {
         }
         throw;

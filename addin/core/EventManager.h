@@ -2,6 +2,7 @@
 // The add-in's contact with the host's user interface: events, the toolbar button, clean-up.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/HostVersion.h"
 #include "core/host/Application.h"
@@ -86,12 +87,36 @@ private:
     // Button events.
     void Click(const std::shared_ptr<host::CommandBarButton>& ctrl, bool& cancelDefault) override;
 
+    /// The clicks of the "Save All Attachments" button: a subscription of its own, as the host
+    /// raises a button's Click for the buttons of its tag only.
+    class SaveAllClicks final : public host::ButtonEvents {
+    public:
+        explicit SaveAllClicks(EventManager& owner) : owner_(owner) {}
+        void Click(const std::shared_ptr<host::CommandBarButton>& ctrl, bool& cancelDefault) override;
+
+    private:
+        EventManager& owner_;
+    };
+    using Command = void (ActionManager::*)(const std::shared_ptr<host::Inspector>&);
+    /// Runs `command` on `ins` with the action manager held while it runs, then refreshes the
+    /// window's buttons unless a clean-up came meanwhile.
+    void RunCommand(Command command, const std::shared_ptr<host::Inspector>& ins);
+
     /// Saves the preference and lets go of the host; with `stopCommand` a command in progress stops
     /// after the attachment at hand, otherwise it finishes with what it holds.
     void LetGo(bool stopCommand) noexcept;
     void InitializeInspector(const std::shared_ptr<host::Inspector>& ins);
-    std::shared_ptr<host::CommandBarButton> GetInspectorButton(const std::shared_ptr<host::Inspector>& ins);
-    std::shared_ptr<host::CommandBarButton> MakeButton(host::CommandBars& bars, const ActionManager& actions);
+    /// The window's two buttons, found by their tags or made: both on a new bar, or the second
+    /// added beside the first where a bar kept from before has only the first.
+    std::pair<std::shared_ptr<host::CommandBarButton>, std::shared_ptr<host::CommandBarButton>> GetInspectorButtons(
+        const std::shared_ptr<host::Inspector>& ins);
+    /// A new bar with the first button and, `withSaveAll`, the second; the bar goes again when
+    /// anything fails.
+    std::pair<std::shared_ptr<host::CommandBarButton>, std::shared_ptr<host::CommandBarButton>> MakeBar(
+        host::CommandBars& bars, const ActionManager& actions, bool withSaveAll);
+    /// Appends one of the add-in's buttons to `bar`; a button left half made is deleted again.
+    std::shared_ptr<host::CommandBarButton> AddButton(host::CommandBar& bar, const std::u16string& caption,
+                                                      const std::u16string& tag);
     static void DeleteButtons(host::CommandBars& bars, const std::u16string& tag);
     static bool IsNotNoteItem(host::Inspector& ins);
     /// Whether the inspector gets the add-in's toolbar (steps 1 and 2 of InitializeInspector).
@@ -106,6 +131,8 @@ private:
     host::Subscribed<host::Explorer> activeExplorer_;
     host::Subscribed<host::Inspectors> inspectors_;
     host::Subscribed<host::CommandBarButton> button_;
+    SaveAllClicks saveAllClicks_{*this};
+    host::Subscribed<host::CommandBarButton> saveAllButton_;
     std::u16string progId_;
     std::shared_ptr<ActionManager> actionManager_;
     std::shared_ptr<host::Picture> picture_;

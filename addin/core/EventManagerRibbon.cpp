@@ -12,7 +12,7 @@
 
 std::u16string EventManager::GetCustomUI(const std::u16string& ribbonId) const {
     if (!actionManager_) return {};
-    return Ribbon::CustomUI(ribbonId, actionManager_->GetCaption());
+    return Ribbon::CustomUI(ribbonId, actionManager_->GetCaption(), actionManager_->GetSaveAllCaption());
 }
 
 void EventManager::OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon) {
@@ -29,10 +29,8 @@ void EventManager::OnRibbonAction(const std::shared_ptr<host::RibbonControl>& co
     // As a click on the toolbar's button: kept alive, and nothing refreshed after a clean-up.
     const auto self = shared_from_this();
     const auto ins = RibbonWindow(control);
-    const auto actions = Require(actionManager_);
-    actions->Action(ins);
-    if (cleanedUp_ || actionManager_ != actions) return;
-    InitializeInspector(ins);
+    // One callback for both buttons, told apart by the control's id.
+    RunCommand(control->Id() == Ribbon::SaveAllButtonId ? &ActionManager::SaveAll : &ActionManager::Action, ins);
 }
 
 bool EventManager::GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& control) {
@@ -60,9 +58,11 @@ std::shared_ptr<host::Inspector> EventManager::RibbonWindow(const std::shared_pt
 
 void EventManager::InvalidateRibbons() noexcept {
     for (const auto& ribbon : ribbons_) {
-        try {
-            ribbon->InvalidateControl(Ribbon::ButtonId);
-        } catch (...) {
+        for (const char16_t* id : {Ribbon::ButtonId, Ribbon::SaveAllButtonId}) {
+            try {
+                ribbon->InvalidateControl(id);
+            } catch (...) {
+            }
         }
     }
 }

@@ -41,8 +41,8 @@ std::u16string Decimal(int n) {
 FileNameMangler::FileNameMangler(Platform& platform, int16_t hostMajorVersion)
     : platform_(platform), hostMajorVersion_(hostMajorVersion) {}
 
-std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16string& fileName,
-                                                                 const std::u16string& folder, FolderLookup lookup) {
+std::vector<FileNameMangler::Candidate> FileNameMangler::Candidates(const std::u16string& fileName,
+                                                                     const std::u16string& folder, bool decorated) {
     // The text of the box may be anything the user typed or the sender chose: only its safe form
     // (no folder part, no forbidden or hidden characters) is a stem for names in this folder.
     std::u16string baseName;
@@ -55,7 +55,7 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
     std::vector<Candidate> candidates;
     candidates.emplace_back(baseName, std::u16string(), extension, room, true);
     const bool isMail = item_ && item_->TypeName() == kMailItem;
-    if (isMail && hostMajorVersion_ >= kFirstVersionWithSender) {
+    if (decorated && isMail && hostMajorVersion_ >= kFirstVersionWithSender) {
         const std::optional<std::u16string> date = SentDate();
         const std::optional<std::u16string> sender = Sender();
         if (sender) candidates.emplace_back(baseName, kSeparator + *sender, extension, room, false);
@@ -65,7 +65,21 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
             candidates.emplace_back(baseName, kSeparator + *date, extension, room, false);
         }
     }
+    return candidates;
+}
 
+std::vector<std::u16string> FileNameMangler::UniqueNames(std::vector<Candidate>& candidates, const Taken& taken) {
+    std::vector<std::u16string> names;
+    for (Candidate& candidate : candidates) {
+        std::u16string name = GetUniqueFileName(candidate, taken);
+        if (!name.empty()) names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16string& fileName,
+                                                                 const std::u16string& folder, FolderLookup lookup) {
+    std::vector<Candidate> candidates = Candidates(fileName, folder);
     const Taken probe = [this, &folder](const std::u16string& name) { return FileExistsInFolder(name, folder); };
     Taken taken = probe;
     if (lookup == FolderLookup::Listing) {
@@ -83,12 +97,24 @@ std::vector<std::u16string> FileNameMangler::GetFileNameMangling(const std::u16s
             return listing ? (*listing)(name) : probe(name);
         };
     }
-    std::vector<std::u16string> names;
-    for (Candidate& candidate : candidates) {
-        std::u16string name = GetUniqueFileName(candidate, taken);
-        if (!name.empty()) names.push_back(std::move(name));
-    }
-    return names;
+    return UniqueNames(candidates, taken);
+}
+
+std::vector<std::u16string> FileNameMangler::GetFileNameMangling(
+    const std::u16string& fileName, const std::u16string& folder,
+    const std::function<bool(const std::u16string&)>& taken) {
+    std::vector<Candidate> candidates = Candidates(fileName, folder);
+    return UniqueNames(candidates, taken);
+}
+
+std::u16string FileNameMangler::FirstFreeName(const std::u16string& fileName, const std::u16string& folder,
+                                              const std::function<bool(const std::u16string&)>& taken) {
+    // The numbered name comes first in the list: the sender (a protected member) and the date are
+    // asked for only when it has no free number left.
+    std::vector<Candidate> numbered = Candidates(fileName, folder, false);
+    if (std::u16string name = GetUniqueFileName(numbered.front(), taken); !name.empty()) return name;
+    const std::vector<std::u16string> names = GetFileNameMangling(fileName, folder, taken);
+    return names.empty() ? std::u16string() : names.front();
 }
 
 std::u16string FileNameMangler::StripMailDomain(const std::u16string& name) {
@@ -185,13 +211,13 @@ std::optional<FileNameMangler::Taken> FileNameMangler::ListedNames(std::vector<C
     if (!entries) return std::nullopt;
     auto keys = std::make_shared<std::unordered_set<std::u16string>>();
     for (const std::u16string& entry : *entries) keys->insert(platform_.FileSystemUpperCase(entry));
-    return Taken([this, keys](const std::u16string& name) { return keys->count(NameKey(name)) != 0; });
+    return Taken([this, keys](const std::u16string& name) { return keys->count(NameKey(platform_, name)) != 0; });
 }
 
-std::u16string FileNameMangler::NameKey(const std::u16string& name) {
+std::u16string FileNameMangler::NameKey(Platform& platform, const std::u16string& name) {
     // The system looks a name up without its trailing dots and spaces ("README." is "README").
     const auto end = name.find_last_not_of(u". ");
-    return platform_.FileSystemUpperCase(name.substr(0, end == std::u16string::npos ? 0 : end + 1));
+    return platform.FileSystemUpperCase(name.substr(0, end == std::u16string::npos ? 0 : end + 1));
 }
 
 bool FileNameMangler::OnNetwork(const std::u16string& folder) {

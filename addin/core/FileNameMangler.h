@@ -57,6 +57,19 @@ public:
     /// is returned.
     std::vector<std::u16string> GetFileNameMangling(const std::u16string& fileName, const std::u16string& folder,
                                                     FolderLookup lookup = FolderLookup::Listing);
+    /// The same list, with `taken` answering which names are taken: for a caller that already
+    /// knows the folder's names (FolderNames), so the folder is not asked here at all.
+    std::vector<std::u16string> GetFileNameMangling(const std::u16string& fileName, const std::u16string& folder,
+                                                    const std::function<bool(const std::u16string&)>& taken);
+
+    /// The first name of that list (GetFileNameMangling with `taken`), empty when the list is empty;
+    /// the sender's and date's names are formed only when every numbered name is taken.
+    std::u16string FirstFreeName(const std::u16string& fileName, const std::u16string& folder,
+                                 const std::function<bool(const std::u16string&)>& taken);
+
+    /// The form under which the file system looks `name` up, for comparing names in memory: no
+    /// trailing dots and spaces ("README." is "README"), upper case as the file system does it.
+    static std::u16string NameKey(Platform& platform, const std::u16string& name);
 
 private:
     // One candidate's names in the order they are tried: the plain name (empty when there is
@@ -82,8 +95,11 @@ private:
     static std::u16string OfferedName(const std::u16string& stem, const std::u16string& decoration,
                                       const std::u16string& number, const std::u16string& extension, std::size_t room);
     static std::u16string GetUniqueFileName(Candidate& candidate, const Taken& taken);
+    /// The candidates in the order of the list; without `decorated`, only the numbered one.
+    std::vector<Candidate> Candidates(const std::u16string& fileName, const std::u16string& folder,
+                                      bool decorated = true);
+    static std::vector<std::u16string> UniqueNames(std::vector<Candidate>& candidates, const Taken& taken);
     std::optional<Taken> ListedNames(std::vector<Candidate>& candidates, const std::u16string& folder);
-    std::u16string NameKey(const std::u16string& name);
     bool OnNetwork(const std::u16string& folder);
     bool FileExistsInFolder(const std::u16string& fileName, const std::u16string& folder);
 

@@ -38,6 +38,42 @@ public:
     /// Whether the dialogs from now on offer "Replace with shortcut" (they do until told otherwise);
     /// one that does not shows the box unticked and disabled, and writes back false.
     virtual void SetReplaceOffered(bool offered) = 0;
+    /// The folder the next dialog starts in: the one last confirmed, or given by RememberFolder;
+    /// empty before either.
+    virtual std::u16string LastFolder() const = 0;
+    /// Makes `folder` the one the next dialog starts in (a folder chosen for all attachments at once).
+    virtual void RememberFolder(const std::u16string& folder) = 0;
+};
+
+/// What the user chose in the folder dialog of "Save All Attachments".
+struct FolderChoice {
+    /// The folder, as the system's dialog returned it.
+    std::u16string folder;
+    bool replaceWithLinks = false;
+    bool openFolder = false;
+};
+
+/// The system's dialog for choosing a folder, for all attachments of an item at once.
+class FolderPrompt {
+public:
+    virtual ~FolderPrompt() = default;
+    /// Shows the modal dialog titled `title`, starting in `startFolder` (empty: the system's
+    /// choice). Where the dialog can carry check boxes it offers "Replace with shortcuts", ticked as
+    /// `replaceWithLinks` says and disabled when not `replaceOffered`, and "Open the folder after
+    /// saving"; where it cannot, `replaceWithLinks` (when offered) decides and the folder is not
+    /// opened. Nothing when the user cancelled.
+    virtual std::optional<FolderChoice> PickFolder(const std::u16string& title, const std::u16string& startFolder,
+                                                   bool replaceWithLinks, bool replaceOffered) = 0;
+};
+
+/// The system's progress window for a long run, with Cancel. Closed when released.
+class ProgressWindow {
+public:
+    virtual ~ProgressWindow() = default;
+    /// Shows `done` of `total` and the line naming the step at hand.
+    virtual void Update(uint32_t done, uint32_t total, const std::u16string& line) = 0;
+    /// True once the user pressed Cancel.
+    virtual bool Cancelled() = 0;
 };
 
 /// Operating-system services. Every call may throw HostError.
@@ -100,4 +136,10 @@ public:
     virtual std::shared_ptr<host::Picture> LoadPicture(int16_t resourceId) = 0;
     /// Creates a Save As dialog manager.
     virtual std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() = 0;
+    /// Creates the folder dialog.
+    virtual std::shared_ptr<FolderPrompt> CreateFolderPrompt() = 0;
+    /// Shows a progress window titled `title`; it stays up until the object is released.
+    virtual std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string& title) = 0;
+    /// A monotonic clock in milliseconds, for how long a step has taken; never throws.
+    virtual int64_t Milliseconds() noexcept = 0;
 };

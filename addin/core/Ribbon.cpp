@@ -67,10 +67,28 @@ std::u16string_view FirstTab(std::u16string_view ribbonId) {
     return {};
 }
 
-std::u16string CustomUI(std::u16string_view ribbonId, std::u16string_view caption) {
+namespace {
+
+void AppendButton(std::u16string& xml, std::u16string_view id, std::u16string_view label) {
+    xml += u"          <button id=\"";
+    xml += id;
+    xml += u"\" label=\"";
+    xml += label;
+    xml += u"\" size=\"large\" onAction=\"";
+    xml += NameOf(Callback::OnAction);
+    xml += u"\" getEnabled=\"";
+    xml += NameOf(Callback::GetEnabled);
+    xml += u"\" getImage=\"";
+    xml += NameOf(Callback::GetImage);
+    xml += u"\"/>\r\n";
+}
+
+}  // namespace
+
+std::u16string CustomUI(std::u16string_view ribbonId, std::u16string_view caption, std::u16string_view saveAllCaption) {
     const std::u16string_view tab = FirstTab(ribbonId);
     if (tab.empty()) return {};
-    // The caption is the add-in's own fixed text; it needs no escaping.
+    // The captions are the add-in's own fixed texts; they need no escaping.
     // The group's visibility carries the toolbar's rule for the window, so a window that gets no
     // toolbar shows no empty group either.
     std::u16string xml;
@@ -84,17 +102,10 @@ std::u16string CustomUI(std::u16string_view ribbonId, std::u16string_view captio
     xml += GroupId;
     xml += u"\" label=\"Quenmark\" getVisible=\"";
     xml += NameOf(Callback::GetVisible);
-    xml += u"\">\r\n          <button id=\"";
-    xml += ButtonId;
-    xml += u"\" label=\"";
-    xml += caption;
-    xml += u"\" size=\"large\" onAction=\"";
-    xml += NameOf(Callback::OnAction);
-    xml += u"\" getEnabled=\"";
-    xml += NameOf(Callback::GetEnabled);
-    xml += u"\" getImage=\"";
-    xml += NameOf(Callback::GetImage);
-    xml += u"\"/>\r\n        </group>\r\n      </tab>\r\n    </tabs>\r\n  </ribbon>\r\n</customUI>\r\n";
+    xml += u"\">\r\n";
+    AppendButton(xml, ButtonId, caption);
+    if (!saveAllCaption.empty()) AppendButton(xml, SaveAllButtonId, saveAllCaption);
+    xml += u"        </group>\r\n      </tab>\r\n    </tabs>\r\n  </ribbon>\r\n</customUI>\r\n";
     return xml;
 }
 

@@ -20,13 +20,18 @@ inline constexpr char16_t Namespace[] = u"http://schemas.microsoft.com/office/20
 /// The ids of the add-in's group and button in the markup.
 inline constexpr char16_t GroupId[] = u"TallowbyGroup";
 inline constexpr char16_t ButtonId[] = u"TallowbySaveAttachments";
+/// The id of the second button, "Save All Attachments".
+inline constexpr char16_t SaveAllButtonId[] = u"TallowbySaveAllAttachments";
 
 /// The built-in tab (its idMso) that windows of the ribbon `ribbonId` show first, for the item
 /// windows that get the add-in's toolbar; empty for every other ribbon.
 std::u16string_view FirstTab(std::u16string_view ribbonId);
 
 /// The markup for the ribbon `ribbonId`: one large button labelled `caption`, in a group of its
-/// own on FirstTab; empty where FirstTab is empty ("nothing for this window").
-std::u16string CustomUI(std::u16string_view ribbonId, std::u16string_view caption);
+/// own on FirstTab; empty where FirstTab is empty ("nothing for this window"). With
+/// `saveAllCaption`, a second large button of that label (SaveAllButtonId) after it, with the same
+/// callbacks: the ribbon tells them apart by the control's id.
+std::u16string CustomUI(std::u16string_view ribbonId, std::u16string_view caption,
+                        std::u16string_view saveAllCaption = {});
 
 }  // namespace Ribbon

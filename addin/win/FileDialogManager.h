@@ -33,8 +33,10 @@ public:
                                  int16_t saveableCount, bool& replaceWithLink, bool& openAfterSaving) override;
     void SetReplaceOffered(bool offered) override { replaceOffered_ = offered; }
 
-    /// The folder of the last confirmed path, with its trailing backslash; empty before the first.
-    const std::u16string& LastFolder() const noexcept { return lastFolder_; }
+    /// The folder of the last confirmed path, with its trailing backslash, or the one remembered
+    /// since; empty before either.
+    std::u16string LastFolder() const override { return lastFolder_; }
+    void RememberFolder(const std::u16string& folder) override { lastFolder_ = folder; }
     /// The raw bytes of the template in use.
     const std::vector<std::byte>& DialogTemplate() const noexcept { return dialogTemplate_; }
 

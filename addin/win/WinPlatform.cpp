@@ -11,6 +11,7 @@
 #include "com/Strings.h"
 #include "base/HostError.h"
 #include "win/FileDialogManager.h"
+#include "win/FolderDialog.h"
 #include "win/HostAdapters.h"
 #include "win/WinServices.h"
 
@@ -139,6 +140,20 @@ std::shared_ptr<host::Picture> WinPlatform::LoadPicture(int16_t resourceId) {
 
 std::shared_ptr<SaveAsPrompt> WinPlatform::CreateSaveAsPrompt() {
     return std::make_shared<FileDialogManager>(resources_);
+}
+
+std::shared_ptr<FolderPrompt> WinPlatform::CreateFolderPrompt() { return std::make_shared<FolderDialog>(); }
+
+std::shared_ptr<ProgressWindow> WinPlatform::ShowProgress(const std::u16string& title) {
+    return ShowProgressWindow(title);
+}
+
+int64_t WinPlatform::Milliseconds() noexcept {
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER count{};
+    // Every system since Windows 2000 has the counter; without one the run never shows progress.
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart == 0 || !QueryPerformanceCounter(&count)) return 0;
+    return count.QuadPart / (frequency.QuadPart / 1000 ? frequency.QuadPart / 1000 : 1);
 }
 
 }  // namespace winsvc

@@ -48,6 +48,12 @@ public:
     std::shared_ptr<host::Picture> LoadPicture(int16_t resourceId) override;
     /// A FileDialogManager with dialog 105 of `resources`; HostError when the module has none.
     std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override;
+    /// A FolderDialog: the common item dialog, or the Windows 2000 folder browser.
+    std::shared_ptr<FolderPrompt> CreateFolderPrompt() override;
+    /// The shell's progress window (ShowProgressWindow).
+    std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string& title) override;
+    /// The performance counter in milliseconds.
+    int64_t Milliseconds() noexcept override;
 
 private:
     HMODULE resources_;

@@ -2,6 +2,7 @@
 // The host's own checks of what an add-in left behind, made after a run: the references it still
 // holds, attachments it removed without keeping their content, and the host's state.
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace standin {
@@ -11,6 +12,8 @@ struct AddInMarks {
     std::u16string tag;
     std::u16string toolbar;
     std::u16string caption;
+    /// The add-in's further buttons on its toolbar, each with its own tag and caption.
+    std::vector<std::pair<std::u16string, std::u16string>> others = {};
 };
 
 struct HostAudit {

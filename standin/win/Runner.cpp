@@ -56,6 +56,8 @@ void Runner::Finish() {
     saveAs_.WaitUntilIdle(options_.deadlineMs);
     for (const auto& unused : saveAs_.TakeUnused())
         if (!options_.sweep) t_.Failure(u"robot: " + unused.command + u" was not used by any Save As dialog");
+    for (const auto& unused : folders_.TakeUnused())
+        if (!options_.sweep) t_.Failure(u"robot: " + unused.command + u" was not used by any folder dialog");
     if (pendingDuring_ && !options_.sweep) t_.Failure(u"during: no such dialog came up");
     pendingDuring_.reset();
     if (host_)
@@ -162,6 +164,7 @@ const Runner::Command* Runner::FindCommand(std::u16string_view name) {
         {u"note", Runs::Immediate, &Runner::DoNote},
         {u"answer", Runs::Immediate, &Runner::DoAnswer},
         {u"saveas", Runs::Immediate, &Runner::DoSaveas},
+        {u"pickfolder", Runs::Immediate, &Runner::DoPickfolder},
         {u"file", Runs::Action, &Runner::DoFile},
         {u"files", Runs::Action, &Runner::DoFiles},
         {u"folder", Runs::Action, &Runner::DoFolder},
@@ -216,6 +219,8 @@ void Runner::DoSaveas(const ScriptLine& line) {
     saveAs_.Queue(ParseSaveAsStep(line));
 }
 
+void Runner::DoPickfolder(const ScriptLine& line) { folders_.Queue(ParseFolderStep(line)); }
+
 void Runner::DoDuring(const ScriptLine& line) {
     const auto& w = line.words;
     // during <n> <command...>: while the n-th dialog from now is up, <command> runs.
@@ -252,8 +257,10 @@ void Runner::DoMark(const ScriptLine& line) {
 
 void Runner::DoAudit(const ScriptLine& line) {
     const auto& w = line.words;
-    Need(line, 3, 3);
+    Need(line, 3, 7);
+    if (w.size() % 2 != 0) Error(u"audit: a further button needs its tag and its caption");
     marks_ = {w[1], w[2], w[3]};
+    for (size_t i = 4; i + 1 < w.size(); i += 2) marks_.others.emplace_back(w[i], w[i + 1]);
 }
 
 int RunScript(const std::vector<ScriptLine>& lines, Transcript& transcript, const RunOptions& options,

@@ -26,6 +26,7 @@
 #include "Resources.h"
 #include "RibbonClient.h"
 #include "RibbonHost.h"
+#include "FolderAnswers.h"
 #include "SaveAsAnswers.h"
 #include "StandinHost.h"
 #include "StateFile.h"
@@ -100,7 +101,8 @@ public:
     Runner(Transcript& t, const RunOptions& o, RunFacts* facts)
         : t_(t), options_(o), robot_(t, o.deadlineMs), saveAs_(t, o.screenshotDir, o.saveAsByHand), facts_(facts) {
         const DWORD hostThread = GetCurrentThreadId();
-        robot_.SetDialogHandler([this, hostThread](HWND dialog) { return saveAs_.Handle(dialog, hostThread); });
+        robot_.SetDialogHandler(
+            [this, hostThread](HWND dialog) { return folders_.Handle(dialog) || saveAs_.Handle(dialog, hostThread); });
         robot_.SetWhileUp([this](HWND dialog) { return WhileUp(dialog); });
         if (o.sweep) robot_.AnswerByRule(AnswerByTitle);
     }
@@ -179,6 +181,7 @@ private:
     void DoNote(const ScriptLine& line);
     void DoAnswer(const ScriptLine& line);
     void DoSaveas(const ScriptLine& line);
+    void DoPickfolder(const ScriptLine& line);
     void DoFile(const ScriptLine& line);
     void DoFiles(const ScriptLine& line);
     void DoFolder(const ScriptLine& line);
@@ -291,6 +294,7 @@ private:
     MessageBoxRobot robot_;
     OptionsDialog optionsDialog_{t_};
     SaveAsAnswers saveAs_;
+    FolderAnswers folders_{t_};
     HostOptions hostOptions_;
     /// The answers the host plays where no source says (`play`).
     struct Played {

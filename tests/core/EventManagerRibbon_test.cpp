@@ -32,18 +32,29 @@ struct RibbonSession : Session {
         if (ribbon) ribbon->Show(ins);
         return ins;
     }
-    /// The one ribbon button of the window; fails the test when there is not exactly one.
+    /// The window's first ribbon button, "Save Attachments"; fails the test unless the window
+    /// shows the add-in's two buttons.
     standin::RibbonHost::ButtonState Button(const std::shared_ptr<standin::InspectorNode>& ins) {
         const auto buttons = ribbon->Buttons(ins);
-        EXPECT_EQ(buttons.size(), 1u);
+        EXPECT_EQ(buttons.size(), 2u);
         return buttons.empty() ? standin::RibbonHost::ButtonState{} : buttons[0];
+    }
+    /// The window's second ribbon button, "Save All Attachments".
+    standin::RibbonHost::ButtonState SaveAllButton(const std::shared_ptr<standin::InspectorNode>& ins) {
+        const auto buttons = ribbon->Buttons(ins);
+        EXPECT_EQ(buttons.size(), 2u);
+        return buttons.size() < 2 ? standin::RibbonHost::ButtonState{} : buttons[1];
     }
     /// Fails the test unless the window's ribbon button says what its toolbar button says. A window
     /// of the word processor has no toolbar, and its ribbon shows the button all the same.
     void ExpectAgreement(const std::shared_ptr<standin::InspectorNode>& ins) {
         const auto toolbar = Session::ButtonsIn(*ins);
         const auto ribbonButton = Button(ins);
+        const auto saveAll = SaveAllButton(ins);
         EXPECT_EQ(ribbonButton.visible, !toolbar.empty() || ins->wordMail);
+        EXPECT_EQ(saveAll.visible, ribbonButton.visible);
+        EXPECT_EQ(saveAll.enabled, ribbonButton.enabled) << "one rule for both commands";
+        EXPECT_EQ(saveAll.label, u"Save All Attachments");
         if (ins->wordMail) {
             EXPECT_TRUE(toolbar.empty());
         }
@@ -158,9 +169,10 @@ TEST(RibbonButton, ShowsInEveryPublishedKindOfItemWindowOnItsFirstTab) {
         EXPECT_TRUE(button.visible);
         EXPECT_EQ(button.label, kCaption);
         const auto state = s.ribbon->State(ins);
-        ASSERT_EQ(state.size(), 1u);
-        EXPECT_NE(state[0].find(u"tab=\"" + std::u16string(standin::PublishedTabs(id).at(0)) + u"\""),
-                  std::u16string::npos);
+        ASSERT_EQ(state.size(), 2u) << "both commands";
+        for (const auto& line : state)
+            EXPECT_NE(line.find(u"tab=\"" + std::u16string(standin::PublishedTabs(id).at(0)) + u"\""),
+                      std::u16string::npos);
     }
     EXPECT_EQ(s.log.Count(u"not shown"), 0);
     EXPECT_TRUE(s.log.failures.empty());
@@ -263,7 +275,7 @@ TEST(RibbonButton, EachRibbonIsKeptOnceAndLetGoWithTheHost) {
     EXPECT_EQ(s.Live("RibbonUI"), 2);  // one per ribbon id loaded
     EXPECT_EQ(s.Live("RibbonControl"), 0);
 
-    // The same ribbon handed again is not kept twice: one refresh, one invalidation each.
+    // The same ribbon handed again is not kept twice: one refresh, one invalidation of each button each.
     auto again = std::make_shared<standin::RibbonNode>();
     s.addIn->Events()->OnRibbonLoad(s.host.RibbonUIObject(again));
     s.addIn->Events()->OnRibbonLoad(s.host.RibbonUIObject(again));
@@ -271,8 +283,8 @@ TEST(RibbonButton, EachRibbonIsKeptOnceAndLetGoWithTheHost) {
     s.host.ledger().ClearCalls();
     s.host.Activate(read);
     s.host.ChangeSelection(s.host.ActiveExplorer());
-    EXPECT_EQ(s.CallsOf("RibbonUI.InvalidateControl"), 3);
-    EXPECT_EQ(again->invalid, std::vector<std::u16string>{u"TallowbySaveAttachments"});
+    EXPECT_EQ(s.CallsOf("RibbonUI.InvalidateControl"), 6);
+    EXPECT_EQ(again->invalid, (std::vector<std::u16string>{u"TallowbySaveAttachments", u"TallowbySaveAllAttachments"}));
 
     // Once the add-in lets go of the host it keeps no ribbon, and takes none.
     s.Quit();

@@ -26,7 +26,7 @@ void ExpectIsTheAddInsButton(const standin::ControlNode& button, const std::u16s
 
 // ---- start-up
 
-TEST(EventManagerStartUp, MailAndNoteInspectorsOpenGiveOneToolbarWithOneEnabledButton) {
+TEST(EventManagerStartUp, MailAndNoteInspectorsOpenGiveOneToolbarWithBothButtonsEnabled) {
     Session s;
     s.host.OpenExplorer();
     const auto mail = s.host.OpenInspector(Session::Mail(true, {1}));
@@ -39,11 +39,18 @@ TEST(EventManagerStartUp, MailAndNoteInspectorsOpenGiveOneToolbarWithOneEnabledB
     EXPECT_EQ(bar.protection, 1);
     EXPECT_EQ(bar.position, 1);
     EXPECT_FALSE(bar.temporary);
-    ASSERT_EQ(bar.controls.size(), 1u);
+    ASSERT_EQ(bar.controls.size(), 2u);
     ExpectIsTheAddInsButton(*bar.controls[0], u"Tallowby.Connect");
     EXPECT_EQ(bar.controls[0]->tag, kTag);
     EXPECT_TRUE(bar.controls[0]->enabled);
+    // The second command beside the first: its own tag and caption, the same route and face.
+    EXPECT_EQ(bar.controls[1]->tag, kSaveAllTag);
+    EXPECT_EQ(bar.controls[1]->caption, u"Save All Attachments");
+    EXPECT_EQ(bar.controls[1]->onAction, u"!<Tallowby.Connect>");
+    EXPECT_EQ(bar.controls[1]->style, 3);
+    EXPECT_TRUE(bar.controls[1]->enabled);
     EXPECT_EQ(Session::ButtonsIn(*mail).size(), 1u);
+    EXPECT_EQ(Session::ButtonsIn(*mail, kSaveAllTag).size(), 1u);
     EXPECT_TRUE(note->bars->bars.empty());
 }
 
@@ -57,7 +64,10 @@ TEST(EventManagerStartUp, ButtonPropertiesAreSetInOrderAndTheBarProtectedLast) {
     EXPECT_EQ(made, (std::vector<std::string>{"CommandBar.Visible=", "CommandBarControl.Caption=",
                                               "CommandBarControl.OnAction=", "CommandBarButton.Style=",
                                               "CommandBarControl.Tag=", "CommandBarButton.FaceId=",
-                                              "CommandBar.Protection=", "CommandBarControl.Enabled="}));
+                                              "CommandBarControl.Caption=", "CommandBarControl.OnAction=",
+                                              "CommandBarButton.Style=", "CommandBarControl.Tag=",
+                                              "CommandBarButton.FaceId=", "CommandBar.Protection=",
+                                              "CommandBarControl.Enabled=", "CommandBarControl.Enabled="}));
 }
 
 TEST(EventManagerStartUp, InitHandlerStepsRunInTheirOrder) {
@@ -306,7 +316,7 @@ TEST(EventManagerShutDown, OrdinaryExitSavesTwiceDeletesNothingAndHoldsNothing) 
     EXPECT_EQ(s.host.ledger().Live(), (std::map<std::string, int>{}));
     EXPECT_EQ(s.platform.LivePictures(), 0);
     ASSERT_EQ(s.store->inspector.bars.size(), 1u);
-    EXPECT_EQ(s.store->inspector.bars[0]->controls.size(), 1u);
+    EXPECT_EQ(s.store->inspector.bars[0]->controls.size(), 2u);
 }
 
 TEST(EventManagerShutDown, NextStartFindsTheKeptButtonByTag) {
@@ -374,15 +384,17 @@ TEST(EventManagerUnload, DeletesEveryButtonAndTheBarsLeftEmptySkippingOneDeleted
     s.Connect();
     const auto b = s.host.OpenInspector(Session::Mail(true, {1}));
     const auto c = s.host.OpenInspector(Session::Mail(true, {1}));
-    // The user put a control of their own on b's toolbar and deleted c's button by hand.
+    // The user put a control of their own on b's toolbar and deleted c's buttons by hand.
     auto own = std::make_shared<standin::ControlNode>();
     own->parent = b->bars->bars[0];
     b->bars->bars[0]->controls.push_back(own);
     s.host.DeleteByHand(Session::ButtonsIn(*c)[0]);
+    s.host.DeleteByHand(Session::ButtonsIn(*c, kSaveAllTag)[0]);
 
     s.addIn->OnDisconnection(1);
 
     EXPECT_TRUE(s.Buttons().empty());
+    EXPECT_TRUE(s.SaveAllButtons().empty());
     EXPECT_TRUE(a->bars->bars.empty());
     ASSERT_EQ(b->bars->bars.size(), 1u);
     EXPECT_EQ(b->bars->bars[0]->controls.size(), 1u);
@@ -411,7 +423,7 @@ TEST(EventManagerUnload, SameInspectorSetUpAgainIsCleanedOnce) {
     s.host.ChangeSelection(explorer);
     s.host.ledger().ClearCalls();
     s.addIn->OnDisconnection(1);
-    EXPECT_EQ(s.CallsOf("CommandBarControl.Parent"), 1);
+    EXPECT_EQ(s.CallsOf("CommandBarControl.Parent"), 2) << "one for each of the two buttons";
 }
 
 TEST(EventManagerUnload, AfterTheLastExplorerClosedNothingIsDeleted) {
@@ -587,7 +599,7 @@ TEST_P(EventManagerNothing, IsAHostFailureEndingWhatThePartsSay) {
     s.addIn.reset();
     if (s.platform.prompt) s.platform.prompt->calls.clear();  // the record holds the item the dialog was lent
     EXPECT_EQ(s.host.ledger().LiveCount(), 0);
-    EXPECT_TRUE(s.host.Audit({kTag, kToolbar, u"Save Attachments"}, false).Sound());
+    EXPECT_TRUE(s.host.Audit({kTag, kToolbar, u"Save Attachments", {{kSaveAllTag, u"Save All Attachments"}}}, false).Sound());
     std::filesystem::remove_all(CaseFolder());
 }
 

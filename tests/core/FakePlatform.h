@@ -88,6 +88,9 @@ public:
     }
     void SetReplaceOffered(bool offered) override { replaceOffered = offered; }
     bool replaceOffered = true;
+    std::u16string LastFolder() const override { return lastFolder; }
+    void RememberFolder(const std::u16string& folder) override { lastFolder = folder; }
+    std::u16string lastFolder;
 };
 
 /// The Save As dialog as the add-in owns it: a new object for each CreateSaveAsPrompt, as the real
@@ -109,11 +112,71 @@ public:
         return script_->GetSaveAsPath(fileName, mangler, ordinal, saveableCount, replaceWithLink, openAfterSaving);
     }
     void SetReplaceOffered(bool offered) override { script_->SetReplaceOffered(offered); }
+    std::u16string LastFolder() const override { return script_->LastFolder(); }
+    void RememberFolder(const std::u16string& folder) override { script_->RememberFolder(folder); }
 
 private:
     std::shared_ptr<ScriptedSaveAsPrompt> script_;
     std::shared_ptr<int> destroyedWhileUp_;
     bool up_ = false;
+};
+
+/// One folder dialog as the scripted prompt was asked for it.
+struct FolderCall {
+    std::u16string title;
+    std::u16string startFolder;
+    bool replaceIn;
+    bool replaceOffered;
+};
+
+/// The folder dialog, answered from `script` (nothing: Cancel); a dialog nobody scripted fails the
+/// test. `whileUp` runs while it is up, before it is answered.
+class ScriptedFolderPrompt final : public FolderPrompt {
+public:
+    std::deque<std::optional<FolderChoice>> script;
+    std::function<void(const FolderCall&)> whileUp;
+    std::vector<FolderCall> calls;
+    bool fail = false;
+
+    std::optional<FolderChoice> PickFolder(const std::u16string& title, const std::u16string& startFolder,
+                                           bool replaceWithLinks, bool replaceOffered) override {
+        calls.push_back({title, startFolder, replaceWithLinks, replaceOffered});
+        const FolderCall call = calls.back();
+        if (fail) throw HostError(HostStatus::Fail, u"the folder dialog failed");
+        if (whileUp) whileUp(call);
+        if (script.empty()) {
+            ADD_FAILURE() << "unexpected folder dialog";
+            return std::nullopt;
+        }
+        auto answer = script.front();
+        script.pop_front();
+        return answer;
+    }
+};
+
+/// The progress window as the core drives it: every update recorded, Cancel pressed at the
+/// `cancelAt`-th question (0: never). `whileUp` runs at each update.
+struct ProgressLog {
+    std::vector<std::u16string> titles;
+    std::vector<std::tuple<uint32_t, uint32_t, std::u16string>> updates;
+    int questions = 0;
+    int cancelAt = 0;
+    int open = 0;  // windows up now
+    std::function<void()> whileUp;
+};
+
+class FakeProgress final : public ProgressWindow {
+public:
+    explicit FakeProgress(std::shared_ptr<ProgressLog> log) : log_(std::move(log)) { ++log_->open; }
+    ~FakeProgress() override { --log_->open; }
+    void Update(uint32_t done, uint32_t total, const std::u16string& line) override {
+        log_->updates.emplace_back(done, total, line);
+        if (log_->whileUp) log_->whileUp();
+    }
+    bool Cancelled() override { return ++log_->questions == log_->cancelAt; }
+
+private:
+    std::shared_ptr<ProgressLog> log_;
 };
 
 class FakePlatform : public Platform {
@@ -136,6 +199,11 @@ public:
 
     // Files and the shell.
     bool filesOnDisk = false;  // FileExists answers from the real file system
+    // ListFolder lists the real folder (letter case compared as the file system on Windows does,
+    // for ASCII letters); with `unlistable` the folder cannot be listed. Each listing recorded.
+    bool listFolders = false;
+    bool unlistable = false;
+    std::vector<std::u16string> listings;
     std::vector<std::u16string> existenceTests;
     std::vector<std::u16string> marked;  // files marked as come from another computer, in order
     // Writing beside, then in place (on the real file system, as FileExists): the temporary paths
@@ -160,6 +228,13 @@ public:
     std::shared_ptr<ScriptedSaveAsPrompt> prompt;
     int promptsCreated = 0;
     std::shared_ptr<int> promptsDestroyedWhileUp = std::make_shared<int>(0);
+
+    // The folder dialog (one object for every CreateFolderPrompt, once a test sets it), the
+    // progress window, and the clock: `now`, advanced by `tick` at every reading.
+    std::shared_ptr<ScriptedFolderPrompt> folderPrompt;
+    std::shared_ptr<ProgressLog> progress = std::make_shared<ProgressLog>();
+    int64_t now = 0;
+    int64_t tick = 0;
 
     // Pictures.
     bool failLoadPicture = false;
@@ -192,7 +267,8 @@ public:
     int32_t OpenWithShell(const std::u16string& path) override {
         openedWithShell.push_back(path);
         // What a stranger sent carries its origin before anything can run it.
-        if (std::find(marked.begin(), marked.end(), path) == marked.end())
+        if (!std::filesystem::is_directory(std::filesystem::path(path)) &&
+            std::find(marked.begin(), marked.end(), path) == marked.end())
             ADD_FAILURE() << "opened before it was marked as come from another computer";
         if (failShell) throw HostError(HostStatus::Fail, u"no shell");
         if (shellAnswers.empty()) return Unexpected("OpenWithShell");
@@ -210,17 +286,31 @@ public:
         existenceTests.push_back(path);
         return std::filesystem::exists(std::filesystem::path(path)) ? 1 : 0;
     }
-    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string&, const std::u16string&, bool) override {
-        Unexpected("ListFolder");
-        return std::nullopt;
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                          bool) override {
+        if (!listFolders) Unexpected("ListFolder");
+        listings.push_back(folder);
+        if (unlistable) return std::nullopt;
+        std::vector<std::u16string> names;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), error)) {
+            const std::u16string name = entry.path().filename().u16string();
+            if (AsciiUpper(name.substr(0, prefix.size())) == AsciiUpper(prefix)) names.push_back(name);
+        }
+        return names;
     }
     bool IsOnNetwork(const std::u16string&) override {
         Unexpected("IsOnNetwork");
         return false;
     }
-    std::u16string FileSystemUpperCase(const std::u16string&) override {
-        Unexpected("FileSystemUpperCase");
-        return {};
+    std::u16string FileSystemUpperCase(const std::u16string& name) override {
+        if (!listFolders) Unexpected("FileSystemUpperCase");
+        return AsciiUpper(name);
+    }
+    static std::u16string AsciiUpper(std::u16string text) {
+        for (char16_t& c : text)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+        return text;
     }
     bool MarkAsFromInternet(const std::u16string& path) noexcept override {
         marked.push_back(path);
@@ -285,6 +375,19 @@ public:
         if (!prompt) Unexpected("CreateSaveAsPrompt");
         ++promptsCreated;
         return std::make_shared<OwnedPrompt>(prompt, promptsDestroyedWhileUp);
+    }
+    std::shared_ptr<FolderPrompt> CreateFolderPrompt() override {
+        if (!folderPrompt) Unexpected("CreateFolderPrompt");
+        return folderPrompt;
+    }
+    std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string& title) override {
+        progress->titles.push_back(title);
+        return std::make_shared<FakeProgress>(progress);
+    }
+    int64_t Milliseconds() noexcept override {
+        const int64_t reading = now;
+        now += tick;
+        return reading;
     }
 
 private:

@@ -12,6 +12,7 @@
 #include "core/Preferences.h"
 
 inline constexpr char16_t kTag[] = u"10624a9e-43e2-4463-bb73-fea2416b296a";
+inline constexpr char16_t kSaveAllTag[] = u"5d1f0c3e-8a27-4b6e-9f04-71c2e8a9b356";
 inline constexpr char16_t kToolbar[] = u"Quenmark Toolbar";
 
 /// The failures the core tolerated (its report hook, as the Windows layer connects the debug output).
@@ -69,12 +70,14 @@ struct Session {
     }
 
     std::vector<std::shared_ptr<standin::ControlNode>> Buttons() const { return host.ControlsWithTag(kTag); }
+    std::vector<std::shared_ptr<standin::ControlNode>> SaveAllButtons() const { return host.ControlsWithTag(kSaveAllTag); }
     std::vector<std::shared_ptr<standin::BarNode>> Toolbars() const { return host.BarsNamed(kToolbar); }
-    static std::vector<std::shared_ptr<standin::ControlNode>> ButtonsIn(const standin::InspectorNode& ins) {
+    static std::vector<std::shared_ptr<standin::ControlNode>> ButtonsIn(const standin::InspectorNode& ins,
+                                                                        const char16_t* tag = kTag) {
         std::vector<std::shared_ptr<standin::ControlNode>> found;
         for (const auto& bar : ins.bars->bars)
             for (const auto& control : bar->controls)
-                if (control->tag == kTag) found.push_back(control);
+                if (control->tag == tag) found.push_back(control);
         return found;
     }
     int CallsOf(const std::string& member) {

@@ -254,3 +254,20 @@ TEST_F(ModelTest, SendingRemovesShortcutsUnlessCancelled) {
     ASSERT_EQ(mail->attachments.size(), 1u);
     EXPECT_EQ(mail->attachments[0]->type, 1);
 }
+
+TEST_F(ModelTest, AnAttachmentReplacedByAShortcutIsNotLostWhenTheSendDropsTheShortcut) {
+    std::filesystem::create_directories(dir);
+    auto mail = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+    mail->Attach(1, u"a.txt", "content");
+    const auto attachments = Object(mail)->Attachments();
+    attachments->Item(1)->SaveAsFile(U16(dir / "a.txt"));
+    host.FileChosen(U16(dir / "a.txt"));
+    attachments->Add(U16(dir / "a.txt"), 4);
+    attachments->Item(1)->Delete();
+    const auto lost = [&] { return host.Audit({u"tag", u"bar", u"caption"}, false).lost; };
+    EXPECT_TRUE(lost().empty()) << "the shortcut names the file";
+    ASSERT_TRUE(host.Send(mail));
+    EXPECT_TRUE(lost().empty()) << "the file still holds it after the send dropped the shortcut";
+    std::filesystem::remove(dir / "a.txt");
+    EXPECT_EQ(lost().size(), 1u) << "without the file it is lost";
+}

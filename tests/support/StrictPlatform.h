@@ -43,6 +43,12 @@ public:
     std::u16string FormatDate(const host::DateTime&, const std::u16string&) override { Fail("FormatDate"); }
     std::shared_ptr<host::Picture> LoadPicture(int16_t) override { Fail("LoadPicture"); }
     std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override { Fail("CreateSaveAsPrompt"); }
+    std::shared_ptr<FolderPrompt> CreateFolderPrompt() override { Fail("CreateFolderPrompt"); }
+    std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string&) override { Fail("ShowProgress"); }
+    int64_t Milliseconds() noexcept override {
+        Unexpected("Milliseconds");
+        return 0;
+    }
 
 protected:
     /// Told of each service called that the test did not override, before the call fails.

@@ -169,7 +169,7 @@ public:
         Quit();
         Session& s = session_;
         s.platform.prompt->calls.clear();  // the record holds the items the dialogs were lent
-        const standin::HostAudit audit = s.host.Audit({kTag, kToolbar, kCaption}, false);
+        const standin::HostAudit audit = s.host.Audit({kTag, kToolbar, kCaption, {{kSaveAllTag, u"Save All Attachments"}}}, false);
         CaseOutcome o;
         o.exceptions = exceptions_ + static_cast<int>(audit.exceptions.size());
         o.held = audit.held;
@@ -245,7 +245,7 @@ private:
             unloadChecked_ = true;
             const bool spoiled = injection_.kind != Injection::None && injection_.kind != Injection::EventWhileUp;
             if (!spoiled) {
-                for (const auto& i : session_.host.Audit({kTag, kToolbar, kCaption}, true).inconsistent) {
+                for (const auto& i : session_.host.Audit({kTag, kToolbar, kCaption, {{kSaveAllTag, u"Save All Attachments"}}}, true).inconsistent) {
                     ++inconsistent_;
                     findings_.push_back(i);
                 }

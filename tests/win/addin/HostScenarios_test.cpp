@@ -132,7 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"Version14RefusingHostKeepsTheOriginals", {"shortcuts-14-refuse.script"}},
                       Scenario{"Version14HidesInlinePictures", {"inline-pictures-14.script"}},
                       Scenario{"Version11OffersInlinePictures", {"inline-pictures-11.script"}},
-                      Scenario{"RegisteredForTheUserAlone", {"per-user.script"}, true}),
+                      Scenario{"RegisteredForTheUserAlone", {"per-user.script"}, true},
+                      Scenario{"SaveAllCollisionsGetTheDropDownsNames", {"save-all-collisions.script"}},
+                      Scenario{"SaveAllCancelUnsavedAndAFailedWrite", {"save-all-cancel.script"}},
+                      Scenario{"SaveAllVersion14LinkingHostReplaces", {"save-all-14-link.script"}},
+                      Scenario{"SaveAllVersion14CopyingHostKeepsTheOriginals", {"save-all-14-copy.script"}},
+                      Scenario{"SaveAllUnloadedWhileTheFolderDialogIsUp", {"save-all-unload-while-up.script"}},
+                      Scenario{"SaveAllHostileNamesLandUnderSoundNames", {"save-all-hostile.script"}}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "base/HostError.h"
 #include "core/Preferences.h"
 #include "win/FileDialogManager.h"
+#include "win/FolderDialog.h"
 #include "win/HostAdapters.h"
 
 namespace {
@@ -249,6 +250,38 @@ TEST(SaveAsPromptTest, IsTheFileDialogManagerWithThisModulesTemplate) {
 TEST(SaveAsPromptTest, ModuleWithoutTheTemplateFails) {
     winsvc::WinPlatform platform{GetModuleHandleW(L"kernel32.dll")};
     EXPECT_THROW((void)platform.CreateSaveAsPrompt(), HostError);
+}
+
+TEST(SaveAsPromptTest, ARememberedFolderIsWhereTheNextDialogStarts) {
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    const auto prompt = platform.CreateSaveAsPrompt();
+    prompt->RememberFolder(u"C:\\chosen");
+    EXPECT_EQ(prompt->LastFolder(), u"C:\\chosen");
+}
+
+TEST(FolderPromptTest, IsTheFolderDialog) {
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    EXPECT_TRUE(std::dynamic_pointer_cast<FolderDialog>(platform.CreateFolderPrompt()));
+}
+
+TEST(ProgressTest, TheSystemsProgressWindowTakesUpdatesAndIsNotCancelledByItself) {
+    testing_support::Apartment apartment;
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    auto progress = platform.ShowProgress(u"Save All Attachments");
+    ASSERT_TRUE(progress);
+    progress->Update(1, 3, u"report.txt");
+    progress->Update(2, 3, u"notes.txt");
+    EXPECT_FALSE(progress->Cancelled());
+    progress.reset();  // closes the window
+}
+
+TEST(ClockTest, MillisecondsNeverGoBackAndFollowTheSystemsSleep) {
+    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    const int64_t before = platform.Milliseconds();
+    Sleep(50);
+    const int64_t after = platform.Milliseconds();
+    EXPECT_GE(after - before, 40);
+    EXPECT_LT(after - before, 5000);
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+#pragma once
+// The names taken in the one folder that "Save All Attachments" writes every attachment into.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+class FileNameMangler;
+class Platform;
+
+/// The names of one folder for one run: the folder's entries, listed once for the whole run, and
+/// the names the run has written itself, compared as the file system compares names (letter case
+/// and trailing dots and spaces ignored).
+class FolderNames {
+public:
+    /// `folder` as the system's dialogs give it (a trailing backslash is allowed); `platform` must
+    /// outlive this object.
+    FolderNames(Platform& platform, std::u16string folder);
+
+    /// The folder without its trailing backslash, but for a drive root ("C:\").
+    const std::u16string& Folder() const noexcept { return folder_; }
+    /// The full path of `name` in the folder, joined by a backslash (by a slash where the folder
+    /// is written with slashes only).
+    std::u16string PathOf(const std::u16string& name) const;
+
+    /// The name to write an attachment named `fileName` under: the name the Save As dialog would
+    /// start with (safe, fitted to the folder) while it is free; otherwise the first free name of
+    /// the list the dialog's drop-down would offer (`mangler`, numbered names first). Empty when no
+    /// name is free. The folder is listed at the first call; where it cannot be listed, each name
+    /// is tested on its own.
+    std::u16string NameFor(const std::u16string& fileName, FileNameMangler& mangler);
+    /// The name the Save As dialog would start with for `fileName` in this folder.
+    std::u16string StartName(const std::u16string& fileName) const;
+    /// Records that the run has written `name`: no later attachment of the run gets it.
+    void Record(const std::u16string& name);
+    /// Whether `name` is taken, by an entry of the folder or by a name recorded.
+    bool Taken(const std::u16string& name);
+
+    /// How many times the folder was listed (ListFolder), and how many names were tested one by one.
+    int32_t Listings() const noexcept { return listings_; }
+    int32_t Tests() const noexcept { return tests_; }
+
+private:
+    Platform& platform_;
+    std::u16string folder_;
+    bool listed_ = false;
+    // The folder's entries (names and short aliases) by key; nothing when the folder cannot be listed.
+    std::optional<std::unordered_set<std::u16string>> entries_;
+    std::unordered_set<std::u16string> written_;
+    int32_t listings_ = 0;
+    int32_t tests_ = 0;
+};

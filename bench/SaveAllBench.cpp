@@ -1,0 +1,234 @@
+// "Save All Attachments" of one message with n attachments of 1 KB into an empty folder, the
+// in-memory host writing the files and the add-in's core on the real Windows platform: the run's
+// total time, the time the host spent in its SaveAsFile calls (timed around each one), and the
+// directory queries the run made.
+//   SaveAllBench <work folder> <runs>
+// Prints one line per size, tab-separated:
+//   saveall <attachments> <directory queries per run> <total ms> <host SaveAsFile ms>
+//           <the add-in's own ms per attachment: median> <min> <max>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Host.h"
+#include "core/ActionManager.h"
+#include "core/Preferences.h"
+#include "core/host/Inspector.h"
+#include "core/host/Item.h"
+#include "win/WinPlatform.h"
+
+namespace {
+
+double Now() {
+    LARGE_INTEGER now{}, frequency{};
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// The time the host spends writing, summed over every SaveAsFile of the run.
+double hostMs = 0;
+
+class TimedAttachment final : public host::Attachment {
+public:
+    explicit TimedAttachment(std::shared_ptr<host::Attachment> inner) : inner_(std::move(inner)) {}
+    int32_t Type() override { return inner_->Type(); }
+    std::u16string FileName() override { return inner_->FileName(); }
+    std::u16string DisplayName() override { return inner_->DisplayName(); }
+    void SetDisplayName(const std::u16string& value) override { inner_->SetDisplayName(value); }
+    void SaveAsFile(const std::u16string& path) override {
+        const double start = Now();
+        inner_->SaveAsFile(path);
+        hostMs += Now() - start;
+    }
+    void Delete() override { inner_->Delete(); }
+    std::u16string PathName() override { return inner_->PathName(); }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override { return inner_->PropertyAccessor(); }
+    bool SameObject(const host::Object& other) const override { return inner_->SameObject(other); }
+
+private:
+    std::shared_ptr<host::Attachment> inner_;
+};
+
+class TimedAttachments final : public host::Attachments {
+public:
+    explicit TimedAttachments(std::shared_ptr<host::Attachments> inner) : inner_(std::move(inner)) {}
+    int32_t Count() override { return inner_->Count(); }
+    std::shared_ptr<host::Attachment> Item(int32_t index) override {
+        return std::make_shared<TimedAttachment>(inner_->Item(index));
+    }
+    std::shared_ptr<host::Attachment> Add(const std::u16string& source, std::optional<int32_t> type,
+                                          std::optional<int32_t> position,
+                                          std::optional<std::u16string> displayName) override {
+        return inner_->Add(source, type, position, displayName);
+    }
+    bool SameObject(const host::Object& other) const override { return inner_->SameObject(other); }
+
+private:
+    std::shared_ptr<host::Attachments> inner_;
+};
+
+class TimedItem final : public host::Item {
+public:
+    explicit TimedItem(std::shared_ptr<host::Item> inner) : inner_(std::move(inner)) {}
+    std::u16string TypeName() override { return inner_->TypeName(); }
+    std::shared_ptr<host::Attachments> Attachments() override {
+        return std::make_shared<TimedAttachments>(inner_->Attachments());
+    }
+    bool Saved() override { return inner_->Saved(); }
+    void Save() override { inner_->Save(); }
+    bool Sent() override { return inner_->Sent(); }
+    std::u16string SenderName() override { return inner_->SenderName(); }
+    host::DateTime SentOn() override { return inner_->SentOn(); }
+    std::u16string HTMLBody() override { return inner_->HTMLBody(); }
+    bool SameObject(const host::Object& other) const override { return inner_->SameObject(other); }
+
+private:
+    std::shared_ptr<host::Item> inner_;
+};
+
+class TimedInspector final : public host::Inspector {
+public:
+    explicit TimedInspector(std::shared_ptr<host::Inspector> inner) : inner_(std::move(inner)) {}
+    std::shared_ptr<host::Item> CurrentItem() override { return std::make_shared<TimedItem>(inner_->CurrentItem()); }
+    std::shared_ptr<host::CommandBars> CommandBars() override { return inner_->CommandBars(); }
+    bool IsWordMail() override { return inner_->IsWordMail(); }
+    bool SameObject(const host::Object& other) const override { return inner_->SameObject(other); }
+
+private:
+    std::shared_ptr<host::Inspector> inner_;
+};
+
+class FixedFolder final : public FolderPrompt {
+public:
+    explicit FixedFolder(std::u16string folder) : folder_(std::move(folder)) {}
+    std::optional<FolderChoice> PickFolder(const std::u16string&, const std::u16string&, bool, bool) override {
+        return FolderChoice{folder_, false, false};
+    }
+
+private:
+    std::u16string folder_;
+};
+
+class NoProgress final : public ProgressWindow {
+public:
+    void Update(uint32_t, uint32_t, const std::u16string&) override {}
+    bool Cancelled() override { return false; }
+};
+
+// The real platform, but for its windows: the folder is given, the summary and the progress are
+// not shown, and the directory queries are counted.
+class BenchPlatform final : public Platform {
+public:
+    BenchPlatform(Platform& real, std::u16string folder) : real_(real), folder_(std::move(folder)) {}
+    int queries = 0;
+    int summaries = 0;
+
+    int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override {
+        ++summaries;
+        return MessageBoxResult::Ok;
+    }
+    int32_t OpenWithShell(const std::u16string& path) override { return real_.OpenWithShell(path); }
+    void StartProcess(const std::u16string& commandLine) override { real_.StartProcess(commandLine); }
+    int32_t FileExists(const std::u16string& path) override { return real_.FileExists(path); }
+    std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                          bool withAliases) override {
+        ++queries;
+        return real_.ListFolder(folder, prefix, withAliases);
+    }
+    bool IsOnNetwork(const std::u16string& folder) override { return real_.IsOnNetwork(folder); }
+    std::u16string FileSystemUpperCase(const std::u16string& name) override { return real_.FileSystemUpperCase(name); }
+    bool MarkAsFromInternet(const std::u16string& path) noexcept override { return real_.MarkAsFromInternet(path); }
+    std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) override {
+        return real_.TemporaryPathFor(target);
+    }
+    void PutInPlace(const std::u16string& file, const std::u16string& target) override { real_.PutInPlace(file, target); }
+    bool RemoveFile(const std::u16string& path) noexcept override { return real_.RemoveFile(path); }
+    std::u16string GetSetting(const std::u16string& a, const std::u16string& s, const std::u16string& k,
+                              const std::u16string& d) override {
+        return real_.GetSetting(a, s, k, d);
+    }
+    void SaveSetting(const std::u16string& a, const std::u16string& s, const std::u16string& k,
+                     const std::u16string& v) override {
+        real_.SaveSetting(a, s, k, v);
+    }
+    std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
+        return real_.FormatDate(value, pattern);
+    }
+    std::shared_ptr<host::Picture> LoadPicture(int16_t id) override { return real_.LoadPicture(id); }
+    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override { return real_.CreateSaveAsPrompt(); }
+    std::shared_ptr<FolderPrompt> CreateFolderPrompt() override { return std::make_shared<FixedFolder>(folder_); }
+    std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string&) override {
+        return std::make_shared<NoProgress>();
+    }
+    int64_t Milliseconds() noexcept override { return real_.Milliseconds(); }
+
+private:
+    Platform& real_;
+    std::u16string folder_;
+};
+
+std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+
+void Empty(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: SaveAllBench <work folder> <runs>\n");
+        return 2;
+    }
+    const std::wstring folder = std::wstring(argv[1]) + L"\\save-all";
+    const int runs = std::max(1, _wtoi(argv[2]));
+    CreateDirectoryW(folder.c_str(), nullptr);
+    Preferences::SetReplaceWithLinks(false);
+    winsvc::WinPlatform real(nullptr);
+    for (const int n : {10, 100, 1000}) {
+        std::vector<double> own;
+        double total = 0, host = 0;
+        int queries = 0;
+        for (int run = 0; run < runs; ++run) {
+            Empty(folder);
+            standin::Host model;
+            auto item = std::make_shared<standin::ItemNode>(standin::ItemKind::Mail);
+            item->sent = true;
+            // Every attachment of one name: each after the first takes the next number.
+            for (int i = 0; i < n; ++i) item->Attach(1, u"report.doc", std::string(1024, static_cast<char>('a' + i % 26)));
+            BenchPlatform platform(real, U16(folder));
+            ActionManager actions(platform);
+            actions.SetHostMajorVersion(11);
+            const auto ins = std::make_shared<TimedInspector>(model.InspectorObject(model.OpenInspector(item)));
+            hostMs = 0;
+            const double start = Now();
+            actions.SaveAll(ins);
+            const double elapsed = Now() - start;
+            if (platform.summaries != 1) return 1;
+            total = elapsed;
+            host = hostMs;
+            queries = platform.queries;
+            own.push_back((elapsed - hostMs) / n);
+        }
+        std::sort(own.begin(), own.end());
+        const double median = own.size() % 2 ? own[own.size() / 2] : (own[own.size() / 2 - 1] + own[own.size() / 2]) / 2;
+        std::printf("saveall\t%d\t%d\t%.1f\t%.1f\t%.3f\t%.3f\t%.3f\n", n, queries, total, host, median, own.front(),
+                    own.back());
+        std::fflush(stdout);
+    }
+    Empty(folder);
+    RemoveDirectoryW(folder.c_str());
+    return 0;
+}

@@ -1,0 +1,391 @@
+// "Save All Attachments" through the in-memory host, a scripted folder dialog and files written
+// to a folder of the test's own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Session.h"
+#include "core/ActionManager.h"
+#include "core/FileNameMangler.h"
+#include "core/FolderNames.h"
+#include "core/host/Inspector.h"
+
+namespace fs = std::filesystem;
+using standin::ItemKind;
+
+namespace {
+
+std::string Narrow(const std::u16string& s) { return {s.begin(), s.end()}; }
+
+std::string BytesOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+constexpr char16_t kTitle[] = u"Save All Attachments";
+
+struct SaveAllTest : testing::Test {
+    explicit SaveAllTest(standin::HostOptions options = {}) : host(std::make_shared<standin::CommandBarStore>(), options) {
+        Preferences::SetReplaceWithLinks(false);
+        platform.filesOnDisk = true;
+        platform.listFolders = true;
+        platform.folderPrompt = folderPrompt;
+        platform.prompt = savePrompt;
+        actions.SetHostMajorVersion(static_cast<int16_t>(options.Major()));
+        folder = fs::current_path() / "save-all" / testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    ~SaveAllTest() override {
+        if (!HasFailure()) fs::remove_all(folder);
+    }
+
+    // A received message whose attachments are by value, named as given; content "content N".
+    static std::shared_ptr<standin::ItemNode> Message(const std::vector<std::u16string>& names) {
+        auto item = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+        item->sent = true;
+        int n = 0;
+        for (const auto& name : names) item->Attach(1, name, "content " + std::to_string(++n));
+        return item;
+    }
+    void Choose(bool replace = false, bool open = false) {
+        folderPrompt->script.push_back(FolderChoice{folder.u16string(), replace, open});
+    }
+    void Run(const std::shared_ptr<standin::ItemNode>& item) {
+        actions.SaveAll(host.InspectorObject(host.OpenInspector(item)));
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    void Existing(const std::string& name) { std::ofstream(folder / name) << "the user's own"; }
+    int CallsOf(const std::string& member) {
+        const auto& calls = host.ledger().Calls();
+        return static_cast<int>(std::count(calls.begin(), calls.end(), member));
+    }
+    // The summary: the last message box, which must be the run's.
+    std::u16string Summary() {
+        EXPECT_FALSE(platform.shown.empty());
+        if (platform.shown.empty()) return {};
+        EXPECT_EQ(platform.shown.back().title, kTitle);
+        return platform.shown.back().text;
+    }
+    static bool Has(const std::u16string& text, const std::u16string& part) {
+        return text.find(part) != std::u16string::npos;
+    }
+
+    fs::path folder;
+    FakePlatform platform;
+    std::shared_ptr<ScriptedFolderPrompt> folderPrompt = std::make_shared<ScriptedFolderPrompt>();
+    std::shared_ptr<ScriptedSaveAsPrompt> savePrompt = std::make_shared<ScriptedSaveAsPrompt>();
+    standin::Host host;
+    ActionManager actions{platform};
+};
+
+struct SaveAllLinksTest : SaveAllTest {
+    SaveAllLinksTest() : SaveAllTest(standin::HostOptions{u"11.0.5510", true}) {}
+};
+struct SaveAllCopiesTest : SaveAllTest {
+    SaveAllCopiesTest() : SaveAllTest(standin::HostOptions{u"14.0.7015.1000", true}) {}
+};
+
+}  // namespace
+
+// ---- names
+
+struct NamesCase {
+    const char* what;
+    std::vector<std::string> existing;     // files in the folder before the run
+    std::vector<std::u16string> attached;  // the attachments' file names
+    std::vector<std::string> written;      // the names each attachment is written under, in order
+};
+
+TEST_F(SaveAllTest, EachAttachmentGetsTheFirstFreeNameOfTheDropDownAndNothingIsOverwritten) {
+    const NamesCase cases[] = {
+        {"free names stay", {}, {u"a.txt", u"b.txt"}, {"a.txt", "b.txt"}},
+        {"two of one name", {}, {u"a.txt", u"a.txt"}, {"a.txt", "a -- 1.txt"}},
+        {"three of one name in other letter case", {}, {u"a.txt", u"A.TXT", u"a.Txt"},
+         {"a.txt", "A -- 1.TXT", "a -- 2.Txt"}},
+        {"taken in the folder", {"report.doc"}, {u"report.doc"}, {"report -- 1.doc"}},
+        {"taken in the folder in other letter case", {"REPORT.DOC", "Report -- 1.doc"}, {u"report.doc"},
+         {"report -- 2.doc"}},
+        {"the folder and the run together", {"a -- 1.txt"}, {u"a.txt", u"a.txt", u"a.txt"},
+         {"a.txt", "a -- 2.txt", "a -- 3.txt"}},
+        {"a name from an earlier suggestion", {"a.txt"}, {u"a -- 1.txt"}, {"a -- 1.txt"}},
+        {"a taken name from an earlier suggestion goes back to its stem", {"a -- 1.txt"}, {u"a -- 1.txt"},
+         {"a -- 2.txt"}},
+        {"no extension", {"README"}, {u"README", u"README"}, {"README -- 1", "README -- 2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        for (const auto& name : c.existing) Existing(name);
+        Choose();
+        platform.answers.push_back(MessageBoxResult::Ok);
+        const auto item = Message(c.attached);
+        platform.listings.clear();
+        Run(item);
+        std::vector<std::string> expected = c.written;
+        expected.insert(expected.end(), c.existing.begin(), c.existing.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(Names(), expected);
+        for (size_t i = 0; i < c.written.size(); ++i)
+            EXPECT_EQ(BytesOf(folder / c.written[i]), "content " + std::to_string(i + 1)) << c.written[i];
+        for (const auto& name : c.existing) EXPECT_EQ(BytesOf(folder / name), "the user's own") << name;
+        EXPECT_EQ(platform.listings.size(), 1u) << "one directory query per run";
+    }
+}
+
+TEST_F(SaveAllTest, HostileNamesAreWrittenSafelyInsideTheFolderAndReportedAsRenamed) {
+    const std::vector<std::u16string> attached = {u"..\\..\\evil.exe", u"C:\\Windows\\win.ini", u"con.txt",
+                                                  u"a<b>|c?.txt", u"trailing. . ", u"\u202Egnp.exe"};
+    const std::vector<std::string> expected = {"_con.txt", "_gnp.exe", "a_b__c_.txt", "evil.exe", "trailing",
+                                               "win.ini"};
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message(attached));
+    EXPECT_EQ(Names(), expected);
+    const std::u16string summary = Summary();
+    EXPECT_TRUE(Has(summary, u"6 of 6 attachments saved in " + folder.u16string() + u"."));
+    EXPECT_TRUE(Has(summary, u"a<b>|c?.txt -> a_b__c_.txt"));
+    EXPECT_TRUE(Has(summary, u"con.txt -> _con.txt"));
+    EXPECT_TRUE(Has(summary, u"trailing. .  -> trailing"));
+}
+
+TEST_F(SaveAllTest, TheSummaryNamesTheFolderEachRenamedAttachmentAndEachFailureWithItsReason) {
+    Existing("notes.txt");
+    host.ledger().FailMember("Attachment.SaveAsFile", HostStatus::Fail, 2);
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message({u"a.txt", u"b.txt", u"notes.txt"}));
+    // The second write fails; the third still comes.
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "notes -- 1.txt", "notes.txt"}));
+    ASSERT_EQ(platform.shown.size(), 1u) << "one message for the whole run";
+    EXPECT_EQ(platform.shown[0].flags, MessageBoxFlags::Ok);
+    const std::u16string summary = Summary();
+    EXPECT_EQ(summary.substr(0, summary.find(u"\r\n")), u"2 of 3 attachments saved in " + folder.u16string() + u".");
+    EXPECT_TRUE(Has(summary, u"Saved under another name:\r\nnotes.txt -> notes -- 1.txt"));
+    EXPECT_TRUE(Has(summary, u"Not saved:\r\nb.txt: "));
+    EXPECT_FALSE(Has(summary, u"Stopped before"));
+    EXPECT_TRUE(platform.temporaryPaths.size() == 3u);
+    for (const auto& temporary : platform.temporaryPaths) EXPECT_FALSE(fs::exists(fs::path(temporary)));
+}
+
+TEST_F(SaveAllTest, TheFolderIsListedOnceAndNamesAreNotTestedOneByOne) {
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    std::vector<std::u16string> names(20, u"same.bin");
+    Run(Message(names));
+    EXPECT_EQ(platform.listings, std::vector<std::u16string>{folder.u16string()});
+    EXPECT_EQ(platform.existenceTests, platform.temporaryPaths) << "only the written files are checked";
+    EXPECT_EQ(Names().size(), 20u);
+}
+
+TEST_F(SaveAllTest, AFolderThatCannotBeListedIsAskedNameByName) {
+    platform.unlistable = true;
+    Existing("a.txt");
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message({u"a.txt"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a -- 1.txt", "a.txt"}));
+    EXPECT_EQ(platform.listings.size(), 1u);
+}
+
+TEST(FolderNames, RecordsCompareAsTheFileSystemComparesAndPathsJoinOnce) {
+    FakePlatform platform;
+    platform.listFolders = true;
+    platform.unlistable = true;
+    platform.filesOnDisk = true;
+    FolderNames root(platform, u"C:\\");
+    EXPECT_EQ(root.Folder(), u"C:\\");
+    EXPECT_EQ(root.PathOf(u"a.txt"), u"C:\\a.txt");
+    FolderNames names(platform, u"Z:\\nonexistent-folder\\x\\\\");
+    EXPECT_EQ(names.Folder(), u"Z:\\nonexistent-folder\\x");
+    EXPECT_EQ(names.PathOf(u"a.txt"), u"Z:\\nonexistent-folder\\x\\a.txt");
+    EXPECT_EQ(FolderNames(platform, u"/tmp/x").PathOf(u"a.txt"), u"/tmp/x/a.txt");
+    names.Record(u"Report.doc");
+    for (const auto* same : {u"report.doc", u"REPORT.DOC", u"Report.doc.", u"Report.doc  "})
+        EXPECT_TRUE(names.Taken(same)) << Narrow(same);
+    EXPECT_FALSE(names.Taken(u"report.docx"));
+}
+
+// ---- the folder dialog and cancelling
+
+TEST_F(SaveAllTest, CancelInTheFolderDialogChangesNothing) {
+    Preferences::SetReplaceWithLinks(true);
+    folderPrompt->script.push_back(std::nullopt);
+    const auto item = Message({u"a.txt"});
+    Run(item);
+    EXPECT_TRUE(Names().empty());
+    EXPECT_TRUE(platform.shown.empty()) << "no summary after a cancel";
+    EXPECT_EQ(item->attachments.size(), 1u);
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+    EXPECT_EQ(CallsOf("Attachment.SaveAsFile"), 0);
+}
+
+TEST_F(SaveAllTest, TheDialogStartsWhereTheSaveAsDialogWouldAndTheNextSaveAsStartsInTheFolderChosen) {
+    Preferences::SetReplaceWithLinks(true);
+    folderPrompt->script.push_back(std::nullopt);
+    Run(Message({u"a.txt"}));
+    ASSERT_EQ(folderPrompt->calls.size(), 1u);
+    EXPECT_EQ(folderPrompt->calls[0].title, kTitle);
+    EXPECT_EQ(folderPrompt->calls[0].startFolder, u"");
+    EXPECT_TRUE(folderPrompt->calls[0].replaceIn) << "preset from the preference";
+    EXPECT_TRUE(folderPrompt->calls[0].replaceOffered);
+
+    // A Save As dialog confirmed in one folder: the folder dialog starts there.
+    savePrompt->script.push_back({(folder / "x.txt").u16string(), false, false});
+    savePrompt->lastFolder = u"Z:\\before\\";
+    actions.Action(host.InspectorObject(host.OpenInspector(Message({u"x.txt"}))));
+    Preferences::SetReplaceWithLinks(false);
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message({u"b.txt"}));
+    ASSERT_EQ(folderPrompt->calls.size(), 2u);
+    EXPECT_EQ(folderPrompt->calls[1].startFolder, u"Z:\\before\\");
+    EXPECT_FALSE(folderPrompt->calls[1].replaceIn);
+    EXPECT_EQ(savePrompt->lastFolder, folder.u16string()) << "the Save As dialog follows the folder chosen";
+}
+
+TEST_F(SaveAllTest, NoShownAttachmentShowsNoDialog) {
+    auto item = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+    item->sent = true;
+    item->Attach(4, u"C:\\Linked\\a.txt", "x");
+    item->Attach(5, u"embedded.msg", "x");
+    Run(item);
+    EXPECT_TRUE(folderPrompt->calls.empty());
+    EXPECT_TRUE(platform.shown.empty());
+}
+
+TEST_F(SaveAllTest, CancelDuringProgressStopsAfterTheAttachmentAtHandAndTheSummarySaysWhatWasDone) {
+    // Every clock reading is 300 ms after the one before: the window comes at the second attachment.
+    platform.tick = 300;
+    platform.progress->cancelAt = 2;  // pressed while the third is written
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message({u"a.txt", u"b.txt", u"c.txt", u"d.txt"}));
+    EXPECT_EQ(platform.progress->titles, std::vector<std::u16string>{kTitle});
+    ASSERT_EQ(platform.progress->updates.size(), 2u);
+    EXPECT_EQ(platform.progress->updates[0], std::make_tuple(1u, 4u, std::u16string(u"b.txt")));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(platform.progress->open, 0) << "the window goes before the summary";
+    const std::u16string summary = Summary();
+    EXPECT_TRUE(Has(summary, u"3 of 4 attachments saved in "));
+    EXPECT_TRUE(Has(summary, u"Stopped before these:\r\nd.txt"));
+}
+
+TEST_F(SaveAllTest, AShortRunShowsNoProgress) {
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message({u"a.txt", u"b.txt", u"c.txt"}));
+    EXPECT_TRUE(platform.progress->titles.empty());
+    EXPECT_EQ(Names().size(), 3u);
+}
+
+TEST_F(SaveAllTest, AStopWhileTheFolderDialogIsUpWritesNothing) {
+    folderPrompt->whileUp = [&](const FolderCall&) { actions.StopCommand(); };
+    Choose();
+    const auto item = Message({u"a.txt"});
+    Run(item);
+    EXPECT_TRUE(Names().empty());
+    EXPECT_TRUE(platform.shown.empty());
+    EXPECT_EQ(CallsOf("Item.Save"), 0);
+}
+
+TEST_F(SaveAllTest, AStopDuringProgressFinishesTheAttachmentAtHandAndSaysWhichWereLeft) {
+    platform.tick = 1000;
+    platform.progress->whileUp = [&] { actions.StopCommand(); };
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message({u"a.txt", u"b.txt", u"c.txt"}));
+    // The window comes at the first attachment, and the stop while it is written.
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt"}));
+    EXPECT_TRUE(Has(Summary(), u"Stopped before these:\r\nb.txt\r\nc.txt"));
+}
+
+TEST_F(SaveAllTest, TheFolderIsOpenedAfterTheSummaryWhenAsked) {
+    Choose(false, true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    platform.shellAnswers.push_back(42);
+    Run(Message({u"a.txt"}));
+    EXPECT_EQ(platform.openedWithShell, std::vector<std::u16string>{folder.u16string()});
+}
+
+// ---- the unsaved-item question
+
+TEST_F(SaveAllTest, AnItemWithUnsavedChangesAsksFirstAndIsNotSavedAfter) {
+    for (const int32_t answer : {MessageBoxResult::No, MessageBoxResult::Yes}) {
+        SCOPED_TRACE(answer);
+        platform.shown.clear();
+        const auto item = Message({u"a.txt"});
+        item->saved = false;
+        platform.answers.push_back(answer);
+        if (answer == MessageBoxResult::Yes) {
+            Choose(true);
+            platform.answers.push_back(MessageBoxResult::Ok);
+        }
+        Preferences::SetReplaceWithLinks(true);
+        Run(item);
+        ASSERT_FALSE(platform.shown.empty());
+        EXPECT_EQ(platform.shown[0].title, kTitle);
+        EXPECT_EQ(platform.shown[0].flags, MessageBoxFlags::YesNo);
+        EXPECT_EQ(Names().size(), answer == MessageBoxResult::Yes ? 1u : 0u);
+        EXPECT_FALSE(item->saved);
+        EXPECT_EQ(CallsOf("Item.Save"), 0);
+    }
+}
+
+// ---- replacing by shortcuts, as the single command does
+
+TEST_F(SaveAllLinksTest, ReplaceWithShortcutsLinksEachSavedFileAndSavesTheCleanItem) {
+    Choose(true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    const auto item = Message({u"a.txt", u"a.txt"});
+    Run(item);
+    ASSERT_EQ(item->attachments.size(), 2u);
+    EXPECT_EQ(item->attachments[0]->type, host::AttachmentType::ByReference);
+    EXPECT_EQ(item->attachments[0]->source, (folder / "a.txt").u16string());
+    EXPECT_EQ(item->attachments[1]->source, (folder / "a -- 1.txt").u16string());
+    EXPECT_EQ(CallsOf("Item.Save"), 1);
+    EXPECT_TRUE(Has(Summary(), u"2 replaced with shortcuts."));
+}
+
+TEST_F(SaveAllLinksTest, AFailedWriteIsNeverReplaced) {
+    host.ledger().FailMember("Attachment.SaveAsFile", HostStatus::Fail, 1);
+    Choose(true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    const auto item = Message({u"a.txt", u"b.txt"});
+    Run(item);
+    ASSERT_EQ(item->attachments.size(), 2u);
+    EXPECT_EQ(item->attachments[0]->type, host::AttachmentType::ByValue) << "its write failed";
+    EXPECT_EQ(item->attachments[0]->content, "content 1");
+    EXPECT_EQ(item->attachments[1]->type, host::AttachmentType::ByReference);
+}
+
+TEST_F(SaveAllCopiesTest, AHostThatCopiesKeepsTheOriginalsTellsOnceAndOffersNoShortcutsAfter) {
+    Choose(true);
+    platform.answers = {MessageBoxResult::Ok, MessageBoxResult::Ok};
+    const auto item = Message({u"a.txt", u"b.txt"});
+    Run(item);
+    ASSERT_EQ(item->attachments.size(), 2u);
+    for (const auto& a : item->attachments) EXPECT_EQ(a->type, host::AttachmentType::ByValue);
+    ASSERT_EQ(platform.shown.size(), 2u) << "the refusal, then the summary";
+    EXPECT_TRUE(Has(platform.shown[0].text, u"does not keep shortcuts"));
+    EXPECT_FALSE(Has(Summary(), u"replaced with shortcuts"));
+    EXPECT_TRUE(Preferences::ShortcutsRefused());
+
+    Preferences::SetReplaceWithLinks(true);
+    folderPrompt->script.push_back(std::nullopt);
+    Run(Message({u"c.txt"}));
+    EXPECT_FALSE(folderPrompt->calls.back().replaceOffered);
+    EXPECT_FALSE(folderPrompt->calls.back().replaceIn);
+}
