@@ -93,10 +93,7 @@ private:
     std::optional<std::u16string> body_;
 };
 
-ActionManager::ActionManager(Platform& platform) : platform_(platform) {
-    // A new connection has not yet seen what the host makes of a shortcut.
-    Preferences::SetShortcutsRefused(false);
-}
+ActionManager::ActionManager(Platform& platform) : platform_(platform) {}
 
 void ActionManager::Action(const std::shared_ptr<host::Inspector>& ins) { SaveAttachments(ins); }
 

@@ -2,6 +2,7 @@
 
 #include "core/ActionManager.h"
 #include "core/EventManager.h"
+#include "core/Preferences.h"
 #include "base/HostError.h"
 #include "core/host/Application.h"
 
@@ -19,6 +20,9 @@ void Connect::OnConnection(const std::shared_ptr<host::Object>& application, int
     if (!addInInst) throw HostError(HostStatus::Pointer, u"Object variable not set");
     const std::u16string progId = addInInst->ProgId();
     const auto events = Events();
+    // A new connection has not yet seen what the host makes of a shortcut (an action manager made
+    // through COM meanwhile must not make the add-in forget it: hence here, not in its constructor).
+    Preferences::SetShortcutsRefused(false);
     auto actions = std::make_shared<ActionManager>(platform_);
     auto outlook = std::dynamic_pointer_cast<host::Application>(application);
     if (!outlook) throw HostError(HostStatus::NoInterface, u"Not the host's application object");

@@ -37,6 +37,13 @@ TEST(ConnectOnConnection, TheButtonRoutesToTheProgIdTheHostReports) {
     EXPECT_EQ(s.Buttons()[0]->onAction, u"!<Other.Loader>");
 }
 
+TEST(ConnectOnConnection, ANewConnectionHasNotSeenTheHostRefuseShortcuts) {
+    Session s;
+    Preferences::SetShortcutsRefused(true);
+    s.Connect();
+    EXPECT_FALSE(Preferences::ShortcutsRefused());
+}
+
 TEST(ConnectNotices, AddInsUpdateAndStartupCompleteDoNothing) {
     Session s;
     s.Connect();

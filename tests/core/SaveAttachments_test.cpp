@@ -125,6 +125,7 @@ public:
 struct SaveAttachmentsTest : testing::Test {
     SaveAttachmentsTest() {
         Preferences::SetReplaceWithLinks(false);
+        Preferences::SetShortcutsRefused(false);
         platform.prompt = prompt;
         platform.filesOnDisk = true;
         // Under the test's working directory, so parallel builds never share a folder.
@@ -587,9 +588,9 @@ TEST_P(ShortcutOutcomeTest, AnOriginalGoesOnlyForALinkToTheSavedFileAndTheUserIs
     ASSERT_EQ(prompt->calls.size(), 4u);
     EXPECT_EQ(prompt->calls[3].replaceOffered, GetParam().links);
     EXPECT_EQ(prompt->calls[3].replaceIn, GetParam().links);
-    // A new connection starts without knowing.
-    ActionManager next(platform);
-    EXPECT_FALSE(Preferences::ShortcutsRefused());
+    // Another action manager (one made through COM) does not make the add-in forget.
+    ActionManager other(platform);
+    EXPECT_EQ(Preferences::ShortcutsRefused(), !GetParam().links);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, ShortcutOutcomeTest,
