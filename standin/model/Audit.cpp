@@ -29,9 +29,17 @@ bool SamePath(const std::u16string& a, const std::u16string& b) {
            });
 }
 
+bool OurTag(const std::u16string& tag, const AddInMarks& marks) {
+    return tag == marks.tag ||
+           std::any_of(marks.others.begin(), marks.others.end(), [&](const auto& o) { return o.first == tag; });
+}
+
 bool Complete(const ControlNode& c, const AddInMarks& marks) {
-    return c.tag == marks.tag && c.caption == marks.caption && c.onAction.starts_with(u"!<") &&
-           c.onAction.ends_with(u">") && c.style == 3 && (c.faceId == 3 || c.picture);
+    const bool named = (c.tag == marks.tag && c.caption == marks.caption) ||
+                       std::any_of(marks.others.begin(), marks.others.end(),
+                                   [&](const auto& o) { return c.tag == o.first && c.caption == o.second; });
+    return named && c.onAction.starts_with(u"!<") && c.onAction.ends_with(u">") && c.style == 3 &&
+           (c.faceId == 3 || c.picture);
 }
 
 void CheckBars(const BarSet& set, const std::string& where, const AddInMarks& marks, bool unloaded,
@@ -40,7 +48,7 @@ void CheckBars(const BarSet& set, const std::string& where, const AddInMarks& ma
         const bool ours = bar->name == marks.toolbar;
         if (ours && bar->controls.empty()) found.push_back(where + ": an empty \"" + Narrow(bar->name) + "\" bar");
         for (const auto& c : bar->controls) {
-            if (c->tag != marks.tag && !ours) continue;
+            if (!OurTag(c->tag, marks) && !ours) continue;
             if (!Complete(*c, marks))
                 found.push_back(where + ": a half-made button \"" + Narrow(c->caption) + "\" tag \"" + Narrow(c->tag) +
                                 "\"");
