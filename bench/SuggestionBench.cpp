@@ -54,6 +54,9 @@ public:
         return real_.TemporaryPathFor(target);
     }
     void PutInPlace(const std::u16string& file, const std::u16string& target) override { real_.PutInPlace(file, target); }
+    bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) override {
+        return real_.PlaceAsNewFile(file, target);
+    }
     bool RemoveFile(const std::u16string& path) noexcept override { return real_.RemoveFile(path); }
     std::u16string GetSetting(const std::u16string& a, const std::u16string& s, const std::u16string& k,
                               const std::u16string& d) override {

@@ -295,14 +295,18 @@ void ActionManager::SaveAll(const std::shared_ptr<host::Inspector>& ins) {
                 base::Tolerate([&] {
                     progress->Update(static_cast<uint32_t>(next), static_cast<uint32_t>(saveable.size()), fileName);
                 });
-            const std::u16string name = names.NameFor(fileName, mangler);
-            if (name.empty()) {
-                report.failed.emplace_back(fileName, u"every name for it is taken in the folder");
-                continue;
-            }
-            const std::u16string path = names.PathOf(name);
+            std::u16string name;
             std::u16string reason;
-            if (!AttachmentFile::Write(*attachment, path, platform_, reason)) {
+            const std::u16string path = AttachmentFile::WriteAsNew(
+                *attachment, platform_,
+                [&] {
+                    // A name found taken since the listing is kept from the later attachments too.
+                    if (!name.empty()) names.Record(name);
+                    name = names.NameFor(fileName, mangler);
+                    return name.empty() ? std::u16string() : names.PathOf(name);
+                },
+                reason);
+            if (path.empty()) {
                 report.failed.emplace_back(fileName, reason);
                 continue;
             }

@@ -17,6 +17,15 @@ std::u16string Hex(int32_t status) {
     return text;
 }
 
+void SetReason(std::u16string& reason, const HostError& e) noexcept {
+    try {
+        reason = e.text.empty() ? u"error " + Hex(e.status) : e.text;
+    } catch (const std::exception&) {
+    }
+}
+
+constexpr char16_t kNoFile[] = u"the attachment's file was not written";
+
 }  // namespace
 
 namespace AttachmentFile {
@@ -28,7 +37,6 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 
 bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform,
            std::u16string& reason) noexcept {
-    constexpr char16_t kNoFile[] = u"the attachment's file was not written";
     std::optional<std::u16string> temporary;
     try {
         temporary = platform.TemporaryPathFor(path);
@@ -50,10 +58,7 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
         }
     } catch (const HostError& e) {
         if (temporary) (void)platform.RemoveFile(*temporary);
-        try {
-            reason = e.text.empty() ? u"error " + Hex(e.status) : e.text;
-        } catch (const std::exception&) {
-        }
+        SetReason(reason, e);
         return false;
     } catch (const std::exception&) {
         // What the host wrote, whole or broken off, goes; what the user had stays.
@@ -63,6 +68,49 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
     // Marked before anything opens it, so the system warns before running what a stranger sent.
     (void)platform.MarkAsFromInternet(path);
     return true;
+}
+
+std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
+                          const std::function<std::u16string()>& next, std::u16string& reason) noexcept {
+    constexpr char16_t kAllTaken[] = u"every name for it is taken in the folder";
+    std::optional<std::u16string> temporary;
+    try {
+        std::u16string path = next();
+        if (path.empty()) {
+            reason = kAllTaken;
+            return {};
+        }
+        temporary = platform.TemporaryPathFor(path);
+        if (!temporary) {
+            reason = u"the folder takes no new file";
+            return {};
+        }
+        attachment.SaveAsFile(*temporary);
+        if (platform.FileExists(*temporary) != 1) {
+            reason = kNoFile;
+            (void)platform.RemoveFile(*temporary);
+            return {};
+        }
+        // A name free when the folder was listed may have been taken since: the next one is tried.
+        while (!platform.PlaceAsNewFile(*temporary, path)) {
+            path = next();
+            if (path.empty()) {
+                reason = kAllTaken;
+                (void)platform.RemoveFile(*temporary);
+                return {};
+            }
+        }
+        temporary.reset();
+        (void)platform.MarkAsFromInternet(path);
+        return path;
+    } catch (const HostError& e) {
+        if (temporary) (void)platform.RemoveFile(*temporary);
+        SetReason(reason, e);
+    } catch (const std::exception&) {
+        if (temporary) (void)platform.RemoveFile(*temporary);
+        reason = kNoFile;
+    }
+    return {};
 }
 
 }  // namespace AttachmentFile

@@ -1,5 +1,6 @@
 #pragma once
 // An attachment written to a file so that the path the user chose never holds a half-written file.
+#include <functional>
 #include <string>
 
 class Platform;
@@ -22,5 +23,14 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 /// The same, and on failure `reason` says why: the text of the failure, or that the host wrote no file.
 bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform,
            std::u16string& reason) noexcept;
+
+/// For a command that must never write over a file: writes `attachment` once, beside the first
+/// path `next` gives, then gives the file that path while no entry has it (Platform::PlaceAsNewFile),
+/// else the next path `next` gives, and so on; an empty path means none is left. Every path `next`
+/// gives is in one folder. Returns the path that holds the attachment, marked as come from another
+/// computer; empty on failure, with `reason` saying why and nothing of the add-in's left in the
+/// folder. A folder that takes no new file fails: no existing file is written in place.
+std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
+                          const std::function<std::u16string()>& next, std::u16string& reason) noexcept;
 
 }  // namespace AttachmentFile

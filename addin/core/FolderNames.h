@@ -31,7 +31,8 @@ public:
     std::u16string NameFor(const std::u16string& fileName, FileNameMangler& mangler);
     /// The name the Save As dialog would start with for `fileName` in this folder.
     std::u16string StartName(const std::u16string& fileName) const;
-    /// Records that the run has written `name`: no later attachment of the run gets it.
+    /// Records that `name` is taken (the run wrote it, or found it taken since the listing): no
+    /// later attachment of the run gets it.
     void Record(const std::u16string& name);
     /// Whether `name` is taken, by an entry of the folder or by a name recorded.
     bool Taken(const std::u16string& name);

@@ -119,6 +119,12 @@ public:
     /// first: over an existing `target`, whose attributes and security it keeps, or as a new file.
     /// Throws HostError when it cannot; `target` is then as it was, and `file` still there.
     virtual void PutInPlace(const std::u16string& file, const std::u16string& target) = 0;
+    /// Gives the complete file at `file` the name `target` in one step, its content on the disk
+    /// first, only while no entry of that name exists: the file system itself refuses the name
+    /// when one does, so a file that appeared since the folder was last looked at is never
+    /// written over. False when an entry has the name (`file` is then still there); throws
+    /// HostError when the file cannot be moved for any other reason.
+    virtual bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) = 0;
     /// Removes the file at `path`, also a read-only one. False when a file is still there; never
     /// throws.
     virtual bool RemoveFile(const std::u16string& path) noexcept = 0;

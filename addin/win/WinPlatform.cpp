@@ -77,6 +77,10 @@ void WinPlatform::PutInPlace(const std::u16string& file, const std::u16string& t
     winsvc::PutInPlace(file, target);
 }
 
+bool WinPlatform::PlaceAsNewFile(const std::u16string& file, const std::u16string& target) {
+    return winsvc::PlaceAsNewFile(file, target);
+}
+
 bool WinPlatform::RemoveFile(const std::u16string& path) noexcept { return winsvc::RemoveFile(path); }
 
 std::u16string WinPlatform::GetSetting(const std::u16string& appName, const std::u16string& section,

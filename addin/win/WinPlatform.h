@@ -31,9 +31,10 @@ public:
     /// The "Zone.Identifier" stream with ZoneId=3 where the volume keeps named streams
     /// (winsvc::MarkAsFromInternet, winsvc::KeepsNamedStreams).
     bool MarkAsFromInternet(const std::u16string& path) noexcept override;
-    /// winsvc::TemporaryPathFor, winsvc::PutInPlace, winsvc::RemoveFile.
+    /// winsvc::TemporaryPathFor, winsvc::PutInPlace, winsvc::PlaceAsNewFile, winsvc::RemoveFile.
     std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) override;
     void PutInPlace(const std::u16string& file, const std::u16string& target) override;
+    bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) override;
     bool RemoveFile(const std::u16string& path) noexcept override;
 
     /// REG_SZ value `key` of HKCU\<SettingsRoot>\<appName>\<section>. A value of another type, or

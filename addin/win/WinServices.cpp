@@ -254,6 +254,15 @@ void PutInPlace(const std::u16string& file, const std::u16string& target) {
     }
 }
 
+bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) {
+    const std::wstring from = toWide(file);
+    FlushToDisk(from);
+    if (MoveFileExW(from.c_str(), toWide(target).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
+    ThrowWin32(error, u"The file cannot be put in its place");
+}
+
 bool RemoveFile(const std::u16string& path) noexcept {
     try {
         const std::wstring name = toWide(path);

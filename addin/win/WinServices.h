@@ -71,6 +71,11 @@ std::optional<std::u16string> TemporaryPathFor(const std::u16string& target);
 /// refused before anything changes.
 void PutInPlace(const std::u16string& file, const std::u16string& target);
 
+/// Platform::PlaceAsNewFile on Win32: the content of `file` flushed to the disk, then MoveFileExW
+/// with MOVEFILE_WRITE_THROUGH and without MOVEFILE_REPLACE_EXISTING, which fails with
+/// ERROR_ALREADY_EXISTS when any entry has the name (false).
+bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target);
+
 /// Removes the file at `path`, a read-only one too; false when a file is still there.
 bool RemoveFile(const std::u16string& path) noexcept;
 

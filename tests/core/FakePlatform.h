@@ -216,6 +216,10 @@ public:
     std::vector<std::u16string> removed;
     std::vector<std::u16string> refusingNewFiles;
     int failPutInPlaceAt = 0;
+    // Placing as a new file (its targets in order, also those refused because a file had the name);
+    // `appearing` runs just before, as another program creating the target would.
+    std::vector<std::u16string> placedAsNew;
+    std::function<void(const std::u16string& target)> appearing;
     std::deque<int32_t> shellAnswers;
     bool failShell = false;
     bool processesAllowed = false;
@@ -341,6 +345,16 @@ public:
         std::error_code error;
         std::filesystem::rename(std::filesystem::path(file), std::filesystem::path(target), error);
         if (error) throw HostError(HostStatus::Fail, u"the move failed");
+    }
+    bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) override {
+        if (!filesOnDisk) Unexpected("PlaceAsNewFile");
+        placedAsNew.push_back(target);
+        if (appearing) appearing(target);
+        if (std::filesystem::exists(std::filesystem::path(target))) return false;
+        std::error_code error;
+        std::filesystem::rename(std::filesystem::path(file), std::filesystem::path(target), error);
+        if (error) throw HostError(HostStatus::Fail, u"the move failed");
+        return true;
     }
     bool RemoveFile(const std::u16string& path) noexcept override {
         removed.push_back(path);

@@ -180,6 +180,43 @@ TEST_F(SaveAllTest, TheSummaryNamesTheFolderEachRenamedAttachmentAndEachFailureW
     for (const auto& temporary : platform.temporaryPaths) EXPECT_FALSE(fs::exists(fs::path(temporary)));
 }
 
+// The listing is taken once; another program may create files after it. The file system's own
+// refusal of an existing name then moves the attachment on to the next free name, written once.
+TEST_F(SaveAllTest, AFileThatAppearsAfterTheListingIsNeverWrittenOverAndTheNextNameIsTaken) {
+    const fs::path folderPath = folder;
+    platform.appearing = [&](const std::u16string& target) {
+        const std::string name = fs::path(target).filename().string();
+        // Another program takes the first two names the run picks for "a.txt", one at a time.
+        if ((name == "a.txt" || name == "a -- 1.txt") && !fs::exists(folderPath / name)) Existing(name);
+    };
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message({u"a.txt", u"a.txt", u"b.txt"}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a -- 1.txt", "a -- 2.txt", "a -- 3.txt", "a.txt", "b.txt"}));
+    EXPECT_EQ(BytesOf(folder / "a.txt"), "the user's own");
+    EXPECT_EQ(BytesOf(folder / "a -- 1.txt"), "the user's own");
+    EXPECT_EQ(BytesOf(folder / "a -- 2.txt"), "content 1");
+    EXPECT_EQ(BytesOf(folder / "a -- 3.txt"), "content 2") << "a name found taken is not offered again";
+    EXPECT_EQ(BytesOf(folder / "b.txt"), "content 3");
+    EXPECT_EQ(CallsOf("Attachment.SaveAsFile"), 3) << "each attachment written once, whatever name it takes";
+    EXPECT_EQ(platform.listings.size(), 1u);
+    EXPECT_TRUE(Has(Summary(), u"a.txt -> a -- 2.txt"));
+}
+
+TEST_F(SaveAllTest, WhenEveryNameIsTakenTheWrittenFileGoesAndTheFailureIsReported) {
+    // Every name the run picks is taken just before the file would take it.
+    platform.appearing = [&](const std::u16string& target) {
+        if (!fs::exists(fs::path(target))) Existing(fs::path(target).filename().string());
+    };
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message({u"a.txt"}));
+    for (const auto& name : Names()) EXPECT_EQ(BytesOf(folder / name), "the user's own") << name;
+    EXPECT_GT(platform.placedAsNew.size(), 10u);
+    for (const auto& temporary : platform.temporaryPaths) EXPECT_FALSE(fs::exists(fs::path(temporary)));
+    EXPECT_TRUE(Has(Summary(), u"Not saved:\r\na.txt: every name for it is taken in the folder"));
+}
+
 TEST_F(SaveAllTest, TheFolderIsListedOnceAndNamesAreNotTestedOneByOne) {
     Choose();
     platform.answers.push_back(MessageBoxResult::Ok);

@@ -28,6 +28,10 @@ public:
     }
     std::optional<std::u16string> TemporaryPathFor(const std::u16string&) override { Fail("TemporaryPathFor"); }
     void PutInPlace(const std::u16string&, const std::u16string&) override { Fail("PutInPlace"); }
+    bool PlaceAsNewFile(const std::u16string&, const std::u16string&) override {
+        Fail("PlaceAsNewFile");
+        return false;
+    }
     bool RemoveFile(const std::u16string&) noexcept override {
         Unexpected("RemoveFile");
         return false;

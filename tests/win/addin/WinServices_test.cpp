@@ -338,6 +338,57 @@ TEST(WinPutInPlace, AFolderThatIsGoneIsRefused) {
     EXPECT_EQ(Read(moved), "written");
 }
 
+// The move that never writes over anything: any entry of the name, in any letter case and also
+// by its short alias, keeps its place and the file written stays for the caller.
+TEST(WinPlaceAsNewFile, TakesOnlyAFreeNameAndLeavesWhatHasTheName) {
+    struct Case {
+        const char* name;
+        std::function<void(TempFolder&)> prepare;
+        bool placed;
+        std::string after;  // what the name holds afterwards
+    };
+    const Case cases[] = {
+        {"a free name", [](TempFolder&) {}, true, "written"},
+        {"a file of the name", [](TempFolder& f) { Write(f.Child(u"target.txt"), "the user's own"); }, false,
+         "the user's own"},
+        {"a file of the name in other letter case",
+         [](TempFolder& f) { Write(f.Child(u"TARGET.TXT"), "the user's own"); }, false, "the user's own"},
+        {"a read-only file of the name",
+         [](TempFolder& f) {
+             Write(f.Child(u"target.txt"), "the user's own");
+             SetFileAttributesW(Wide(f.Child(u"target.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         false, "the user's own"},
+        {"a folder of the name", [](TempFolder& f) { f.AddFolder(u"target.txt"); }, false, "<missing>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        c.prepare(folder);
+        const Names before = Listing(folder.Path());
+        const auto written = winsvc::TemporaryPathFor(folder.Child(u"target.txt"));
+        ASSERT_TRUE(written);
+        Write(*written, "written");
+        EXPECT_EQ(winsvc::PlaceAsNewFile(*written, folder.Child(u"target.txt")), c.placed);
+        EXPECT_EQ(Read(folder.Child(u"target.txt")), c.after);
+        if (c.placed) {
+            EXPECT_EQ(Listing(folder.Path()), Names{u"target.txt"});
+        } else {
+            EXPECT_EQ(Read(*written), "written") << "the file written stays for the caller";
+            ASSERT_TRUE(winsvc::RemoveFile(*written));
+            EXPECT_EQ(Listing(folder.Path()), before);
+        }
+    }
+    // A folder that is gone is a failure, not a taken name.
+    TempFolder folder;
+    const auto written = winsvc::TemporaryPathFor(folder.Child(u"target.txt"));
+    ASSERT_TRUE(written);
+    Write(*written, "written");
+    EXPECT_EQ(StatusOf([&] { (void)winsvc::PlaceAsNewFile(*written, folder.Child(u"gone\\target.txt")); }),
+              Win32Status(ERROR_PATH_NOT_FOUND));
+    EXPECT_TRUE(winsvc::RemoveFile(*written));
+}
+
 TEST(WinRemoveFile, RemovesAReadOnlyFileAndSaysWhenOneStays) {
     TempFolder folder;
     Write(folder.Child(u"read-only.txt"), "x");
