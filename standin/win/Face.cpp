@@ -323,6 +323,8 @@ com::ComPtr<IDispatch> Face::RibbonControl(std::shared_ptr<host::RibbonControl> 
 
 void Face::OnEvent(std::function<void(const std::u16string&)> log) { state_->log = std::move(log); }
 
+void Face::AfterWrite(std::function<void()> hook) { state_->afterWrite = std::move(hook); }
+
 std::u16string Face::PictureText(const void* identity) const {
     for (const auto& p : state_->pictures)
         if (static_cast<const host::Picture*>(p.get()) == identity) return p->text;

@@ -40,6 +40,8 @@ public:
     /// Called with one line for each event raised through a connection point: the event's name,
     /// the number of sinks called and what they returned (e.g. "ItemSend sinks=1 cancel=true").
     void OnEvent(std::function<void(const std::u16string&)> log);
+    /// Called after each attachment the host has written for Attachment.SaveAsFile.
+    void AfterWrite(std::function<void()> hook);
 
     /// How the picture object last set as a button's Picture or Mask looked when it was set
     /// ("bitmap 16x16"), given the identity the model keeps; empty when unknown.

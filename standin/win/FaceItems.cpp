@@ -72,7 +72,10 @@ public:
         return com::guardOut(out, [&] { *out = attachment_->Type(); });
     }
     STDMETHODIMP SaveAsFile(BSTR path) noexcept override {
-        return guard([&] { attachment_->SaveAsFile(com::fromBstr(path)); });
+        return guard([&] {
+            attachment_->SaveAsFile(com::fromBstr(path));
+            if (state_->afterWrite) state_->afterWrite();
+        });
     }
     STDMETHODIMP Delete() noexcept override {
         return guard([&] { attachment_->Delete(); });

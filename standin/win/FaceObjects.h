@@ -38,6 +38,7 @@ struct FaceState {
     std::map<std::pair<const void*, int>, void*> cache;
     std::vector<std::shared_ptr<PictureEntry>> pictures;
     std::function<void(const std::u16string&)> log;
+    std::function<void()> afterWrite;
     size_t live = 0;
 
     void event(const std::u16string& line) const {

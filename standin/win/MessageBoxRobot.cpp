@@ -94,6 +94,28 @@ int ButtonId(std::u16string_view name) {
     return 0;
 }
 
+bool IsProgressWindow(HWND window) {
+    return isDialog(window) && FindWindowExW(window, nullptr, L"msctls_progress32", nullptr) != nullptr;
+}
+
+namespace {
+
+BOOL CALLBACK findProgress(HWND window, LPARAM param) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window) || !IsProgressWindow(window)) return TRUE;
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindProgressWindow() {
+    HWND found = nullptr;
+    EnumWindows(&findProgress, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 DialogSeen ReadDialog(HWND dialog) {
     DialogSeen seen;
     seen.title = windowText(dialog);
@@ -144,6 +166,7 @@ DialogSeen ReadDialog(HWND dialog) {
 }
 
 constexpr wchar_t kWhileUpClass[] = L"StandinRobotWhileUp";
+constexpr DWORD kProgressPollMs = 20;
 
 MessageBoxRobot::MessageBoxRobot(Transcript& transcript, DWORD deadlineMs)
     : transcript_(transcript), deadlineMs_(deadlineMs), hostThread_(GetCurrentThreadId()) {
@@ -209,6 +232,23 @@ void MessageBoxRobot::Queue(std::u16string answer) {
     answers_.push_back(std::move(answer));
 }
 
+void MessageBoxRobot::QueueProgress(std::u16string answer) {
+    std::lock_guard lock(mutex_);
+    progressAnswers_.push_back(std::move(answer));
+}
+
+bool MessageBoxRobot::ProgressAnswerPending() const {
+    std::lock_guard lock(mutex_);
+    return !progressAnswers_.empty();
+}
+
+std::vector<std::u16string> MessageBoxRobot::TakeUnusedProgress() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::u16string> unused(progressAnswers_.begin(), progressAnswers_.end());
+    progressAnswers_.clear();
+    return unused;
+}
+
 void MessageBoxRobot::BeginAction(std::u16string name) {
     {
         std::lock_guard lock(mutex_);
@@ -264,15 +304,26 @@ void MessageBoxRobot::Run() {
             if (inAction_) {
                 const ULONGLONG elapsed = GetTickCount64() - actionStart_;
                 timeout = elapsed >= deadlineMs_ ? 0 : static_cast<DWORD>(deadlineMs_ - elapsed);
+                // A progress window comes up on a thread the hook does not watch: looked for.
+                timeout = std::min<DWORD>(timeout, kProgressPollMs);
             }
         }
         const HANDLE handles[] = {stop_, wake_, whileUpDone_};
         const DWORD woke = WaitForMultipleObjects(3, handles, FALSE, timeout);
         if (woke == WAIT_OBJECT_0) return;
         if (woke == WAIT_TIMEOUT) {
-            ReportHang();
-            TerminateProcess(GetCurrentProcess(), 3);
-            return;
+            bool late = false;
+            {
+                std::lock_guard lock(mutex_);
+                late = inAction_ && GetTickCount64() - actionStart_ >= deadlineMs_;
+            }
+            if (late) {
+                ReportHang();
+                TerminateProcess(GetCurrentProcess(), 3);
+                return;
+            }
+            LookForProgress();
+            continue;
         }
         if (woke == WAIT_OBJECT_0 + 2) {
             // The action has run: the dialogs that waited for it are answered now.
@@ -316,7 +367,37 @@ void MessageBoxRobot::Handle(HWND dialog) {
     Answer(dialog);
 }
 
+void MessageBoxRobot::LookForProgress() {
+    HWND window = FindProgressWindow();
+    std::erase_if(handled_, [](HWND h) { return !IsWindow(h); });
+    if (!window || std::find(handled_.begin(), handled_.end(), window) != handled_.end()) return;
+    handled_.push_back(window);
+    transcript_.Line(u"progress title=" + Transcript::Quote(windowText(window)));
+    Handle(window);
+}
+
+void MessageBoxRobot::AnswerProgress(HWND window) {
+    std::u16string answer;
+    {
+        std::lock_guard lock(mutex_);
+        if (progressAnswers_.empty()) return;  // it closes by itself when the work is done
+        answer = std::move(progressAnswers_.front());
+        progressAnswers_.pop_front();
+    }
+    // Sent, not posted: once it returns the window knows it was cancelled, before the host's
+    // thread asks.
+    DWORD_PTR ignored = 0;
+    const bool pressed = SendMessageTimeoutW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                                             reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)), SMTO_NORMAL,
+                                             5000, &ignored) != 0;
+    transcript_.Line(u"progress answer=" + answer);
+    if (!pressed) transcript_.Failure(u"robot: the progress window's Cancel did not answer");
+    std::lock_guard lock(mutex_);
+    ++answered_;
+}
+
 void MessageBoxRobot::Answer(HWND dialog) {
+    if (IsProgressWindow(dialog)) return AnswerProgress(dialog);
     if (dialogHandler_ && dialogHandler_(dialog)) {
         std::lock_guard lock(mutex_);
         ++answered_;

@@ -26,6 +26,10 @@ struct DialogSeen {
 
 /// Reads a top-level #32770 window (a message box or another dialog).
 DialogSeen ReadDialog(HWND dialog);
+/// Whether `window` is the system's progress window (IProgressDialog): a dialog with a progress bar.
+bool IsProgressWindow(HWND window);
+/// A visible progress window of this process, if one is up.
+HWND FindProgressWindow();
 
 /// Command id of a button name: OK, Cancel, Abort, Retry, Ignore, Yes, No, TryAgain, Continue
 /// (any letter case); 0 for anything else.
@@ -38,6 +42,10 @@ int ButtonId(std::u16string_view name);
 ///    (or "dialog title=..." for a dialog that is not a message box), then answered with the next
 ///    queued answer. With no answer queued it is a failure: recorded, then dismissed with its
 ///    default button so the host does not hang.
+///  - The system's progress window runs on a thread of its own, where the hook does not see it: the
+///    robot looks for one while an action runs, records it as `progress title="..."` and answers
+///    it with the next queued progress answer (`cancel`: its Cancel pressed, and come back before
+///    the robot goes on), or leaves it to close by itself. It is a modal point like a dialog.
 ///  - An action that does not finish within the deadline is a failure: the robot writes what is
 ///    still open and ends the process with exit code 3, rather than letting the run hang.
 class MessageBoxRobot {
@@ -71,6 +79,12 @@ public:
 
     /// Dialogs answered so far.
     int Answered() const;
+    /// An answer for the next progress window ("cancel").
+    void QueueProgress(std::u16string answer);
+    /// Whether a progress answer is queued that no progress window has taken yet.
+    bool ProgressAnswerPending() const;
+    /// Forgets and returns the progress answers no progress window used.
+    std::vector<std::u16string> TakeUnusedProgress();
 
 private:
     static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
@@ -79,6 +93,8 @@ private:
     void Run();
     void Handle(HWND dialog);
     void Answer(HWND dialog);
+    void AnswerProgress(HWND window);
+    void LookForProgress();
     void ReportHang();
 
     Transcript& transcript_;
@@ -93,6 +109,7 @@ private:
 
     mutable std::mutex mutex_;
     std::deque<std::u16string> answers_;
+    std::deque<std::u16string> progressAnswers_;
     std::u16string action_;
     bool inAction_ = false;
     ULONGLONG actionStart_ = 0;

@@ -56,6 +56,8 @@ void Runner::Finish() {
     saveAs_.WaitUntilIdle(options_.deadlineMs);
     for (const auto& unused : saveAs_.TakeUnused())
         if (!options_.sweep) t_.Failure(u"robot: " + unused.command + u" was not used by any Save As dialog");
+    for (const auto& unused : robot_.TakeUnusedProgress())
+        if (!options_.sweep) t_.Failure(u"robot: progress " + unused + u" was not used by any progress window");
     for (const auto& unused : folders_.TakeUnused())
         if (!options_.sweep) t_.Failure(u"robot: " + unused.command + u" was not used by any folder dialog");
     if (pendingDuring_ && !options_.sweep) t_.Failure(u"during: no such dialog came up");
@@ -86,7 +88,7 @@ std::function<void()> Runner::WhileUp(HWND dialog) {
     const DialogSeen seen = ReadDialog(dialog);
     const bool saveAs = GetDlgItem(dialog, 1148) != nullptr;
     if (saveAs && cleanedUp_) ++dialogsAfterCleanUp_;
-    return ModalPoint(u"dialog " + Transcript::Quote(seen.title));
+    return ModalPoint((IsProgressWindow(dialog) ? u"progress " : u"dialog ") + Transcript::Quote(seen.title));
 }
 
 std::function<void()> Runner::ModalPoint(const std::u16string& what) {
@@ -165,6 +167,7 @@ const Runner::Command* Runner::FindCommand(std::u16string_view name) {
         {u"answer", Runs::Immediate, &Runner::DoAnswer},
         {u"saveas", Runs::Immediate, &Runner::DoSaveas},
         {u"pickfolder", Runs::Immediate, &Runner::DoPickfolder},
+        {u"progress", Runs::Immediate, &Runner::DoProgress},
         {u"file", Runs::Action, &Runner::DoFile},
         {u"files", Runs::Action, &Runner::DoFiles},
         {u"folder", Runs::Action, &Runner::DoFolder},
@@ -220,6 +223,12 @@ void Runner::DoSaveas(const ScriptLine& line) {
 }
 
 void Runner::DoPickfolder(const ScriptLine& line) { folders_.Queue(ParseFolderStep(line)); }
+
+void Runner::DoProgress(const ScriptLine& line) {
+    Need(line, 1, 1);
+    if (line.words[1] != u"cancel") Error(u"progress cancel expected");
+    robot_.QueueProgress(line.words[1]);
+}
 
 void Runner::DoDuring(const ScriptLine& line) {
     const auto& w = line.words;

@@ -56,6 +56,7 @@ Host& Runner::RequireHost() {
         if (!options_.nothingMember.empty()) ledger.NothingFrom(options_.nothingMember);
         face_ = std::make_unique<Face>(host_, hostOptions_);
         face_->OnEvent([this](const std::u16string& e) { t_.Line(u"event " + e); });
+        face_->AfterWrite([this] { SlowWrite(); });
         t_.Line(u"host version=" + Transcript::Quote(hostOptions_.version) + u" pictures=" +
                 (hostOptions_.buttonPictures ? u"yes" : u"no"));
         if (Major() >= 12)
@@ -348,8 +349,17 @@ void Runner::DoFail(const ScriptLine& line) {
 // play <behaviour> <answer>: which of the plausible answers the host gives where no source says
 // (docs/host-behaviour.md), or a setting of the user's the host obeys.
 void Runner::DoPlay(const ScriptLine& line) {
-    Need(line, 2, 2);
     const auto& w = line.words;
+    if (w.size() >= 2 && w[1] == u"slow-save") {
+        Need(line, 3, 3);
+        play_.slowSaveMs = ToInt(w[2], line_);
+        if (play_.slowSaveMs < 0 || play_.slowSaveMs > 10000) Error(u"play slow-save: 0 to 10000 ms");
+        if (w[3] != u"pump" && w[3] != u"still") Error(u"play slow-save <ms> pump|still expected");
+        play_.slowSavePumps = w[3] == u"pump";
+        t_.Line(u"host plays slow-save=" + w[2] + u" " + w[3]);
+        return;
+    }
+    Need(line, 2, 2);
     const auto choice = [&](std::initializer_list<const char16_t*> answers) {
         int n = 0;
         for (const char16_t* a : answers) {
@@ -366,9 +376,32 @@ void Runner::DoPlay(const ScriptLine& line) {
         constexpr ByReference answers[] = {ByReference::Refuse, ByReference::Copy, ByReference::Link};
         RequireHost().options().byReference = answers[choice({u"refuse", u"copy", u"link"})];
     } else {
-        Error(u"play: exit-close, guard or byref expected");
+        Error(u"play: exit-close, guard, byref or slow-save expected");
     }
     t_.Line(u"host plays " + w[1] + u"=" + w[2]);
+}
+
+// A write that takes its time (a slow share, a server's store), then, while a progress window is up
+// and the robot holds an answer for it, as long as the robot takes to give it: a user's Cancel
+// comes while an attachment is written, whatever the machine's speed. With `pump` the host's
+// thread handles its messages meanwhile, as a host waiting for a server may.
+void Runner::SlowWrite() {
+    if (play_.slowSaveMs <= 0) return;
+    const auto wait = [&](DWORD ms) {
+        if (!play_.slowSavePumps) return Sleep(ms);
+        const ULONGLONG end = GetTickCount64() + ms;
+        for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+            (void)MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT) return PostQuitMessage(static_cast<int>(message.wParam));
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    };
+    wait(static_cast<DWORD>(play_.slowSaveMs));
+    for (int n = 0; n < 500 && robot_.ProgressAnswerPending() && FindProgressWindow(); ++n) wait(20);
 }
 
 }  // namespace standin::win

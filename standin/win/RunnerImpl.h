@@ -182,6 +182,7 @@ private:
     void DoAnswer(const ScriptLine& line);
     void DoSaveas(const ScriptLine& line);
     void DoPickfolder(const ScriptLine& line);
+    void DoProgress(const ScriptLine& line);
     void DoFile(const ScriptLine& line);
     void DoFiles(const ScriptLine& line);
     void DoFolder(const ScriptLine& line);
@@ -272,6 +273,8 @@ private:
     void DoFail(const ScriptLine& line);
     // play <behaviour> <answer>
     void DoPlay(const ScriptLine& line);
+    // After each Attachment.SaveAsFile the host has written (`play slow-save`).
+    void SlowWrite();
 
     // ---- what the host shows
 
@@ -299,6 +302,8 @@ private:
     /// The answers the host plays where no source says (`play`).
     struct Played {
         bool exitClose = true;
+        int slowSaveMs = 0;
+        bool slowSavePumps = false;
     } play_;
     std::shared_ptr<CommandBarStore> store_;
     std::shared_ptr<Host> host_;

@@ -138,7 +138,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"SaveAllVersion14LinkingHostReplaces", {"save-all-14-link.script"}},
                       Scenario{"SaveAllVersion14CopyingHostKeepsTheOriginals", {"save-all-14-copy.script"}},
                       Scenario{"SaveAllUnloadedWhileTheFolderDialogIsUp", {"save-all-unload-while-up.script"}},
-                      Scenario{"SaveAllHostileNamesLandUnderSoundNames", {"save-all-hostile.script"}}),
+                      Scenario{"SaveAllHostileNamesLandUnderSoundNames", {"save-all-hostile.script"}},
+                      Scenario{"SaveAllCancelInTheProgressWindow", {"save-all-progress.script"}},
+                      Scenario{"SaveAllUnloadedWhileTheProgressWindowIsUp", {"save-all-unload-during-progress.script"}}),
     [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 }  // namespace
