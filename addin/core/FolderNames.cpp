@@ -36,10 +36,18 @@ std::u16string FolderNames::NameFor(const std::u16string& fileName, FileNameMang
     return mangler.FirstFreeName(fileName, folder_, [this](const std::u16string& name) { return Taken(name); });
 }
 
-void FolderNames::Record(const std::u16string& name) { written_.insert(FileNameMangler::NameKey(platform_, name)); }
+const std::u16string& FolderNames::KeyOf(const std::u16string& name) {
+    // Many attachments of one name try the same numbered names again and again: each name's key
+    // (a call into the system) is formed once per run.
+    const auto known = keys_.find(name);
+    if (known != keys_.end()) return known->second;
+    return keys_.emplace(name, FileNameMangler::NameKey(platform_, name)).first->second;
+}
+
+void FolderNames::Record(const std::u16string& name) { written_.insert(KeyOf(name)); }
 
 bool FolderNames::Taken(const std::u16string& name) {
-    const std::u16string key = FileNameMangler::NameKey(platform_, name);
+    const std::u16string& key = KeyOf(name);
     if (written_.count(key) != 0) return true;
     if (!listed_) {
         listed_ = true;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 class FileNameMangler;
@@ -42,12 +43,15 @@ public:
     int32_t Tests() const noexcept { return tests_; }
 
 private:
+    const std::u16string& KeyOf(const std::u16string& name);
+
     Platform& platform_;
     std::u16string folder_;
     bool listed_ = false;
     // The folder's entries (names and short aliases) by key; nothing when the folder cannot be listed.
     std::optional<std::unordered_set<std::u16string>> entries_;
     std::unordered_set<std::u16string> written_;
+    std::unordered_map<std::u16string, std::u16string> keys_;  // name -> FileNameMangler::NameKey
     int32_t listings_ = 0;
     int32_t tests_ = 0;
 };

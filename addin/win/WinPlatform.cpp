@@ -66,7 +66,21 @@ bool WinPlatform::IsOnNetwork(const std::u16string& folder) { return winsvc::IsO
 std::u16string WinPlatform::FileSystemUpperCase(const std::u16string& name) { return winsvc::FileSystemUpperCase(name); }
 
 bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept {
-    return winsvc::MarkAsFromInternet(path, winsvc::KeepsNamedStreams(path));
+    // Asked again after a while: the folder may by then be on another volume (a drive letter
+    // given to another disk).
+    constexpr int64_t kFresh = 2000;
+    try {
+        const std::u16string folder = path.substr(0, path.find_last_of(u"\\/") + 1);
+        const int64_t now = Milliseconds();
+        if (folder.empty() || folder != streamsFolder_ || now - streamsAsked_ > kFresh || now < streamsAsked_) {
+            streamsKept_ = winsvc::KeepsNamedStreams(path);
+            streamsFolder_ = folder;
+            streamsAsked_ = now;
+        }
+        return winsvc::MarkAsFromInternet(path, streamsKept_);
+    } catch (...) {
+        return winsvc::MarkAsFromInternet(path, winsvc::KeepsNamedStreams(path));  // out of memory
+    }
 }
 
 std::optional<std::u16string> WinPlatform::TemporaryPathFor(const std::u16string& target) {

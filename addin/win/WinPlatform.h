@@ -58,6 +58,11 @@ public:
 
 private:
     HMODULE resources_;
+    // Whether the folder last marked in keeps named streams, and when that was asked: a command
+    // that writes many files into one folder asks the volume once, not for each file.
+    std::u16string streamsFolder_;
+    bool streamsKept_ = false;
+    int64_t streamsAsked_ = 0;
 };
 
 }  // namespace winsvc
