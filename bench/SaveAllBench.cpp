@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ForwardingPlatform.h"
 #include "Host.h"
 #include "core/ActionManager.h"
 #include "core/Preferences.h"
@@ -123,9 +124,9 @@ public:
 
 // The real platform, but for its windows: the folder is given, the summary and the progress are
 // not shown, and the directory queries are counted.
-class BenchPlatform final : public Platform {
+class BenchPlatform final : public ForwardingPlatform {
 public:
-    BenchPlatform(Platform& real, std::u16string folder) : real_(real), folder_(std::move(folder)) {}
+    BenchPlatform(Platform& real, std::u16string folder) : ForwardingPlatform(real), folder_(std::move(folder)) {}
     int queries = 0;
     int summaries = 0;
 
@@ -133,46 +134,17 @@ public:
         ++summaries;
         return MessageBoxResult::Ok;
     }
-    int32_t OpenWithShell(const std::u16string& path) override { return real_.OpenWithShell(path); }
-    void StartProcess(const std::u16string& commandLine) override { real_.StartProcess(commandLine); }
-    int32_t FileExists(const std::u16string& path) override { return real_.FileExists(path); }
     std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                           bool withAliases) override {
         ++queries;
         return real_.ListFolder(folder, prefix, withAliases);
     }
-    bool IsOnNetwork(const std::u16string& folder) override { return real_.IsOnNetwork(folder); }
-    std::u16string FileSystemUpperCase(const std::u16string& name) override { return real_.FileSystemUpperCase(name); }
-    bool MarkAsFromInternet(const std::u16string& path) noexcept override { return real_.MarkAsFromInternet(path); }
-    std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) override {
-        return real_.TemporaryPathFor(target);
-    }
-    void PutInPlace(const std::u16string& file, const std::u16string& target) override { real_.PutInPlace(file, target); }
-    bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) override {
-        return real_.PlaceAsNewFile(file, target);
-    }
-    bool RemoveFile(const std::u16string& path) noexcept override { return real_.RemoveFile(path); }
-    std::u16string GetSetting(const std::u16string& a, const std::u16string& s, const std::u16string& k,
-                              const std::u16string& d) override {
-        return real_.GetSetting(a, s, k, d);
-    }
-    void SaveSetting(const std::u16string& a, const std::u16string& s, const std::u16string& k,
-                     const std::u16string& v) override {
-        real_.SaveSetting(a, s, k, v);
-    }
-    std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
-        return real_.FormatDate(value, pattern);
-    }
-    std::shared_ptr<host::Picture> LoadPicture(int16_t id) override { return real_.LoadPicture(id); }
-    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override { return real_.CreateSaveAsPrompt(); }
     std::shared_ptr<FolderPrompt> CreateFolderPrompt() override { return std::make_shared<FixedFolder>(folder_); }
     std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string&) override {
         return std::make_shared<NoProgress>();
     }
-    int64_t Milliseconds() noexcept override { return real_.Milliseconds(); }
 
 private:
-    Platform& real_;
     std::u16string folder_;
 };
 

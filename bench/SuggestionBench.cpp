@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ForwardingPlatform.h"
 #include "core/FileNameMangler.h"
 #include "core/host/Item.h"
 #include "win/WinPlatform.h"
@@ -23,9 +24,9 @@ namespace {
 
 // The platform as the add-in has it, counting the folder's calls; with `share` the folder is on a
 // share, each call waiting `delayMs`.
-class FolderCallPlatform final : public Platform {
+class FolderCallPlatform final : public ForwardingPlatform {
 public:
-    explicit FolderCallPlatform(Platform& real) : real_(real) {}
+    explicit FolderCallPlatform(Platform& real) : ForwardingPlatform(real) {}
     int calls = 0;
     bool share = false;
     DWORD delayMs = 0;
@@ -40,46 +41,12 @@ public:
         return real_.ListFolder(folder, prefix, withAliases);
     }
     bool IsOnNetwork(const std::u16string& folder) override { return share || real_.IsOnNetwork(folder); }
-    std::u16string FileSystemUpperCase(const std::u16string& name) override { return real_.FileSystemUpperCase(name); }
-    std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
-        return real_.FormatDate(value, pattern);
-    }
-    int32_t ShowMessageBox(const std::u16string& t, const std::u16string& c, int32_t f) override {
-        return real_.ShowMessageBox(t, c, f);
-    }
-    int32_t OpenWithShell(const std::u16string& path) override { return real_.OpenWithShell(path); }
-    void StartProcess(const std::u16string& commandLine) override { real_.StartProcess(commandLine); }
-    bool MarkAsFromInternet(const std::u16string& path) noexcept override { return real_.MarkAsFromInternet(path); }
-    std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) override {
-        return real_.TemporaryPathFor(target);
-    }
-    void PutInPlace(const std::u16string& file, const std::u16string& target) override { real_.PutInPlace(file, target); }
-    bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) override {
-        return real_.PlaceAsNewFile(file, target);
-    }
-    bool RemoveFile(const std::u16string& path) noexcept override { return real_.RemoveFile(path); }
-    std::u16string GetSetting(const std::u16string& a, const std::u16string& s, const std::u16string& k,
-                              const std::u16string& d) override {
-        return real_.GetSetting(a, s, k, d);
-    }
-    void SaveSetting(const std::u16string& a, const std::u16string& s, const std::u16string& k,
-                     const std::u16string& v) override {
-        real_.SaveSetting(a, s, k, v);
-    }
-    std::shared_ptr<host::Picture> LoadPicture(int16_t id) override { return real_.LoadPicture(id); }
-    std::shared_ptr<SaveAsPrompt> CreateSaveAsPrompt() override { return real_.CreateSaveAsPrompt(); }
-    std::shared_ptr<FolderPrompt> CreateFolderPrompt() override { return real_.CreateFolderPrompt(); }
-    std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string& title) override {
-        return real_.ShowProgress(title);
-    }
-    int64_t Milliseconds() noexcept override { return real_.Milliseconds(); }
 
 private:
     void Call() {
         ++calls;
         if (share && delayMs) Sleep(delayMs);
     }
-    Platform& real_;
 };
 
 // A received mail message, or another kind of item, as the suggestions read it.
