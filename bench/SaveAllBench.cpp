@@ -49,6 +49,8 @@ public:
     }
     void Delete() override { inner_->Delete(); }
     std::u16string PathName() override { return inner_->PathName(); }
+    std::shared_ptr<host::Item> Parent() override { return inner_->Parent(); }
+    int32_t Index() override { return inner_->Index(); }
     std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override { return inner_->PropertyAccessor(); }
     bool SameObject(const host::Object& other) const override { return inner_->SameObject(other); }
 
@@ -87,6 +89,7 @@ public:
     std::u16string SenderName() override { return inner_->SenderName(); }
     host::DateTime SentOn() override { return inner_->SentOn(); }
     std::u16string HTMLBody() override { return inner_->HTMLBody(); }
+    std::u16string Subject() override { return inner_->Subject(); }
     bool SameObject(const host::Object& other) const override { return inner_->SameObject(other); }
 
 private:

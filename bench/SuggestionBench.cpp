@@ -57,6 +57,7 @@ public:
     std::u16string SenderName() override { return u"Jane Roe"; }
     host::DateTime SentOn() override { return {2004, 3, 5, 14, 30, 0}; }
     std::u16string HTMLBody() override { return {}; }
+    std::u16string Subject() override { return {}; }
     std::shared_ptr<host::Attachments> Attachments() override { return nullptr; }
     bool Saved() override { return true; }
     void Save() override {}

@@ -214,6 +214,7 @@ public:
     std::u16string SenderName() override { return sender_; }
     host::DateTime SentOn() override { return {2004, 3, 5, 14, 30, 0}; }
     std::u16string HTMLBody() override { return {}; }
+    std::u16string Subject() override { return {}; }
     std::shared_ptr<host::Attachments> Attachments() override { return Unexpected<std::shared_ptr<host::Attachments>>(); }
     bool Saved() override { return Unexpected<bool>(); }
     void Save() override { Unexpected<bool>(); }

@@ -51,7 +51,7 @@ std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_pt
 }
 
 std::shared_ptr<host::Inspector> EventManager::RibbonWindow(const std::shared_ptr<host::RibbonControl>& control) const {
-    auto ins = Require(control)->Context();
+    auto ins = Require(control)->Context().inspector;
     if (!ins) throw HostError(HostStatus::InvalidArg, u"The ribbon control is not in an item window");
     return ins;
 }

@@ -126,6 +126,8 @@ public:
     void SetDisplayName(const std::u16string& value) override { caller_.put(u"DisplayName", Variant(value)); }
     void SaveAsFile(const std::u16string& path) override { (void)caller_.call(u"SaveAsFile", {Variant(path)}); }
     void Delete() override { (void)caller_.call(u"Delete"); }
+    std::shared_ptr<host::Item> Parent() override { return wrapped(caller_.get(u"Parent"), wrapItem); }
+    int32_t Index() override { return caller_.get(u"Index").toLong(); }
 };
 
 std::shared_ptr<host::Attachment> wrapAttachment(ComPtr<IDispatch> object) {
@@ -160,6 +162,7 @@ public:
     bool Sent() override { return caller_.get(u"Sent").toBool(); }
     std::u16string SenderName() override { return caller_.get(u"SenderName").toString(); }
     std::u16string HTMLBody() override { return caller_.get(u"HTMLBody").toString(); }
+    std::u16string Subject() override { return caller_.get(u"Subject").toString(); }
     host::DateTime SentOn() override {
         SYSTEMTIME st{};
         if (!VariantTimeToSystemTime(caller_.get(u"SentOn").toDouble(), &st))
@@ -310,9 +313,39 @@ public:
     int32_t Count() override { return caller_.get(u"Count").toLong(); }
 };
 
+class SelectionAdapter final : public Adapter<host::Selection> {
+public:
+    using Adapter::Adapter;
+    int32_t Count() override { return caller_.get(u"Count").toLong(); }
+    std::shared_ptr<host::Item> Item(int32_t index) override {
+        return wrapped(caller_.callOrGet(u"Item", {Variant(index)}), wrapItem);
+    }
+};
+
+class AttachmentSelectionAdapter final : public Adapter<host::AttachmentSelection> {
+public:
+    using Adapter::Adapter;
+    int32_t Count() override { return caller_.get(u"Count").toLong(); }
+    std::shared_ptr<host::Attachment> Item(int32_t index) override {
+        return wrapped(caller_.callOrGet(u"Item", {Variant(index)}), wrapAttachment);
+    }
+};
+
+std::shared_ptr<host::Selection> wrapSelection(ComPtr<IDispatch> object) {
+    return std::make_shared<SelectionAdapter>(std::move(object));
+}
+
+std::shared_ptr<host::AttachmentSelection> wrapAttachmentSelection(ComPtr<IDispatch> object) {
+    return std::make_shared<AttachmentSelectionAdapter>(std::move(object));
+}
+
 class ExplorerAdapter final : public Adapter<host::Explorer> {
 public:
     using Adapter::Adapter;
+    std::shared_ptr<host::Selection> Selection() override { return wrapped(caller_.get(u"Selection"), wrapSelection); }
+    std::shared_ptr<host::AttachmentSelection> AttachmentSelection() override {
+        return wrapped(caller_.get(u"AttachmentSelection"), wrapAttachmentSelection);
+    }
     // A host without Close simply never raises it; the advise is the same.
     host::Subscription Subscribe(host::ExplorerEvents& sink) override {
         return subscribe(object(), iids::ExplorerEvents, [&sink](DISPID id, com::EventArgs&) {
@@ -381,12 +414,26 @@ class RibbonControlAdapter final : public Adapter<host::RibbonControl> {
 public:
     using Adapter::Adapter;
     std::u16string Id() override { return caller_.get(u"Id").toString(); }
-    // An item window's control lives in its inspector; any other window is not one.
-    std::shared_ptr<host::Inspector> Context() override {
-        const ComPtr<IDispatch> window = caller_.get(u"Context").toDispatch();
-        ComPtr<IDispatch> inspector;
-        if (!window || FAILED(window->QueryInterface(iids::Inspector, inspector.put_void())) || !inspector) return nullptr;
-        return wrapInspector(std::move(inspector));
+    // Told apart by the host's interfaces: an item window's inspector, the main window's explorer,
+    // or what a context menu was opened on. Anything else is a context of no kind the add-in knows.
+    host::RibbonContext Context() override {
+        host::RibbonContext context;
+        const ComPtr<IDispatch> place = caller_.get(u"Context").toDispatch();
+        if (!place) return context;
+        const auto as = [&](const IID& iid) {
+            ComPtr<IDispatch> object;
+            if (FAILED(place->QueryInterface(iid, object.put_void()))) object.reset();
+            return object;
+        };
+        if (auto o = as(iids::Inspector))
+            context.inspector = wrapInspector(std::move(o));
+        else if (auto e = as(iids::Explorer))
+            context.explorer = std::make_shared<ExplorerAdapter>(std::move(e));
+        else if (auto sel = as(iids::Selection))
+            context.selection = wrapSelection(std::move(sel));
+        else if (auto a = as(iids::AttachmentSelection))
+            context.attachments = wrapAttachmentSelection(std::move(a));
+        return context;
     }
     std::u16string Tag() override { return caller_.get(u"Tag").toString(); }
 };

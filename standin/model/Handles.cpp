@@ -285,6 +285,12 @@ public:
         return n->type == host::AttachmentType::ByReference ? n->source : std::u16string();
     }
     std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override;
+    std::shared_ptr<host::Item> Parent() override;
+    int32_t Index() override {
+        Live("Attachment.Index");
+        const auto& all = item_->attachments;
+        return static_cast<int32_t>(std::find(all.begin(), all.end(), node_) - all.begin()) + 1;
+    }
 
 private:
     AttachmentNode* Live(std::string_view member) {
@@ -429,6 +435,10 @@ public:
         Member("Item.HTMLBody", u"HTMLBody");
         return node_->htmlBody;
     }
+    std::u16string Subject() override {
+        Enter("Item.Subject");
+        return node_->subject;
+    }
 
 private:
     void Member(std::string_view logged, std::u16string_view name) {
@@ -437,6 +447,12 @@ private:
             throw HostError(HostStatus::MemberNotFound, u"Object doesn't support this property or method");
     }
 };
+
+std::shared_ptr<host::Item> AttachmentHandle::Parent() {
+    Live("Attachment.Parent");
+    if (Nothing("Attachment.Parent")) return nullptr;
+    return std::make_shared<ItemHandle>(world_, item_);
+}
 
 // ---- windows and the application
 
@@ -506,7 +522,68 @@ public:
             if (auto world = w.lock()) std::erase_if(world->explorerSinks, [id](const auto& s) { return s.id == id; });
         });
     }
+    std::shared_ptr<host::Selection> Selection() override;
+    std::shared_ptr<host::AttachmentSelection> AttachmentSelection() override;
 };
+
+// The items selected when the host was asked; whether the host's collection follows later changes
+// is not documented, and the add-in reads it at once.
+class SelectionHandle final : public Handle<host::Selection, ExplorerNode> {
+public:
+    SelectionHandle(std::shared_ptr<World> w, std::shared_ptr<ExplorerNode> n)
+        : Handle(std::move(w), n, "Selection"), items_(n->selection) {}
+
+    int32_t Count() override {
+        Enter("Selection.Count");
+        return static_cast<int32_t>(items_.size());
+    }
+    std::shared_ptr<host::Item> Item(int32_t index) override {
+        Enter("Selection.Item");
+        if (index < 1 || index > static_cast<int32_t>(items_.size()))
+            throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
+        if (Nothing("Selection.Item")) return nullptr;
+        return std::make_shared<ItemHandle>(world_, items_[static_cast<size_t>(index - 1)]);
+    }
+
+private:
+    std::vector<std::shared_ptr<ItemNode>> items_;
+};
+
+class AttachmentSelectionHandle final : public Handle<host::AttachmentSelection, ExplorerNode> {
+public:
+    AttachmentSelectionHandle(std::shared_ptr<World> w, std::shared_ptr<ExplorerNode> n)
+        : Handle(std::move(w), n, "AttachmentSelection"), item_(n->pane), attachments_(n->selectedAttachments) {}
+
+    int32_t Count() override {
+        Enter("AttachmentSelection.Count");
+        return static_cast<int32_t>(attachments_.size());
+    }
+    std::shared_ptr<host::Attachment> Item(int32_t index) override {
+        Enter("AttachmentSelection.Item");
+        if (index < 1 || index > static_cast<int32_t>(attachments_.size()))
+            throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
+        if (Nothing("AttachmentSelection.Item")) return nullptr;
+        return std::make_shared<AttachmentHandle>(world_, attachments_[static_cast<size_t>(index - 1)], item_);
+    }
+
+private:
+    std::shared_ptr<ItemNode> item_;
+    std::vector<std::shared_ptr<AttachmentNode>> attachments_;
+};
+
+std::shared_ptr<host::Selection> ExplorerHandle::Selection() {
+    Enter("Explorer.Selection");
+    if (Nothing("Explorer.Selection")) return nullptr;
+    return std::make_shared<SelectionHandle>(world_, node_);
+}
+
+std::shared_ptr<host::AttachmentSelection> ExplorerHandle::AttachmentSelection() {
+    Enter("Explorer.AttachmentSelection");
+    if (world_->options.Major() < 14)
+        throw HostError(HostStatus::MemberNotFound, u"Object doesn't support this property or method");
+    if (Nothing("Explorer.AttachmentSelection")) return nullptr;
+    return std::make_shared<AttachmentSelectionHandle>(world_, node_);
+}
 
 class ExplorersHandle final : public Handle<host::Explorers, CollectionNode> {
 public:
@@ -585,11 +662,28 @@ public:
         Enter("RibbonControl.Id");
         return node_->id;
     }
-    std::shared_ptr<host::Inspector> Context() override {
+    host::RibbonContext Context() override {
         Enter("RibbonControl.Context");
-        if (Nothing("RibbonControl.Context")) return nullptr;
-        auto window = node_->window.lock();
-        return window ? std::make_shared<InspectorHandle>(world_, window) : nullptr;
+        host::RibbonContext context;
+        if (Nothing("RibbonControl.Context")) return context;
+        if (node_->place == RibbonPlace::ItemWindow) {
+            if (auto window = node_->window.lock()) context.inspector = std::make_shared<InspectorHandle>(world_, window);
+            return context;
+        }
+        const auto explorer = node_->explorer.lock();
+        if (!explorer) return context;
+        switch (node_->place) {
+        case RibbonPlace::MainWindow:
+            context.explorer = std::make_shared<ExplorerHandle>(world_, explorer);
+            break;
+        case RibbonPlace::ItemMenu:
+            context.selection = std::make_shared<SelectionHandle>(world_, explorer);
+            break;
+        default:
+            context.attachments = std::make_shared<AttachmentSelectionHandle>(world_, explorer);
+            break;
+        }
+        return context;
     }
     std::u16string Tag() override {
         Enter("RibbonControl.Tag");

@@ -82,6 +82,18 @@ void Host::ChangeSelection(const std::shared_ptr<ExplorerNode>& explorer) {
         [](host::ExplorerEvents& sink) { sink.SelectionChange(); });
 }
 
+void Host::Select(const std::shared_ptr<ExplorerNode>& explorer, std::vector<std::shared_ptr<ItemNode>> items) {
+    explorer->pane = items.empty() ? nullptr : items.front();
+    explorer->selection = std::move(items);
+    explorer->selectedAttachments.clear();
+    ChangeSelection(explorer);
+}
+
+void Host::SelectAttachments(const std::shared_ptr<ExplorerNode>& explorer,
+                             std::vector<std::shared_ptr<AttachmentNode>> attachments) {
+    explorer->selectedAttachments = std::move(attachments);
+}
+
 std::shared_ptr<InspectorNode> Host::OpenInspector(const std::shared_ptr<ItemNode>& item, bool wordMail) {
     auto inspector = std::make_shared<InspectorNode>();
     inspector->item = item;

@@ -81,6 +81,12 @@ public:
     void CloseExplorer(const std::shared_ptr<ExplorerNode>& explorer, bool raiseClose = true);
     /// The user selects something else in the explorer: raises SelectionChange.
     void ChangeSelection(const std::shared_ptr<ExplorerNode>& explorer);
+    /// The user selects `items` in the explorer's list (the reading pane then shows the first, with
+    /// no attachment selected): raises SelectionChange.
+    void Select(const std::shared_ptr<ExplorerNode>& explorer, std::vector<std::shared_ptr<ItemNode>> items);
+    /// The user selects `attachments` of the item the explorer's reading pane shows; no event.
+    void SelectAttachments(const std::shared_ptr<ExplorerNode>& explorer,
+                           std::vector<std::shared_ptr<AttachmentNode>> attachments);
 
     /// Opens an item window with the kept inspector bars; it becomes the active inspector, then
     /// NewInspector is raised. `wordMail` asks for the word processor as the window's editor on

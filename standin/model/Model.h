@@ -130,6 +130,11 @@ struct InspectorNode {
 struct ExplorerNode {
     bool open = true;
     std::shared_ptr<BarSet> bars;
+    /// The items selected in the window's list, in the list's order.
+    std::vector<std::shared_ptr<ItemNode>> selection;
+    /// The attachments selected in the reading pane, all of the one item it shows (`pane`).
+    std::shared_ptr<ItemNode> pane;
+    std::vector<std::shared_ptr<AttachmentNode>> selectedAttachments;
 };
 
 /// The ribbon of hosts of version 12 and later, one per ribbon id an add-in gave markup for: its
@@ -141,11 +146,21 @@ struct RibbonNode {
     std::vector<std::u16string> invalid;
 };
 
+/// What the ribbon hands a control's callbacks as its Context, by where the control is shown.
+enum class RibbonPlace {
+    ItemWindow,         // an item window's ribbon: the Inspector
+    MainWindow,         // the main window's ribbon and its contextual tabs: the Explorer
+    ItemMenu,           // the context menu of one item or of several: the Selection
+    AttachmentMenu,     // the context menu of attachments: the AttachmentSelection
+};
+
 /// A control of an add-in's markup in one window, as the ribbon hands it to a callback.
 struct RibbonControlNode {
     std::u16string id;
     std::u16string tag;
     std::weak_ptr<InspectorNode> window;
+    std::weak_ptr<ExplorerNode> explorer;
+    RibbonPlace place = RibbonPlace::ItemWindow;
 };
 
 /// The ribbon id of an item window showing `item` (mail and posts: read or compose by whether

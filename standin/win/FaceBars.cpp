@@ -242,9 +242,13 @@ public:
     STDMETHODIMP get_Id(BSTR* out) noexcept override {
         return com::guardOut(out, [&] { setText(out, control_->Id()); });
     }
-    // The window the control lives in: the model's ribbon shows controls in item windows only.
+    // Where the control lives: an item window's inspector or the main window's explorer.
     STDMETHODIMP get_Context(IDispatch** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(wrapInspector(state_, control_->Context()), out); });
+        return com::guardOut(out, [&] {
+            const host::RibbonContext context = control_->Context();
+            handOut(context.inspector ? wrapInspector(state_, context.inspector) : wrapExplorer(state_, context.explorer),
+                    out);
+        });
     }
     STDMETHODIMP get_Tag(BSTR* out) noexcept override {
         return com::guardOut(out, [&] { setText(out, control_->Tag()); });

@@ -95,6 +95,7 @@ public:
     std::u16string SenderName() override { return u"Jane"; }
     host::DateTime SentOn() override { return {2004, 3, 5}; }
     std::u16string HTMLBody() override { return {}; }
+    std::u16string Subject() override { return {}; }
     bool SameObject(const Object& other) const override { return this == &other; }
 
 private:

@@ -40,6 +40,8 @@ public:
     virtual DateTime SentOn() = 0;
     /// The HTML of the body (mail and posts); empty for a body that is not HTML.
     virtual std::u16string HTMLBody() = 0;
+    /// The item's subject, as its list shows it.
+    virtual std::u16string Subject() = 0;
 };
 
 /// An item's attachments, counted from 1 in the order the host keeps them.
@@ -71,6 +73,10 @@ public:
     virtual std::u16string PathName() = 0;
     /// The attachment's MAPI properties (version 12 on; earlier hosts fail).
     virtual std::shared_ptr<host::PropertyAccessor> PropertyAccessor() = 0;
+    /// The item the attachment belongs to.
+    virtual std::shared_ptr<host::Item> Parent() = 0;
+    /// The attachment's position in its item's Attachments, counted from 1.
+    virtual int32_t Index() = 0;
 };
 
 /// A property value as the host's PropertyAccessor returns it.
