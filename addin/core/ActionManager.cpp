@@ -1,5 +1,6 @@
 #include "core/ActionManager.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <limits>
@@ -16,6 +17,8 @@
 #include "core/Platform.h"
 #include "core/Preferences.h"
 #include "core/host/Inspector.h"
+#include "core/ActionManagerShown.h"
+#include "core/host/Explorer.h"
 #include "core/host/Item.h"
 #include "base/Tolerate.h"
 
@@ -30,72 +33,70 @@ void Increment(int16_t& counter) {
     ++counter;
 }
 
-// The MAPI properties the host's own attachment list goes by (version 12 on, PropertyAccessor).
-constexpr char16_t kHidden[] = u"http://schemas.microsoft.com/mapi/proptag/0x7FFE000B";     // PR_ATTACHMENT_HIDDEN
-constexpr char16_t kContentId[] = u"http://schemas.microsoft.com/mapi/proptag/0x3712001F";  // PR_ATTACH_CONTENT_ID
-
-bool Contains(const std::u16string& text, const std::u16string& part) { return text.find(part) != std::u16string::npos; }
-
 }  // namespace
 
-/// The attachments of one item as the user sees them in the host's own list. From version 12 an
-/// inline picture of an HTML body is an attachment in the object model that the list does not
-/// show: it is hidden, or its content id is referenced as "cid:" by the body. Earlier hosts cannot
-/// be asked, and every attachment counts. A property that cannot be read counts as absent: an
-/// attachment is rather offered once too often than kept from the user.
-class ActionManager::Shown {
-public:
-    Shown(host::Item& item, int16_t hostMajor) : item_(item), canTell_(hostMajor >= 12) {}
-
-    /// A by-value attachment the user sees.
-    bool Saveable(host::Attachment& attachment) {
-        return attachment.Type() == host::AttachmentType::ByValue && !(canTell_ && Inline(attachment));
-    }
-
-private:
-    bool Inline(host::Attachment& attachment) {
-        bool inlined = false;
-        base::Tolerate([&] {
-            const auto properties = attachment.PropertyAccessor();
-            if (!properties) return;
-            if (const auto hidden = Property(*properties, kHidden); auto* b = std::get_if<bool>(&hidden))
-                if (*b) {
-                    inlined = true;
-                    return;
-                }
-            const auto id = Property(*properties, kContentId);
-            const auto* text = std::get_if<std::u16string>(&id);
-            if (text && !text->empty()) inlined = Contains(Body(), u"cid:" + *text);
-        });
-        return inlined;
-    }
-    // A property the attachment does not have is the host's ordinary answer (MAPI_E_NOT_FOUND),
-    // not a failure; any other failure of one property also counts as its absence.
-    static host::PropertyValue Property(host::PropertyAccessor& properties, const char16_t* name) {
-        try {
-            return properties.GetProperty(name);
-        } catch (const HostError& e) {
-            if (e.status != HostStatus::NotFound) base::ReportTolerated(e.status, e.text, base::Where::Here());
-        }
-        return {};
-    }
-    // Read once per item, and only for an attachment with a content id.
-    const std::u16string& Body() {
-        if (!body_) {
-            body_.emplace();
-            base::Tolerate([&] { *body_ = item_.HTMLBody(); });
-        }
-        return *body_;
-    }
-
-    host::Item& item_;
-    const bool canTell_;
-    std::optional<std::u16string> body_;
-};
+bool ActionManager::Targeted(const std::vector<int32_t>& only, int32_t index) {
+    return only.empty() || std::find(only.begin(), only.end(), index) != only.end();
+}
 
 ActionManager::ActionManager(Platform& platform) : platform_(platform) {}
 
-void ActionManager::Action(const std::shared_ptr<host::Inspector>& ins) { SaveAttachments(ins); }
+void ActionManager::Action(const std::shared_ptr<host::Inspector>& ins) {
+    if (stopRequested_) return;
+    SaveAttachments(Require(Require(ins)->CurrentItem()), {});
+}
+
+std::vector<ActionManager::Target> ActionManager::TargetsOf(host::Selection& selection) {
+    std::vector<Target> targets;
+    for (int32_t i = 1, count = selection.Count(); i <= count; ++i)
+        if (auto item = selection.Item(i)) targets.push_back({std::move(item), {}});
+    return targets;
+}
+
+std::vector<ActionManager::Target> ActionManager::TargetsOf(host::AttachmentSelection& selection) {
+    std::vector<Target> targets;
+    for (int32_t i = 1, count = selection.Count(); i <= count; ++i) {
+        const auto attachment = Require(selection.Item(i));
+        auto item = Require(attachment->Parent());
+        const int32_t index = attachment->Index();
+        const auto same = std::find_if(targets.begin(), targets.end(),
+                                       [&](const Target& t) { return t.item->SameObject(*item); });
+        if (same == targets.end())
+            targets.push_back({std::move(item), {index}});
+        else
+            same->only.push_back(index);
+    }
+    return targets;
+}
+
+void ActionManager::SaveSelected(const std::vector<Target>& targets, bool saveAll) {
+    if (stopRequested_) return;
+    // The item windows' rule, item by item: a message still being written is not saved from.
+    std::vector<Target> enabled;
+    for (const Target& t : targets) {
+        bool sentOrNonMail = false;
+        base::Tolerate([&] { sentOrNonMail = t.item && IsSentOrNonMailItem(t.item); });
+        if (sentOrNonMail && HasSaveableAttachments(t.item, t.only)) enabled.push_back(t);
+    }
+    if (enabled.empty()) return TellNothingToSave(saveAll);
+    if (!saveAll && enabled.size() == 1) return SaveAttachments(enabled.front().item, enabled.front().only);
+    SaveAllOf(enabled);
+}
+
+bool ActionManager::IsSelectionEnabled(host::Selection& selection) {
+    const int32_t count = selection.Count();
+    if (count > kSelectionChecked) return true;
+    for (int32_t i = 1; i <= count; ++i)
+        if (IsEnabled(selection.Item(i))) return true;
+    return false;
+}
+
+void ActionManager::TellNothingToSave(bool saveAll) noexcept {
+    base::TolerateAll([&] {
+        platform_.ShowMessageBox(u"The selected items have no attachments to save.",
+                                 saveAll ? GetSaveAllCaption() : GetCaption(), MessageBoxFlags::Ok);
+    });
+}
 
 bool ActionManager::IsShortcut(host::Attachment& attachment) {
     const int32_t type = attachment.Type();
@@ -125,7 +126,8 @@ void ActionManager::CheckItemSend(const std::shared_ptr<host::Item>& item, bool&
     if (answer != MessageBoxResult::Ok) cancel = true;
 }
 
-bool ActionManager::HasSaveableAttachments(const std::shared_ptr<host::Item>& item) noexcept {
+bool ActionManager::HasSaveableAttachments(const std::shared_ptr<host::Item>& item,
+                                           const std::vector<int32_t>& only) noexcept {
     // The whole test is suppressed: an item without a readable collection has none.
     try {
         if (!item) return false;
@@ -133,7 +135,7 @@ bool ActionManager::HasSaveableAttachments(const std::shared_ptr<host::Item>& it
         const auto attachments = Require(item->Attachments());
         const int32_t count = attachments->Count();
         for (int32_t i = 1; i <= count; ++i)
-            if (shown.Saveable(*Require(attachments->Item(i)))) return true;
+            if (Targeted(only, i) && shown.Saveable(*Require(attachments->Item(i)))) return true;
     } catch (const std::exception&) {
     }
     return false;
@@ -159,9 +161,7 @@ bool ActionManager::HasShortcutAttachments(const std::shared_ptr<host::Item>& it
     return found;
 }
 
-void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins) {
-    if (stopRequested_) return;
-    const std::shared_ptr<host::Item> item = Require(Require(ins)->CurrentItem());
+void ActionManager::SaveAttachments(const std::shared_ptr<host::Item>& item, const std::vector<int32_t>& only) {
     const std::shared_ptr<host::Attachments> attachments = Require(item->Attachments());
 
     const bool wasUnsaved = !item->Saved();
@@ -172,7 +172,7 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
     std::vector<bool> saveable;
     int16_t saveableCount = 0;
     for (int32_t i = 1, count = attachments->Count(); i <= count; ++i) {
-        saveable.push_back(shown.Saveable(*Require(attachments->Item(i))));
+        saveable.push_back(Targeted(only, i) && shown.Saveable(*Require(attachments->Item(i))));
         if (saveable.back()) Increment(saveableCount);
     }
 
@@ -227,135 +227,6 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Inspector>& ins)
     for (std::size_t n = 0; n < replaceFlags.size(); ++n)
         if (replaceFlags[n]) replacements.push_back({static_cast<int32_t>(n + 1), savedPaths[n], displayNames[n]});
     (void)ReplaceAndSave(*item, *attachments, replacements, wasUnsaved);
-}
-
-/// What one save-all run did, for its summary.
-struct ActionManager::SaveAllReport {
-    std::u16string folder;
-    int32_t saveable = 0;
-    int32_t saved = 0;
-    int32_t replaced = 0;
-    std::vector<std::pair<std::u16string, std::u16string>> renamed;  // the attachment's name, the file's
-    std::vector<std::pair<std::u16string, std::u16string>> failed;   // the attachment's name, why
-    std::vector<std::u16string> notAttempted;                        // left by Cancel or a stop
-};
-
-void ActionManager::SaveAll(const std::shared_ptr<host::Inspector>& ins) {
-    constexpr char16_t kTitle[] = u"Save All Attachments";
-    if (stopRequested_) return;
-    const std::shared_ptr<host::Item> item = Require(Require(ins)->CurrentItem());
-    const std::shared_ptr<host::Attachments> attachments = Require(item->Attachments());
-
-    const bool wasUnsaved = !item->Saved();
-    if (wasUnsaved && !ContinueWithUnsavedItem(kTitle)) return;
-
-    Shown shown(*item, hostMajorVersion_);
-    std::vector<int32_t> saveable;
-    for (int32_t i = 1, count = attachments->Count(); i <= count; ++i)
-        if (shown.Saveable(*Require(attachments->Item(i)))) saveable.push_back(i);
-    if (saveable.empty()) return;
-
-    if (!folderPrompt_) folderPrompt_ = platform_.CreateFolderPrompt();
-    // Ours until the dialog returns, whatever happens to the action manager meanwhile.
-    const std::shared_ptr<FolderPrompt> prompt = Require(folderPrompt_);
-    const std::u16string start = fileDialogManager_ ? fileDialogManager_->LastFolder() : lastFolder_;
-    const bool offered = !Preferences::ShortcutsRefused();
-    const std::optional<FolderChoice> choice =
-        prompt->PickFolder(kTitle, start, Preferences::ReplaceWithLinks() && offered, offered);
-    if (!choice || choice->folder.empty() || stopRequested_) return;
-    const bool replace = choice->replaceWithLinks && !Preferences::ShortcutsRefused();
-
-    FolderNames names(platform_, choice->folder);
-    lastFolder_ = names.Folder();
-    if (fileDialogManager_) base::Tolerate([&] { fileDialogManager_->RememberFolder(lastFolder_); });
-    FileNameMangler mangler(platform_, hostMajorVersion_);
-    mangler.mItem(item);
-
-    SaveAllReport report;
-    report.folder = names.Folder();
-    report.saveable = static_cast<int32_t>(saveable.size());
-    std::vector<Replacement> replacements;
-    std::shared_ptr<ProgressWindow> progress;
-    const int64_t started = platform_.Milliseconds();
-    std::size_t next = 0;
-    for (; next < saveable.size(); ++next) {
-        // Cancel and a stop act between attachments: the one at hand is always finished.
-        if (stopRequested_) break;
-        bool cancelled = false;
-        if (progress) base::Tolerate([&] { cancelled = progress->Cancelled(); });
-        if (cancelled) break;
-        const int32_t index = saveable[next];
-        std::u16string fileName;
-        try {
-            const std::shared_ptr<host::Attachment> attachment = Require(attachments->Item(index));
-            fileName = attachment->FileName();
-            if (!progress && platform_.Milliseconds() - started >= kMoment)
-                base::Tolerate([&] { progress = platform_.ShowProgress(kTitle); });
-            if (progress)
-                base::Tolerate([&] {
-                    progress->Update(static_cast<uint32_t>(next), static_cast<uint32_t>(saveable.size()), fileName);
-                });
-            std::u16string name;
-            std::u16string reason;
-            const std::u16string path = AttachmentFile::WriteAsNew(
-                *attachment, platform_,
-                [&] {
-                    // A name found taken since the listing is kept from the later attachments too.
-                    if (!name.empty()) names.Record(name);
-                    name = names.NameFor(fileName, mangler);
-                    return name.empty() ? std::u16string() : names.PathOf(name);
-                },
-                reason);
-            if (path.empty()) {
-                report.failed.emplace_back(fileName, reason);
-                continue;
-            }
-            names.Record(name);
-            ++report.saved;
-            if (name != fileName) report.renamed.emplace_back(fileName, name);
-            if (replace) replacements.push_back({index, path, attachment->DisplayName()});
-        } catch (const HostError& e) {
-            // One attachment the host cannot give costs that attachment, not the run.
-            report.failed.emplace_back(fileName, e.text.empty() ? std::u16string(u"the host refused it") : e.text);
-        }
-    }
-    for (std::size_t n = next; n < saveable.size(); ++n) {
-        const std::string ordinal = std::to_string(saveable[n]);
-        std::u16string fileName = u"attachment " + std::u16string(ordinal.begin(), ordinal.end());
-        base::Tolerate([&] { fileName = Require(attachments->Item(saveable[n]))->FileName(); });
-        report.notAttempted.push_back(fileName);
-    }
-    progress.reset();
-
-    report.replaced = ReplaceAndSave(*item, *attachments, replacements, wasUnsaved);
-    TellSaveAllSummary(report);
-    if (choice->openFolder && report.saved > 0) base::TolerateAll([&] { (void)platform_.OpenWithShell(report.folder); });
-}
-
-void ActionManager::TellSaveAllSummary(const SaveAllReport& report) noexcept {
-    base::TolerateAll([&] {
-        const auto number = [](int32_t n) {
-            const std::string digits = std::to_string(n);
-            return std::u16string(digits.begin(), digits.end());
-        };
-        std::u16string text = number(report.saved) + u" of " + number(report.saveable) +
-                              (report.saveable == 1 ? u" attachment" : u" attachments") + u" saved in " +
-                              report.folder + u".";
-        if (!report.renamed.empty()) {
-            text += u"\r\n\r\nSaved under another name:";
-            for (const auto& [from, to] : report.renamed) text += u"\r\n" + from + u" -> " + to;
-        }
-        if (!report.failed.empty()) {
-            text += u"\r\n\r\nNot saved:";
-            for (const auto& [name, why] : report.failed) text += u"\r\n" + name + u": " + why;
-        }
-        if (!report.notAttempted.empty()) {
-            text += u"\r\n\r\nStopped before these:";
-            for (const auto& name : report.notAttempted) text += u"\r\n" + name;
-        }
-        if (report.replaced > 0) text += u"\r\n\r\n" + number(report.replaced) + u" replaced with shortcuts.";
-        platform_.ShowMessageBox(text, u"Save All Attachments", MessageBoxFlags::Ok);
-    });
 }
 
 bool ActionManager::ContinueWithUnsavedItem(const std::u16string& title) {

@@ -14,9 +14,11 @@ class SaveAsPrompt;
 
 namespace host {
 class Attachment;
+class AttachmentSelection;
 class Attachments;
 class Inspector;
 class Item;
+class Selection;
 }  // namespace host
 
 /// The add-in's command: its caption, tag and images, its enablement, the command itself, and the
@@ -41,6 +43,30 @@ public:
     /// Action makes them, one summary, and the folder opened if the user asked. The caller keeps
     /// the action manager alive until it returns.
     void SaveAll(const std::shared_ptr<host::Inspector>& ins);
+
+    /// What a command run from the main window acts on: the attachments of `item` the host's list
+    /// shows, or of those only the ones at `only` (1-based indices, as the reading pane selected them).
+    struct Target {
+        std::shared_ptr<host::Item> item;
+        std::vector<int32_t> only;
+    };
+    /// The items selected in the main window, each with all its attachments; items of no kind
+    /// that has attachments are left out. A failure to read the selection is thrown.
+    static std::vector<Target> TargetsOf(host::Selection& selection);
+    /// The attachments selected in a reading pane, grouped by their item in the order selected.
+    static std::vector<Target> TargetsOf(host::AttachmentSelection& selection);
+    /// The commands on what the main window selected. Items that the item windows' rule would not
+    /// enable (IsEnabled) are skipped. One target and `saveAll` false: the single command on it, as
+    /// Action, for the targeted attachments. Otherwise "Save All Attachments" over every target:
+    /// one folder, names unique across the items, one summary naming each item. When nothing is
+    /// left to save the user is told so. The caller keeps the action manager alive until it returns.
+    void SaveSelected(const std::vector<Target>& targets, bool saveAll);
+    /// The main window's rule for its buttons, asked at every change of the selection: true while
+    /// one of the first kSelectionChecked selected items is enabled (IsEnabled), and while more
+    /// are selected than that, whatever they hold (the click then checks them all). So a change
+    /// costs the host at most kSelectionChecked items' attachments, at any size of selection.
+    bool IsSelectionEnabled(host::Selection& selection);
+    static constexpr int32_t kSelectionChecked = 8;
     /// The host is shutting down, or the add-in is being unloaded, while a command may be running
     /// inside one of its modal windows: the command stops after the attachment at hand, finishes
     /// what it did for the attachments before (their shortcuts, the item's save) and tells the user,
@@ -78,10 +104,17 @@ private:
     /// A shortcut: by reference, or added in this session and not yet saved (the host then reports
     /// OLE for it) with the path of a linked file.
     static bool IsShortcut(host::Attachment& attachment);
-    bool HasSaveableAttachments(const std::shared_ptr<host::Item>& item) noexcept;
+    bool HasSaveableAttachments(const std::shared_ptr<host::Item>& item, const std::vector<int32_t>& only = {}) noexcept;
+    /// Whether the attachment at `index` is one of `only` (every one, when `only` is empty).
+    static bool Targeted(const std::vector<int32_t>& only, int32_t index);
     static bool IsSentOrNonMailItem(const std::shared_ptr<host::Item>& item);
     static bool HasShortcutAttachments(const std::shared_ptr<host::Item>& item) noexcept;
-    void SaveAttachments(const std::shared_ptr<host::Inspector>& ins);
+    /// The single command on `item`'s shown attachments, or of those the ones at `only`.
+    void SaveAttachments(const std::shared_ptr<host::Item>& item, const std::vector<int32_t>& only);
+    /// "Save All Attachments" over `targets`; one target is the item window's command.
+    void SaveAllOf(const std::vector<Target>& targets);
+    /// Tells the user that the selection holds nothing to save.
+    void TellNothingToSave(bool saveAll) noexcept;
     /// An attachment saved to a file that is to become a shortcut to it: its index in the item
     /// (1-based, as walked), the file and its display name.
     struct Replacement {

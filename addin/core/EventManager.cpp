@@ -148,8 +148,12 @@ void EventManager::Close() {
 void EventManager::SelectionChange() {
     if (cleanedUp_) return;
     const auto self = shared_from_this();
+    // The main window's buttons follow its selection; an item window's follow its item.
     const auto ins = Require(application_.get())->ActiveInspector();
-    if (ins) InitializeInspector(ins);
+    if (ins)
+        InitializeInspector(ins);
+    else
+        InvalidateRibbons();
 }
 
 void EventManager::NewInspector(const std::shared_ptr<host::Inspector>& inspector) {

@@ -3,7 +3,9 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "core/ActionManager.h"
 #include "core/HostVersion.h"
 #include "core/host/Application.h"
 #include "core/host/CommandBars.h"
@@ -13,7 +15,6 @@
 #include "core/host/Picture.h"
 #include "core/host/Ribbon.h"
 
-class ActionManager;
 class Platform;
 
 /// Subscribes to the host's events, places the add-in's button in every suitable inspector, keeps
@@ -62,7 +63,8 @@ public:
     std::u16string GetCustomUI(const std::u16string& ribbonId) const;
     /// Keeps `ribbon` while connected: each refresh of a toolbar button invalidates the ribbon's
     /// button too, so that the ribbon asks again and both agree.
-    void OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon);
+    /// `explorer`: the main window's ribbon (its own onLoad).
+    void OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon, bool explorer = false);
     /// Runs the command on the control's window, then refreshes that window's button, as a click
     /// on the toolbar button does.
     void OnRibbonAction(const std::shared_ptr<host::RibbonControl>& control);
@@ -121,7 +123,9 @@ private:
     static bool IsNotNoteItem(host::Inspector& ins);
     /// Whether the inspector gets the add-in's toolbar (steps 1 and 2 of InitializeInspector).
     static bool GetsButton(host::Inspector& ins);
-    std::shared_ptr<host::Inspector> RibbonWindow(const std::shared_ptr<host::RibbonControl>& control) const;
+    /// What a control outside an item window acts on: the attachments selected (`attachments`, or
+    /// a context that is an attachment selection) or the items selected.
+    static std::vector<ActionManager::Target> Selected(const host::RibbonContext& context, bool attachments);
     /// Invalidates the add-in's ribbon button in every ribbon kept; failures ignored one by one.
     void InvalidateRibbons() noexcept;
 
@@ -137,6 +141,10 @@ private:
     std::shared_ptr<ActionManager> actionManager_;
     std::shared_ptr<host::Picture> picture_;
     std::shared_ptr<host::Picture> mask_;
-    std::vector<std::shared_ptr<host::RibbonUI>> ribbons_;
+    struct LoadedRibbon {
+        std::shared_ptr<host::RibbonUI> ui;
+        bool explorer;
+    };
+    std::vector<LoadedRibbon> ribbons_;
     bool cleanedUp_ = false;
 };

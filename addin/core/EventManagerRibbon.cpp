@@ -1,6 +1,7 @@
-// EventManager's answers to the ribbon of hosts of version 12 and later. The ribbon shows the
-// toolbar's command with the toolbar's rules, per window; nothing here runs on older hosts, which
-// never load the markup.
+// EventManager's answers to the ribbon of hosts of version 12 and later. In item windows the ribbon
+// shows the toolbar's command with the toolbar's rules, per window; from version 14 the main
+// window's ribbon and context menus run it on what is selected there. Nothing here runs on older
+// hosts, which never load the markup.
 #include <algorithm>
 
 #include "core/ActionManager.h"
@@ -8,41 +9,72 @@
 #include "base/HostError.h"
 #include "core/Platform.h"
 #include "core/Ribbon.h"
+#include "core/host/Application.h"
+#include "core/host/Explorer.h"
 #include "core/host/Inspector.h"
 
 std::u16string EventManager::GetCustomUI(const std::u16string& ribbonId) const {
     if (!actionManager_) return {};
-    return Ribbon::CustomUI(ribbonId, actionManager_->GetCaption(), actionManager_->GetSaveAllCaption());
+    return Ribbon::CustomUI(ribbonId, actionManager_->GetCaption(), actionManager_->GetSaveAllCaption(),
+                            hostVersion_.Major());
 }
 
-void EventManager::OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon) {
+void EventManager::OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon, bool explorer) {
     Require(ribbon);
     // Once the add-in has let go of the host it keeps nothing of it.
     if (!application_) return;
     const bool known = std::any_of(ribbons_.begin(), ribbons_.end(),
-                                   [&](const auto& r) { return r->SameObject(*ribbon); });
-    if (!known) ribbons_.push_back(ribbon);
+                                   [&](const auto& r) { return r.ui->SameObject(*ribbon); });
+    if (!known) ribbons_.push_back({ribbon, explorer});
 }
 
 void EventManager::OnRibbonAction(const std::shared_ptr<host::RibbonControl>& control) {
     if (cleanedUp_) return;
     // As a click on the toolbar's button: kept alive, and nothing refreshed after a clean-up.
     const auto self = shared_from_this();
-    const auto ins = RibbonWindow(control);
-    // One callback for both buttons, told apart by the control's id.
-    RunCommand(control->Id() == Ribbon::SaveAllButtonId ? &ActionManager::SaveAll : &ActionManager::Action, ins);
+    const host::RibbonContext context = Require(control)->Context();
+    // One callback for every control, told apart by the control's id.
+    const auto role = Ribbon::RoleOf(control->Id());
+    const bool saveAll = role && role->command == Ribbon::Command::SaveAll;
+    if (context.inspector) return RunCommand(saveAll ? &ActionManager::SaveAll : &ActionManager::Action, context.inspector);
+    const auto actions = Require(actionManager_);
+    actions->SaveSelected(Selected(context, role && role->place == Ribbon::Place::AttachmentPane), saveAll);
+    if (cleanedUp_ || actionManager_ != actions) return;
+    // An item saved from the main window may be open in its own window too: both show it anew.
+    if (const auto ins = Require(application_.get())->ActiveInspector())
+        InitializeInspector(ins);
+    else
+        InvalidateRibbons();
 }
 
 bool EventManager::GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& control) {
-    const auto ins = RibbonWindow(control);
-    return Require(actionManager_)->IsEnabled(ins->CurrentItem());
+    const host::RibbonContext context = Require(control)->Context();
+    if (context.inspector) return Require(actionManager_)->IsEnabled(context.inspector->CurrentItem());
+    if (context.attachments) return context.attachments->Count() > 0;
+    const auto selection = context.selection ? context.selection : context.explorer ? context.explorer->Selection() : nullptr;
+    if (!selection) throw HostError(HostStatus::InvalidArg, u"The ribbon control is in no window the add-in knows");
+    return Require(actionManager_)->IsSelectionEnabled(*selection);
 }
 
 bool EventManager::GetRibbonVisible(const std::shared_ptr<host::RibbonControl>& control) {
     // Not the toolbar's word-processor test: that keeps the add-in's bar out of the word processor's
     // own command bars, which a ribbon does not share; and from version 12 on the word processor
     // edits every mail window, so that test would hide the command from all of them.
-    return IsNotNoteItem(*RibbonWindow(control));
+    const host::RibbonContext context = Require(control)->Context();
+    if (context.inspector) return IsNotNoteItem(*context.inspector);
+    if (!context.explorer && !context.selection && !context.attachments)
+        throw HostError(HostStatus::InvalidArg, u"The ribbon control is in no window the add-in knows");
+    return true;
+}
+
+std::vector<ActionManager::Target> EventManager::Selected(const host::RibbonContext& context, bool attachments) {
+    if (context.attachments) return ActionManager::TargetsOf(*context.attachments);
+    if (context.selection) return ActionManager::TargetsOf(*context.selection);
+    if (!context.explorer) throw HostError(HostStatus::InvalidArg, u"The ribbon control is in no window the add-in knows");
+    // The main window's own tab acts on its selected items; the reading pane's attachments tab on
+    // the attachments selected there.
+    if (attachments) return ActionManager::TargetsOf(*Require(context.explorer->AttachmentSelection()));
+    return ActionManager::TargetsOf(*Require(context.explorer->Selection()));
 }
 
 std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_ptr<host::RibbonControl>&) {
@@ -50,17 +82,11 @@ std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_pt
     return platform_.LoadPicture(Require(actionManager_)->GetLargeImageResourceId());
 }
 
-std::shared_ptr<host::Inspector> EventManager::RibbonWindow(const std::shared_ptr<host::RibbonControl>& control) const {
-    auto ins = Require(control)->Context().inspector;
-    if (!ins) throw HostError(HostStatus::InvalidArg, u"The ribbon control is not in an item window");
-    return ins;
-}
-
 void EventManager::InvalidateRibbons() noexcept {
     for (const auto& ribbon : ribbons_) {
-        for (const char16_t* id : {Ribbon::ButtonId, Ribbon::SaveAllButtonId}) {
+        for (const std::u16string_view id : Ribbon::ControlIds(ribbon.explorer)) {
             try {
-                ribbon->InvalidateControl(id);
+                ribbon.ui->InvalidateControl(std::u16string(id));
             } catch (...) {
             }
         }

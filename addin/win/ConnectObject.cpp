@@ -45,7 +45,7 @@ DISPID callbackId(const wchar_t* name) noexcept {
 }
 
 bool isCallback(DISPID id) noexcept {
-    return id >= kCallbackBase && id <= kCallbackBase + static_cast<DISPID>(Ribbon::Callback::GetImage);
+    return id >= kCallbackBase && id <= kCallbackBase + static_cast<DISPID>(Ribbon::Callback::OnExplorerLoad);
 }
 
 }  // namespace
@@ -186,7 +186,9 @@ HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params,
         };
         switch (static_cast<Ribbon::Callback>(id - kCallbackBase)) {
         case Ribbon::Callback::OnLoad:
-            events->OnRibbonLoad(ribbonObject ? hostcom::wrapRibbonUI(ribbonObject) : nullptr);
+        case Ribbon::Callback::OnExplorerLoad:
+            events->OnRibbonLoad(ribbonObject ? hostcom::wrapRibbonUI(ribbonObject) : nullptr,
+                                 id - kCallbackBase == static_cast<DISPID>(Ribbon::Callback::OnExplorerLoad));
             break;
         case Ribbon::Callback::OnAction:
             events->OnRibbonAction(control());

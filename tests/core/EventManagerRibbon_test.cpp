@@ -322,7 +322,7 @@ TEST(RibbonButton, CallbacksNeedAControlInAnItemWindowAndAConnectedAddIn) {
     s.Connect();
     EXPECT_FALSE(s.addIn->Events()->GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
     const auto nowhere = s.host.RibbonControlObject(std::make_shared<standin::RibbonControlNode>(
-        standin::RibbonControlNode{u"TallowbySaveAttachments", u"", {}}));
+        standin::RibbonControlNode{u"TallowbySaveAttachments", u"", {}, {}, standin::RibbonPlace::ItemWindow}));
     for (const auto& call : std::vector<std::function<void()>>{
              [&] { s.addIn->Events()->GetRibbonEnabled(nowhere); },
              [&] { s.addIn->Events()->GetRibbonVisible(nowhere); },

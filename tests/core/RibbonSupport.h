@@ -23,8 +23,10 @@ public:
     std::u16string GetCustomUI(const std::u16string& ribbonId) override { return addIn_.Events()->GetCustomUI(ribbonId); }
     bool HasCallback(const std::u16string& name) override { return Ribbon::CallbackNamed(name).has_value(); }
     void OnLoad(const std::u16string& name, const std::shared_ptr<host::RibbonUI>& ribbon) override {
-        Expect(name, Ribbon::Callback::OnLoad);
-        addIn_.Events()->OnRibbonLoad(ribbon);
+        const auto callback = Ribbon::CallbackNamed(name);
+        EXPECT_TRUE(callback == Ribbon::Callback::OnLoad || callback == Ribbon::Callback::OnExplorerLoad)
+            << std::string(name.begin(), name.end());
+        addIn_.Events()->OnRibbonLoad(ribbon, callback == Ribbon::Callback::OnExplorerLoad);
     }
     void OnAction(const std::u16string& name, const std::shared_ptr<host::RibbonControl>& control) override {
         Expect(name, Ribbon::Callback::OnAction);
