@@ -238,7 +238,8 @@ bool ActionManager::ContinueWithUnsavedItem(const std::u16string& title) {
 }
 
 int32_t ActionManager::ReplaceAndSave(host::Item& item, host::Attachments& attachments,
-                                      const std::vector<Replacement>& replacements, bool wasUnsaved) {
+                                      const std::vector<Replacement>& replacements, bool wasUnsaved,
+                                      std::u16string* keptOut) {
     // Shortcuts first, originals after: a failure half-way leaves a duplicate, never a loss. The
     // shortcuts are appended after the originals, so the originals' indices do not move. An
     // original goes only where the host has shown a link to the saved file.
@@ -253,7 +254,10 @@ int32_t ActionManager::ReplaceAndSave(host::Item& item, host::Attachments& attac
     }
     // Downwards, so the lower indices stay valid while attachments go.
     for (auto n = linked.rbegin(); n != linked.rend(); ++n) Require(attachments.Item(*n))->Delete();
-    if (!kept.empty()) TellShortcutsRefused(kept);
+    if (keptOut)
+        *keptOut += kept;
+    else if (!kept.empty())
+        TellShortcutsRefused(kept);
 
     // An item that had unsaved changes before is left for the user to save.
     if (!item.Saved() && !wasUnsaved) item.Save();

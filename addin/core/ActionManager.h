@@ -126,9 +126,11 @@ private:
     /// files where the host makes links: every shortcut added first, then the originals removed
     /// from the highest index down, so a failure half-way leaves a duplicate, never a loss; the user
     /// is told once of those kept. Then the item is saved unless it had unsaved changes before the
-    /// command (`wasUnsaved`). Returns how many were replaced. Both commands end this way.
+    /// command (`wasUnsaved`). Returns how many were replaced. Both commands end this way. With
+    /// `kept`, the names of those kept are added to it instead, for one message over several items.
     int32_t ReplaceAndSave(host::Item& item, host::Attachments& attachments,
-                           const std::vector<Replacement>& replacements, bool wasUnsaved);
+                           const std::vector<Replacement>& replacements, bool wasUnsaved,
+                           std::u16string* kept = nullptr);
     /// For an item with unsaved changes: asks whether to go on. True to go on.
     bool ContinueWithUnsavedItem(const std::u16string& title);
     /// The save-all run's summary, in one message box.

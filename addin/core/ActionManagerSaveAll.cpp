@@ -160,7 +160,12 @@ void ActionManager::SaveAllOf(const std::vector<Target>& targets) {
     }
     progress.reset();
 
-    for (Part& part : parts) report.replaced += ReplaceAndSave(*part.item, *part.attachments, part.replacements, part.wasUnsaved);
+    // The user hears once which attachments stayed because the host made no shortcut, whatever
+    // item they are in.
+    std::u16string kept;
+    for (Part& part : parts)
+        report.replaced += ReplaceAndSave(*part.item, *part.attachments, part.replacements, part.wasUnsaved, &kept);
+    if (!kept.empty()) TellShortcutsRefused(kept);
     TellSaveAllSummary(report);
     if (choice->openFolder && report.saved > 0) base::TolerateAll([&] { (void)platform_.OpenWithShell(report.folder); });
 }
