@@ -129,16 +129,16 @@ void ActionManager::CheckItemSend(const std::shared_ptr<host::Item>& item, bool&
 bool ActionManager::HasSaveableAttachments(const std::shared_ptr<host::Item>& item,
                                            const std::vector<int32_t>& only) noexcept {
     // The whole test is suppressed: an item without a readable collection has none.
-    try {
-        if (!item) return false;
+    if (!item) return false;
+    bool found = false;
+    base::TolerateAll([&] {
         Shown shown(*item, hostMajorVersion_);
         const auto attachments = Require(item->Attachments());
         const int32_t count = attachments->Count();
-        for (int32_t i = 1; i <= count; ++i)
-            if (Targeted(only, i) && shown.Saveable(*Require(attachments->Item(i)))) return true;
-    } catch (const std::exception&) {
-    }
-    return false;
+        for (int32_t i = 1; i <= count && !found; ++i)
+            found = Targeted(only, i) && shown.Saveable(*Require(attachments->Item(i)));
+    });
+    return found;
 }
 
 bool ActionManager::IsSentOrNonMailItem(const std::shared_ptr<host::Item>& item) {
@@ -147,17 +147,16 @@ bool ActionManager::IsSentOrNonMailItem(const std::shared_ptr<host::Item>& item)
 }
 
 bool ActionManager::HasShortcutAttachments(const std::shared_ptr<host::Item>& item) noexcept {
+    if (!item) return false;
+    // A shortcut already seen stays seen: the warning must not be lost to a later failure.
     bool found = false;
-    try {
-        if (!item) return false;
+    base::TolerateAll([&] {
         const auto attachments = Require(item->Attachments());
         const int32_t count = attachments->Count();
         // The walk goes through every attachment, matching or not.
         for (int32_t i = 1; i <= count; ++i)
             if (IsShortcut(*Require(attachments->Item(i)))) found = true;
-    } catch (const std::exception&) {
-        // A shortcut already seen stays seen: the warning must not be lost to a later failure.
-    }
+    });
     return found;
 }
 
@@ -316,20 +315,18 @@ void ActionManager::TellNotSaved(host::Attachments& attachments, const std::vect
 bool ActionManager::WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept {
     const bool written = AttachmentFile::Write(attachment, path, platform_);
     if (!written) {
-        try {
+        base::TolerateAll([&] {
             platform_.ShowMessageBox(
                 u"Cannot save to file " + path + u".\r\n\r\nThe file might be in use by another program.",
                 u"Error saving attachment", MessageBoxFlags::Ok);
-        } catch (const std::exception&) {
-        }
+        });
     }
     return written;
 }
 
 void ActionManager::OpenSavedFile(const std::u16string& path) noexcept {
-    try {
+    base::TolerateAll([&] {
         if (platform_.OpenWithShell(path) == NoAssociation)
             platform_.StartProcess(u"rundll32.exe shell32.dll,OpenAs_RunDLL " + path);
-    } catch (const std::exception&) {
-    }
+    });
 }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/HostError.h"
+#include "base/Tolerate.h"
 #include "core/Platform.h"
 #include "core/host/Item.h"
 
@@ -18,10 +19,7 @@ std::u16string Hex(int32_t status) {
 }
 
 void SetReason(std::u16string& reason, const HostError& e) noexcept {
-    try {
-        reason = e.text.empty() ? u"error " + Hex(e.status) : e.text;
-    } catch (const std::exception&) {
-    }
+    base::TolerateAll([&] { reason = e.text.empty() ? u"error " + Hex(e.status) : e.text; });
 }
 
 constexpr char16_t kNoFile[] = u"the attachment's file was not written";

@@ -74,19 +74,17 @@ void EventManager::CleanUpHandler() {
     const std::u16string saveAllTag = actionManager_ ? actionManager_->GetSaveAllTag() : std::u16string();
     std::shared_ptr<host::Inspectors> inspectors;
     int32_t count = 0;
-    try {
+    base::Tolerate([&] {
         inspectors = Require(inspectors_.get());
         count = inspectors->Count();
-    } catch (const HostError&) {
-    }
+    });
     for (int32_t i = 1; i <= count; ++i) {
-        try {
+        base::Tolerate([&] {
             const auto bars = Require(Require(inspectors->Item(i))->CommandBars());
             DeleteButtons(*bars, tag);
             // Only our tags: the bar goes once both buttons have gone and it is empty.
             if (!saveAllTag.empty()) DeleteButtons(*bars, saveAllTag);
-        } catch (const HostError&) {
-        }
+        });
     }
 }
 
@@ -96,22 +94,12 @@ void EventManager::DeleteButtons(host::CommandBars& bars, const std::u16string& 
         const auto control = bars.FindControl({}, {}, tag, {});
         if (!control) return;
         std::shared_ptr<host::CommandBar> bar;
-        try {
-            bar = Require(control->Parent());
-        } catch (const HostError&) {
-            return;  // deleted already, e.g. by the user
-        }
+        if (!base::Tolerate([&] { bar = Require(control->Parent()); })) return;  // deleted already, e.g. by the user
         control->Delete();
         bool empty = true;  // a bar whose count cannot be read is deleted too
-        try {
-            empty = Require(bar->Controls())->Count() == 0;
-        } catch (const HostError&) {
-        }
+        base::Tolerate([&] { empty = Require(bar->Controls())->Count() == 0; });
         if (!empty) continue;
-        try {
-            bar->Delete();
-        } catch (const HostError&) {
-        }
+        base::Tolerate([&] { bar->Delete(); });
     }
 }
 
@@ -232,10 +220,7 @@ std::pair<std::shared_ptr<host::CommandBarButton>, std::shared_ptr<host::Command
         bar->SetProtection(host::msoBarNoCustomize);
         return {std::move(first), std::move(saveAll)};
     } catch (...) {
-        try {
-            bar->Delete();
-        } catch (const HostError&) {
-        }
+        base::Tolerate([&] { bar->Delete(); });
         throw;
     }
 }
@@ -259,10 +244,7 @@ std::shared_ptr<host::CommandBarButton> EventManager::AddButton(host::CommandBar
         return found;
     } catch (...) {
         // A button without its tag would stay for good, found by nothing.
-        try {
-            control->Delete();
-        } catch (const HostError&) {
-        }
+        base::Tolerate([&] { control->Delete(); });
         throw;
     }
 }

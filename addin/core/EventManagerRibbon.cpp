@@ -7,6 +7,7 @@
 #include "core/ActionManager.h"
 #include "core/EventManager.h"
 #include "base/HostError.h"
+#include "base/Tolerate.h"
 #include "core/Platform.h"
 #include "core/Ribbon.h"
 #include "core/host/Application.h"
@@ -84,11 +85,7 @@ std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_pt
 
 void EventManager::InvalidateRibbons() noexcept {
     for (const auto& ribbon : ribbons_) {
-        for (const std::u16string_view id : Ribbon::ControlIds(ribbon.explorer)) {
-            try {
-                ribbon.ui->InvalidateControl(std::u16string(id));
-            } catch (...) {
-            }
-        }
+        for (const std::u16string_view id : Ribbon::ControlIds(ribbon.explorer))
+            base::TolerateAll([&] { ribbon.ui->InvalidateControl(std::u16string(id)); });
     }
 }

@@ -134,11 +134,9 @@ std::optional<std::u16string> FileNameMangler::Sender() {
 
 std::optional<std::u16string> FileNameMangler::SentDate() {
     // A date the system cannot format (before 1601, say) costs the date's names, not the others.
-    try {
-        return PathNames::ReplaceUnsafeCharacters(platform_.FormatDate(item_->SentOn(), kDatePattern));
-    } catch (const HostError&) {
-        return std::nullopt;
-    }
+    std::optional<std::u16string> date;
+    base::Tolerate([&] { date = PathNames::ReplaceUnsafeCharacters(platform_.FormatDate(item_->SentOn(), kDatePattern)); });
+    return date;
 }
 
 std::u16string FileNameMangler::OfferedName(const std::u16string& stem, const std::u16string& decoration,
