@@ -208,7 +208,8 @@ TEST_F(AddInDllTest, BothDispatchFacesFindTheRibbonsCallbacksByName) {
         return id;
     };
     for (const wchar_t* callback :
-         {L"OnRibbonLoad", L"OnRibbonAction", L"GetRibbonEnabled", L"GetRibbonVisible", L"GetRibbonImage"}) {
+         {L"OnRibbonLoad", L"OnRibbonAction", L"GetRibbonEnabled", L"GetRibbonVisible", L"GetRibbonImage",
+          L"OnExplorerRibbonLoad"}) {
         const DISPID id = idOf(connect.get(), callback, S_OK);
         EXPECT_EQ(idOf(part.get(), callback, S_OK), id);
         std::wstring lower = callback;
