@@ -15,33 +15,62 @@ namespace {
 constexpr std::u16string_view kNamespace2006 = u"http://schemas.microsoft.com/office/2006/01/customui";
 constexpr std::u16string_view kNamespace2009 = u"http://schemas.microsoft.com/office/2009/07/customui";
 
-// The part of the markup's schema this host knows: each element, its attributes and the one kind
-// of child it may have. Anything else is refused, as the host refuses markup its schema rejects.
+// The part of the markup's schema this host knows: each element with its attributes and the kinds
+// of child it may have (by rule name: a button in a group and one in a context menu differ).
+// Anything else is refused, as the host refuses markup its schema rejects.
+enum class Order {
+    Any,       // any number of children of the kinds listed, in any order
+    Once,      // each kind at most once, in any order (the schema's xsd:all)
+    Sequence,  // each kind at most once, in the order listed
+};
+
 struct Rule {
+    std::u16string_view name;
     std::u16string_view element;
     std::vector<std::u16string_view> attributes;
-    std::u16string_view child;
+    std::vector<std::u16string_view> children;
+    Order order = Order::Any;
+    /// The schema wants at least one child (minOccurs 1).
+    bool needsChild = false;
+    /// Only in the 2009/07 schema.
+    bool since2009 = false;
 };
+
+#define TALLOWBY_BUTTON_ATTRIBUTES                                                                                 \
+    u"id", u"idMso", u"tag", u"label", u"enabled", u"getEnabled", u"visible", u"getVisible", u"imageMso", u"getImage", \
+        u"showLabel", u"showImage", u"screentip", u"supertip", u"keytip", u"description", u"onAction",              \
+        u"insertAfterMso", u"insertBeforeMso"
 
 const std::vector<Rule>& Rules() {
     static const std::vector<Rule> rules{
-        {u"customUI", {u"onLoad"}, u"ribbon"},
-        {u"ribbon", {u"startFromScratch"}, u"tabs"},
-        {u"tabs", {}, u"tab"},
+        {u"customUI", u"customUI", {u"onLoad"}, {u"ribbon", u"contextMenus"}, Order::Sequence},
+        {u"ribbon", u"ribbon", {u"startFromScratch"}, {u"tabs", u"contextualTabs"}, Order::Once},
+        {u"tabs", u"tabs", {}, {u"tab"}},
+        {u"contextualTabs", u"contextualTabs", {}, {u"tabSet"}, Order::Any, true},
+        {u"tabSet", u"tabSet", {u"idMso", u"visible", u"getVisible"}, {u"tab"}},
         {u"tab",
+         u"tab",
          {u"id", u"idMso", u"tag", u"label", u"visible", u"getVisible", u"keytip", u"insertAfterMso", u"insertBeforeMso"},
-         u"group"},
+         {u"group"}},
         {u"group",
+         u"group",
          {u"id", u"idMso", u"tag", u"label", u"visible", u"getVisible", u"keytip", u"screentip", u"supertip",
           u"insertAfterMso", u"insertBeforeMso"},
-         u"button"},
-        {u"button",
-         {u"id", u"idMso", u"tag", u"label", u"size", u"enabled", u"getEnabled", u"visible", u"getVisible",
-          u"imageMso", u"getImage", u"showLabel", u"showImage", u"screentip", u"supertip", u"keytip",
-          u"description", u"onAction", u"insertAfterMso", u"insertBeforeMso"},
-         {}},
+         {u"button"}},
+        {u"button", u"button", {TALLOWBY_BUTTON_ATTRIBUTES, u"size"}, {}},
+        {u"contextMenus", u"contextMenus", {}, {u"contextMenu"}, Order::Any, true, true},
+        {u"contextMenu", u"contextMenu", {u"idMso"}, {u"menuButton"}, Order::Any, false, true},
+        // A menu's button (CT_ButtonRegular) has the size of its place: no size of its own.
+        {u"menuButton", u"button", {TALLOWBY_BUTTON_ATTRIBUTES}, {}, Order::Any, false, true},
     };
     return rules;
+}
+
+#undef TALLOWBY_BUTTON_ATTRIBUTES
+
+const Rule& RuleNamed(std::u16string_view name) {
+    const auto& rules = Rules();
+    return *std::find_if(rules.begin(), rules.end(), [&](const Rule& r) { return r.name == name; });
 }
 
 bool IsBooleanAttribute(std::u16string_view name) {
@@ -70,7 +99,8 @@ std::u16string Number(size_t n) {
 
 std::u16string Bool(bool b) { return b ? u"true" : u"false"; }
 
-// One of tab, group, button as far as its visibility goes: its control (for callbacks) and answer.
+// One of tab set, tab, group, button as far as its visibility goes: its control (for callbacks) and
+// answer. A layer the button does not have (a tab set outside contextual tabs) has no id.
 struct Layer {
     std::u16string id;
     std::u16string tag;
@@ -78,10 +108,17 @@ struct Layer {
     bool visible = true;
 };
 
-enum { kTab, kGroup, kButton, kLayers };
+enum { kTabSet, kTab, kGroup, kButton, kLayers };
+
+/// Where the markup puts a button.
+enum class Place { Tab, ContextualTab, Menu };
 
 struct Button {
     Layer layers[kLayers];
+    Place place = Place::Tab;
+    /// The contextual tab set (idMso), or the context menu (idMso), the button is in.
+    std::u16string tabSet;
+    std::u16string menu;
     std::u16string tab;
     /// The tab is one of the window's own (idMso), which only windows that have it show.
     bool tabBuiltIn = false;
@@ -104,7 +141,7 @@ public:
         if (root_.name != u"customUI") throw Problem(u"the root element is " + root_.name + u", not customUI");
         if (root_.ns != kNamespace2006 && !(version_ >= 14 && root_.ns == kNamespace2009))
             throw Problem(u"the namespace \"" + root_.ns + u"\" is not one this host version reads");
-        Element(root_, Button{});
+        Element(root_, RuleNamed(u"customUI"), Button{});
         return std::move(buttons_);
     }
 
@@ -116,12 +153,18 @@ public:
     };
 
 private:
-    void Element(const XmlElement& e, Button context) {
-        const auto& rules = Rules();
-        const auto rule = std::find_if(rules.begin(), rules.end(), [&](const Rule& r) { return r.element == e.name; });
-        if (e.ns != root_.ns || rule == rules.end()) throw Problem(u"the element " + e.name + u" is not known here");
+    void Element(const XmlElement& e, const Rule& rule, Button context) {
+        if (rule.since2009 && root_.ns != kNamespace2009)
+            throw Problem(u"the element " + e.name + u" is not in the 2006/01 schema: it needs the 2009/07 namespace");
+        const auto has = [&](std::u16string_view attribute) {
+            return std::find(rule.attributes.begin(), rule.attributes.end(), attribute) != rule.attributes.end();
+        };
         for (const XmlAttribute& a : e.attributes) {
-            if (!a.ns.empty() || std::find(rule->attributes.begin(), rule->attributes.end(), a.name) == rule->attributes.end())
+            if (a.ns.empty() && a.name == u"size" && rule.name == u"menuButton")
+                throw Problem(u"a button in a context menu has the menu's size: size is not allowed");
+            if (a.ns.empty() && a.name == u"id" && has(u"idMso") && !has(u"id"))
+                throw Problem(u"a " + e.name + u" names one of the host's own by idMso, not by id");
+            if (!a.ns.empty() || !has(a.name))
                 throw Problem(u"the attribute " + a.name + u" of " + e.name + u" is not known here");
             if (IsBooleanAttribute(a.name) && a.value != u"true" && a.value != u"false" && a.value != u"1" && a.value != u"0")
                 throw Problem(u"the attribute " + a.name + u" of " + e.name + u" is not a Boolean: " + a.value);
@@ -135,12 +178,31 @@ private:
                     throw Problem(u"both " + property + u" and " + a.name + u" on " + e.name);
             }
         }
+        // Tab sets and context menus exist only as the host's own: markup adds to them, never makes one.
+        if (has(u"idMso") && !has(u"id") && !e.Attribute(u"idMso"))
+            throw Problem(u"a " + e.name + u" names one of the host's own by idMso, which is missing");
         if (e.name == u"button") {
             const std::u16string* size = e.Attribute(u"size");
             if (size && *size != u"normal" && *size != u"large")
                 throw Problem(u"the size of a button is normal or large, not " + *size);
         }
 
+        if (e.name == u"tabSet") {
+            context.place = Place::ContextualTab;
+            context.tabSet = *e.Attribute(u"idMso");
+            if (context.tabSet.empty()) throw Problem(u"an empty idMso");
+            Layer& layer = context.layers[kTabSet];
+            layer.id = context.tabSet;
+            const std::u16string* getVisible = e.Attribute(u"getVisible");
+            const std::u16string* visible = e.Attribute(u"visible");
+            layer.getVisible = getVisible ? *getVisible : u"";
+            layer.visible = !visible || *visible == u"true" || *visible == u"1";
+        }
+        if (e.name == u"contextMenu") {
+            context.place = Place::Menu;
+            context.menu = *e.Attribute(u"idMso");
+            if (context.menu.empty()) throw Problem(u"an empty idMso");
+        }
         const bool control = e.name == u"tab" || e.name == u"group" || e.name == u"button";
         if (control) {
             const std::u16string* id = e.Attribute(u"id");
@@ -170,7 +232,7 @@ private:
             if (at == kGroup) context.group = layer.id;
             if (at == kButton) {
                 context.label = text(u"label");
-                context.size = text(u"size", u"normal");
+                context.size = context.place == Place::Menu ? u"" : text(u"size", u"normal");
                 context.onAction = text(u"onAction");
                 context.getEnabled = text(u"getEnabled");
                 context.getImage = text(u"getImage");
@@ -179,11 +241,24 @@ private:
                 buttons_.push_back(context);
             }
         }
+        size_t last = 0;
+        std::set<std::u16string_view> seen;
         for (const XmlElement& child : e.children) {
-            if (child.ns == root_.ns && child.name != rule->child)
-                throw Problem(u"the element " + child.name + u" cannot stand in " + e.name);
-            Element(child, context);
+            if (child.ns != root_.ns) throw Problem(u"the element " + child.name + u" is not known here");
+            const auto kind = std::find_if(rule.children.begin(), rule.children.end(),
+                                           [&](std::u16string_view name) { return RuleNamed(name).element == child.name; });
+            if (kind == rule.children.end()) throw Problem(u"the element " + child.name + u" cannot stand in " + e.name);
+            const size_t at = static_cast<size_t>(kind - rule.children.begin()) + 1;
+            if (rule.order != Order::Any && !seen.insert(*kind).second)
+                throw Problem(u"the element " + child.name + u" appears twice in " + e.name);
+            if (rule.order == Order::Sequence && at < last)
+                throw Problem(u"the element " + child.name + u" cannot follow " + std::u16string(RuleNamed(rule.children[last - 1]).element) +
+                              u" in " + e.name);
+            last = std::max(last, at);
+            Element(child, RuleNamed(*kind), context);
         }
+        if (rule.needsChild && e.children.empty())
+            throw Problem(u"a " + e.name + u" needs at least one " + std::u16string(RuleNamed(rule.children.front()).element));
     }
 
     const XmlElement& root_;
@@ -202,7 +277,9 @@ struct RibbonHost::Markup {
 };
 
 struct RibbonHost::Shown {
+    // The item window or the main window that shows the button.
     std::weak_ptr<InspectorNode> window;
+    std::weak_ptr<ExplorerNode> explorer;
     std::shared_ptr<Markup> markup;
     size_t button = 0;
     // The answers last given; unset where the ribbon did not need to ask (a hidden button).
@@ -210,11 +287,46 @@ struct RibbonHost::Shown {
     std::optional<bool> enabled;
     std::optional<std::u16string> image;
     bool stale = true;
-    /// The button's built-in tab is not one of the window's: the window shows nothing of it.
+    /// Asked at least once (a context menu's buttons are asked only when it opens).
+    bool asked = false;
+    /// The button's built-in tab (tab set, menu) is not one of the window's: it shows nothing of it.
     bool absent = false;
+    /// A contextual tab's button: whether its tab set is up now.
+    bool contextUp = false;
 
     const Button& Spec() const { return markup->buttons[button]; }
+    bool Open() const {
+        if (const auto w = window.lock()) return w->open;
+        if (const auto e = explorer.lock()) return e->open;
+        return false;
+    }
 };
+
+namespace {
+
+// The contextual tab set the stand-in plays, and when it is up: the reading pane has attachments
+// selected. Other tab sets of the main window belong to contexts it does not play.
+constexpr std::u16string_view kAttachmentsTabSet = u"TabSetAttachments";
+
+bool ContextHolds(const Button& b, const ExplorerNode& explorer) {
+    return b.tabSet == kAttachmentsTabSet && !explorer.selectedAttachments.empty();
+}
+
+// The context menus the stand-in plays, and the selection each needs to open.
+bool MenuOpens(std::u16string_view menu, const ExplorerNode& explorer) {
+    if (menu == u"ContextMenuMailItem") return explorer.selection.size() == 1;
+    if (menu == u"ContextMenuMultipleItems") return explorer.selection.size() > 1;
+    if (menu == u"ContextMenuAttachments") return !explorer.selectedAttachments.empty();
+    return false;
+}
+
+RibbonPlace PlaceOf(const Button& b, bool inExplorer) {
+    if (!inExplorer) return RibbonPlace::ItemWindow;
+    if (b.place != Place::Menu) return RibbonPlace::MainWindow;
+    return b.menu == u"ContextMenuAttachments" ? RibbonPlace::AttachmentMenu : RibbonPlace::ItemMenu;
+}
+
+}  // namespace
 
 RibbonHost::RibbonHost(Host& host, RibbonAddIn& addIn, int majorVersion, RibbonLog& log)
     : host_(host), addIn_(addIn), version_(majorVersion), log_(log) {}
@@ -277,6 +389,8 @@ void RibbonHost::Show(const std::shared_ptr<InspectorNode>& window) {
     const auto markup = markups_[ribbonId];
     if (!markup) return;
     for (size_t i = 0; i < markup->buttons.size(); ++i) {
+        // The item windows' contextual tabs and context menus are not played.
+        if (markup->buttons[i].place != Place::Tab) continue;
         const bool known = std::any_of(shown_.begin(), shown_.end(), [&](const auto& s) {
             return s->window.lock() == window && s->markup == markup && s->button == i;
         });
@@ -303,10 +417,16 @@ void RibbonHost::Show(const std::shared_ptr<InspectorNode>& window) {
 }
 
 void RibbonHost::Refresh() {
-    std::erase_if(shown_, [](const auto& s) {
-        const auto window = s->window.lock();
-        return !window || !window->open;
-    });
+    std::erase_if(shown_, [](const auto& s) { return !s->Open(); });
+    for (auto& shown : shown_) {
+        const auto explorer = shown->explorer.lock();
+        if (!explorer || shown->absent || shown->Spec().place != Place::ContextualTab) continue;
+        const bool up = ContextHolds(shown->Spec(), *explorer);
+        if (up == shown->contextUp) continue;
+        // A tab set that comes up is laid out afresh: its buttons are asked again.
+        shown->contextUp = up;
+        if (up) shown->stale = true;
+    }
     for (const auto& [ribbonId, markup] : markups_) {
         if (!markup) continue;
         RibbonNode& node = *markup->node;
@@ -325,7 +445,24 @@ void RibbonHost::Refresh() {
         node.invalidAll = false;
     }
     for (auto& shown : shown_)
-        if (shown->stale && !shown->absent) Ask(*shown);
+        if (shown->stale && OnScreen(*shown)) Ask(*shown);
+}
+
+bool RibbonHost::OnScreen(const Shown& shown) {
+    if (shown.absent) return false;
+    switch (shown.Spec().place) {
+    case Place::Tab:
+        return true;
+    case Place::ContextualTab:
+        return shown.contextUp;
+    default:
+        return false;  // a context menu is up only while the user has it open
+    }
+}
+
+std::u16string RibbonHost::WhereName(const Shown& shown) {
+    if (const auto window = shown.window.lock()) return log_.WindowName(window);
+    return log_.ExplorerName(shown.explorer.lock());
 }
 
 // Asks one callback about `layer`'s control (tab, group or button) in the shown button's window;
@@ -335,8 +472,8 @@ template <class T, class Call, class Text>
 T RibbonHost::Ask(Shown& shown, int layer, const std::u16string& callback, T fallback, Call call, Text answer,
                   std::u16string& asked) {
     const Layer& l = shown.Spec().layers[layer];
-    const auto control = host_.RibbonControlObject(
-        std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, shown.window.lock()}));
+    const auto control = host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{
+        l.id, l.tag, shown.window, shown.explorer, PlaceOf(shown.Spec(), !shown.explorer.expired())}));
     try {
         T value = call(callback, control);
         asked += u" " + callback + u"=" + answer(value);
@@ -348,16 +485,16 @@ T RibbonHost::Ask(Shown& shown, int layer, const std::u16string& callback, T fal
 }
 
 void RibbonHost::Ask(Shown& shown) {
-    const auto window = shown.window.lock();
-    if (!window || !window->open) return;
+    if (!shown.Open()) return;
     shown.stale = false;
+    shown.asked = true;
     const Button& b = shown.Spec();
     const auto boolean = [this](const std::u16string& name, const std::shared_ptr<host::RibbonControl>& c) {
         return addIn_.GetBool(name, c);
     };
     std::u16string asked;
     shown.visible = true;
-    for (int layer = kTab; layer < kLayers && shown.visible; ++layer) {
+    for (int layer = kTabSet; layer < kLayers && shown.visible; ++layer) {
         const Layer& l = b.layers[layer];
         shown.visible = l.getVisible.empty() ? l.visible : Ask(shown, layer, l.getVisible, l.visible, boolean, Bool, asked);
     }
@@ -375,8 +512,9 @@ void RibbonHost::Ask(Shown& shown) {
                 [this](const std::u16string& text) { return log_.Quote(text); }, asked);
     }
     if (!asked.empty())
-        log_.Line(u"ribbon asked window=" + log_.WindowName(window) + u" control=" + log_.Quote(b.layers[kButton].id) +
-                  asked);
+        log_.Line(u"ribbon asked window=" + WhereName(shown) +
+                  (b.place == Place::Menu ? u" menu=" + log_.Quote(b.menu) : u"") + u" control=" +
+                  log_.Quote(b.layers[kButton].id) + asked);
 }
 
 bool RibbonHost::Click(const std::shared_ptr<InspectorNode>& window, const std::u16string& label) {
@@ -384,24 +522,27 @@ bool RibbonHost::Click(const std::shared_ptr<InspectorNode>& window, const std::
         return s->window.lock() == window && !s->absent && s->Spec().label == label;
     });
     if (it == shown_.end()) return false;
-    Shown& shown = **it;
+    Press(**it, u"ribbon click window=" + log_.WindowName(window) + u" label=" + log_.Quote(label));
+    return true;
+}
+
+void RibbonHost::Press(Shown& shown, const std::u16string& name) {
     const Button& b = shown.Spec();
-    const std::u16string name = u"ribbon click window=" + log_.WindowName(window) + u" label=" + log_.Quote(label);
     if (!shown.visible || !shown.enabled.value_or(false)) {
         log_.Line(name + (shown.visible ? u" disabled: nothing happens" : u" hidden: nothing happens"));
-        return true;
+        return;
     }
     log_.Line(name);
-    if (b.onAction.empty()) return true;
+    if (b.onAction.empty()) return;
     const Layer& l = b.layers[kButton];
+    const std::u16string where = WhereName(shown);
     try {
-        addIn_.OnAction(b.onAction,
-                        host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{l.id, l.tag, window})));
-        log_.Line(u"ribbon " + b.onAction + u" window=" + log_.WindowName(window) + u" ok");
+        addIn_.OnAction(b.onAction, host_.RibbonControlObject(std::make_shared<RibbonControlNode>(RibbonControlNode{
+                                        l.id, l.tag, shown.window, shown.explorer, PlaceOf(b, !shown.explorer.expired())})));
+        log_.Line(u"ribbon " + b.onAction + u" window=" + where + u" ok");
     } catch (const HostError& e) {
-        log_.Line(u"ribbon " + b.onAction + u" window=" + log_.WindowName(window) + u" failed " + log_.Code(e.status));
+        log_.Line(u"ribbon " + b.onAction + u" window=" + where + u" failed " + log_.Code(e.status));
     }
-    return true;
 }
 
 std::vector<RibbonHost::ButtonState> RibbonHost::Buttons(const std::shared_ptr<InspectorNode>& window) const {
@@ -425,6 +566,123 @@ std::vector<std::u16string> RibbonHost::State(const std::shared_ptr<InspectorNod
                         u" visible=" + Bool(shown->visible) +
                         (shown->enabled ? u" enabled=" + Bool(*shown->enabled) : u"") +
                         (shown->image ? u" image=" + log_.Quote(*shown->image) : u""));
+    }
+    return lines;
+}
+
+void RibbonHost::ShowExplorer(const std::shared_ptr<ExplorerNode>& explorer) {
+    // Version 12's main window has no ribbon, and no earlier host has one.
+    if (version_ < 14 || !explorer->open) return;
+    const std::u16string ribbonId(kExplorerRibbonId);
+    Load(ribbonId);
+    const auto markup = markups_[ribbonId];
+    if (!markup) return;
+    const std::u16string name = log_.ExplorerName(explorer);
+    for (size_t i = 0; i < markup->buttons.size(); ++i) {
+        const bool known = std::any_of(shown_.begin(), shown_.end(), [&](const auto& s) {
+            return s->explorer.lock() == explorer && s->markup == markup && s->button == i;
+        });
+        if (known) continue;
+        auto shown = std::make_unique<Shown>();
+        shown->explorer = explorer;
+        shown->markup = markup;
+        shown->button = i;
+        // The host's names are checked against its published list of the main window's controls:
+        // a tab, tab set or context menu the list lacks shows nothing of the add-in's.
+        const Button& b = shown->Spec();
+        const std::u16string control = u" control=" + log_.Quote(b.layers[kButton].id);
+        const std::u16string where = u"ribbon window=" + name + u" id=" + log_.Quote(ribbonId);
+        if (b.place == Place::Menu && !IsPublishedExplorerControl(b.menu)) {
+            shown->absent = true;
+            log_.Line(where + u" menu=" + log_.Quote(b.menu) + control + u" not shown: the window has no such menu");
+        } else if (b.place == Place::ContextualTab && !IsPublishedExplorerControl(b.tabSet)) {
+            shown->absent = true;
+            log_.Line(where + u" tabSet=" + log_.Quote(b.tabSet) + control + u" not shown: the window has no such tab set");
+        } else if (b.place != Place::Menu && b.tabBuiltIn && !IsPublishedExplorerControl(b.tab)) {
+            shown->absent = true;
+            log_.Line(where + u" tab=" + log_.Quote(b.tab) + control + u" not shown: the window has no such tab");
+        }
+        if (b.place == Place::ContextualTab && !shown->absent) shown->contextUp = ContextHolds(b, *explorer);
+        if (OnScreen(*shown)) Ask(*shown);
+        shown_.push_back(std::move(shown));
+    }
+}
+
+bool RibbonHost::ClickExplorer(const std::shared_ptr<ExplorerNode>& explorer, const std::u16string& label) {
+    const auto it = std::find_if(shown_.begin(), shown_.end(), [&](const auto& s) {
+        return s->explorer.lock() == explorer && s->Spec().place != Place::Menu && OnScreen(*s) &&
+               s->Spec().label == label;
+    });
+    if (it == shown_.end()) return false;
+    Press(**it, u"ribbon click window=" + log_.ExplorerName(explorer) + u" label=" + log_.Quote(label));
+    return true;
+}
+
+std::optional<std::vector<RibbonButtonState>> RibbonHost::OpenMenu(const std::shared_ptr<ExplorerNode>& explorer,
+                                                                   const std::u16string& menu) {
+    const std::u16string name = u"ribbon menu window=" + log_.ExplorerName(explorer) + u" menu=" + log_.Quote(menu);
+    if (version_ < 14) {
+        log_.Line(name + u" not opened: this host version has no such menu for add-ins");
+        return std::nullopt;
+    }
+    if (!MenuOpens(menu, *explorer)) {
+        log_.Line(name + u" not opened: the selection does not bring it up");
+        return std::nullopt;
+    }
+    log_.Line(name + u" open");
+    std::vector<RibbonButtonState> buttons;
+    for (auto& shown : shown_) {
+        const Button& b = shown->Spec();
+        if (shown->explorer.lock() != explorer || b.place != Place::Menu || b.menu != menu || shown->absent) continue;
+        if (menuAsking_ == MenuAsking::EachOpening || shown->stale || !shown->asked) Ask(*shown);
+        buttons.push_back({b.label, shown->visible, shown->enabled, shown->image});
+    }
+    return buttons;
+}
+
+bool RibbonHost::ClickMenu(const std::shared_ptr<ExplorerNode>& explorer, const std::u16string& menu,
+                           const std::u16string& label) {
+    if (!OpenMenu(explorer, menu)) return false;
+    const auto it = std::find_if(shown_.begin(), shown_.end(), [&](const auto& s) {
+        const Button& b = s->Spec();
+        return s->explorer.lock() == explorer && b.place == Place::Menu && b.menu == menu && !s->absent &&
+               b.label == label;
+    });
+    if (it == shown_.end()) return false;
+    Press(**it, u"ribbon click window=" + log_.ExplorerName(explorer) + u" menu=" + log_.Quote(menu) + u" label=" +
+                    log_.Quote(label));
+    return true;
+}
+
+std::vector<RibbonHost::ButtonState> RibbonHost::Buttons(const std::shared_ptr<ExplorerNode>& explorer) const {
+    std::vector<ButtonState> buttons;
+    for (const auto& shown : shown_)
+        if (shown->explorer.lock() == explorer && OnScreen(*shown))
+            buttons.push_back({shown->Spec().label, shown->visible, shown->enabled, shown->image});
+    return buttons;
+}
+
+std::vector<std::u16string> RibbonHost::State(const std::shared_ptr<ExplorerNode>& explorer) {
+    std::vector<std::u16string> lines;
+    for (const bool menus : {false, true}) {
+        for (const auto& shown : shown_) {
+            if (shown->explorer.lock() != explorer) continue;
+            const Button& b = shown->Spec();
+            if ((b.place == Place::Menu) != menus) continue;
+            if (menus ? shown->absent || !shown->asked : !OnScreen(*shown)) continue;
+            std::u16string where;
+            if (menus) {
+                where = u" menu=" + log_.Quote(b.menu);
+            } else {
+                if (b.place == Place::ContextualTab) where = u" tabSet=" + log_.Quote(b.tabSet);
+                where += u" tab=" + log_.Quote(b.tab) + u" group=" + log_.Quote(b.group);
+            }
+            lines.push_back(u"ribbon window=" + log_.ExplorerName(explorer) + u" id=" + log_.Quote(shown->markup->ribbonId) +
+                            where + u" control=" + log_.Quote(b.layers[kButton].id) + u" label=" + log_.Quote(b.label) +
+                            (b.size.empty() ? u"" : u" size=" + b.size) + u" visible=" + Bool(shown->visible) +
+                            (shown->enabled ? u" enabled=" + Bool(*shown->enabled) : u"") +
+                            (shown->image ? u" image=" + log_.Quote(*shown->image) : u""));
+        }
     }
     return lines;
 }

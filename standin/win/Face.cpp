@@ -97,6 +97,31 @@ public:
     STDMETHODIMP get_Class(LONG* out) noexcept override {
         return answer(out, 34);  // olExplorer
     }
+    STDMETHODIMP get_Selection(::Selection** out) noexcept override {
+        return com::guardOut(out, [&] {
+            if (auto selection = wrapSelection(state_, explorer_->Selection())) *out = selection.query<::Selection>().detach();
+        });
+    }
+    STDMETHODIMP get_AttachmentSelection(::_AttachmentSelection** out) noexcept override {
+        return com::guardOut(out, [&] {
+            if (auto selection = wrapAttachmentSelection(state_, explorer_->AttachmentSelection()))
+                *out = selection.query<::_AttachmentSelection>().detach();
+        });
+    }
+    // Explorers before version 14 have no AttachmentSelection: late binding fails by name, as with
+    // that library.
+    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) noexcept override {
+        if (!Attachments() && names && count > 0 && lstrcmpiW(names[0], L"AttachmentSelection") == 0) {
+            for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+            return DISP_E_UNKNOWNNAME;
+        }
+        return DispatchImpl<_Explorer>::GetIDsOfNames(iid, names, count, lcid, ids);
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) noexcept override {
+        if (!Attachments() && id == 64632) return DISP_E_MEMBERNOTFOUND;
+        return DispatchImpl<_Explorer>::Invoke(id, iid, lcid, flags, params, result, exception, argError);
+    }
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
         if (out) *out = nullptr;
         return E_NOTIMPL;
@@ -109,6 +134,7 @@ protected:
     ~ExplorerObject() override { events_.clear(); }
 
 private:
+    bool Attachments() const { return state_->host->options().Major() >= 14; }
     void Close() override { raise(61448, u"Close"); }
     void SelectionChange() override { raise(61447, u"SelectionChange"); }
     void raise(DISPID id, const std::u16string& name) {

@@ -242,12 +242,15 @@ public:
     STDMETHODIMP get_Id(BSTR* out) noexcept override {
         return com::guardOut(out, [&] { setText(out, control_->Id()); });
     }
-    // Where the control lives: an item window's inspector or the main window's explorer.
+    // Where the control lives: an item window's inspector, the main window's explorer, or what a
+    // context menu was opened on (the selected items, the selected attachments).
     STDMETHODIMP get_Context(IDispatch** out) noexcept override {
         return com::guardOut(out, [&] {
             const host::RibbonContext context = control_->Context();
-            handOut(context.inspector ? wrapInspector(state_, context.inspector) : wrapExplorer(state_, context.explorer),
-                    out);
+            if (context.inspector) handOut(wrapInspector(state_, context.inspector), out);
+            else if (context.explorer) handOut(wrapExplorer(state_, context.explorer), out);
+            else if (context.selection) handOut(wrapSelection(state_, context.selection), out);
+            else handOut(wrapAttachmentSelection(state_, context.attachments), out);
         });
     }
     STDMETHODIMP get_Tag(BSTR* out) noexcept override {

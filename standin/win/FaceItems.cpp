@@ -41,15 +41,14 @@ private:
 
 class AttachmentObject final : public com::ComObject<DispatchImpl<::Attachment>>, public Tracked {
 public:
-    AttachmentObject(std::shared_ptr<FaceState> s, const void* node, int kind, std::shared_ptr<host::Attachment> a,
-                     std::shared_ptr<ItemNode> item)
-        : Tracked(std::move(s), node, kind), attachment_(std::move(a)), item_(std::move(item)) {}
+    AttachmentObject(std::shared_ptr<FaceState> s, const void* node, int kind, std::shared_ptr<host::Attachment> a)
+        : Tracked(std::move(s), node, kind), attachment_(std::move(a)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
         return answer(out, 5);  // olAttachment
     }
     STDMETHODIMP get_Parent(IDispatch** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(wrapItem(state_, state_->host->ItemObject(item_)), out); });
+        return com::guardOut(out, [&] { handOut(wrapItem(state_, attachment_->Parent()), out); });
     }
     STDMETHODIMP get_DisplayName(BSTR* out) noexcept override {
         return com::guardOut(out, [&] { setText(out, attachment_->DisplayName()); });
@@ -61,12 +60,7 @@ public:
         return com::guardOut(out, [&] { setText(out, attachment_->FileName()); });
     }
     STDMETHODIMP get_Index(LONG* out) noexcept override {
-        if (!out) return E_POINTER;
-        *out = 0;
-        const auto& list = item_->attachments;
-        for (size_t i = 0; i < list.size(); ++i)
-            if (list[i].get() == key_.first) *out = static_cast<LONG>(i + 1);
-        return *out ? S_OK : HostStatus::Fail;
+        return com::guardOut(out, [&] { *out = attachment_->Index(); });
     }
     STDMETHODIMP get_Type(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = attachment_->Type(); });
@@ -94,12 +88,10 @@ protected:
 
 private:
     std::shared_ptr<host::Attachment> attachment_;
-    std::shared_ptr<ItemNode> item_;
 };
 
-ComPtr<AttachmentObject> wrapAttachment(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Attachment> a,
-                                        const std::shared_ptr<ItemNode>& item) {
-    return wrapNode<AttachmentObject>(state, kAttachment, std::move(a), item);
+ComPtr<AttachmentObject> wrapAttachment(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Attachment> a) {
+    return wrapNode<AttachmentObject>(state, kAttachment, std::move(a));
 }
 
 class AttachmentsObject final : public com::ComObject<DispatchImpl<::Attachments>>, public Tracked {
@@ -116,14 +108,14 @@ public:
     }
     STDMETHODIMP Item(VARIANT index, ::Attachment** out) noexcept override {
         return com::guardOut(out, [&] {
-            handOut(wrapAttachment(state_, list_->Item(copyOf(index).toLong()), item_), out);
+            handOut(wrapAttachment(state_, list_->Item(copyOf(index).toLong())), out);
         });
     }
     STDMETHODIMP Add(VARIANT source, VARIANT type, VARIANT position, VARIANT displayName,
                      ::Attachment** out) noexcept override {
         return com::guardOut(out, [&] {
             auto added = list_->Add(copyOf(source).toString(), optLong(type), optLong(position), optText(displayName));
-            handOut(wrapAttachment(state_, std::move(added), item_), out);
+            handOut(wrapAttachment(state_, std::move(added)), out);
         });
     }
 
@@ -133,6 +125,56 @@ protected:
 private:
     std::shared_ptr<host::Attachments> list_;
     std::shared_ptr<ItemNode> item_;
+};
+
+// The selections are what the host took when asked: each request is a new object (keyed by the
+// model's object, not by the window), so a selection held from before keeps its own items.
+class SelectionObject final : public com::ComObject<DispatchImpl<::Selection>>, public Tracked {
+public:
+    SelectionObject(std::shared_ptr<FaceState> s, const void* node, int kind, std::shared_ptr<host::Selection> list)
+        : Tracked(std::move(s), node, kind), list_(std::move(list)) {}
+
+    STDMETHODIMP get_Class(LONG* out) noexcept override {
+        return answer(out, 74);  // olSelection
+    }
+    STDMETHODIMP get_Count(LONG* out) noexcept override {
+        return com::guardOut(out, [&] { *out = list_->Count(); });
+    }
+    STDMETHODIMP Item(VARIANT index, IDispatch** out) noexcept override {
+        return com::guardOut(out, [&] { handOut(wrapItem(state_, list_->Item(copyOf(index).toLong())), out); });
+    }
+
+protected:
+    ~SelectionObject() override = default;
+
+private:
+    std::shared_ptr<host::Selection> list_;
+};
+
+class AttachmentSelectionObject final : public com::ComObject<DispatchImpl<::_AttachmentSelection>>, public Tracked {
+public:
+    AttachmentSelectionObject(std::shared_ptr<FaceState> s, const void* node, int kind,
+                              std::shared_ptr<host::AttachmentSelection> list)
+        : Tracked(std::move(s), node, kind), list_(std::move(list)) {}
+
+    STDMETHODIMP get_Class(LONG* out) noexcept override {
+        return answer(out, 169);  // olAttachmentSelection
+    }
+    STDMETHODIMP get_Count(LONG* out) noexcept override {
+        return com::guardOut(out, [&] { *out = list_->Count(); });
+    }
+    STDMETHODIMP Item(VARIANT index, ::Attachment** out) noexcept override {
+        return com::guardOut(out, [&] { handOut(wrapAttachment(state_, list_->Item(copyOf(index).toLong())), out); });
+    }
+    STDMETHODIMP get_Location(LONG* out) noexcept override {
+        return answer(out, 4);  // olAttachmentWell: the only place the stand-in selects attachments
+    }
+
+protected:
+    ~AttachmentSelectionObject() override = default;
+
+private:
+    std::shared_ptr<host::AttachmentSelection> list_;
 };
 
 /// The item classes differ only in their interface (and so in the members they offer); the
@@ -152,7 +194,7 @@ public:
         return answer(out, class_);
     }
     STDMETHODIMP get_Subject(BSTR* out) noexcept {
-        return com::guardOut(out, [&] { setText(out, node_->subject); });
+        return com::guardOut(out, [&] { setText(out, item_->Subject()); });
     }
     STDMETHODIMP get_Attachments(::Attachments** out) noexcept {
         return com::guardOut(out, [&] {
@@ -207,6 +249,19 @@ ComPtr<IDispatch> makeItem(const std::shared_ptr<FaceState>& state, std::shared_
 }
 
 }  // namespace
+
+ComPtr<IDispatch> wrapSelection(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Selection> selection) {
+    if (!selection) return {};
+    const void* key = selection.get();
+    return obtain<SelectionObject>(state, key, kSelection, std::move(selection));
+}
+
+ComPtr<IDispatch> wrapAttachmentSelection(const std::shared_ptr<FaceState>& state,
+                                          std::shared_ptr<host::AttachmentSelection> selection) {
+    if (!selection) return {};
+    const void* key = selection.get();
+    return obtain<AttachmentSelectionObject>(state, key, kAttachmentSelection, std::move(selection));
+}
 
 ComPtr<IDispatch> wrapItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item) {
     if (!item) return {};

@@ -69,6 +69,8 @@ enum Kind {
     kAddIn,
     kRibbonUI,
     kRibbonControl,
+    kSelection,
+    kAttachmentSelection,
     kItem  // + ItemKind
 };
 
@@ -161,6 +163,9 @@ inline HRESULT classInfo(const CLSID& clsid, ITypeInfo** out) noexcept {
 ComPtr<IDispatch> wrapItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item);
 ComPtr<IDispatch> wrapInspector(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Inspector> inspector);
 ComPtr<IDispatch> wrapExplorer(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Explorer> explorer);
+ComPtr<IDispatch> wrapSelection(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Selection> selection);
+ComPtr<IDispatch> wrapAttachmentSelection(const std::shared_ptr<FaceState>& state,
+                                          std::shared_ptr<host::AttachmentSelection> selection);
 ComPtr<IDispatch> wrapButton(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBarControl> control);
 ComPtr<IDispatch> wrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar);
 ComPtr<IDispatch> wrapBars(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBars> bars);

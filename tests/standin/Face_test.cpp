@@ -403,6 +403,114 @@ TEST_F(FaceTest, RibbonObjectsAnswerByTheHostsDispatchIds) {
     EXPECT_FALSE(invoke(gone.get(), 2, DISPATCH_PROPERTYGET).toDispatch()) << "no window";
 }
 
+TEST_F(FaceTest, SelectionsAnswerByTheHostsDispatchIdsInterfacesAndTypeNames) {
+    Start(u"14.0.7015.1000");
+    auto first = mail(u"one");
+    first->Attach(1, u"second.txt", "second");
+    host->Select(explorer, {first, mail(u"two")});
+    host->SelectAttachments(explorer, {first->attachments[1]});
+    auto main = invoke(app.get(), 273, DISPATCH_METHOD).toDispatch();
+    EXPECT_EQ(DispatchCaller(main).id(u"Selection"), 8706);
+    EXPECT_EQ(DispatchCaller(main).id(u"AttachmentSelection"), 64632);
+
+    const struct {
+        const char* why;
+        DISPID member;
+        IID iid;
+        const char16_t* typeName;
+    } selections[] = {
+        {"the list's items", 8706, __uuidof(Selection), u"Selection"},
+        {"the reading pane's attachments", 64632, __uuidof(_AttachmentSelection), u"_AttachmentSelection"},
+    };
+    for (const auto& s : selections) {
+        SCOPED_TRACE(s.why);
+        auto selection = invoke(main.get(), s.member, DISPATCH_PROPERTYGET).toDispatch();
+        ASSERT_TRUE(selection);
+        ComPtr<IUnknown> asked;
+        EXPECT_EQ(selection->QueryInterface(s.iid, reinterpret_cast<void**>(asked.put())), S_OK);
+        EXPECT_EQ(selection->QueryInterface(__uuidof(_Explorer), reinterpret_cast<void**>(asked.put())), E_NOINTERFACE);
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(selection->GetTypeInfo(0, 0, info.put()), S_OK);
+        EXPECT_EQ(typeName(info.get()), s.typeName);
+        DispatchCaller caller(selection);
+        EXPECT_EQ(caller.id(u"Count"), 80);
+        EXPECT_EQ(caller.id(u"Item"), 81);
+    }
+    auto items = invoke(main.get(), 8706, DISPATCH_PROPERTYGET).toDispatch();
+    EXPECT_EQ(invoke(items.get(), 80, DISPATCH_PROPERTYGET).toLong(), 2);
+    auto second = invoke(items.get(), 81, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {Variant(2)}).toDispatch();
+    EXPECT_EQ(invoke(second.get(), 55, DISPATCH_PROPERTYGET).toString(), u"two");
+
+    auto attachments = invoke(main.get(), 64632, DISPATCH_PROPERTYGET).toDispatch();
+    EXPECT_EQ(invoke(attachments.get(), 80, DISPATCH_PROPERTYGET).toLong(), 1);
+    EXPECT_EQ(invoke(attachments.get(), 33288, DISPATCH_PROPERTYGET).toLong(), 4) << "olAttachmentWell";
+    auto attachment = invoke(attachments.get(), 81, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {Variant(1)}).toDispatch();
+    EXPECT_EQ(invoke(attachment.get(), 14084, DISPATCH_PROPERTYGET).toString(), u"second.txt");
+    EXPECT_EQ(invoke(attachment.get(), 91, DISPATCH_PROPERTYGET).toLong(), 2);
+    auto parent = invoke(attachment.get(), 113, DISPATCH_PROPERTYGET).toDispatch();
+    EXPECT_EQ(invoke(parent.get(), 55, DISPATCH_PROPERTYGET).toString(), u"one");
+    try {
+        (void)invoke(attachments.get(), 81, DISPATCH_METHOD, {Variant(2)});
+        ADD_FAILURE() << "Item(2) of one is out of range";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, E_INVALIDARG);
+    }
+}
+
+TEST_F(FaceTest, BeforeVersion14AMainWindowHasNoAttachmentSelection) {
+    Start(u"12.0.6606.1000");
+    host->Select(explorer, {mail(u"one")});
+    auto main = invoke(app.get(), 273, DISPATCH_METHOD).toDispatch();
+    LPOLESTR name = const_cast<LPOLESTR>(L"AttachmentSelection");
+    DISPID id = 0;
+    EXPECT_EQ(main->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    try {
+        (void)invoke(main.get(), 64632, DISPATCH_PROPERTYGET);
+        ADD_FAILURE() << "no such member before version 14";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, DISP_E_MEMBERNOTFOUND);
+    }
+    auto items = DispatchCaller(main).get(u"Selection").toDispatch();
+    EXPECT_EQ(invoke(items.get(), 80, DISPATCH_PROPERTYGET).toLong(), 1);
+}
+
+TEST_F(FaceTest, ARibbonControlsContextIsTheObjectOfItsPlace) {
+    Start(u"14.0.7015.1000");
+    host->Select(explorer, {mail(u"one"), mail(u"two")});
+    host->SelectAttachments(explorer, {host->Explorers().front()->selection.front()->attachments.front()});
+    const struct {
+        const char* why;
+        standin::RibbonPlace place;
+        IID iid;
+        int count;  // Count of the selection; 0: the main window itself
+    } places[] = {
+        {"the main window's ribbon", standin::RibbonPlace::MainWindow, __uuidof(_Explorer), 0},
+        {"the items' menu", standin::RibbonPlace::ItemMenu, __uuidof(Selection), 2},
+        {"the attachments' menu", standin::RibbonPlace::AttachmentMenu, __uuidof(_AttachmentSelection), 1},
+    };
+    // The add-in tells them apart by QueryInterface, so each answers its own interface alone.
+    const IID all[] = {__uuidof(_Inspector), __uuidof(_Explorer), __uuidof(Selection), __uuidof(_AttachmentSelection)};
+    for (const auto& p : places) {
+        SCOPED_TRACE(p.why);
+        auto node = std::make_shared<standin::RibbonControlNode>(
+            standin::RibbonControlNode{u"Button", u"", {}, explorer, p.place});
+        auto control = face->RibbonControl(host->RibbonControlObject(node));
+        auto context = invoke(control.get(), 2, DISPATCH_PROPERTYGET).toDispatch();
+        ASSERT_TRUE(context);
+        for (const IID& iid : all) {
+            ComPtr<IUnknown> asked;
+            const HRESULT hr = context->QueryInterface(iid, reinterpret_cast<void**>(asked.put()));
+            EXPECT_EQ(hr, IsEqualIID(iid, p.iid) ? S_OK : E_NOINTERFACE);
+        }
+        if (p.count) {
+            EXPECT_EQ(invoke(context.get(), 80, DISPATCH_PROPERTYGET).toLong(), p.count);
+        } else {
+            auto active = invoke(app.get(), 273, DISPATCH_METHOD).toDispatch();
+            EXPECT_TRUE(context.query<IUnknown>() == active.query<IUnknown>()) << "the window the application hands out";
+        }
+    }
+}
+
 TEST(DescribePicture, SaysSizeAndForA32BitBitmapItsAlphaChannel) {
     Apartment apartment;
     EXPECT_EQ(standin::win::DescribePicture(nullptr), u"none");
