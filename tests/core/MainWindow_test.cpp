@@ -12,6 +12,7 @@
 
 #include "Markup.h"
 #include "PublishedLists.h"
+#include "RibbonSupport.h"
 #include "Session.h"
 #include "core/EventManager.h"
 #include "core/Ribbon.h"
@@ -279,3 +280,68 @@ TEST_F(MainWindowTest, AnItemOpenInItsOwnWindowWithUnsavedChangesIsAskedAboutAnd
         << "the open window's buttons follow";
     EXPECT_TRUE(ins->open);
 }
+
+namespace {
+
+/// The add-in as the stand-in's ribbon loads it, with a main window, under either answer to when the
+/// host asks a context menu's callbacks.
+struct MainWindowRibbonTest : MainWindowTest, testing::WithParamInterface<standin::MenuAsking> {
+    MainWindowRibbonTest() {
+        core = std::make_unique<CoreRibbonAddIn>(*s.addIn);
+        ribbon = std::make_unique<standin::RibbonHost>(s.host, *core, 14, log);
+        ribbon->SetMenuAsking(GetParam());
+        ribbon->ShowExplorer(explorer);
+    }
+    /// The main window's buttons now, "label=enabled" (contextual ones while shown).
+    std::vector<std::string> Shown() {
+        std::vector<std::string> shown;
+        for (const auto& b : ribbon->Buttons(explorer))
+            shown.push_back(Narrow(b.label) + "=" + (b.enabled.value_or(false) ? "on" : "off"));
+        return shown;
+    }
+    void Select(std::vector<std::shared_ptr<standin::ItemNode>> items) {
+        s.host.Select(explorer, std::move(items));
+        ribbon->Refresh();
+    }
+
+    KeptRibbonLog log;
+    std::unique_ptr<CoreRibbonAddIn> core;
+    std::unique_ptr<standin::RibbonHost> ribbon;
+};
+
+}  // namespace
+
+TEST_P(MainWindowRibbonTest, TheHostAcceptsTheMarkupAndItsButtonsFollowTheSelection) {
+    EXPECT_TRUE(log.failures.empty()) << (log.failures.empty() ? "" : Narrow(log.failures.front()));
+    EXPECT_EQ(log.Count(u"not shown"), 0) << "every place is one the host has";
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Save Attachments=off", "Save All Attachments=off"}));
+
+    const auto item = Message(u"Report", {u"a.txt", u"b.txt"});
+    Select({item});
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Save Attachments=on", "Save All Attachments=on"}));
+    const auto menu = ribbon->OpenMenu(explorer, u"ContextMenuMailItem");
+    ASSERT_TRUE(menu.has_value());
+    ASSERT_EQ(menu->size(), 2u);
+    EXPECT_TRUE((*menu)[0].enabled.value_or(false));
+
+    // The reading pane's attachments tab comes with a selected attachment, and saves only it.
+    s.host.SelectAttachments(explorer, {item->attachments[1]});
+    ribbon->Refresh();
+    EXPECT_EQ(Shown().size(), 4u);
+    Choose();
+    s.platform.answers.push_back(MessageBoxResult::Ok);
+    EXPECT_TRUE(ribbon->ClickMenu(explorer, u"ContextMenuAttachments", u"Save All Attachments"));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"b.txt"}));
+
+    // Nothing to save: every place that asks says so, whenever the host asks.
+    Select({Message(u"Plain", {})});
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Save Attachments=off", "Save All Attachments=off"}));
+    const auto plain = ribbon->OpenMenu(explorer, u"ContextMenuMailItem");
+    ASSERT_TRUE(plain.has_value());
+    ASSERT_EQ(plain->size(), 2u);
+    EXPECT_FALSE((*plain)[1].enabled.value_or(true));
+    EXPECT_TRUE(log.failures.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(MenuAsking, MainWindowRibbonTest,
+                         testing::Values(standin::MenuAsking::EachOpening, standin::MenuAsking::UntilInvalidated));
