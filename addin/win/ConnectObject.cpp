@@ -1,5 +1,6 @@
 #include "com/DispatchImpl.h"
 #include "com/Guard.h"
+#include "com/MemberTable.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
 #include "base/HostError.h"
@@ -12,17 +13,16 @@
 namespace addin {
 namespace {
 
-struct Member {
-    const wchar_t* name;
-    DISPID id;
-};
-
 // _IDTExtensibility2's members and their dispatch ids, as the host's type library gives them.
-constexpr Member kMembers[] = {{L"OnConnection", 1},
-                               {L"OnDisconnection", 2},
-                               {L"OnAddInsUpdate", 3},
-                               {L"OnStartupComplete", 4},
-                               {L"OnBeginShutdown", 5}};
+enum : DISPID { kOnConnection = 1, kOnDisconnection, kOnAddInsUpdate, kOnStartupComplete, kOnBeginShutdown };
+constexpr com::NamedMember kMembers[] = {{L"OnConnection", kOnConnection},
+                                         {L"OnDisconnection", kOnDisconnection},
+                                         {L"OnAddInsUpdate", kOnAddInsUpdate},
+                                         {L"OnStartupComplete", kOnStartupComplete},
+                                         {L"OnBeginShutdown", kOnBeginShutdown}};
+// IRibbonExtensibility's one member.
+constexpr DISPID kGetCustomUI = 1;
+constexpr com::NamedMember kRibbonMembers[] = {{L"GetCustomUI", kGetCustomUI}};
 
 // Argument `position` (declaration order) converted to `type`, as DispInvoke would.
 HRESULT argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT* out, UINT* argError) noexcept {
@@ -68,18 +68,7 @@ STDMETHODIMP ConnectObject::GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexc
 }
 
 STDMETHODIMP ConnectObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
-    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (!names || !ids || count == 0) return E_INVALIDARG;
-    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    for (const Member& member : kMembers) {
-        if (com::sameIdentifier(names[0], member.name)) {
-            ids[0] = member.id;
-            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;  // argument names are not offered
-        }
-    }
-    ids[0] = callbackId(names[0]);
-    if (ids[0] == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
-    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    return com::IdsOfNames(kMembers, iid, names, count, ids, callbackId);
 }
 
 STDMETHODIMP ConnectObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -87,12 +76,12 @@ STDMETHODIMP ConnectObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (isCallback(id)) return invokeCallback(id, flags, params, result, argError);
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-    if (id < 1 || id > 5) return DISP_E_MEMBERNOTFOUND;
+    if (id < kOnConnection || id > kOnBeginShutdown) return DISP_E_MEMBERNOTFOUND;
     if (!params) return E_INVALIDARG;
     if (result) VariantInit(result);
     // `custom` is never read; the host's other arguments are converted as its interface declares them.
     switch (id) {
-    case 1: {
+    case kOnConnection: {
         com::Variant app, mode, addIn;
         HRESULT hr = argument(params, 0, VT_DISPATCH, app.put(), argError);
         if (SUCCEEDED(hr)) hr = argument(params, 1, VT_I4, mode.put(), argError);
@@ -101,15 +90,15 @@ STDMETHODIMP ConnectObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
         return OnConnection(V_DISPATCH(app.get()), static_cast<ext_ConnectMode>(V_I4(mode.get())),
                             V_DISPATCH(addIn.get()), nullptr);
     }
-    case 2: {
+    case kOnDisconnection: {
         com::Variant mode;
         const HRESULT hr = argument(params, 0, VT_I4, mode.put(), argError);
         if (FAILED(hr)) return hr;
         return OnDisconnection(static_cast<ext_DisconnectMode>(V_I4(mode.get())), nullptr);
     }
-    case 3:
+    case kOnAddInsUpdate:
         return OnAddInsUpdate(nullptr);
-    case 4:
+    case kOnStartupComplete:
         return OnStartupComplete(nullptr);
     default:
         return OnBeginShutdown(nullptr);
@@ -224,19 +213,14 @@ STDMETHODIMP ConnectObject::RibbonPart::GetTypeInfo(UINT, LCID, ITypeInfo** out)
 
 STDMETHODIMP ConnectObject::RibbonPart::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                                       DISPID* ids) noexcept {
-    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (!names || !ids || count == 0) return E_INVALIDARG;
-    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    ids[0] = com::sameIdentifier(names[0], L"GetCustomUI") ? 1 : callbackId(names[0]);
-    if (ids[0] == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
-    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    return com::IdsOfNames(kRibbonMembers, iid, names, count, ids, callbackId);
 }
 
 STDMETHODIMP ConnectObject::RibbonPart::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                                VARIANT* result, EXCEPINFO*, UINT* argError) noexcept {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (isCallback(id)) return outer_.invokeCallback(id, flags, params, result, argError);
-    if (id != 1 || !(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    if (id != kGetCustomUI || !(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     if (!params) return E_INVALIDARG;
     if (result) VariantInit(result);
     com::Variant ribbonId;
