@@ -147,7 +147,10 @@ void Runner::ConnectRibbon(LoadedAddIn& addIn) {
     if (!ribbon) return;
     addIn.ribbonClient = std::make_unique<RibbonClient>(std::move(ribbon), *face_);
     addIn.ribbon = std::make_unique<RibbonHost>(*host_, *addIn.ribbonClient, Major(), static_cast<RibbonLog&>(*this));
-    if (Major() >= 14) addIn.ribbon->Load(u"Microsoft.Outlook.Explorer");
+    addIn.ribbon->SetMenuAsking(play_.menus);
+    // The main window's markup is asked for at start-up (version 14 on), open main windows or not.
+    if (Major() >= 14) addIn.ribbon->Load(std::u16string(RibbonHost::kExplorerRibbonId));
+    for (const auto& explorer : host_->Explorers()) addIn.ribbon->ShowExplorer(explorer);
     for (const auto& inspector : host_->Inspectors()) addIn.ribbon->Show(inspector);
 }
 
@@ -375,8 +378,12 @@ void Runner::DoPlay(const ScriptLine& line) {
     } else if (w[1] == u"byref") {
         constexpr ByReference answers[] = {ByReference::Refuse, ByReference::Copy, ByReference::Link};
         RequireHost().options().byReference = answers[choice({u"refuse", u"copy", u"link"})];
+    } else if (w[1] == u"menus") {
+        play_.menus = choice({u"ask-each-open", u"cached"}) == 0 ? MenuAsking::EachOpening : MenuAsking::UntilInvalidated;
+        for (auto& addIn : addIns_)
+            if (addIn.ribbon) addIn.ribbon->SetMenuAsking(play_.menus);
     } else {
-        Error(u"play: exit-close, guard, byref or slow-save expected");
+        Error(u"play: exit-close, guard, byref, menus or slow-save expected");
     }
     t_.Line(u"host plays " + w[1] + u"=" + w[2]);
 }

@@ -247,6 +247,19 @@ private:
     //      [edited] [attach <byvalue|byref|embedded|ole> <name> [<file>|text "<content>"]]...
     //      [attach <inline|referenced> <name>]...: a picture of the HTML body (hidden, or not)
     void DoOpen(const ScriptLine& line);
+    // list <kind> ["subject"] [options of open]: an item in the main window's folder, without a window.
+    void DoList(const ScriptLine& line);
+    /// The item `w` describes from its second word on (open's kind, subject and options); `wordMail`
+    /// is set by the word `wordmail`.
+    std::shared_ptr<ItemNode> MakeItem(const std::vector<std::u16string>& w, bool& wordMail);
+    /// An item by its window (`inspector:<n>`) or its subject: of an open window, or listed.
+    std::shared_ptr<ItemNode> FindItem(const std::u16string& which);
+    // select | select <item>... | select attachments <item> <file name>...: the main window's
+    // selection, and the attachments selected in its reading pane.
+    void SelectItems(const std::shared_ptr<ExplorerNode>& explorer, std::vector<std::shared_ptr<ItemNode>> items);
+    // menu <ContextMenu...> open | menu <ContextMenu...> click "<label>": a context menu of the
+    // active main window.
+    void DoMenu(const ScriptLine& line);
     static bool IsOpenKeyword(const std::u16string& w);
     host::DateTime ParseDate(const std::u16string& date, const std::optional<std::u16string>& time);
 
@@ -284,12 +297,15 @@ private:
     /// Writes the lines of the state that are new since the last snapshot, and "gone <line>" for
     /// those no longer there; with `all`, the whole state.
     void Snapshot(bool all);
+    /// The add-ins' buttons on the main windows' ribbons and in their context menus, as last asked.
+    std::vector<std::u16string> ExplorerRibbons();
 
     // RibbonLog: the ribbon's observations go to the transcript.
     void Line(const std::u16string& text) override { t_.Line(text); }
     void Failure(const std::u16string& text) override { t_.Failure(text); }
     std::u16string Quote(std::u16string_view text) override { return Transcript::Quote(text); }
     std::u16string WindowName(const std::shared_ptr<InspectorNode>& window) override { return Name(window); }
+    std::u16string ExplorerName(const std::shared_ptr<ExplorerNode>& explorer) override { return Name(explorer); }
     std::u16string Code(int32_t status) override { return Hex(status); }
 
     Transcript& t_;
@@ -304,7 +320,10 @@ private:
         bool exitClose = true;
         int slowSaveMs = 0;
         bool slowSavePumps = false;
+        MenuAsking menus = MenuAsking::EachOpening;
     } play_;
+    // Items of the main window's folder that have no window (list).
+    std::vector<std::shared_ptr<ItemNode>> listed_;
     std::shared_ptr<CommandBarStore> store_;
     std::shared_ptr<Host> host_;
     std::unique_ptr<Face> face_;

@@ -94,8 +94,10 @@ void Runner::DoShow(const ScriptLine& line) {
         Snapshot(true);
     } else if (w[1] == u"held") {
         Held();
+    } else if (w[1] == u"explorer") {
+        for (const auto& l : ExplorerRibbons()) t_.Line(l);
     } else {
-        Error(u"show: bars, items or held expected");
+        Error(u"show: bars, items, explorer or held expected");
     }
 }
 
@@ -125,6 +127,7 @@ std::vector<std::u16string> Runner::State() {
         }
     };
     for (const auto& e : host_->Explorers()) bars(Name(e), *e->bars);
+    for (auto& l : ExplorerRibbons()) lines.push_back(std::move(l));
     for (const auto& i : host_->Inspectors()) {
         const std::u16string window = Name(i);
         const ItemNode& item = *i->item;
@@ -146,6 +149,16 @@ std::vector<std::u16string> Runner::State() {
             if (addIn.ribbon)
                 for (auto& l : addIn.ribbon->State(i)) lines.push_back(std::move(l));
     }
+    return lines;
+}
+
+std::vector<std::u16string> Runner::ExplorerRibbons() {
+    std::vector<std::u16string> lines;
+    if (!host_) return lines;
+    for (const auto& e : host_->Explorers())
+        for (auto& addIn : addIns_)
+            if (addIn.ribbon)
+                for (auto& l : addIn.ribbon->State(e)) lines.push_back(std::move(l));
     return lines;
 }
 

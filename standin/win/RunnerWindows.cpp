@@ -3,19 +3,94 @@
 
 namespace standin::win {
 
+// explorer: opens a main window; explorer click "<label>": a button of the add-ins' markup on the
+// active main window's ribbon (its contextual tab included while it is up).
 void Runner::DoExplorer(const ScriptLine& line) {
-    Need(line, 0, 0);
-    auto explorer = RequireHost().OpenExplorer();
-    t_.Line(u"window " + Name(explorer) + u" open");
+    const auto& w = line.words;
+    if (w.size() == 1) {
+        auto explorer = RequireHost().OpenExplorer();
+        t_.Line(u"window " + Name(explorer) + u" open");
+        for (auto& addIn : addIns_)
+            if (addIn.ribbon) addIn.ribbon->ShowExplorer(explorer);
+        return;
+    }
+    Need(line, 2, 2);
+    if (w[1] != u"click") Error(u"explorer: click expected");
+    if (Major() < 14) Error(u"explorer click: a host of version " + Num(Major()) + u" has no ribbon in its main window");
+    auto explorer = RequireHost().ActiveExplorer();
+    if (!explorer) Error(u"explorer click: no main window is open");
+    for (auto& addIn : addIns_)
+        if (addIn.ribbon && addIn.ribbon->ClickExplorer(explorer, w[2])) return;
+    Error(u"explorer click: no button " + Transcript::Quote(w[2]) + u" in " + Name(explorer));
 }
 
 void Runner::DoSelect(const ScriptLine& line) {
-    Need(line, 0, 0);
+    const auto& w = line.words;
     auto explorer = RequireHost().ActiveExplorer();
     if (!explorer) Error(u"select: no main window is open");
+    if (w.size() == 1) {  // something else, as far as the add-in can tell
+        const Stopwatch watch;
+        host_->ChangeSelection(explorer);
+        Timing(u"SelectionChange", watch);
+        return;
+    }
+    if (w[1] != u"attachments") {
+        std::vector<std::shared_ptr<ItemNode>> items;
+        for (size_t i = 1; i < w.size(); ++i) items.push_back(FindItem(w[i]));
+        SelectItems(explorer, std::move(items));
+        return;
+    }
+    if (w.size() < 4) Error(u"select attachments: an item and a file name expected");
+    auto item = FindItem(w[2]);
+    // The user clicks the item first when the reading pane shows another.
+    if (explorer->pane != item) SelectItems(explorer, {item});
+    std::vector<std::shared_ptr<AttachmentNode>> chosen;
+    std::u16string names;
+    for (size_t i = 3; i < w.size(); ++i) {
+        const auto it = std::find_if(item->attachments.begin(), item->attachments.end(),
+                                     [&](const auto& a) { return !a->deleted && a->fileName == w[i]; });
+        if (it == item->attachments.end())
+            Error(u"select attachments: " + Transcript::Quote(item->subject) + u" has no attachment " + w[i]);
+        chosen.push_back(*it);
+        names += u" " + Transcript::Quote(w[i]);
+    }
+    t_.Line(u"selection window=" + Name(explorer) + u" item=" + Transcript::Quote(item->subject) + u" attachments=" +
+            Num(static_cast<long long>(chosen.size())) + names);
+    host_->SelectAttachments(explorer, std::move(chosen));
+}
+
+void Runner::SelectItems(const std::shared_ptr<ExplorerNode>& explorer, std::vector<std::shared_ptr<ItemNode>> items) {
+    std::u16string subjects;
+    for (const auto& item : items) subjects += u" " + Transcript::Quote(item->subject);
+    t_.Line(u"selection window=" + Name(explorer) + u" items=" + Num(static_cast<long long>(items.size())) + subjects);
     const Stopwatch watch;
-    host_->ChangeSelection(explorer);
+    host_->Select(explorer, std::move(items));
     Timing(u"SelectionChange", watch);
+}
+
+void Runner::DoMenu(const ScriptLine& line) {
+    const auto& w = line.words;
+    Need(line, 2, 3);
+    if (Major() < 14) Error(u"menu: a host of version " + Num(Major()) + u" has no context menus for add-ins");
+    auto explorer = RequireHost().ActiveExplorer();
+    if (!explorer) Error(u"menu: no main window is open");
+    if (w[2] == u"open" && w.size() == 3) {
+        for (auto& addIn : addIns_)
+            if (addIn.ribbon) (void)addIn.ribbon->OpenMenu(explorer, w[1]);
+        return;
+    }
+    if (w[2] != u"click" || w.size() != 4) Error(u"menu <ContextMenu...> open, or click \"<label>\", expected");
+    for (auto& addIn : addIns_)
+        if (addIn.ribbon && addIn.ribbon->ClickMenu(explorer, w[1], w[3])) return;
+    Error(u"menu click: no button " + Transcript::Quote(w[3]) + u" in " + w[1] + u" of " + Name(explorer));
+}
+
+std::shared_ptr<ItemNode> Runner::FindItem(const std::u16string& which) {
+    for (const auto& i : RequireHost().Inspectors())
+        if (Name(i) == which || i->item->subject == which) return i->item;
+    for (const auto& item : listed_)
+        if (item->subject == which) return item;
+    Error(u"no item " + which + u" (of an open window, or listed)");
 }
 
 void Runner::DoActivate(const ScriptLine& line) {
@@ -116,16 +191,33 @@ void Runner::Close(const std::shared_ptr<InspectorNode>& inspector) {
 }
 
 void Runner::DoOpen(const ScriptLine& line) {
-    const auto& w = line.words;
-    if (w.size() < 2) Error(u"open: an item kind expected");
-    const auto kind = KindNamed(w[1]);
-    if (!kind) Error(u"open: unknown item kind " + w[1]);
-    auto item = std::make_shared<ItemNode>(*kind);
     bool wordMail = false;
+    auto item = MakeItem(line.words, wordMail);
+    auto inspector = RequireHost().OpenInspector(item, wordMail);
+    t_.Line(u"window " + Name(inspector) + u" open item=" + item->TypeName() + u" subject=" +
+            Transcript::Quote(item->subject));
+    for (auto& addIn : addIns_)
+        if (addIn.ribbon) addIn.ribbon->Show(inspector);
+}
+
+void Runner::DoList(const ScriptLine& line) {
+    bool wordMail = false;
+    auto item = MakeItem(line.words, wordMail);
+    if (wordMail) Error(u"list: an item in a folder has no window to edit it in");
+    listed_.push_back(item);
+    t_.Line(u"listed item=" + item->TypeName() + u" subject=" + Transcript::Quote(item->subject));
+}
+
+std::shared_ptr<ItemNode> Runner::MakeItem(const std::vector<std::u16string>& w, bool& wordMail) {
+    const std::u16string command = w[0];
+    if (w.size() < 2) Error(command + u": an item kind expected");
+    const auto kind = KindNamed(w[1]);
+    if (!kind) Error(command + u": unknown item kind " + w[1]);
+    auto item = std::make_shared<ItemNode>(*kind);
     bool edited = false;
     size_t i = 2;
     const auto next = [&](const char16_t* what) -> const std::u16string& {
-        if (i >= w.size()) Error(u"open: " + std::u16string(what) + u" expected");
+        if (i >= w.size()) Error(command + u": " + std::u16string(what) + u" expected");
         return w[i++];
     };
     if (i < w.size() && !IsOpenKeyword(w[i])) item->subject = w[i++];
@@ -143,7 +235,7 @@ void Runner::DoOpen(const ScriptLine& line) {
             if (i < w.size() && w[i].find(u':') != std::u16string::npos) time = w[i++];
             item->sentOn = ParseDate(date, time);
         } else if (word == u"wordmail") {
-            if (hostOptions_.Major() >= 12) Error(u"open: from version 12 the word processor edits every window");
+            if (hostOptions_.Major() >= 12) Error(command + u": from version 12 the word processor edits every window");
             wordMail = true;
         } else if (word == u"window") {
             item->window = next(u"the kind of window (the last part of its ribbon id)");
@@ -173,15 +265,11 @@ void Runner::DoOpen(const ScriptLine& line) {
             }
             item->Attach(code, name, std::move(content));
         } else {
-            Error(u"open: unknown word " + word);
+            Error(command + u": unknown word " + word);
         }
     }
     if (edited) item->Edit();
-    auto inspector = RequireHost().OpenInspector(item, wordMail);
-    t_.Line(u"window " + Name(inspector) + u" open item=" + item->TypeName() + u" subject=" +
-            Transcript::Quote(item->subject));
-    for (auto& addIn : addIns_)
-        if (addIn.ribbon) addIn.ribbon->Show(inspector);
+    return item;
 }
 
 bool Runner::IsOpenKeyword(const std::u16string& w) {

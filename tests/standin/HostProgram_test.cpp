@@ -278,6 +278,50 @@ TEST_F(HostProgramTest, ARibbonHostAsksForTheRibbonAndGoesOnWithoutIt) {
     EXPECT_EQ(old.count("IRibbonExtensibility"), 0u);
 }
 
+TEST_F(HostProgramTest, TheMainWindowsSelectionIsScriptedAndReported) {
+    const std::string items = "version 14.0.7015.1000\nlist mail \"Report\" sent attach byvalue a.txt attach byvalue b.txt\n"
+                              "list mail \"Other\" sent\nstart\n";
+    const HostRun played = run(items + "select \"Report\" \"Other\"\nselect attachments \"Report\" b.txt a.txt\n"
+                                       "play menus cached\nmenu ContextMenuAttachments open\nselect\nshow explorer\nshutdown\n");
+    SCOPED_TRACE(played.transcript);
+    EXPECT_EQ(played.exitCode, 0u);
+    EXPECT_TRUE(played.has("listed item=MailItem subject=\"Report\""));
+    EXPECT_TRUE(played.order("selection window=explorer:1 items=2 \"Report\" \"Other\"", "event SelectionChange"));
+    // The reading pane shows the first item selected: its attachments are selected there at once.
+    EXPECT_TRUE(played.has("selection window=explorer:1 item=\"Report\" attachments=2 \"b.txt\" \"a.txt\""));
+    EXPECT_EQ(played.count("selection window=explorer:1 items="), 1u);
+    EXPECT_TRUE(played.has("host plays menus=cached"));
+    EXPECT_TRUE(played.has("held none"));
+}
+
+TEST_F(HostProgramTest, MainWindowRibbonWordsNeedAHostThatHasThem) {
+    const struct {
+        const char* script;
+        const char* error;
+    } cases[] = {
+        {"version 11.0.5510\nstart\nmenu ContextMenuMailItem open\n",
+         "error line 3: menu: a host of version 11 has no context menus for add-ins"},
+        {"version 12.0.6606.1000\nstart\nexplorer click \"Save\"\n",
+         "error line 3: explorer click: a host of version 12 has no ribbon in its main window"},
+        {"version 14.0.7015.1000\nstart\nexplorer click \"Save\"\n",
+         "error line 3: explorer click: no button \"Save\" in explorer:1"},
+        {"version 14.0.7015.1000\nstart\nmenu ContextMenuMailItem click \"Save\"\n",
+         "error line 3: menu click: no button \"Save\" in ContextMenuMailItem of explorer:1"},
+        {"version 14.0.7015.1000\nstart\nselect \"Nowhere\"\n", "error line 3: no item Nowhere (of an open window, or listed)"},
+        {"version 14.0.7015.1000\nlist mail \"Other\" sent\nstart\nselect attachments \"Other\"\n",
+         "error line 4: select attachments: an item and a file name expected"},
+        {"version 14.0.7015.1000\nlist mail \"Other\" sent\nstart\nselect attachments \"Other\" nothing.txt\n",
+         "error line 4: select attachments: \"Other\" has no attachment nothing.txt"},
+        {"version 14.0.7015.1000\nplay menus sometimes\n", "error line 2: play menus: sometimes is not one of its answers"},
+    };
+    for (const auto& c : cases) {
+        const HostRun r = run(c.script);
+        SCOPED_TRACE(r.transcript);
+        EXPECT_EQ(r.exitCode, 2u);
+        EXPECT_TRUE(r.has(c.error)) << c.error;
+    }
+}
+
 TEST_F(HostProgramTest, RegistryValuesAreShownAndSet) {
     const HostRun r = run(
         "registry set \"HKCU\\Software\\VB and VBA Program Settings\\Standin Test\\Preferences\" Flag True\n"
