@@ -137,11 +137,8 @@ void EventManager::SelectionChange() {
     if (cleanedUp_) return;
     const auto self = shared_from_this();
     // The main window's buttons follow its selection; an item window's follow its item.
-    const auto ins = Require(application_.get())->ActiveInspector();
-    if (ins)
-        InitializeInspector(ins);
-    else
-        InvalidateRibbons();
+    InvalidateRibbons(true);
+    if (const auto ins = Require(application_.get())->ActiveInspector()) InitializeInspector(ins);
 }
 
 void EventManager::NewInspector(const std::shared_ptr<host::Inspector>& inspector) {
@@ -170,13 +167,15 @@ void EventManager::RunCommand(Command command, const std::shared_ptr<host::Inspe
     // A clean-up that came while the command's windows were up has let go of the host: nothing is
     // refreshed, and no button made again, after it.
     if (cleanedUp_ || actionManager_ != actions) return;
+    // The item may be selected in the main window too.
+    InvalidateRibbons(true);
     InitializeInspector(ins);
 }
 
 void EventManager::InitializeInspector(const std::shared_ptr<host::Inspector>& ins) {
     // The ribbon asks again whenever the toolbar's button is refreshed, whether or not the window
     // has a toolbar: from version 12 the word processor edits every window, and none has one.
-    InvalidateRibbons();
+    InvalidateRibbons(false);
     if (!GetsButton(*Require(ins))) return;
     const auto [button, saveAll] = GetInspectorButtons(ins);
     // One rule for both commands.

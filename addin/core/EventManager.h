@@ -126,8 +126,9 @@ private:
     /// What a control outside an item window acts on: the attachments selected (`attachments`, or
     /// a context that is an attachment selection) or the items selected.
     static std::vector<ActionManager::Target> Selected(const host::RibbonContext& context, bool attachments);
-    /// Invalidates the add-in's ribbon button in every ribbon kept; failures ignored one by one.
-    void InvalidateRibbons() noexcept;
+    /// Invalidates the add-in's buttons that follow an item in the item windows' ribbons, or
+    /// (`explorer`) those that follow the selection in the main window's; each failure tolerated.
+    void InvalidateRibbons(bool explorer) noexcept;
 
     Platform& platform_;
     HostVersion hostVersion_;

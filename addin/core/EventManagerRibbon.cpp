@@ -42,10 +42,8 @@ void EventManager::OnRibbonAction(const std::shared_ptr<host::RibbonControl>& co
     actions->SaveSelected(Selected(context, role && role->place == Ribbon::Place::AttachmentPane), saveAll);
     if (cleanedUp_ || actionManager_ != actions) return;
     // An item saved from the main window may be open in its own window too: both show it anew.
-    if (const auto ins = Require(application_.get())->ActiveInspector())
-        InitializeInspector(ins);
-    else
-        InvalidateRibbons();
+    InvalidateRibbons(true);
+    if (const auto ins = Require(application_.get())->ActiveInspector()) InitializeInspector(ins);
 }
 
 bool EventManager::GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& control) {
@@ -83,8 +81,9 @@ std::shared_ptr<host::Picture> EventManager::GetRibbonImage(const std::shared_pt
     return platform_.LoadPicture(Require(actionManager_)->GetLargeImageResourceId());
 }
 
-void EventManager::InvalidateRibbons() noexcept {
+void EventManager::InvalidateRibbons(bool explorer) noexcept {
     for (const auto& ribbon : ribbons_) {
+        if (ribbon.explorer != explorer) continue;
         for (const std::u16string_view id : Ribbon::ControlIds(ribbon.explorer))
             base::TolerateAll([&] { ribbon.ui->InvalidateControl(std::u16string(id)); });
     }

@@ -376,7 +376,7 @@ TEST_F(FaceTest, RibbonObjectsAnswerByTheHostsDispatchIds) {
     Start(u"14.0.7015.1000");
     const auto window = host->OpenInspector(mail(u"m"));
     auto ribbonNode = std::make_shared<standin::RibbonNode>();
-    auto controlNode = std::make_shared<standin::RibbonControlNode>(standin::RibbonControlNode{u"Button", u"tag", window});
+    auto controlNode = std::make_shared<standin::RibbonControlNode>(standin::RibbonControlNode{u"Button", u"tag", window, {}, standin::RibbonPlace::ItemWindow});
     {
         auto ribbon = face->RibbonUI(host->RibbonUIObject(ribbonNode));
         EXPECT_TRUE(ribbon.try_query<IRibbonUI>());
