@@ -134,6 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"Version11OffersInlinePictures", {"inline-pictures-11.script"}},
                       Scenario{"RegisteredForTheUserAlone", {"per-user.script"}, true},
                       Scenario{"SaveAllCollisionsGetTheDropDownsNames", {"save-all-collisions.script"}},
+                      Scenario{"MainWindowSelectionAndReadingPane", {"main-window-14.script"}},
+                      Scenario{"MainWindowBeforeVersion14ChangesNothing", {"main-window-11.script"}},
                       Scenario{"SaveAllCancelUnsavedAndAFailedWrite", {"save-all-cancel.script"}},
                       Scenario{"SaveAllVersion14LinkingHostReplaces", {"save-all-14-link.script"}},
                       Scenario{"SaveAllVersion14CopyingHostKeepsTheOriginals", {"save-all-14-copy.script"}},

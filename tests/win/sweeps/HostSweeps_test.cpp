@@ -29,7 +29,8 @@ using testing_support::windowsPath;
 
 const wchar_t kFolder[] = L"C:\\tallowby-sweep";
 const char* const kScenarios[] = {"start-up", "click",     "save-replace", "send",         "options",
-                                  "unload",   "shut-down", "ribbon-14",    "shortcuts-14", "save-all"};
+                                  "unload",   "shut-down", "ribbon-14",    "shortcuts-14", "save-all",
+                                  "main-window-14"};
 
 DWORD regsvr32(const wchar_t* dll, bool unregister) { return testing_support::regsvr32(windowsPath(dll), unregister); }
 
