@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The benchmarks' table (markdown) from the figures scripts/bench.sh gathered in <folder>:
 #   refresh.tsv       SuggestionBench's lines (bench/SuggestionBench.cpp)
-#   host-timings.tsv  connect|select <item windows> <ms>, one line per timed event
+#   host-timings.tsv  connect|select <item windows> <ms>, or mainsel <items selected> <ms>, one
+#                     line per timed event
 #   sizes.tsv         <arch> <release|preset> <Tallowby.dll bytes> <TallowbyPage.dll bytes>
 #   saveall.tsv       SaveAllBench's lines (bench/SaveAllBench.cpp), where it was run
 # Usage: scripts/bench-table.sh <folder> <preset> <delay ms> <runs> <slow runs> <host runs> <selects> <host version>
@@ -52,6 +53,10 @@ END {
     if (!n[k]) continue
     delete v; for (i = 1; i <= n[k]; i++) v[i] = t[k, i]
     printf "| %s | %d item window%s | — | %s | — |\n", w == 1 ? label[kinds[j]] : "", w, w == 1 ? "" : "s", summary(v, n[k]) }
+  for (w = 1; w <= 1000; w += 999) { k = "mainsel" SUBSEP w
+    if (!n[k]) continue
+    delete v; for (i = 1; i <= n[k]; i++) v[i] = t[k, i]
+    printf "| %s | %s selected | — | %s | — |\n", w == 1 ? "main window: selection change with the ribbon asking again, ms: median (min–max) of " n[k] : "", w == 1 ? "1 item" : "1,000 items", summary(v, n[k]) }
   for (i = 1; i <= nsizes; i++) { split(sizes[i], s, "\t")
     kind = s[2] == "release" ? "release build" : "the " s[1] " preset'"'"'s build"
     printf "| %s | %s, %s | — | %d + %d bytes | — |\n", i == 1 ? "DLL sizes: Tallowby.dll + TallowbyPage.dll" : "", s[1], kind, s[3], s[4] }

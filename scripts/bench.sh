@@ -86,5 +86,29 @@ for arch in win32 win64; do
   done
 done
 
+# A selection in the main window (version 14 on): one item, then 1,000, each a message with a
+# file; the event with the ribbon asking the add-in again.
+if [ "${version%%.*}" -ge 14 ]; then
+  script="$out/main-window.script"
+  { echo "version $version"
+    all=""
+    for ((i = 1; i <= 1000; i++)); do
+      echo "list mail \"M$i\" received attach byvalue m$i.txt"
+      all+=" \"M$i\""
+    done
+    echo start
+    for ((i = 0; i < selects; i++)); do echo "select \"M1\""; echo "select$all"; done
+    echo shutdown; } >"$script"
+  for ((run = 0; run <= host_runs; run++)); do
+    transcript="$out/main-window-run-$run.txt"
+    "$bdir/wine-run" "$bdir/standin/win/StandinHost.exe" --timings --transcript "$(winpath "$transcript")" \
+      "$(winpath "$script")" 2>>"$out/wine.log" ||
+      { echo "bench: the host program failed, see $transcript" >&2; exit 1; }
+    [ $run -eq 0 ] && continue
+    awk '/^selection window=explorer:1 items=/ { sub(/.*items=/, ""); n = $1 }
+      /^timing SelectionChange/ && n { sub(/.*ms=/, ""); print "mainsel\t" n "\t" $0; n = 0 }' "$transcript" >>"$out/host-timings.tsv"
+  done
+fi
+
 bash scripts/bench-table.sh "$out" "$preset" "$delay" "$runs" "$slow_runs" "$host_runs" "$selects" "$version" |
   tee "$out/table.md"

@@ -63,8 +63,12 @@ void Runner::SelectItems(const std::shared_ptr<ExplorerNode>& explorer, std::vec
     std::u16string subjects;
     for (const auto& item : items) subjects += u" " + Transcript::Quote(item->subject);
     t_.Line(u"selection window=" + Name(explorer) + u" items=" + Num(static_cast<long long>(items.size())) + subjects);
+    // Timed with the ribbon asking again what the add-in invalidated: what a selection change
+    // costs before the user sees the buttons' new state.
     const Stopwatch watch;
     host_->Select(explorer, std::move(items));
+    for (auto& addIn : addIns_)
+        if (addIn.ribbon) addIn.ribbon->Refresh();
     Timing(u"SelectionChange", watch);
 }
 
