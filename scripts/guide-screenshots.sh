@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the user guide's pictures (docs/user-guide-*.png) from the stand-in host under Wine and Xvfb:
 # a Save As dialog with the attachment options, the warning when a message with shortcuts is sent,
-# the add-in's page in the Options dialog, and the summary of Save All Attachments.
+# the add-in's page in the Options dialog, the summary of Save All Attachments, and that summary for
+# several messages saved from the main window.
 # Usage: bash scripts/guide-screenshots.sh   (needs a built win64 or win32 tree: bash scripts/test.sh win64)
 # TALLOWBY_BUILD_ROOT chooses the folder of the build trees (default: build).
 set -euo pipefail
@@ -49,6 +50,24 @@ SCRIPT
 dlls_register "$bdir"
 "$bdir/wine-run" "$host" --screenshots "$(winpath "$out/pictures")" --transcript "$(winpath "$out/transcript.txt")" \
   "$(winpath "$out/guide.script")" 2>/dev/null
+# The main window of a version-14 host: two messages selected, saved from their context menu into
+# one folder, the summary naming each.
+mkdir -p "$out/main-window"
+cat >"$out/main-window.script" <<SCRIPT
+version 14.0.7015.1000
+folder clear "C:\Saved attachments"
+list mail "Quarterly figures" received attach byvalue report.txt text "figures" attach byvalue chart.png text "chart"
+list mail "Holiday" received attach byvalue report.txt text "holiday" attach byvalue beach.jpg text "sand"
+start
+select "Quarterly figures" "Holiday"
+pickfolder "C:\Saved attachments" replace off
+answer OK
+menu ContextMenuMultipleItems click "Save All Attachments"
+folder remove "C:\Saved attachments"
+shutdown
+SCRIPT
+"$bdir/wine-run" "$host" --screenshots "$(winpath "$out/main-window")" --transcript "$(winpath "$out/main-window.txt")" \
+  "$(winpath "$out/main-window.script")" 2>/dev/null
 # The options page as it opens with nothing stored (the default: replace), by the page tests' own
 # picture script (it registers both DLLs itself).
 dlls_unregister "$bdir"
@@ -62,3 +81,5 @@ keep "$last_saveas" user-guide-saveas.png
 keep msgbox-1.png user-guide-warning.png
 keep msgbox-2.png user-guide-save-all.png
 keep options.png user-guide-options.png
+/usr/bin/convert "$out/main-window/msgbox-1.png" -trim +repage docs/user-guide-main-window.png
+echo docs/user-guide-main-window.png
