@@ -86,9 +86,10 @@ void ActionManager::SaveSelected(const std::vector<Target>& targets, bool saveAl
 bool ActionManager::IsSelectionEnabled(host::Selection& selection) {
     const int32_t count = selection.Count();
     if (count > kSelectionChecked) return true;
-    for (int32_t i = 1; i <= count; ++i)
-        if (IsEnabled(selection.Item(i))) return true;
-    return false;
+    // An item the host cannot give counts as nothing to save; the others still decide.
+    bool enabled = false;
+    for (int32_t i = 1; i <= count && !enabled; ++i) base::Tolerate([&] { enabled = IsEnabled(selection.Item(i)); });
+    return enabled;
 }
 
 void ActionManager::TellNothingToSave(bool saveAll) noexcept {
