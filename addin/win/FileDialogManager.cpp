@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "com/Win32Error.h"
 #include "core/FileNameMangler.h"
 #include "base/HostError.h"
 #include "core/PathNames.h"
@@ -24,10 +25,6 @@ static_assert(SaveDialogFlags == 0x000808A6);
 // One entry whose pattern is empty, then the list's terminating empty entry.
 constexpr wchar_t Filter[] = L"All files (*.*)\0\0";
 
-[[noreturn]] void ThrowLastError(const char16_t* text) {
-    throw HostError(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())), text);
-}
-
 // Holds the one-dialog-at-a-time flag for one dialog; gives it back on every exit.
 class OneDialogAtATime {
 public:
@@ -44,11 +41,11 @@ public:
 
 FileDialogManager::FileDialogManager(HMODULE resources) {
     const HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(FileDialogTemplateId), RT_DIALOG);
-    if (!found) ThrowLastError(u"The Save As dialog's template (dialog 105) is missing");
+    if (!found) com::throwLastError(u"The Save As dialog's template (dialog 105) is missing");
     const DWORD size = SizeofResource(resources, found);
     const HGLOBAL loaded = LoadResource(resources, found);
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes || size == 0) ThrowLastError(u"The Save As dialog's template (dialog 105) cannot be loaded");
+    if (!bytes || size == 0) com::throwLastError(u"The Save As dialog's template (dialog 105) cannot be loaded");
     // A copy the object owns; vector storage comes from operator new, so it has the DWORD alignment
     // an in-memory template needs.
     dialogTemplate_.resize(size);
