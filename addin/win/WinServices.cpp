@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "base/HostError.h"
+#include "com/Handles.h"
 #include "com/Strings.h"
 #include "com/Win32Error.h"
 #include "core/PathNames.h"
@@ -68,23 +69,18 @@ FindOptions RunningFindOptions() noexcept {
 
 std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                       bool withAliases, FindOptions options) {
-    struct Search {
-        HANDLE handle = INVALID_HANDLE_VALUE;
-        ~Search() {
-            if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
-        }
-    } search;
+    com::Find search;
     const std::wstring pattern = toWide(folder + u"\\" + prefix + u"*");
     WIN32_FIND_DATAW found{};
     if (options == FindOptions::Windows7) {
         // The basic level leaves the aliases out, which is all it saves.
-        search.handle = FindFirstFileExW(pattern.c_str(), withAliases ? FindExInfoStandard : FindExInfoBasic, &found,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (search.handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+        search.reset(FindFirstFileExW(pattern.c_str(), withAliases ? FindExInfoStandard : FindExInfoBasic, &found,
+                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        if (!search && GetLastError() == ERROR_INVALID_PARAMETER)
             options = FindOptions::Classic;
     }
-    if (options == FindOptions::Classic) search.handle = FindFirstFileW(pattern.c_str(), &found);
-    if (search.handle == INVALID_HANDLE_VALUE) {
+    if (options == FindOptions::Classic) search.reset(FindFirstFileW(pattern.c_str(), &found));
+    if (!search) {
         // A folder that does not exist holds nothing, as each existence test in it would say.
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_PATH_NOT_FOUND)
@@ -96,7 +92,7 @@ std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& fold
         names.push_back(com::fromWide(std::wstring_view(found.cFileName, wcsnlen(found.cFileName, MAX_PATH))));
         if (withAliases && found.cAlternateFileName[0] != L'\0')
             names.push_back(com::fromWide(std::wstring_view(found.cAlternateFileName, wcsnlen(found.cAlternateFileName, 14))));
-    } while (FindNextFileW(search.handle, &found));
+    } while (FindNextFileW(search.get(), &found));
     if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
     return names;
 }
@@ -159,9 +155,7 @@ bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noex
         // A directory listing shows files, never streams: where it shows this one, the system made
         // a file of it after all, which goes again.
         WIN32_FIND_DATAW found;
-        const HANDLE find = FindFirstFileW(toWide(stream).c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            FindClose(find);
+        if (com::Find(FindFirstFileW(toWide(stream).c_str(), &found))) {
             (void)DeleteFileW(toWide(stream).c_str());
             return false;
         }
