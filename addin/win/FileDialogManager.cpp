@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "com/Strings.h"
 #include "com/Win32Error.h"
 #include "core/FileNameMangler.h"
 #include "base/HostError.h"
@@ -82,8 +83,8 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     dialog.nFilterIndex = 0;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrInitialDir = reinterpret_cast<const wchar_t*>(lastFolder_.c_str());
-    dialog.lpstrTitle = reinterpret_cast<const wchar_t*>(title.c_str());
+    dialog.lpstrInitialDir = com::wide(lastFolder_);
+    dialog.lpstrTitle = com::wide(title);
     dialog.Flags = SaveDialogFlags;
     dialog.lpstrDefExt = nullptr;  // a name typed without an extension stays without one
     dialog.lCustData = reinterpret_cast<LPARAM>(&state);  // the hook keeps it on its window
