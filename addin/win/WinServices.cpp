@@ -39,20 +39,16 @@ bool IsFolder(DWORD attributes) {
 bool OpensForWriting(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return false;
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
+    return static_cast<bool>(com::File(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 // The content of `path` on the disk before its name moves: best effort, the move does not depend on it.
 void FlushToDisk(const std::wstring& path) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    (void)FlushFileBuffers(file);
-    CloseHandle(file);
+    const com::File file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) (void)FlushFileBuffers(file.get());
 }
 
 }  // namespace
@@ -131,13 +127,11 @@ bool WriteZoneIdentifier(const std::u16string& stream) noexcept {
     // What the system itself writes for a download; readers take the section and key, in any order.
     static constexpr char Mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
     try {
-        const HANDLE file = CreateFileW(toWide(stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
+        const com::File file(CreateFileW(toWide(stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
         DWORD written = 0;
-        const BOOL ok = WriteFile(file, Mark, sizeof Mark - 1, &written, nullptr);
-        CloseHandle(file);
-        return ok && written == sizeof Mark - 1;
+        return WriteFile(file.get(), Mark, sizeof Mark - 1, &written, nullptr) && written == sizeof Mark - 1;
     } catch (...) {
         return false;  // only the path's copy can fail: out of memory
     }
@@ -177,12 +171,10 @@ std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) {
         if (path.size() > PathNames::MaxPathLength) return std::nullopt;
         if (FileSystemUpperCase(name) == targetName) continue;
         // DELETE access: the folder must also let the file be renamed and removed again.
-        const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
+        // Closed (and so deleted) at once: the name is free and the folder takes new files.
+        if (com::File(CreateFileW(toWide(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr)))
             return path;
-        }
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         // Rights that refuse new files but let the existing one be written (rare): written in place,
@@ -211,11 +203,11 @@ void PutInPlace(const std::u16string& file, const std::u16string& target) {
     // then leaves a file of its own behind).
     if (IsFolder(attributes)) com::throwWin32(ERROR_ACCESS_DENIED, u"A folder has the file's name");
     if (attributes & FILE_ATTRIBUTE_READONLY) com::throwWin32(ERROR_ACCESS_DENIED, u"The file is read-only");
-    const HANDLE old = CreateFileW(to.c_str(), GENERIC_READ | DELETE | SYNCHRONIZE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
-    if (old == INVALID_HANDLE_VALUE) com::throwLastError(u"The file is in use");
-    CloseHandle(old);
+    // Opened only to see that it can be, and closed again before ReplaceFileW opens it.
+    if (!com::File(CreateFileW(to.c_str(), GENERIC_READ | DELETE | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                               nullptr)))
+        com::throwLastError(u"The file is in use");
 
     // With a backup name ReplaceFileW never deletes the old file: it keeps its name, or carries the
     // backup's and goes back. (Without one, Windows' may delete it and then fail, and Wine's
