@@ -1,6 +1,6 @@
 #pragma once
 // RAII holders for Windows handles: registry keys, windows, GDI objects, CoTaskMem strings, global
-// memory, SAFEARRAYs and open files. Each closes its handle exactly once; moves transfer it.
+// memory, SAFEARRAYs, open files and file searches. Each closes its handle exactly once; moves transfer it.
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -91,6 +91,13 @@ struct FileTraits {
     static void close(HANDLE h) noexcept { CloseHandle(h); }
 };
 
+/// A search FindFirstFileW (or FindFirstFileExW) started (its failure is INVALID_HANDLE_VALUE too).
+struct FindTraits {
+    using Handle = HANDLE;
+    static HANDLE empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) noexcept { FindClose(h); }
+};
+
 using RegKey = UniqueHandle<RegKeyTraits>;
 using Window = UniqueHandle<WindowTraits>;
 template <class Gdi>
@@ -99,5 +106,6 @@ using CoTaskMemString = UniqueHandle<CoTaskMemStringTraits>;
 using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
 using SafeArray = UniqueHandle<SafeArrayTraits>;
 using File = UniqueHandle<FileTraits>;
+using Find = UniqueHandle<FindTraits>;
 
 }  // namespace com

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "base/HostError.h"
+#include "com/Win32Error.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -29,7 +30,7 @@ std::wstring Module::path() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = GetModuleFileNameW(handle(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) throw HostError(HRESULT_FROM_WIN32(GetLastError()), {});
+        if (n == 0) throwLastError();
         if (n < buffer.size()) {
             buffer.resize(n);
             return buffer;

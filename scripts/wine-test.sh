@@ -2,7 +2,8 @@
 # Runs Windows tests of one build under Wine, with the Xvfb display and the Wine session that
 # scripts/test.sh starts for them, and stops both afterwards.
 # Usage: scripts/wine-test.sh [win32|win64|release-win32|release-win64] [ctest arguments...]
-#   e.g. scripts/wine-test.sh win64 -R 'HostScenario.*ribbonclick'
+#   e.g. scripts/wine-test.sh win64 -R 'HostScenario.*/RibbonClickSavesTheAttachments( |$)'
+#   (ctest's names of parameterised tests end in " # GetParam() = ...": anchor a name with "( |$)")
 # The preset defaults to win64; its build folder (TALLOWBY_BUILD_ROOT, default build) must be built.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "com/Guard.h"
+#include "com/Strings.h"
 #include "core/FileNameMangler.h"
 #include "core/PathNames.h"
 
@@ -74,7 +75,7 @@ void RefreshNameSuggestions(HWND saveDialog, FileNameMangler* mangler) {
         COMBOBOXEXITEMW item{};
         item.mask = CBEIF_TEXT;
         item.iItem = -1;  // append
-        item.pszText = const_cast<wchar_t*>(reinterpret_cast<const wchar_t*>(name.c_str()));
+        item.pszText = const_cast<wchar_t*>(com::wide(name));
         SendMessageW(box, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
 }

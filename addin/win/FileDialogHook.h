@@ -6,14 +6,16 @@
 
 #include <atomic>
 
+#include "win/resource.h"
+
 class FileNameMangler;
 
 namespace FileDialogHook {
 
 /// Id of the "Replace with shortcut" check box in the child dialog (template 105).
-inline constexpr int ReplaceWithLinkId = 1000;
+inline constexpr int ReplaceWithLinkId = IDC_REPLACE_WITH_LINK;
 /// Id of the "Open after saving" check box in the child dialog.
-inline constexpr int OpenAfterSavingId = 1001;
+inline constexpr int OpenAfterSavingId = IDC_OPEN_AFTER_SAVING;
 /// Id of the Save As dialog's file-name box (a ComboBoxEx32).
 inline constexpr int FileNameBoxId = 1148;
 

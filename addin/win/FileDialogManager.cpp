@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "com/Strings.h"
+#include "com/Win32Error.h"
 #include "core/FileNameMangler.h"
 #include "base/HostError.h"
 #include "core/PathNames.h"
@@ -24,10 +26,6 @@ static_assert(SaveDialogFlags == 0x000808A6);
 // One entry whose pattern is empty, then the list's terminating empty entry.
 constexpr wchar_t Filter[] = L"All files (*.*)\0\0";
 
-[[noreturn]] void ThrowLastError(const char16_t* text) {
-    throw HostError(static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())), text);
-}
-
 // Holds the one-dialog-at-a-time flag for one dialog; gives it back on every exit.
 class OneDialogAtATime {
 public:
@@ -44,11 +42,11 @@ public:
 
 FileDialogManager::FileDialogManager(HMODULE resources) {
     const HRSRC found = FindResourceW(resources, MAKEINTRESOURCEW(FileDialogTemplateId), RT_DIALOG);
-    if (!found) ThrowLastError(u"The Save As dialog's template (dialog 105) is missing");
+    if (!found) com::throwLastError(u"The Save As dialog's template (dialog 105) is missing");
     const DWORD size = SizeofResource(resources, found);
     const HGLOBAL loaded = LoadResource(resources, found);
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes || size == 0) ThrowLastError(u"The Save As dialog's template (dialog 105) cannot be loaded");
+    if (!bytes || size == 0) com::throwLastError(u"The Save As dialog's template (dialog 105) cannot be loaded");
     // A copy the object owns; vector storage comes from operator new, so it has the DWORD alignment
     // an in-memory template needs.
     dialogTemplate_.resize(size);
@@ -85,8 +83,8 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     dialog.nFilterIndex = 0;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrInitialDir = reinterpret_cast<const wchar_t*>(lastFolder_.c_str());
-    dialog.lpstrTitle = reinterpret_cast<const wchar_t*>(title.c_str());
+    dialog.lpstrInitialDir = com::wide(lastFolder_);
+    dialog.lpstrTitle = com::wide(title);
     dialog.Flags = SaveDialogFlags;
     dialog.lpstrDefExt = nullptr;  // a name typed without an extension stays without one
     dialog.lCustData = reinterpret_cast<LPARAM>(&state);  // the hook keeps it on its window

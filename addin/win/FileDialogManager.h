@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "core/Platform.h"
+#include "win/resource.h"
 
 /// Resource id (type RT_DIALOG) of the child dialog with the attachment options.
-inline constexpr int FileDialogTemplateId = 105;
+inline constexpr int FileDialogTemplateId = IDD_ATTACHMENT_OPTIONS;
 
 /// Status of the HostError GetSaveAsPath throws while another Save As dialog of the process is open.
 inline constexpr int32_t FileDialogBusyStatus = static_cast<int32_t>(0x800700AAu);  // ERROR_BUSY

@@ -5,6 +5,7 @@
 
 #include "base/HostError.h"
 #include "com/ComPtr.h"
+#include "com/Handles.h"
 #include "com/Strings.h"
 
 namespace {
@@ -18,12 +19,6 @@ constexpr IID kIProgressDialog = {0xebbc7c04, 0x315e, 0x11d2, {0xb6, 0x2f, 0x00,
 void Check(HRESULT hr, const char16_t* what) {
     if (FAILED(hr)) throw HostError(hr, what);
 }
-
-// A string the shell allocated, freed when it goes.
-struct ShellString {
-    wchar_t* text = nullptr;
-    ~ShellString() { CoTaskMemFree(text); }
-};
 
 // The folder browser's functions, looked up in shell32 when first needed.
 using BrowseFunction = LPITEMIDLIST(WINAPI*)(LPBROWSEINFOW);
@@ -99,10 +94,10 @@ std::optional<FolderChoice> FolderDialog::PickWithItemDialog(const std::u16strin
     Check(answer, u"The folder dialog failed");
     com::ComPtr<IShellItem> picked;
     Check(dialog->GetResult(picked.put()), u"The folder dialog gave no folder");
-    ShellString path;
-    Check(picked->GetDisplayName(SIGDN_FILESYSPATH, &path.text), u"The folder chosen is not in the file system");
+    com::CoTaskMemString path;
+    Check(picked->GetDisplayName(SIGDN_FILESYSPATH, path.put()), u"The folder chosen is not in the file system");
     FolderChoice choice;
-    choice.folder = com::fromWide(path.text);
+    choice.folder = com::fromWide(path.get());
     if (boxes) {
         BOOL replace = FALSE;
         BOOL open = FALSE;

@@ -1,6 +1,7 @@
 #include "com/Guard.h"
 #include "com/Strings.h"
 #include "base/HostError.h"
+#include "base/ScopeExit.h"
 #include "win/AddInClasses.h"
 #include "win/HostAdapters.h"
 
@@ -93,11 +94,7 @@ STDMETHODIMP ActionManagerObject::CheckItemSend(IDispatch* Item, VARIANT_BOOL* C
     return com::guard([&] {
         bool cancel = *Cancel != VARIANT_FALSE;
         // By reference: what the check wrote reaches the caller even when it then fails.
-        struct WriteBack {
-            bool& value;
-            VARIANT_BOOL* target;
-            ~WriteBack() { *target = value ? VARIANT_TRUE : VARIANT_FALSE; }
-        } writeBack{cancel, Cancel};
+        const base::ScopeExit writeBack([&]() noexcept { *Cancel = cancel ? VARIANT_TRUE : VARIANT_FALSE; });
         core_->CheckItemSend(item(Item), cancel);
     });
 }

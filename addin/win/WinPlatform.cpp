@@ -9,6 +9,7 @@
 #include "com/ComPtr.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
+#include "com/Win32Error.h"
 #include "base/HostError.h"
 #include "win/FileDialogManager.h"
 #include "win/FolderDialog.h"
@@ -18,12 +19,6 @@
 namespace winsvc {
 namespace {
 
-[[noreturn]] void throwWin32(LSTATUS status, const char16_t* text) {
-    throw HostError(HRESULT_FROM_WIN32(static_cast<unsigned long>(status)), text);
-}
-
-[[noreturn]] void throwLastError(const char16_t* text) { throwWin32(static_cast<LSTATUS>(GetLastError()), text); }
-
 std::wstring settingsKey(const std::u16string& appName, const std::u16string& section) {
     return std::wstring(SettingsRoot) + L"\\" + com::toWide(appName) + L"\\" + com::toWide(section);
 }
@@ -32,7 +27,7 @@ std::wstring settingsKey(const std::u16string& appName, const std::u16string& se
 
 int32_t WinPlatform::ShowMessageBox(const std::u16string& text, const std::u16string& title, int32_t flags) {
     const int answer = MessageBoxW(GetActiveWindow(), com::wide(text), com::wide(title), static_cast<UINT>(flags));
-    if (answer == 0) throwLastError(u"The message box cannot be shown");
+    if (answer == 0) com::throwLastError(u"The message box cannot be shown");
     return answer;
 }
 
@@ -49,7 +44,7 @@ void WinPlatform::StartProcess(const std::u16string& commandLine) {
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        throwLastError(u"File not found");
+        com::throwLastError(u"File not found");
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 }
@@ -103,19 +98,19 @@ std::u16string WinPlatform::GetSetting(const std::u16string& appName, const std:
     LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, settingsKey(appName, section).c_str(), 0, KEY_QUERY_VALUE,
                                    handle.put());
     if (status == ERROR_FILE_NOT_FOUND) return defaultValue;
-    if (status != ERROR_SUCCESS) throwWin32(status, u"The setting cannot be read");
+    if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The setting cannot be read");
 
     const std::wstring name = com::toWide(key);
     DWORD type = 0;
     DWORD size = 0;
     status = RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND) return defaultValue;
-    if (status != ERROR_SUCCESS) throwWin32(status, u"The setting cannot be read");
+    if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The setting cannot be read");
     if (type != REG_SZ || size % sizeof(wchar_t) != 0) throw HostError(HostStatus::TypeMismatch, u"Type mismatch");
 
     std::wstring text(size / sizeof(wchar_t), L'\0');
     status = RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size);
-    if (status != ERROR_SUCCESS) throwWin32(status, u"The setting cannot be read");
+    if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The setting cannot be read");
     if (type != REG_SZ) throw HostError(HostStatus::TypeMismatch, u"Type mismatch");
     // The stored text may or may not carry its terminating NUL; it ends at the first one.
     text.resize(size / sizeof(wchar_t));
@@ -128,11 +123,11 @@ void WinPlatform::SaveSetting(const std::u16string& appName, const std::u16strin
     com::RegKey handle;
     LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, settingsKey(appName, section).c_str(), 0, nullptr,
                                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, handle.put(), nullptr);
-    if (status != ERROR_SUCCESS) throwWin32(status, u"The setting cannot be written");
+    if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The setting cannot be written");
     const std::wstring data = com::toWide(value);
     status = RegSetValueExW(handle.get(), com::toWide(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                             static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS) throwWin32(status, u"The setting cannot be written");
+    if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The setting cannot be written");
 }
 
 std::u16string WinPlatform::FormatDate(const host::DateTime& value, const std::u16string& pattern) {
@@ -142,7 +137,7 @@ std::u16string WinPlatform::FormatDate(const host::DateTime& value, const std::u
 std::shared_ptr<host::Picture> WinPlatform::LoadPicture(int16_t resourceId) {
     com::GdiObject<HBITMAP> bitmap(static_cast<HBITMAP>(
         LoadImageW(resources_, MAKEINTRESOURCEW(static_cast<WORD>(resourceId)), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    if (!bitmap) throwLastError(u"Resource with this identifier not found");
+    if (!bitmap) com::throwLastError(u"Resource with this identifier not found");
 
     PICTDESC description{};
     description.cbSizeofstruct = sizeof description;

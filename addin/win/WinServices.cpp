@@ -6,7 +6,9 @@
 #include <atomic>
 
 #include "base/HostError.h"
+#include "com/Handles.h"
 #include "com/Strings.h"
+#include "com/Win32Error.h"
 #include "core/PathNames.h"
 
 namespace winsvc {
@@ -16,12 +18,6 @@ namespace {
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 using com::toWide;
-
-int32_t LastErrorStatus() { return static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError())); }
-
-[[noreturn]] void ThrowWin32(DWORD error, const char16_t* text) {
-    throw HostError(static_cast<int32_t>(HRESULT_FROM_WIN32(error)), text);
-}
 
 // A name for a file of the add-in's own: distinct within the process (a counter) and between
 // processes (the process id and the time mixed in). CREATE_NEW settles what is left to chance.
@@ -43,20 +39,16 @@ bool IsFolder(DWORD attributes) {
 bool OpensForWriting(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return false;
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
+    return static_cast<bool>(com::File(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 // The content of `path` on the disk before its name moves: best effort, the move does not depend on it.
 void FlushToDisk(const std::wstring& path) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    (void)FlushFileBuffers(file);
-    CloseHandle(file);
+    const com::File file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) (void)FlushFileBuffers(file.get());
 }
 
 }  // namespace
@@ -73,23 +65,18 @@ FindOptions RunningFindOptions() noexcept {
 
 std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                       bool withAliases, FindOptions options) {
-    struct Search {
-        HANDLE handle = INVALID_HANDLE_VALUE;
-        ~Search() {
-            if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
-        }
-    } search;
+    com::Find search;
     const std::wstring pattern = toWide(folder + u"\\" + prefix + u"*");
     WIN32_FIND_DATAW found{};
     if (options == FindOptions::Windows7) {
         // The basic level leaves the aliases out, which is all it saves.
-        search.handle = FindFirstFileExW(pattern.c_str(), withAliases ? FindExInfoStandard : FindExInfoBasic, &found,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (search.handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+        search.reset(FindFirstFileExW(pattern.c_str(), withAliases ? FindExInfoStandard : FindExInfoBasic, &found,
+                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        if (!search && GetLastError() == ERROR_INVALID_PARAMETER)
             options = FindOptions::Classic;
     }
-    if (options == FindOptions::Classic) search.handle = FindFirstFileW(pattern.c_str(), &found);
-    if (search.handle == INVALID_HANDLE_VALUE) {
+    if (options == FindOptions::Classic) search.reset(FindFirstFileW(pattern.c_str(), &found));
+    if (!search) {
         // A folder that does not exist holds nothing, as each existence test in it would say.
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_PATH_NOT_FOUND)
@@ -101,7 +88,7 @@ std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& fold
         names.push_back(com::fromWide(std::wstring_view(found.cFileName, wcsnlen(found.cFileName, MAX_PATH))));
         if (withAliases && found.cAlternateFileName[0] != L'\0')
             names.push_back(com::fromWide(std::wstring_view(found.cAlternateFileName, wcsnlen(found.cAlternateFileName, 14))));
-    } while (FindNextFileW(search.handle, &found));
+    } while (FindNextFileW(search.get(), &found));
     if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
     return names;
 }
@@ -120,7 +107,7 @@ std::u16string FileSystemUpperCase(const std::u16string& name) {
     std::wstring upper(name.size(), L'\0');
     const int length = static_cast<int>(name.size());
     const int written = LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, toWide(name).c_str(), length, upper.data(), length);
-    if (written != length) throw HostError(LastErrorStatus(), u"The name cannot be put in upper case");
+    if (written != length) com::throwLastError(u"The name cannot be put in upper case");
     return com::fromWide(std::wstring_view(upper.c_str(), upper.size()));
 }
 
@@ -140,13 +127,11 @@ bool WriteZoneIdentifier(const std::u16string& stream) noexcept {
     // What the system itself writes for a download; readers take the section and key, in any order.
     static constexpr char Mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
     try {
-        const HANDLE file = CreateFileW(toWide(stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
+        const com::File file(CreateFileW(toWide(stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
         DWORD written = 0;
-        const BOOL ok = WriteFile(file, Mark, sizeof Mark - 1, &written, nullptr);
-        CloseHandle(file);
-        return ok && written == sizeof Mark - 1;
+        return WriteFile(file.get(), Mark, sizeof Mark - 1, &written, nullptr) && written == sizeof Mark - 1;
     } catch (...) {
         return false;  // only the path's copy can fail: out of memory
     }
@@ -164,9 +149,7 @@ bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noex
         // A directory listing shows files, never streams: where it shows this one, the system made
         // a file of it after all, which goes again.
         WIN32_FIND_DATAW found;
-        const HANDLE find = FindFirstFileW(toWide(stream).c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            FindClose(find);
+        if (com::Find(FindFirstFileW(toWide(stream).c_str(), &found))) {
             (void)DeleteFileW(toWide(stream).c_str());
             return false;
         }
@@ -178,7 +161,7 @@ bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noex
 
 std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) {
     const auto slash = target.find_last_of(u'\\');
-    if (slash == std::u16string::npos) ThrowWin32(ERROR_INVALID_NAME, u"The path names no folder");
+    if (slash == std::u16string::npos) com::throwWin32(ERROR_INVALID_NAME, u"The path names no folder");
     const std::u16string folder = target.substr(0, slash + 1);
     const std::u16string targetName = FileSystemUpperCase(NameOf(target));
     for (int attempt = 0; attempt < 64; ++attempt) {
@@ -188,20 +171,18 @@ std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) {
         if (path.size() > PathNames::MaxPathLength) return std::nullopt;
         if (FileSystemUpperCase(name) == targetName) continue;
         // DELETE access: the folder must also let the file be renamed and removed again.
-        const HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
+        // Closed (and so deleted) at once: the name is free and the folder takes new files.
+        if (com::File(CreateFileW(toWide(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr)))
             return path;
-        }
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         // Rights that refuse new files but let the existing one be written (rare): written in place,
         // as the host always wrote it.
         if (error == ERROR_ACCESS_DENIED && OpensForWriting(toWide(target))) return std::nullopt;
-        ThrowWin32(error, u"No file can be written in the folder");
+        com::throwWin32(error, u"No file can be written in the folder");
     }
-    ThrowWin32(ERROR_FILE_EXISTS, u"No free name for a file in the folder");
+    com::throwWin32(ERROR_FILE_EXISTS, u"No free name for a file in the folder");
 }
 
 void PutInPlace(const std::u16string& file, const std::u16string& target) {
@@ -211,22 +192,22 @@ void PutInPlace(const std::u16string& file, const std::u16string& target) {
     const DWORD attributes = GetFileAttributesW(to.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) ThrowWin32(error, u"The file cannot be put in its place");
+        if (error != ERROR_FILE_NOT_FOUND) com::throwWin32(error, u"The file cannot be put in its place");
         if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            ThrowWin32(GetLastError(), u"The file cannot be put in its place");
+            com::throwLastError(u"The file cannot be put in its place");
         return;
     }
     // Refused here, where nothing has changed yet: a folder of that name, a read-only file (which
     // ReplaceFileW refuses too), and a file another program holds without sharing, which
     // ReplaceFileW, opening it to read and remove it with every sharing, would meet half-way (Wine's
     // then leaves a file of its own behind).
-    if (IsFolder(attributes)) ThrowWin32(ERROR_ACCESS_DENIED, u"A folder has the file's name");
-    if (attributes & FILE_ATTRIBUTE_READONLY) ThrowWin32(ERROR_ACCESS_DENIED, u"The file is read-only");
-    const HANDLE old = CreateFileW(to.c_str(), GENERIC_READ | DELETE | SYNCHRONIZE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
-    if (old == INVALID_HANDLE_VALUE) ThrowWin32(GetLastError(), u"The file is in use");
-    CloseHandle(old);
+    if (IsFolder(attributes)) com::throwWin32(ERROR_ACCESS_DENIED, u"A folder has the file's name");
+    if (attributes & FILE_ATTRIBUTE_READONLY) com::throwWin32(ERROR_ACCESS_DENIED, u"The file is read-only");
+    // Opened only to see that it can be, and closed again before ReplaceFileW opens it.
+    if (!com::File(CreateFileW(to.c_str(), GENERIC_READ | DELETE | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                               nullptr)))
+        com::throwLastError(u"The file is in use");
 
     // With a backup name ReplaceFileW never deletes the old file: it keeps its name, or carries the
     // backup's and goes back. (Without one, Windows' may delete it and then fail, and Wine's
@@ -238,11 +219,11 @@ void PutInPlace(const std::u16string& file, const std::u16string& target) {
         if (GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
             backup = candidate;
     }
-    if (backup.empty()) ThrowWin32(ERROR_FILE_EXISTS, u"No free name for a file in the folder");
+    if (backup.empty()) com::throwWin32(ERROR_FILE_EXISTS, u"No free name for a file in the folder");
     if (!ReplaceFileW(to.c_str(), from.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
         const DWORD error = GetLastError();
         if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) (void)MoveFileExW(backup.c_str(), to.c_str(), 0);
-        ThrowWin32(error, u"The file cannot be put in its place");
+        com::throwWin32(error, u"The file cannot be put in its place");
     }
     (void)RemoveFile(std::u16string(backup.begin(), backup.end()));
     // Windows keeps the old file's attributes; Wine's ReplaceFileW gives the new file's: put back.
@@ -260,7 +241,7 @@ bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) {
     if (MoveFileExW(from.c_str(), toWide(target).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
-    ThrowWin32(error, u"The file cannot be put in its place");
+    com::throwWin32(error, u"The file cannot be put in its place");
 }
 
 bool RemoveFile(const std::u16string& path) noexcept {
@@ -288,10 +269,10 @@ std::u16string FormatDate(const host::DateTime& value, const std::u16string& pat
     st.wMonth = static_cast<WORD>(value.month);
     st.wDay = static_cast<WORD>(value.day);
     const int needed = GetDateFormatW(LOCALE_USER_DEFAULT, 0, &st, picture.c_str(), nullptr, 0);
-    if (needed <= 0) throw HostError(LastErrorStatus(), u"The date cannot be formatted");
+    if (needed <= 0) com::throwLastError(u"The date cannot be formatted");
     std::wstring text(static_cast<std::size_t>(needed), L'\0');
     const int written = GetDateFormatW(LOCALE_USER_DEFAULT, 0, &st, picture.c_str(), text.data(), needed);
-    if (written <= 0) throw HostError(LastErrorStatus(), u"The date cannot be formatted");
+    if (written <= 0) com::throwLastError(u"The date cannot be formatted");
     return com::fromWide(std::wstring_view(text.c_str(), static_cast<std::size_t>(written - 1)));
 }
 

@@ -5,12 +5,13 @@
 #include <string>
 
 #include "com/Registration.h"
+#include "resource.h"
 
 namespace pagewin {
 
 inline constexpr wchar_t ProgId[] = L"TallowbyPage.PropPage";
 /// The toolbox picture's resource id.
-inline constexpr int ToolboxBitmapId = 30000;
+inline constexpr int ToolboxBitmapId = IDB_TOOLBOX;
 
 /// What DllRegisterServer writes for the module at `modulePath`: the class with its control keys
 /// (Control, MiscStatus, ToolboxBitmap32) and the type library.

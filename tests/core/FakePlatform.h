@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/FileNameMangler.h"
+#include "base/Ascii.h"
 #include "base/HostError.h"
 #include "core/Platform.h"
 
@@ -299,7 +300,7 @@ public:
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), error)) {
             const std::u16string name = entry.path().filename().u16string();
-            if (AsciiUpper(name.substr(0, prefix.size())) == AsciiUpper(prefix)) names.push_back(name);
+            if (base::EqualsIgnoringAsciiCase(std::u16string_view(name).substr(0, prefix.size()), std::u16string_view(prefix))) names.push_back(name);
         }
         return names;
     }
@@ -309,12 +310,7 @@ public:
     }
     std::u16string FileSystemUpperCase(const std::u16string& name) override {
         if (!listFolders) Unexpected("FileSystemUpperCase");
-        return AsciiUpper(name);
-    }
-    static std::u16string AsciiUpper(std::u16string text) {
-        for (char16_t& c : text)
-            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-        return text;
+        return base::ToAsciiUpper(name);
     }
     bool MarkAsFromInternet(const std::u16string& path) noexcept override {
         marked.push_back(path);

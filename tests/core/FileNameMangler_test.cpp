@@ -11,6 +11,7 @@
 
 #include "FakePlatform.h"
 #include "Host.h"
+#include "base/Ascii.h"
 #include "base/HostError.h"
 #include "core/HostVersion.h"
 #include "core/host/Item.h"
@@ -35,11 +36,6 @@ public:
     std::vector<std::u16string> queries;  // folder + "\\" + prefix + "*"
     std::vector<bool> aliasesAsked;
 
-    static std::u16string Upper(std::u16string s) {
-        for (char16_t& c : s)
-            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-        return s;
-    }
     std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                           bool withAliases) override {
         queries.push_back(folder + u"\\" + prefix + u"*");
@@ -50,7 +46,7 @@ public:
             if (answer != 1 || path.size() <= folder.size() + 1 || path.compare(0, folder.size() + 1, folder + u"\\"))
                 continue;
             const std::u16string name = path.substr(folder.size() + 1);
-            if (Upper(name).starts_with(Upper(prefix))) names.push_back(name);
+            if (base::ToAsciiUpper(name).starts_with(base::ToAsciiUpper(prefix))) names.push_back(name);
         }
         return names;
     }
@@ -59,7 +55,7 @@ public:
         ++networkQuestions;
         return network;
     }
-    std::u16string FileSystemUpperCase(const std::u16string& name) override { return Upper(name); }
+    std::u16string FileSystemUpperCase(const std::u16string& name) override { return base::ToAsciiUpper(name); }
     std::vector<std::u16string> patterns;
     std::vector<host::DateTime> dates;
 

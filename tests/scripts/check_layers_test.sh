@@ -38,6 +38,11 @@ breaks addin/core/Ribbon.cpp '#include "com/Strings.h"' "portable code includes 
 breaks standin/model/Host.cpp '#include "core/ActionManager.h"' "standin/model includes what is not the host's interfaces, base/ or its own"
 breaks standin/model/Host.cpp '#include "com/Variant.h"' "standin/model includes what is not the host's interfaces, base/ or its own"
 breaks standin/model/Ledger.cpp '#include <windows.h>' "standin/model includes a Windows header"
+breaks standin/model/Ledger.cpp '#include <Windows.h>' "standin/model includes a Windows header"
+breaks standin/model/Markup.cpp '#include <oleauto.h>' "standin/model includes a Windows header"
+breaks addin/core/Ribbon.cpp '#include <shlwapi.h>' "addin/core includes a Windows header"
+breaks proppage/core/Layout.cpp '  #  include <windows.h>' "proppage/core includes a Windows header"
+breaks base/Tolerate.h '#include <winerror.h>' "base includes a Windows header"
 
 [ $failures -eq 0 ] && echo "layer check: all cases passed"
 exit $((failures > 0))

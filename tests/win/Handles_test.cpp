@@ -67,6 +67,21 @@ TEST(FileHolder, ClosesTheFileAndTakesAFailedOpenAsEmpty) {
                                        OPEN_EXISTING, 0, nullptr)));
 }
 
+TEST(FindHolder, HoldsASearchAndTakesAFailedOneAsEmpty) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(com::File(CreateFileW(com::toWide(folder.Child(u"found.txt")).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    WIN32_FIND_DATAW found{};
+    {
+        com::Find search(FindFirstFileW(com::toWide(folder.Child(u"*.txt")).c_str(), &found));
+        ASSERT_TRUE(search);
+        EXPECT_STREQ(found.cFileName, L"found.txt");
+        EXPECT_FALSE(FindNextFileW(search.get(), &found));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    }
+    EXPECT_FALSE(com::Find(FindFirstFileW(com::toWide(folder.Child(u"*.none")).c_str(), &found)));
+}
+
 TEST(SafeArrayHolder, DestroysTheArrayAndReleasesItsElements) {
     CountingUnknown element;
     {
