@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/PictureIds.h"
+
 class FileNameMangler;
 class FolderNames;
 class FolderPrompt;
@@ -83,11 +85,11 @@ public:
     /// The host's major version, for the names suggested in the Save As dialog (-1 until set).
     void SetHostMajorVersion(int16_t major) noexcept { hostMajorVersion_ = major; }
 
-    int16_t GetImageResourceId() const { return 106; }
-    int16_t GetImageMaskResourceId() const { return 110; }
-    /// The ribbon button's picture: the same drawing as 106 at 32 by 32, a 32-bit bitmap whose alpha
+    int16_t GetImageResourceId() const { return IDB_BUTTON_PICTURE; }
+    int16_t GetImageMaskResourceId() const { return IDB_BUTTON_MASK; }
+    /// The ribbon button's picture: the toolbar's drawing at 32 by 32, a 32-bit bitmap whose alpha
     /// channel makes it transparent (a ribbon takes one picture, no mask).
-    int16_t GetLargeImageResourceId() const { return 107; }
+    int16_t GetLargeImageResourceId() const { return IDB_RIBBON_PICTURE; }
     std::u16string GetCaption() const { return u"Save Attachments"; }
     /// The tag of the add-in's buttons: fixed, lower-case 8-4-4-4-12 hexadecimal.
     std::u16string GetTag() const { return u"10624a9e-43e2-4463-bb73-fea2416b296a"; }

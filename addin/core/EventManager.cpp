@@ -148,28 +148,37 @@ void EventManager::NewInspector(const std::shared_ptr<host::Inspector>& inspecto
 }
 
 void EventManager::Click(const std::shared_ptr<host::CommandBarButton>&, bool&) {
-    if (cleanedUp_) return;
-    const auto self = shared_from_this();
-    // The click acts on the active inspector, whichever button raised it.
-    RunCommand(&ActionManager::Action, Require(application_.get())->ActiveInspector());
+    RunInActiveInspector(&ActionManager::Action);
 }
 
 void EventManager::SaveAllClicks::Click(const std::shared_ptr<host::CommandBarButton>&, bool&) {
-    if (owner_.cleanedUp_) return;
-    const auto self = owner_.shared_from_this();
-    owner_.RunCommand(&ActionManager::SaveAll, Require(owner_.application_.get())->ActiveInspector());
+    owner_.RunInActiveInspector(&ActionManager::SaveAll);
 }
 
-void EventManager::RunCommand(Command command, const std::shared_ptr<host::Inspector>& ins) {
-    // The command's dialogs are modal: the action manager stays ours until the command returns.
+void EventManager::RunInActiveInspector(Command command) {
+    RunCommand([&](ActionManager& actions) {
+        // The click acts on the active inspector, whichever button raised it.
+        const auto ins = Require(application_.get())->ActiveInspector();
+        (actions.*command)(ins);
+        return Ran{ins};
+    });
+}
+
+void EventManager::RunCommand(const std::function<Ran(ActionManager&)>& command) {
+    if (cleanedUp_) return;
+    // The command's dialogs are modal, and the add-in may be told to let go meanwhile: it and the
+    // action manager stay alive until the command returns.
+    const auto self = shared_from_this();
     const auto actions = Require(actionManager_);
-    ((*actions).*command)(ins);
+    const Ran ran = command(*actions);
     // A clean-up that came while the command's windows were up has let go of the host: nothing is
     // refreshed, and no button made again, after it.
     if (cleanedUp_ || actionManager_ != actions) return;
-    // The item may be selected in the main window too.
+    // An item saved in its window may be selected in the main window too, and one saved from the
+    // main window open in its own window: both show it anew.
     InvalidateRibbons(true);
-    InitializeInspector(ins);
+    if (ran.inspector) return InitializeInspector(ran.inspector);
+    if (const auto ins = Require(application_.get())->ActiveInspector()) InitializeInspector(ins);
 }
 
 void EventManager::InitializeInspector(const std::shared_ptr<host::Inspector>& ins) {

@@ -1,5 +1,6 @@
 #pragma once
 // The add-in's contact with the host's user interface: events, the toolbar button, clean-up.
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -100,9 +101,16 @@ private:
         EventManager& owner_;
     };
     using Command = void (ActionManager::*)(const std::shared_ptr<host::Inspector>&);
-    /// Runs `command` on `ins` with the action manager held while it runs, then refreshes the
-    /// window's buttons unless a clean-up came meanwhile.
-    void RunCommand(Command command, const std::shared_ptr<host::Inspector>& ins);
+    /// Where a command ran: in an item window, or (no inspector) on the main window's selection.
+    struct Ran {
+        std::shared_ptr<host::Inspector> inspector;
+    };
+    /// Every click, from a toolbar button or a ribbon control: `command` acts through the action
+    /// manager, which is held while it runs, and says where it ran; then the buttons that may have
+    /// changed are refreshed, unless a clean-up came meanwhile.
+    void RunCommand(const std::function<Ran(ActionManager&)>& command);
+    /// A toolbar button's click: `command` on the active item window.
+    void RunInActiveInspector(Command command);
 
     /// Saves the preference and lets go of the host; with `stopCommand` a command in progress stops
     /// after the attachment at hand, otherwise it finishes with what it holds.

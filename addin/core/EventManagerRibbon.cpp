@@ -30,20 +30,18 @@ void EventManager::OnRibbonLoad(const std::shared_ptr<host::RibbonUI>& ribbon, b
 }
 
 void EventManager::OnRibbonAction(const std::shared_ptr<host::RibbonControl>& control) {
-    if (cleanedUp_) return;
-    // As a click on the toolbar's button: kept alive, and nothing refreshed after a clean-up.
-    const auto self = shared_from_this();
-    const host::RibbonContext context = Require(control)->Context();
-    // One callback for every control, told apart by the control's id.
-    const auto role = Ribbon::RoleOf(control->Id());
-    const bool saveAll = role && role->command == Ribbon::Command::SaveAll;
-    if (context.inspector) return RunCommand(saveAll ? &ActionManager::SaveAll : &ActionManager::Action, context.inspector);
-    const auto actions = Require(actionManager_);
-    actions->SaveSelected(Selected(context, role && role->place == Ribbon::Place::AttachmentPane), saveAll);
-    if (cleanedUp_ || actionManager_ != actions) return;
-    // An item saved from the main window may be open in its own window too: both show it anew.
-    InvalidateRibbons(true);
-    if (const auto ins = Require(application_.get())->ActiveInspector()) InitializeInspector(ins);
+    RunCommand([&](ActionManager& actions) {
+        const host::RibbonContext context = Require(control)->Context();
+        // One callback for every control, told apart by the control's id.
+        const auto role = Ribbon::RoleOf(control->Id());
+        const bool saveAll = role && role->command == Ribbon::Command::SaveAll;
+        if (context.inspector) {
+            saveAll ? actions.SaveAll(context.inspector) : actions.Action(context.inspector);
+            return Ran{context.inspector};
+        }
+        actions.SaveSelected(Selected(context, role && role->place == Ribbon::Place::AttachmentPane), saveAll);
+        return Ran{};
+    });
 }
 
 bool EventManager::GetRibbonEnabled(const std::shared_ptr<host::RibbonControl>& control) {

@@ -13,13 +13,21 @@
 namespace addin {
 namespace {
 
+// Every object is made with the module's shared state.
+template <class T>
+[[nodiscard]] HRESULT createWithModule(REFIID iid, void** out) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return com::guard([&] { return com::make<T>(AddInModule::Instance())->QueryInterface(iid, out); });
+}
+
 const AddInClass kClasses[] = {
-    {&CLSID_Connect, &com::createObject<ConnectObject>, L"Connect"},
-    {&CLSID_EventManager, &com::createObject<EventManagerObject>, L"EventManager"},
-    {&CLSID_ActionManager, &com::createObject<ActionManagerObject>, L"ActionManager"},
-    {&CLSID_FileNameMangler, &com::createObject<FileNameManglerObject>, L"FileNameMangler"},
+    {&CLSID_Connect, &createWithModule<ConnectObject>, L"Connect"},
+    {&CLSID_EventManager, &createWithModule<EventManagerObject>, L"EventManager"},
+    {&CLSID_ActionManager, &createWithModule<ActionManagerObject>, L"ActionManager"},
+    {&CLSID_FileNameMangler, &createWithModule<FileNameManglerObject>, L"FileNameMangler"},
     {&CLSID_FileDialogManager, &com::createObject<FileDialogManagerObject>, L"FileDialogManager"},
-    {&CLSID_PropPageBridge, &com::createObject<PropPageBridgeObject>, L"PropPageBridge"},
+    {&CLSID_PropPageBridge, &createWithModule<PropPageBridgeObject>, L"PropPageBridge"},
 };
 
 // Failures the core tolerates go where the ones caught at COM boundaries go: the debug output.
@@ -29,12 +37,12 @@ void reportTolerated(int32_t status, std::u16string_view text, const base::Where
 
 }  // namespace
 
-winsvc::WinPlatform& platform() noexcept {
-    // Every object of the module is made with the platform: its first use connects the report.
+AddInModule& AddInModule::Instance() noexcept {
+    // Every object of the module is made with it: its first use connects the report.
     static const bool connected = (base::SetToleratedReport(&reportTolerated), true);
     (void)connected;
-    static winsvc::WinPlatform services(com::Module::handle());
-    return services;
+    static AddInModule module(com::Module::handle());
+    return module;
 }
 
 std::span<const AddInClass> classes() noexcept { return kClasses; }

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <span>
 
@@ -26,8 +28,26 @@ __CRT_UUID_DECL(IActionManagerCore, 0x3c1e0f52, 0x7a4b, 0x4d2e, 0x9b, 0x61, 0x0e
 
 namespace addin {
 
-/// The platform services every object of the module shares; pictures come from this module.
-winsvc::WinPlatform& platform() noexcept;
+/// What the module's objects share, handed to each when it is made (see classes()).
+class AddInModule {
+public:
+    /// The platform services; pictures come from this module.
+    winsvc::WinPlatform& Platform() noexcept { return platform_; }
+
+    /// The host's major version as the add-in's latest connection read it (-1 before one has): a
+    /// mangler that a caller creates has no connection of its own and takes it when it is made.
+    int16_t ConnectedHostMajor() const noexcept { return connectedMajor_.load(); }
+    void SetConnectedHostMajor(int16_t major) noexcept { connectedMajor_.store(major); }
+
+    /// The module's one instance, made at first use.
+    static AddInModule& Instance() noexcept;
+
+private:
+    explicit AddInModule(HMODULE module) : platform_(module) {}
+
+    winsvc::WinPlatform platform_;
+    std::atomic<int16_t> connectedMajor_{-1};
+};
 
 /// One creatable class: its identifier, how to make it and its name ("Tallowby.<name>" is its ProgID).
 struct AddInClass {
@@ -58,7 +78,7 @@ com::ServerInfo serverInfo();
 /// IRibbonExtensibility and call the markup's callbacks on it by name.
 class ConnectObject final : public com::ComObject<com::Derives<_Connect, IDispatch>, _IDTExtensibility2> {
 public:
-    ConnectObject();
+    explicit ConnectObject(AddInModule& module);
 
     /// IRibbonExtensibility: dual, with GetCustomUI at dispatch id 1, which the object's own
     /// IDispatch gives to OnConnection. So it is a part with an IDispatch of its own (GetCustomUI and
@@ -102,6 +122,7 @@ private:
     [[nodiscard]] HRESULT invokeCallback(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                                          UINT* argError) noexcept;
 
+    AddInModule& module_;
     ::Connect core_;
     RibbonPart ribbon_{*this};
 };
@@ -109,7 +130,7 @@ private:
 /// EventManager's COM face.
 class EventManagerObject final : public com::ComObject<com::DispatchImpl<_EventManager>> {
 public:
-    EventManagerObject();
+    explicit EventManagerObject(AddInModule& module);
 
     STDMETHODIMP InitHandler(IDispatch* oApp, BSTR sProgID, _ActionManager* acmgr) noexcept override;
     STDMETHODIMP UnInitHandler() noexcept override;
@@ -126,7 +147,7 @@ private:
 class ActionManagerObject final
     : public com::ComObject<com::DispatchImpl<_ActionManager>, IActionManagerCore> {
 public:
-    ActionManagerObject();
+    explicit ActionManagerObject(AddInModule& module);
 
     STDMETHODIMP Action(IDispatch* ins) noexcept override;
     STDMETHODIMP IsEnabled(IDispatch* Item, VARIANT_BOOL* result) noexcept override;

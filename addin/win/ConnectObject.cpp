@@ -4,10 +4,10 @@
 #include "com/Strings.h"
 #include "com/Variant.h"
 #include "base/HostError.h"
+#include "base/ScopeExit.h"
 #include "core/EventManager.h"
 #include "core/Ribbon.h"
 #include "win/AddInClasses.h"
-#include "win/FileNameManglerObject.h"
 #include "win/HostAdapters.h"
 
 namespace addin {
@@ -50,7 +50,7 @@ bool isCallback(DISPID id) noexcept {
 
 }  // namespace
 
-ConnectObject::ConnectObject() : core_(platform()) {}
+ConnectObject::ConnectObject(AddInModule& module) : module_(module), core_(module.Platform()) {}
 
 ConnectObject::~ConnectObject() = default;
 
@@ -120,12 +120,9 @@ STDMETHODIMP ConnectObject::OnConnection(IDispatch* Application, ext_ConnectMode
         }
         const auto addIn = AddInInst ? hostcom::wrapAddInInstance(com::ComPtr<IDispatch>(AddInInst)) : nullptr;
         // The version read counts also when a later step of the connection fails.
-        struct RecordVersion {
-            Connect& core;
-            ~RecordVersion() {
-                if (core.HasEventManager()) setConnectedHostMajorVersion(core.Events()->HostMajorVersion());
-            }
-        } record{core_};
+        const base::ScopeExit recordVersion([this]() noexcept {
+            if (core_.HasEventManager()) module_.SetConnectedHostMajor(core_.Events()->HostMajorVersion());
+        });
         core_.OnConnection(app, static_cast<int32_t>(ConnectMode), addIn);
     });
 }

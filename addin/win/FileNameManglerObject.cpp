@@ -1,6 +1,5 @@
 #include "win/FileNameManglerObject.h"
 
-#include <atomic>
 #include <utility>
 
 #include "com/Guard.h"
@@ -63,15 +62,8 @@ private:
 
 }  // namespace
 
-namespace {
-std::atomic<int16_t> connectedMajor{-1};
-}  // namespace
-
-int16_t connectedHostMajorVersion() noexcept { return connectedMajor.load(); }
-
-void setConnectedHostMajorVersion(int16_t major) noexcept { connectedMajor.store(major); }
-
-FileNameManglerObject::FileNameManglerObject() : core_(platform(), connectedHostMajorVersion()) {}
+FileNameManglerObject::FileNameManglerObject(AddInModule& module)
+    : core_(module.Platform(), module.ConnectedHostMajor()) {}
 
 STDMETHODIMP FileNameManglerObject::get_mItem(IDispatch** result) noexcept {
     if (!result) return E_POINTER;

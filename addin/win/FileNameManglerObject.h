@@ -21,16 +21,15 @@ __CRT_UUID_DECL(IFileNameManglerCore, 0x6d0b2c4e, 0x1f5a, 0x4b7d, 0x8e, 0x93, 0x
 
 namespace addin {
 
-/// The host's major version as the add-in's latest connection read it (-1 before one has): a mangler
-/// that a caller creates has no connection of its own and takes it from here when it is made.
-int16_t connectedHostMajorVersion() noexcept;
-void setConnectedHostMajorVersion(int16_t major) noexcept;
+class AddInModule;
 
 /// "Tallowby.FileNameMangler": the item it is lent (get and put by reference) and the suggestions.
 class FileNameManglerObject final
     : public com::ComObject<com::DispatchImpl<_FileNameMangler>, IFileNameManglerCore> {
 public:
-    FileNameManglerObject();
+    /// Takes the host's version from the module's latest connection: a mangler a caller creates has
+    /// no connection of its own.
+    explicit FileNameManglerObject(AddInModule& module);
 
     STDMETHODIMP get_mItem(IDispatch** result) noexcept override;
     STDMETHODIMP putref_mItem(IDispatch* item) noexcept override;

@@ -27,7 +27,7 @@ HRESULT answer(BSTR* out, const std::u16string& text) noexcept {
 
 }  // namespace
 
-EventManagerObject::EventManagerObject() : core_(::EventManager::Create(platform())) {}
+EventManagerObject::EventManagerObject(AddInModule& module) : core_(::EventManager::Create(module.Platform())) {}
 
 EventManagerObject::~EventManagerObject() = default;
 
@@ -56,7 +56,8 @@ STDMETHODIMP EventManagerObject::CleanUpHandler() noexcept {
     return com::guard([&] { core_->CleanUpHandler(); });
 }
 
-ActionManagerObject::ActionManagerObject() : core_(std::make_shared<ActionManager>(platform())) {}
+ActionManagerObject::ActionManagerObject(AddInModule& module)
+    : core_(std::make_shared<ActionManager>(module.Platform())) {}
 
 ActionManagerObject::~ActionManagerObject() = default;
 

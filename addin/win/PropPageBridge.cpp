@@ -23,7 +23,7 @@ STDMETHODIMP PropPageBridgeObject::put_PrefReplaceWithLinks(VARIANT_BOOL value) 
         Preferences::SetReplaceWithLinks(value != VARIANT_FALSE);
         // Stored at once, not only when the add-in lets go: from version 14 the host exits without
         // telling its add-ins (fast shutdown), and a value kept in memory alone would be lost.
-        Preferences::SavePreferences(platform());
+        Preferences::SavePreferences(module_.Platform());
     });
 }
 

@@ -8,11 +8,13 @@
 
 namespace addin {
 
+class AddInModule;
+
 /// Created by the options page as "Tallowby.PropPageBridge". No state of its own: get and put reach
 /// Preferences::ReplaceWithLinks() of the calling thread; put (the page's Apply) also stores it.
 class PropPageBridgeObject final : public com::ComObject<com::DispatchImpl<_PropPageBridge>> {
 public:
-    PropPageBridgeObject() = default;
+    explicit PropPageBridgeObject(AddInModule& module) noexcept : module_(module) {}
 
     STDMETHODIMP get_PrefReplaceWithLinks(VARIANT_BOOL* result) noexcept override;
     STDMETHODIMP put_PrefReplaceWithLinks(VARIANT_BOOL value) noexcept override;
@@ -20,6 +22,9 @@ public:
 
 protected:
     ~PropPageBridgeObject() override = default;
+
+private:
+    AddInModule& module_;  // where the stored value goes
 };
 
 }  // namespace addin

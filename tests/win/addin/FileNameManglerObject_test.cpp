@@ -25,7 +25,7 @@ class ManglerObjectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(apartment.hr));
-        mangler = com::make<addin::FileNameManglerObject>();
+        mangler = com::make<addin::FileNameManglerObject>(addin::AddInModule::Instance());
     }
 
     void touch(const std::wstring& name) { temp.AddFile(std::u16string(name.begin(), name.end())); }

@@ -58,13 +58,13 @@ TEST_F(HostAdaptersTest, TypeNameComesFromTheClassInformationFirst) {
 }
 
 TEST_F(HostAdaptersTest, TypeNameFallsBackToTheInterfaceWithoutItsUnderscore) {
-    auto object = com::make<addin::ActionManagerObject>();
+    auto object = com::make<addin::ActionManagerObject>(addin::AddInModule::Instance());
     EXPECT_EQ(hostcom::typeName(object.get()), u"ActionManager");
     EXPECT_EQ(hostcom::typeName(nullptr), u"");
 }
 
 TEST_F(HostAdaptersTest, SameObjectComparesIdentityNotInterfacePointers) {
-    auto connect = com::make<addin::ConnectObject>();
+    auto connect = com::make<addin::ConnectObject>(addin::AddInModule::Instance());
     auto asConnect = ComPtr<IUnknown>(connect->identity()).query<IDispatch>();
     auto asAddIn = ComPtr<IUnknown>(connect->identity()).query<_IDTExtensibility2>();
     ASSERT_NE(static_cast<IDispatch*>(asAddIn.get()), asConnect.get()) << "two different interface pointers";
@@ -73,7 +73,7 @@ TEST_F(HostAdaptersTest, SameObjectComparesIdentityNotInterfacePointers) {
     const auto b = hostcom::wrapObject(ComPtr<IDispatch>(asAddIn.get()));
     EXPECT_TRUE(a->SameObject(*b));
     EXPECT_TRUE(b->SameObject(*a));
-    const auto other = hostcom::wrapObject(ComPtr<IDispatch>(com::make<addin::ActionManagerObject>().get()));
+    const auto other = hostcom::wrapObject(ComPtr<IDispatch>(com::make<addin::ActionManagerObject>(addin::AddInModule::Instance()).get()));
     EXPECT_FALSE(a->SameObject(*other));
     EXPECT_EQ(hostcom::dispatchOf(*a), asConnect);
 }

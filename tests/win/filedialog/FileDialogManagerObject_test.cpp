@@ -15,6 +15,7 @@
 #include "com/Strings.h"
 #include "SaveAsRobot.h"
 #include "win/FileDialogHook.h"
+#include "win/AddInClasses.h"
 #include "win/FileNameManglerObject.h"
 
 using namespace filedialog_tests;
@@ -40,7 +41,7 @@ protected:
 
     testing_support::Apartment apartment;
     ComPtr<addin::FileDialogManagerObject> dialogs = com::make<addin::FileDialogManagerObject>();
-    ComPtr<addin::FileNameManglerObject> mangler = com::make<addin::FileNameManglerObject>();
+    ComPtr<addin::FileNameManglerObject> mangler = com::make<addin::FileNameManglerObject>(addin::AddInModule::Instance());
 };
 
 }  // namespace
