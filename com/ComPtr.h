@@ -79,7 +79,7 @@ public:
         return &p_;
     }
 
-    [[nodiscard]] void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+    [[nodiscard]] void** putVoid() noexcept { return reinterpret_cast<void**>(put()); }
 
     /// Replaces the held pointer by `p`, adding a reference to `p` first.
     void share(T* p) noexcept {
@@ -99,10 +99,20 @@ public:
 #ifdef _WIN32
     /// The object's interface U, or empty when it does not offer U (or this is empty).
     template <class U>
-    [[nodiscard]] ComPtr<U> try_query() const noexcept {
+    [[nodiscard]] ComPtr<U> tryQuery() const noexcept {
         if (!p_) return {};
         void* raw = nullptr;
         if (FAILED(p_->QueryInterface(__uuidof(U), &raw))) return {};
+        return ComPtr<U>::adopt(static_cast<U*>(raw));
+    }
+
+    /// The object's interface `iid` as a U (IDispatch for a dispinterface the headers do not
+    /// declare), or empty when it does not offer it (or this is empty).
+    template <class U>
+    [[nodiscard]] ComPtr<U> tryQuery(REFIID iid) const noexcept {
+        if (!p_) return {};
+        void* raw = nullptr;
+        if (FAILED(p_->QueryInterface(iid, &raw))) return {};
         return ComPtr<U>::adopt(static_cast<U*>(raw));
     }
 

@@ -23,7 +23,7 @@ void publishErrorText(const std::u16string& text) noexcept {
         return;
     }
     if (FAILED(create->SetDescription(copy.data()))) return;
-    auto info = create.try_query<IErrorInfo>();
+    auto info = create.tryQuery<IErrorInfo>();
     if (info) SetErrorInfo(0, info.get());
 }
 

@@ -322,7 +322,7 @@ private:
     HRESULT Activate(bool uiActivate, HWND parentHint, LPCRECT posHint) {
         if (!inPlaceSite_) {
             if (!clientSite_) return E_UNEXPECTED;
-            ComPtr<IOleInPlaceSite> site = clientSite_.template try_query<IOleInPlaceSite>();
+            ComPtr<IOleInPlaceSite> site = clientSite_.template tryQuery<IOleInPlaceSite>();
             if (!site) return E_NOINTERFACE;
             if (site->CanInPlaceActivate() != S_OK) return E_FAIL;
             const HRESULT hr = site->OnInPlaceActivate();

@@ -17,11 +17,6 @@ namespace {
 thread_local bool replaceWithLinks = false;
 thread_local bool shortcutsRefused = false;
 
-std::u16string Lower(std::u16string s) {
-    std::transform(s.begin(), s.end(), s.begin(), base::AsciiLower<char16_t>);
-    return s;
-}
-
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 // A whole decimal number, blanks allowed around it: sign, digits, fraction, exponent.
@@ -52,7 +47,7 @@ bool ShortcutsRefused() noexcept { return shortcutsRefused; }
 void SetShortcutsRefused(bool value) noexcept { shortcutsRefused = value; }
 
 bool TextToBoolean(const std::u16string& text) {
-    const std::u16string lower = Lower(text);
+    const std::u16string lower = base::ToAsciiLower(text);
     if (lower == u"true") return true;
     if (lower == u"false") return false;
     double value = 0;

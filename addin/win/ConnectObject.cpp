@@ -112,8 +112,7 @@ STDMETHODIMP ConnectObject::OnConnection(IDispatch* Application, ext_ConnectMode
         // after it has read the add-in's ProgId.
         std::shared_ptr<host::Object> app;
         if (Application) {
-            com::ComPtr<IDispatch> outlook;
-            if (SUCCEEDED(Application->QueryInterface(hostcom::iids::Application, outlook.put_void())) && outlook)
+            if (auto outlook = com::ComPtr<IDispatch>(Application).tryQuery<IDispatch>(hostcom::iids::Application))
                 app = hostcom::wrapApplication(std::move(outlook));
             else
                 app = hostcom::wrapObject(com::ComPtr<IDispatch>(Application));

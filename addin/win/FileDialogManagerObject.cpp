@@ -22,7 +22,7 @@ STDMETHODIMP FileDialogManagerObject::GetSaveAsPath(BSTR fileName, _FileNameMang
     const com::ComPtr<IUnknown> self(identity());
     return com::guard([&] {
         // Held for the whole dialog: the hook uses the mangler until the dialog closes.
-        const auto core = com::ComPtr<_FileNameMangler>(mangler).try_query<IFileNameManglerCore>();
+        const auto core = com::ComPtr<_FileNameMangler>(mangler).tryQuery<IFileNameManglerCore>();
         if (!core) throw HostError(HostStatus::NoInterface, u"The mangler is not a Tallowby.FileNameMangler");
         bool replace = *replaceWithLink != VARIANT_FALSE;
         bool open = *openAfterSaving != VARIANT_FALSE;

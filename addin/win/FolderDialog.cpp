@@ -68,7 +68,7 @@ std::optional<FolderChoice> FolderDialog::PickWithItemDialog(const std::u16strin
     com::ComPtr<IFileOpenDialog> dialog;
     // Windows before Vista has no such class: the folder browser takes its place.
     if (FAILED(CoCreateInstance(kFileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileOpenDialog),
-                                dialog.put_void())))
+                                dialog.putVoid())))
         return std::nullopt;
     shown = true;
     FILEOPENDIALOGOPTIONS options = 0;
@@ -80,11 +80,11 @@ std::optional<FolderChoice> FolderDialog::PickWithItemDialog(const std::u16strin
         com::ComPtr<IShellItem> start;
         // A folder that is gone leaves the dialog where the system starts it.
         const auto parse = ShellFunction<ParseFunction>("SHCreateItemFromParsingName");
-        if (parse && SUCCEEDED(parse(com::wide(startFolder), nullptr, __uuidof(IShellItem), start.put_void())))
+        if (parse && SUCCEEDED(parse(com::wide(startFolder), nullptr, __uuidof(IShellItem), start.putVoid())))
             (void)dialog->SetFolder(start.get());
     }
     com::ComPtr<IFileDialogCustomize> boxes;
-    if (SUCCEEDED(dialog->QueryInterface(__uuidof(IFileDialogCustomize), boxes.put_void()))) {
+    if (SUCCEEDED(dialog->QueryInterface(__uuidof(IFileDialogCustomize), boxes.putVoid()))) {
         (void)boxes->AddCheckButton(FolderReplaceBoxId, FolderReplaceCaption, replaceWithLinks && replaceOffered);
         if (!replaceOffered) (void)boxes->SetControlState(FolderReplaceBoxId, CDCS_VISIBLE);
         (void)boxes->AddCheckButton(FolderOpenBoxId, FolderOpenCaption, FALSE);
@@ -140,7 +140,7 @@ std::optional<FolderChoice> FolderDialog::PickWithBrowser(const std::u16string& 
 std::shared_ptr<ProgressWindow> ShowProgressWindow(const std::u16string& title) {
     com::ComPtr<IProgressDialog> dialog;
     Check(CoCreateInstance(kProgressDialog, nullptr, CLSCTX_INPROC_SERVER, kIProgressDialog,
-                           dialog.put_void()),
+                           dialog.putVoid()),
           u"The progress window cannot be made");
     (void)dialog->SetTitle(com::wide(title));
     Check(dialog->StartProgressDialog(GetForegroundWindow(), nullptr, PROGDLG_NORMAL | PROGDLG_MODAL, nullptr),

@@ -6,11 +6,12 @@
 #include <optional>
 #include <utility>
 
+#include "base/HostError.h"
 #include "com/DispatchCaller.h"
 #include "com/EventSink.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "base/HostError.h"
+#include "win/HostAdapterSupport.h"
 
 namespace hostcom {
 namespace {
@@ -18,76 +19,7 @@ namespace {
 using com::ComPtr;
 using com::DispatchCaller;
 using com::Variant;
-
-// What every adapter shares: the host object and its caller. Ids are cached per interface as the
-// object's own type information names it, so items of different kinds never share an entry.
-class Holder {
-public:
-    explicit Holder(ComPtr<IDispatch> object) : caller_(std::move(object)) {}
-    virtual ~Holder() = default;
-    const ComPtr<IDispatch>& object() const noexcept { return caller_.object(); }
-
-protected:
-    DispatchCaller caller_;
-};
-
-ComPtr<IUnknown> identityOf(IDispatch* object) noexcept {
-    ComPtr<IUnknown> unknown;
-    if (object) (void)object->QueryInterface(IID_IUnknown, unknown.put_void());
-    return unknown;
-}
-
-template <class Interface>
-class Adapter : public Interface, public Holder {
-public:
-    explicit Adapter(ComPtr<IDispatch> object) : Holder(std::move(object)) {}
-
-    // Two proxies of one host object answer the same IUnknown (COM's identity rule).
-    bool SameObject(const host::Object& other) const override {
-        const ComPtr<IDispatch> theirs = dispatchOf(other);
-        if (!theirs) return false;
-        const auto a = identityOf(object().get());
-        return a && a == identityOf(theirs.get());
-    }
-};
-
-template <class T>
-Variant optional(const std::optional<T>& value) {
-    return value ? Variant(*value) : Variant::missing();
-}
-
-// The object a member returned, wrapped; empty for Nothing.
-template <class Wrap>
-auto wrapped(const Variant& value, Wrap wrap) -> decltype(wrap(ComPtr<IDispatch>())) {
-    ComPtr<IDispatch> object = value.toDispatch();
-    if (!object) return nullptr;
-    return wrap(std::move(object));
-}
-
-// Advises a sink for `events` on `source` and ties the advise to the core's subscription.
-host::Subscription subscribe(const ComPtr<IDispatch>& source, const IID& events, com::EventHandler handler) {
-    auto advised = std::make_shared<com::Subscription>(
-        com::Subscription::subscribe(source.get(), events, std::move(handler)));
-    return host::Subscription([advised]() noexcept { advised->reset(); });
-}
-
-// A by-reference Boolean the sink may change: written back to the host even when the sink then
-// fails, as a by-reference argument changed before the failure would be.
-template <class Call>
-void withFlag(com::EventArgs& args, unsigned index, Call call) {
-    bool flag = args.boolean(index);
-    try {
-        call(flag);
-    } catch (...) {
-        args.setBoolean(index, flag);
-        throw;
-    }
-    args.setBoolean(index, flag);
-}
-
-std::shared_ptr<host::CommandBar> wrapBar(ComPtr<IDispatch> object);
-std::shared_ptr<host::CommandBarControl> wrapControl(ComPtr<IDispatch> object);
-std::shared_ptr<host::CommandBarButton> wrapButton(ComPtr<IDispatch> object);
+using namespace adapters;
 
 class PropertyPagesAdapter final : public Adapter<host::PropertyPages> {
 public:
@@ -172,123 +104,12 @@ public:
     }
 };
 
-// Shared by plain controls and buttons: CommandBarButton extends CommandBarControl.
-template <class Interface>
-class ControlAdapter : public Adapter<Interface> {
-public:
-    using Adapter<Interface>::Adapter;
-    std::u16string Caption() override { return this->caller_.get(u"Caption").toString(); }
-    void SetCaption(const std::u16string& value) override { this->caller_.put(u"Caption", Variant(value)); }
-    std::u16string OnAction() override { return this->caller_.get(u"OnAction").toString(); }
-    void SetOnAction(const std::u16string& value) override { this->caller_.put(u"OnAction", Variant(value)); }
-    std::u16string Tag() override { return this->caller_.get(u"Tag").toString(); }
-    void SetTag(const std::u16string& value) override { this->caller_.put(u"Tag", Variant(value)); }
-    bool Enabled() override { return this->caller_.get(u"Enabled").toBool(); }
-    void SetEnabled(bool value) override { this->caller_.put(u"Enabled", Variant(value)); }
-    std::shared_ptr<host::CommandBar> Parent() override { return wrapped(this->caller_.get(u"Parent"), wrapBar); }
-    void Delete(std::optional<bool> temporary) override { (void)this->caller_.call(u"Delete", {optional(temporary)}); }
-    // As the host's late binding takes a control as a button: a query for its _CommandBarButton.
-    std::shared_ptr<host::CommandBarButton> AsButton() override {
-        ComPtr<IDispatch> button;
-        const HRESULT hr = this->object()->QueryInterface(iids::CommandBarButton, button.put_void());
-        if (FAILED(hr) || !button) throw HostError(HostStatus::NoInterface, u"The control is not a button");
-        return wrapButton(std::move(button));
-    }
-};
-
-class ButtonAdapter final : public ControlAdapter<host::CommandBarButton> {
-public:
-    using ControlAdapter::ControlAdapter;
-    int32_t Style() override { return caller_.get(u"Style").toLong(); }
-    void SetStyle(int32_t value) override { caller_.put(u"Style", Variant(value)); }
-    int32_t FaceId() override { return caller_.get(u"FaceId").toLong(); }
-    void SetFaceId(int32_t value) override { caller_.put(u"FaceId", Variant(value)); }
-    // By name: hosts before Office XP have neither member, and their failure is the answer.
-    void SetPicture(const std::shared_ptr<host::Picture>& value) override { caller_.put(u"Picture", picture(value)); }
-    void SetMask(const std::shared_ptr<host::Picture>& value) override { caller_.put(u"mask", picture(value)); }
-
-    host::Subscription Subscribe(host::ButtonEvents& sink) override {
-        return subscribe(object(), iids::CommandBarButtonEvents, [&sink](DISPID id, com::EventArgs& args) {
-            if (id != events::ButtonClick) return;
-            const ComPtr<IDispatch> control = args.object(0);
-            const auto ctrl = control ? wrapButton(control) : nullptr;
-            withFlag(args, 1, [&](bool& cancelDefault) { sink.Click(ctrl, cancelDefault); });
-        });
-    }
-
-private:
-    static Variant picture(const std::shared_ptr<host::Picture>& value) {
-        const auto* ours = dynamic_cast<const Picture*>(value.get());
-        return Variant(ours ? ours->object().get() : static_cast<IDispatch*>(nullptr));
-    }
-};
-
-class ControlsAdapter final : public Adapter<host::CommandBarControls> {
-public:
-    using Adapter::Adapter;
-    int32_t Count() override { return caller_.get(u"Count").toLong(); }
-    std::shared_ptr<host::CommandBarControl> Add(std::optional<int32_t> type, std::optional<int32_t> id,
-                                                 std::optional<std::u16string> parameter,
-                                                 std::optional<int32_t> before,
-                                                 std::optional<bool> temporary) override {
-        return wrapped(caller_.call(u"Add", {optional(type), optional(id), optional(parameter), optional(before),
-                                             optional(temporary)}),
-                       wrapControl);
-    }
-};
-
-class BarAdapter final : public Adapter<host::CommandBar> {
-public:
-    using Adapter::Adapter;
-    std::u16string Name() override { return caller_.get(u"Name").toString(); }
-    bool Visible() override { return caller_.get(u"Visible").toBool(); }
-    void SetVisible(bool value) override { caller_.put(u"Visible", Variant(value)); }
-    int32_t Protection() override { return caller_.get(u"Protection").toLong(); }
-    void SetProtection(int32_t value) override { caller_.put(u"Protection", Variant(value)); }
-    std::shared_ptr<host::CommandBarControls> Controls() override {
-        return wrapped(caller_.get(u"Controls"),
-                       [](ComPtr<IDispatch> o) { return std::make_shared<ControlsAdapter>(std::move(o)); });
-    }
-    void Delete() override { (void)caller_.call(u"Delete"); }
-};
-
-class CommandBarsAdapter final : public Adapter<host::CommandBars> {
-public:
-    using Adapter::Adapter;
-    std::shared_ptr<host::CommandBarControl> FindControl(std::optional<int32_t> type, std::optional<int32_t> id,
-                                                         std::optional<std::u16string> tag,
-                                                         std::optional<bool> visible) override {
-        // The add-in passes only Tag, by name, as the host's own callers do.
-        if (tag && !type && !id && !visible)
-            return wrapped(caller_.callNamed(u"FindControl", {{u"Tag", Variant(*tag)}}), wrapControl);
-        return wrapped(caller_.call(u"FindControl", {optional(type), optional(id), optional(tag), optional(visible)}),
-                       wrapControl);
-    }
-    std::shared_ptr<host::CommandBar> Add(std::optional<std::u16string> name, std::optional<int32_t> position,
-                                          std::optional<bool> menuBar, std::optional<bool> temporary) override {
-        return wrapped(
-            caller_.call(u"Add", {optional(name), optional(position), optional(menuBar), optional(temporary)}),
-            wrapBar);
-    }
-};
-
-std::shared_ptr<host::CommandBar> wrapBar(ComPtr<IDispatch> object) {
-    return std::make_shared<BarAdapter>(std::move(object));
-}
-std::shared_ptr<host::CommandBarControl> wrapControl(ComPtr<IDispatch> object) {
-    return std::make_shared<ControlAdapter<host::CommandBarControl>>(std::move(object));
-}
-std::shared_ptr<host::CommandBarButton> wrapButton(ComPtr<IDispatch> object) {
-    return std::make_shared<ButtonAdapter>(std::move(object));
-}
-
 class InspectorAdapter final : public Adapter<host::Inspector> {
 public:
     using Adapter::Adapter;
     std::shared_ptr<host::Item> CurrentItem() override { return wrapped(caller_.get(u"CurrentItem"), wrapItem); }
     std::shared_ptr<host::CommandBars> CommandBars() override {
-        return wrapped(caller_.get(u"CommandBars"),
-                       [](ComPtr<IDispatch> o) { return std::make_shared<CommandBarsAdapter>(std::move(o)); });
+        return wrapped(caller_.get(u"CommandBars"), wrapCommandBars);
     }
     bool IsWordMail() override { return caller_.callOrGet(u"IsWordMail").toBool(); }
 };
@@ -420,11 +241,7 @@ public:
         host::RibbonContext context;
         const ComPtr<IDispatch> place = caller_.get(u"Context").toDispatch();
         if (!place) return context;
-        const auto as = [&](const IID& iid) {
-            ComPtr<IDispatch> object;
-            if (FAILED(place->QueryInterface(iid, object.put_void()))) object.reset();
-            return object;
-        };
+        const auto as = [&](const IID& iid) { return place.tryQuery<IDispatch>(iid); };
         if (auto o = as(iids::Inspector))
             context.inspector = wrapInspector(std::move(o));
         else if (auto e = as(iids::Explorer))
@@ -485,8 +302,7 @@ std::shared_ptr<host::RibbonControl> wrapRibbonControl(ComPtr<IDispatch> control
 
 std::u16string typeName(IDispatch* object) noexcept {
     if (!object) return {};
-    ComPtr<IProvideClassInfo> provider;
-    if (SUCCEEDED(object->QueryInterface(IID_IProvideClassInfo, provider.put_void())) && provider) {
+    if (const auto provider = ComPtr<IDispatch>(object).tryQuery<IProvideClassInfo>()) {
         ComPtr<ITypeInfo> info;
         if (SUCCEEDED(provider->GetClassInfo(info.put()))) {
             std::u16string name = nameOf(info.get());

@@ -37,7 +37,7 @@ STDMETHODIMP EventManagerObject::InitHandler(IDispatch* oApp, BSTR sProgID, _Act
         std::shared_ptr<host::Application> app;
         if (oApp) {
             com::ComPtr<IDispatch> outlook;
-            const HRESULT hr = oApp->QueryInterface(hostcom::iids::Application, outlook.put_void());
+            const HRESULT hr = oApp->QueryInterface(hostcom::iids::Application, outlook.putVoid());
             if (FAILED(hr)) throw HostError(hr, u"Not the host's application object");
             app = hostcom::wrapApplication(std::move(outlook));
         }

@@ -145,7 +145,7 @@ std::shared_ptr<host::Picture> WinPlatform::LoadPicture(int16_t resourceId) {
     description.bmp.hbitmap = bitmap.get();
     com::ComPtr<IDispatch> picture;
     // The picture owns the bitmap from here on (fOwn TRUE): it deletes it when released.
-    const HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, picture.put_void());
+    const HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, picture.putVoid());
     if (FAILED(hr)) throw HostError(hr, u"The picture cannot be made");
     (void)bitmap.release();
     return std::make_shared<hostcom::Picture>(std::move(picture));

@@ -32,7 +32,7 @@ HRESULT createBridge() noexcept {
     if (FAILED(hr)) return hr;
     com::ComPtr<_PropPageBridge> bridge;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, __uuidof(_PropPageBridge),
-                          bridge.put_void());
+                          bridge.putVoid());
     if (FAILED(hr)) return hr;
     if (!bridge) return E_NOINTERFACE;
     ThreadBridge::Set(bridge.get());
@@ -253,10 +253,10 @@ void PropPageControl::notifySite() noexcept {
     // Keep this object alive while the host reacts; it may read Dirty or even let go of the page.
     com::ComPtr<IUnknown> self(identity());
     com::ComPtr<IDispatch> site;
-    if (clientSite_) (void)clientSite_->QueryInterface(IID_PropertyPageSite, site.put_void());
+    if (clientSite_) (void)clientSite_->QueryInterface(IID_PropertyPageSite, site.putVoid());
     if (!site && clientSite_) {
         // A container that does not offer the interface on its site: its extender's Parent.
-        auto controlSite = clientSite_.try_query<IOleControlSite>();
+        auto controlSite = clientSite_.tryQuery<IOleControlSite>();
         com::ComPtr<IDispatch> extender;
         if (controlSite && SUCCEEDED(controlSite->GetExtendedControl(extender.put())) && extender) {
             DISPPARAMS none{};
@@ -265,7 +265,7 @@ void PropPageControl::notifySite() noexcept {
             if (SUCCEEDED(extender->Invoke(DispidParent, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
                                            &parent, nullptr, nullptr)) &&
                 (V_VT(&parent) == VT_DISPATCH || V_VT(&parent) == VT_UNKNOWN) && V_UNKNOWN(&parent))
-                (void)V_UNKNOWN(&parent)->QueryInterface(IID_PropertyPageSite, site.put_void());
+                (void)V_UNKNOWN(&parent)->QueryInterface(IID_PropertyPageSite, site.putVoid());
             VariantClear(&parent);
         }
     }

@@ -124,9 +124,9 @@ HRESULT createPerUser(ClassLookup& found) {
     const auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
     if (!get) return CO_E_ERRORINDLL;
     com::ComPtr<IClassFactory> factory;
-    HRESULT hr = get(found.clsid, IID_IClassFactory, factory.put_void());
+    HRESULT hr = get(found.clsid, IID_IClassFactory, factory.putVoid());
     if (FAILED(hr)) return hr;
-    return factory->CreateInstance(nullptr, IID_IUnknown, found.object.put_void());
+    return factory->CreateInstance(nullptr, IID_IUnknown, found.object.putVoid());
 }
 
 }  // namespace
@@ -155,7 +155,7 @@ ClassLookup CreateClass(const std::u16string& progId) {
     if (FAILED(found.status)) return found;
     found.status = found.perUser ? createPerUser(found)
                                  : CoCreateInstance(found.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                                    found.object.put_void());
+                                                    found.object.putVoid());
     return found;
 }
 

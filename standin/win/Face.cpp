@@ -22,7 +22,7 @@ public:
         return com::guardOut(out, [&] {
             auto bars = inspector_->CommandBars();
             if (!bars) return;  // the model answered Nothing
-            *out = wrapBars(state_, std::move(bars)).try_query<_CommandBars>().detach();
+            *out = wrapBars(state_, std::move(bars)).tryQuery<_CommandBars>().detach();
         });
     }
     STDMETHODIMP get_CurrentItem(IDispatch** out) noexcept override {
@@ -57,7 +57,7 @@ public:
     }
     STDMETHODIMP Item(VARIANT index, _Inspector** out) noexcept override {
         return com::guardOut(out, [&] {
-            *out = wrapInspector(state_, list_->Item(copyOf(index).toLong())).try_query<_Inspector>().detach();
+            *out = wrapInspector(state_, list_->Item(copyOf(index).toLong())).tryQuery<_Inspector>().detach();
         });
     }
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
@@ -362,7 +362,7 @@ size_t Face::LiveObjects() const { return state_->live; }
 std::u16string DescribePicture(IUnknown* object) {
     if (!object) return u"none";
     com::ComPtr<IPicture> picture;
-    if (FAILED(object->QueryInterface(IID_IPicture, picture.put_void())) || !picture) return u"picture";
+    if (FAILED(object->QueryInterface(IID_IPicture, picture.putVoid())) || !picture) return u"picture";
     SHORT type = 0;
     OLE_XSIZE_HIMETRIC width = 0;
     OLE_YSIZE_HIMETRIC height = 0;

@@ -56,7 +56,7 @@ public:
             auto control = controls_->Add(optLong(type), optLong(id), optText(parameter), optLong(before),
                                           optBool(temporary));
             auto object = wrapButton(state_, std::move(control));
-            *out = object.try_query<CommandBarControl>().detach();
+            *out = object.tryQuery<CommandBarControl>().detach();
         });
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
@@ -130,7 +130,7 @@ public:
         return guard([&] { button_->SetOnAction(com::fromBstr(v)); });
     }
     STDMETHODIMP get_Parent(CommandBar** out) noexcept override {
-        return com::guardOut(out, [&] { *out = wrapBar(state_, button_->Parent()).try_query<CommandBar>().detach(); });
+        return com::guardOut(out, [&] { *out = wrapBar(state_, button_->Parent()).tryQuery<CommandBar>().detach(); });
     }
     STDMETHODIMP get_Tag(BSTR* out) noexcept override { return text(out, [&] { return button_->Tag(); }); }
     STDMETHODIMP put_Tag(BSTR v) noexcept override {
@@ -273,7 +273,7 @@ public:
                      CommandBar** out) noexcept override {
         return com::guardOut(out, [&] {
             auto bar = bars_->Add(optText(name), optLong(position), optBool(menuBar), optBool(temporary));
-            *out = wrapBar(state_, std::move(bar)).try_query<CommandBar>().detach();
+            *out = wrapBar(state_, std::move(bar)).tryQuery<CommandBar>().detach();
         });
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {

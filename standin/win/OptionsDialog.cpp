@@ -46,7 +46,7 @@ std::vector<HWND> Descendants(HWND parent) {
 // page writes, read through IDispatch by name as any automation client would.
 std::u16string BridgeValue() {
     const ClassLookup found = CreateClass(u"Tallowby.PropPageBridge");
-    auto bridge = found.object.try_query<IDispatch>();
+    auto bridge = found.object.tryQuery<IDispatch>();
     if (!bridge) return u"none";
     wchar_t name[] = L"PrefReplaceWithLinks";
     LPOLESTR names[] = {name};

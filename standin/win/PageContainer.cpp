@@ -275,14 +275,14 @@ PageContainer::~PageContainer() {
 
 HRESULT PageContainer::Site(IUnknown* control) {
     if (!site_) return E_UNEXPECTED;
-    HRESULT hr = control->QueryInterface(IID_IOleObject, object_.put_void());
+    HRESULT hr = control->QueryInterface(IID_IOleObject, object_.putVoid());
     if (FAILED(hr)) return hr;
-    (void)control->QueryInterface(IID_HostPropertyPage, site_->page.put_void());
+    (void)control->QueryInterface(IID_HostPropertyPage, site_->page.putVoid());
     // The control asks for its site first (SETCLIENTSITEFIRST), then is initialised and activated.
     hr = object_->SetClientSite(site_.get());
     if (FAILED(hr)) return hr;
     com::ComPtr<IPersistStreamInit> persist;
-    if (SUCCEEDED(control->QueryInterface(IID_IPersistStreamInit, persist.put_void()))) {
+    if (SUCCEEDED(control->QueryInterface(IID_IPersistStreamInit, persist.putVoid()))) {
         hr = persist->InitNew();
         if (FAILED(hr)) return hr;
     }
@@ -292,7 +292,7 @@ HRESULT PageContainer::Site(IUnknown* control) {
     if (FAILED(hr)) return hr;
     RECT pos{0, 0, pageArea_.right - pageArea_.left, pageArea_.bottom - pageArea_.top};
     hr = object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, siteWindow_.get(), &pos);
-    (void)control->QueryInterface(IID_IOleInPlaceActiveObject, activeObject_.put_void());
+    (void)control->QueryInterface(IID_IOleInPlaceActiveObject, activeObject_.putVoid());
     if (HWND page = pageWindow()) {
         // As the host's dialog opens on a page: the focus on the page's first control.
         if (HWND first = GetNextDlgTabItem(page, nullptr, FALSE)) SetFocus(first);
@@ -314,7 +314,7 @@ HWND PageContainer::pageWindow() const {
     HWND page = nullptr;
     if (!object_) return nullptr;
     com::ComPtr<IOleInPlaceObject> inPlace;
-    if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, inPlace.put_void()))) (void)inPlace->GetWindow(&page);
+    if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid()))) (void)inPlace->GetWindow(&page);
     return page;
 }
 

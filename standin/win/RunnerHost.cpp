@@ -115,7 +115,7 @@ void Runner::Load(const AddInEntry& entry) {
         return;
     }
     ComPtr<IUnknown> object = std::move(found.object);
-    auto ext = object.try_query<_IDTExtensibility2>();
+    auto ext = object.tryQuery<_IDTExtensibility2>();
     if (!ext) {
         t_.Line(name + u" not-an-addin (no _IDTExtensibility2)");
         return;
@@ -142,7 +142,7 @@ void Runner::Load(const AddInEntry& entry) {
 }
 
 void Runner::ConnectRibbon(LoadedAddIn& addIn) {
-    auto ribbon = addIn.ext.try_query<IRibbonExtensibility>();
+    auto ribbon = addIn.ext.tryQuery<IRibbonExtensibility>();
     t_.Line(u"addin " + Transcript::Quote(addIn.progId) + u" IRibbonExtensibility " + (ribbon ? u"yes" : u"no"));
     if (!ribbon) return;
     addIn.ribbonClient = std::make_unique<RibbonClient>(std::move(ribbon), *face_);

@@ -315,7 +315,7 @@ ComPtr<IPictureDisp> picture() {
     PICTDESC desc{sizeof desc, PICTYPE_BITMAP, {}};
     desc.bmp.hbitmap = CreateBitmap(16, 16, 1, 32, nullptr);
     ComPtr<IPictureDisp> p;
-    EXPECT_EQ(OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, p.put_void()), S_OK);
+    EXPECT_EQ(OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, p.putVoid()), S_OK);
     return p;
 }
 
@@ -379,7 +379,7 @@ TEST_F(FaceTest, RibbonObjectsAnswerByTheHostsDispatchIds) {
     auto controlNode = std::make_shared<standin::RibbonControlNode>(standin::RibbonControlNode{u"Button", u"tag", window, {}, standin::RibbonPlace::ItemWindow});
     {
         auto ribbon = face->RibbonUI(host->RibbonUIObject(ribbonNode));
-        EXPECT_TRUE(ribbon.try_query<IRibbonUI>());
+        EXPECT_TRUE(ribbon.tryQuery<IRibbonUI>());
         (void)invoke(ribbon.get(), 2, DISPATCH_METHOD, {Variant(u"Button")});
         (void)DispatchCaller(ribbon).call(u"Invalidate");
         EXPECT_EQ(ribbonNode->invalid, std::vector<std::u16string>{u"Button"});
@@ -392,7 +392,7 @@ TEST_F(FaceTest, RibbonObjectsAnswerByTheHostsDispatchIds) {
         EXPECT_EQ(invoke(control.get(), 3, DISPATCH_PROPERTYGET).toString(), u"tag");
         // Its window is the item window's inspector, the one the application hands out.
         auto context = invoke(control.get(), 2, DISPATCH_PROPERTYGET).toDispatch();
-        ASSERT_TRUE(context.try_query<_Inspector>());
+        ASSERT_TRUE(context.tryQuery<_Inspector>());
         auto active = invoke(app.get(), 274, DISPATCH_METHOD).toDispatch();
         EXPECT_TRUE(context.query<IUnknown>() == active.query<IUnknown>());
         EXPECT_EQ(DispatchCaller(control).id(u"Context"), 2);
@@ -525,7 +525,7 @@ TEST(DescribePicture, SaysSizeAndForA32BitBitmapItsAlphaChannel) {
         PICTDESC description{sizeof description, PICTYPE_BITMAP, {}};
         description.bmp.hbitmap = bitmap;
         ComPtr<IUnknown> object;
-        EXPECT_EQ(OleCreatePictureIndirect(&description, IID_IPicture, TRUE, object.put_void()), S_OK);
+        EXPECT_EQ(OleCreatePictureIndirect(&description, IID_IPicture, TRUE, object.putVoid()), S_OK);
         return object;
     };
     EXPECT_EQ(standin::win::DescribePicture(picture(24, {}).get()), u"bitmap 2x2");

@@ -25,7 +25,7 @@ const com::ClassEntry kTable[] = {{&kWidget, &com::createObject<Widget>}};
 
 ComPtr<IClassFactory> factory() {
     ComPtr<IClassFactory> f;
-    EXPECT_EQ(com::getClassObject(kTable, kWidget, IID_IClassFactory, f.put_void()), S_OK);
+    EXPECT_EQ(com::getClassObject(kTable, kWidget, IID_IClassFactory, f.putVoid()), S_OK);
     return f;
 }
 
@@ -40,7 +40,7 @@ TEST(ClassTable, AKnownClassGivesAFactoryThatCreatesIt) {
     auto f = factory();
     ASSERT_TRUE(f);
     ComPtr<IPersist> widget;
-    ASSERT_EQ(f->CreateInstance(nullptr, IID_IPersist, widget.put_void()), S_OK);
+    ASSERT_EQ(f->CreateInstance(nullptr, IID_IPersist, widget.putVoid()), S_OK);
     CLSID id{};
     EXPECT_EQ(widget->GetClassID(&id), S_OK);
     EXPECT_TRUE(IsEqualCLSID(id, kWidget));
@@ -88,7 +88,7 @@ TEST(ModuleLock, LockServerKeepsTheModuleUntilUnlocked) {
 TEST(ModuleLock, UnbalancedUnlockCannotReleaseAnObjectsLock) {
     ASSERT_EQ(com::canUnloadNow(), S_OK);
     ComPtr<IPersist> widget;
-    ASSERT_EQ(factory()->CreateInstance(nullptr, IID_IPersist, widget.put_void()), S_OK);
+    ASSERT_EQ(factory()->CreateInstance(nullptr, IID_IPersist, widget.putVoid()), S_OK);
     EXPECT_EQ(factory()->LockServer(FALSE), S_OK);
     EXPECT_EQ(com::canUnloadNow(), S_FALSE) << "the live object still needs the module";
     widget.reset();
@@ -98,7 +98,7 @@ TEST(ModuleLock, UnbalancedUnlockCannotReleaseAnObjectsLock) {
 TEST(ModuleLock, EveryLiveObjectKeepsTheModule) {
     ASSERT_EQ(com::canUnloadNow(), S_OK);
     ComPtr<IPersist> widget;
-    ASSERT_EQ(factory()->CreateInstance(nullptr, IID_IPersist, widget.put_void()), S_OK);
+    ASSERT_EQ(factory()->CreateInstance(nullptr, IID_IPersist, widget.putVoid()), S_OK);
     EXPECT_EQ(com::canUnloadNow(), S_FALSE);
     widget.reset();
     EXPECT_EQ(com::canUnloadNow(), S_OK);

@@ -76,9 +76,9 @@ TEST(ComObjectCount, QueryInterfaceAddsAReference) {
 
 TEST(ComObjectIdentity, IUnknownIsTheSamePointerFromEveryInterface) {
     auto probe = com::make<Probe>(nullptr);
-    auto stream = ComPtr<Probe>(probe).try_query<IPersistStream>();
-    auto persist = ComPtr<Probe>(probe).try_query<IPersist>();
-    auto window = ComPtr<Probe>(probe).try_query<IOleWindow>();
+    auto stream = ComPtr<Probe>(probe).tryQuery<IPersistStream>();
+    auto persist = ComPtr<Probe>(probe).tryQuery<IPersist>();
+    auto window = ComPtr<Probe>(probe).tryQuery<IOleWindow>();
     ASSERT_TRUE(stream && persist && window);
     IUnknown* identity = probe->identity();
     EXPECT_EQ(unknownOf(stream.get()), identity);
@@ -111,14 +111,14 @@ TEST(ComObjectQuery, AnyOtherInterfaceIsNoInterfaceWithNullOut) {
 
 TEST(ComObjectQuery, ComPtrQueryThrowsAndTryQueryIsEmpty) {
     auto probe = com::make<Probe>(nullptr);
-    EXPECT_FALSE(probe.try_query<IDispatch>());
+    EXPECT_FALSE(probe.tryQuery<IDispatch>());
     try {
         (void)probe.query<IDispatch>();
         ADD_FAILURE() << "query of a missing interface must throw";
     } catch (const HostError& e) {
         EXPECT_EQ(e.status, E_NOINTERFACE);
     }
-    EXPECT_FALSE(ComPtr<IUnknown>().try_query<IDispatch>());
+    EXPECT_FALSE(ComPtr<IUnknown>().tryQuery<IDispatch>());
 }
 
 TEST(ComObjectModuleLock, HeldWhileTheObjectLives) {

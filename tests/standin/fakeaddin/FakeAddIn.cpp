@@ -56,7 +56,7 @@ ComPtr<IPictureDisp> bitmap(COLORREF color) {
     PICTDESC desc{sizeof desc, PICTYPE_BITMAP, {}};
     desc.bmp.hbitmap = bmp;
     ComPtr<IPictureDisp> picture;
-    if (FAILED(OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, picture.put_void()))) DeleteObject(bmp);
+    if (FAILED(OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, picture.putVoid()))) DeleteObject(bmp);
     return picture;
 }
 

@@ -105,7 +105,7 @@ protected:
         CLSID clsid{};
         EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
         ComPtr<IDispatch> object;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void()), S_OK);
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.putVoid()), S_OK);
         return object;
     }
 
@@ -167,9 +167,9 @@ TEST_F(AddInDllTest, TheHostsAddInInterfaceIsNotOurs) {
 TEST_F(AddInDllTest, ConnectOffersTheHostsAddInInterfaceAndItsQuietNotices) {
     auto connect = create(L"Tallowby.Connect");
     ASSERT_TRUE(connect);
-    auto addIn = connect.try_query<_IDTExtensibility2>();
+    auto addIn = connect.tryQuery<_IDTExtensibility2>();
     ASSERT_TRUE(addIn);
-    EXPECT_TRUE(connect.try_query<_Connect>());
+    EXPECT_TRUE(connect.tryQuery<_Connect>());
     SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
     EXPECT_EQ(addIn->OnAddInsUpdate(&custom), S_OK);
     EXPECT_EQ(addIn->OnStartupComplete(&custom), S_OK);
@@ -182,11 +182,11 @@ TEST_F(AddInDllTest, ConnectOffersTheHostsAddInInterfaceAndItsQuietNotices) {
 
 TEST_F(AddInDllTest, ConnectOffersTheRibbonsInterfaceAsAPartOfItself) {
     auto connect = create(L"Tallowby.Connect");
-    auto ribbon = connect.try_query<IRibbonExtensibility>();
+    auto ribbon = connect.tryQuery<IRibbonExtensibility>();
     ASSERT_TRUE(ribbon);
     // One object: one identity, and the object's other interfaces reached from the part.
     EXPECT_TRUE(ribbon.query<IUnknown>() == connect.query<IUnknown>());
-    EXPECT_TRUE(ribbon.try_query<_IDTExtensibility2>());
+    EXPECT_TRUE(ribbon.tryQuery<_IDTExtensibility2>());
     EXPECT_TRUE(ribbon.query<IRibbonExtensibility>() == ribbon);
     // Not connected: nothing for any window.
     com::Bstr id(u"Microsoft.Outlook.Mail.Read");
@@ -241,7 +241,7 @@ TEST_F(AddInDllTest, BothDispatchFacesFindTheRibbonsCallbacksByName) {
 
 TEST_F(AddInDllTest, ConnectionFailsBeforeAnythingWhenTheAddInHasNoProgId) {
     auto connect = create(L"Tallowby.Connect");
-    auto addIn = connect.try_query<_IDTExtensibility2>();
+    auto addIn = connect.tryQuery<_IDTExtensibility2>();
     ASSERT_TRUE(addIn);
     // An add-in instance without ProgId: any automation object of ours lacks the member.
     auto notAnAddIn = create(L"Tallowby.ActionManager");
@@ -377,9 +377,9 @@ TEST(AddInDllPerUser, RegistersForTheUserAloneAndRemovesExactlyThat) {
     auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
         reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(getClassObject(CLSID_Connect, IID_IClassFactory, factory.put_void()), S_OK);
+    ASSERT_EQ(getClassObject(CLSID_Connect, IID_IClassFactory, factory.putVoid()), S_OK);
     ComPtr<_IDTExtensibility2> connect;
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID__IDTExtensibility2, connect.put_void()), S_OK);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID__IDTExtensibility2, connect.putVoid()), S_OK);
     connect.reset();
     factory.reset();
     FreeLibrary(dll);
@@ -428,7 +428,7 @@ TEST(AddInDllAllUsers, RegistersForEveryUserAndRemovesExactlyThat) {
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"Tallowby.Connect", &clsid), S_OK);
     ComPtr<_IDTExtensibility2> connect;
-    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2, connect.put_void()), S_OK);
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2, connect.putVoid()), S_OK);
     connect.reset();
     CoFreeUnusedLibrariesEx(0, 0);
 
@@ -465,10 +465,10 @@ TEST(AddInDllReport, AFailureAtTheHostsCallIsToldWithTheDllAndTheEntryPoint) {
         CLSID clsid{};
         ASSERT_EQ(CLSIDFromProgID(L"Tallowby.Connect", &clsid), S_OK);
         ComPtr<_IDTExtensibility2> connect;
-        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2, connect.put_void()), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2, connect.putVoid()), S_OK);
         ComPtr<IDispatch> notAnAddIn;
         ASSERT_EQ(CLSIDFromProgID(L"Tallowby.ActionManager", &clsid), S_OK);
-        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, notAnAddIn.put_void()), S_OK);
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, notAnAddIn.putVoid()), S_OK);
         EXPECT_EQ(connect->OnConnection(notAnAddIn.get(), ext_cm_Startup, notAnAddIn.get(), nullptr), DISP_E_UNKNOWNNAME);
         const auto messages = output.messages();
         ASSERT_EQ(messages.size(), 1u);

@@ -51,7 +51,7 @@ std::vector<std::u16string> enumerate(_NameCollection* names) {
     ComPtr<IUnknown> unknown;
     EXPECT_EQ(names->_NewEnum(unknown.put()), S_OK);
     ComPtr<IEnumVARIANT> e;
-    EXPECT_EQ(unknown->QueryInterface(IID_IEnumVARIANT, e.put_void()), S_OK);
+    EXPECT_EQ(unknown->QueryInterface(IID_IEnumVARIANT, e.putVoid()), S_OK);
     std::vector<std::u16string> out;
     if (!e) return out;
     VARIANT v;
@@ -103,8 +103,8 @@ TEST_F(ManglerObjectTest, ByNameThroughItsTypeLibrary) {
 TEST_F(ManglerObjectTest, HoldsTheItemItIsLentUntilReplaced) {
     ComPtr<IDispatch> item;
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(addin::getClassObject(CLSID_ActionManager, IID_IClassFactory, factory.put_void()), S_OK);
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, item.put_void()), S_OK);
+    ASSERT_EQ(addin::getClassObject(CLSID_ActionManager, IID_IClassFactory, factory.putVoid()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, item.putVoid()), S_OK);
 
     const ULONG alone = (item->AddRef(), item->Release());
     EXPECT_EQ(mangler->putref_mItem(item.get()), S_OK);
@@ -128,7 +128,7 @@ TEST_F(ManglerObjectTest, EnumeratorOutlivesItsCollectionAndClones) {
         const auto names = suggest(u"x.y");
         ComPtr<IUnknown> unknown;
         ASSERT_EQ(names->_NewEnum(unknown.put()), S_OK);
-        ASSERT_EQ(unknown->QueryInterface(IID_IEnumVARIANT, e.put_void()), S_OK);
+        ASSERT_EQ(unknown->QueryInterface(IID_IEnumVARIANT, e.putVoid()), S_OK);
     }
     ComPtr<IEnumVARIANT> copy;
     ASSERT_EQ(e->Clone(copy.put()), S_OK);

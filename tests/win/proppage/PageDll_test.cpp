@@ -84,7 +84,7 @@ protected:
         EXPECT_EQ(CLSIDFromProgID(L"TallowbyPage.PropPage", &clsid), S_OK);
         EXPECT_EQ(clsid, CLSID_PropPage);
         ComPtr<IUnknown> page;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, page.put_void()), S_OK);
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, page.putVoid()), S_OK);
         return page;
     }
 
@@ -210,7 +210,7 @@ TEST_F(PageDllTest, ThePageReachesTheAddInsPreferenceThroughTheRealBridge) {
     // A bridge of our own keeps the add-in loaded, so its in-memory preference lives on.
     ComPtr<_PropPageBridge> bridge;
     ASSERT_EQ(CoCreateInstance(__uuidof(PropPageBridge), nullptr, CLSCTX_INPROC_SERVER, __uuidof(_PropPageBridge),
-                               bridge.put_void()),
+                               bridge.putVoid()),
               S_OK);
     ASSERT_EQ(bridge->put_PrefReplaceWithLinks(VARIANT_TRUE), S_OK);
     {
@@ -245,8 +245,8 @@ TEST_F(PageDllTest, TwoBridgesShareOneValue) {
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"Tallowby.PropPageBridge", &clsid), S_OK);
     ComPtr<_PropPageBridge> first, second;
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_PropPageBridge), first.put_void()), S_OK);
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_PropPageBridge), second.put_void()), S_OK);
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_PropPageBridge), first.putVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_PropPageBridge), second.putVoid()), S_OK);
     for (VARIANT_BOOL put : {VARIANT_FALSE, VARIANT_TRUE, VARIANT_FALSE}) {
         ASSERT_EQ(first->put_PrefReplaceWithLinks(put), S_OK);
         VARIANT_BOOL got = 7;

@@ -255,7 +255,7 @@ TEST_F(PageTest, GetPageInfoLeavesBothArgumentsAsPassed) {
 TEST_F(PageTest, PropertyPageIsAVtableInterfaceAfterIDispatch) {
     Open();
     ComPtr<PropertyPage> viaQuery;
-    ASSERT_EQ(page->identity()->QueryInterface(IID_PropertyPage, viaQuery.put_void()), S_OK);
+    ASSERT_EQ(page->identity()->QueryInterface(IID_PropertyPage, viaQuery.putVoid()), S_OK);
     // Slots 7, 8, 9 after IUnknown's three and IDispatch's four.
     using GetDirty = HRESULT(STDMETHODCALLTYPE*)(PropertyPage*, VARIANT_BOOL*);
     using Apply = HRESULT(STDMETHODCALLTYPE*)(PropertyPage*);
@@ -271,7 +271,7 @@ TEST_F(PageTest, PropertyPageIsAVtableInterfaceAfterIDispatch) {
 TEST_F(PageTest, PropertyPageAnswersThroughInvokeByTheHostsIds) {
     Open();
     ComPtr<IDispatch> dispatch;
-    ASSERT_EQ(page->identity()->QueryInterface(IID_PropertyPage, dispatch.put_void()), S_OK);
+    ASSERT_EQ(page->identity()->QueryInterface(IID_PropertyPage, dispatch.putVoid()), S_OK);
     DISPPARAMS none{};
     VARIANT result;
     VariantInit(&result);
@@ -347,13 +347,13 @@ TEST_F(PageTest, OffersTheInterfacesAContainerNeedsWithOneIdentity) {
         const std::wstring name = com::guidString(iid);
         SCOPED_TRACE(std::string(name.begin(), name.end()));
         ComPtr<IUnknown> itf;
-        ASSERT_EQ(identity->QueryInterface(iid, itf.put_void()), S_OK);
+        ASSERT_EQ(identity->QueryInterface(iid, itf.putVoid()), S_OK);
         ComPtr<IUnknown> back;
-        ASSERT_EQ(itf->QueryInterface(IID_IUnknown, back.put_void()), S_OK);
+        ASSERT_EQ(itf->QueryInterface(IID_IUnknown, back.putVoid()), S_OK);
         EXPECT_EQ(back.get(), identity);
     }
     ComPtr<IUnknown> none;
-    EXPECT_EQ(identity->QueryInterface(IID_IPropertyNotifySink, none.put_void()), E_NOINTERFACE);
+    EXPECT_EQ(identity->QueryInterface(IID_IPropertyNotifySink, none.putVoid()), E_NOINTERFACE);
 }
 
 TEST_F(PageTest, DescribesItselfAsTheControlOfItsTypeLibrary) {

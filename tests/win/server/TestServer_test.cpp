@@ -43,7 +43,7 @@ protected:
         CLSID clsid{};
         EXPECT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK);
         ComPtr<IDispatch> object;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void()), S_OK);
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.putVoid()), S_OK);
         return object;
     }
 
