@@ -8,6 +8,7 @@
 #include "Ui.h"
 #include "ThreadBridge.h"
 #include "com/Guard.h"
+#include "com/MemberTable.h"
 #include "com/Variant.h"
 #include "com/Module.h"
 #include "com/Strings.h"
@@ -96,17 +97,11 @@ STDMETHODIMP PropPageControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** out
 STDMETHODIMP PropPageControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) noexcept {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!names || !ids || count == 0) return E_INVALIDARG;
-    static const struct {
-        const wchar_t* name;
-        DISPID id;
-    } members[] = {{L"GetPageInfo", DispidGetPageInfo}, {L"Dirty", DispidDirty}, {L"Apply", DispidApply}};
-    for (const auto& member : members) {
-        if (!com::sameIdentifier(names[0], member.name)) continue;
-        ids[0] = member.id;
-        // The members' arguments are positional only.
-        for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-        return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-    }
+    // The members' arguments are positional only; every other name is the type information's.
+    static constexpr com::NamedMember kMembers[] = {
+        {L"GetPageInfo", DispidGetPageInfo}, {L"Dirty", DispidDirty}, {L"Apply", DispidApply}};
+    if (com::MemberId(kMembers, names[0]) != DISPID_UNKNOWN)
+        return com::IdsOfNames(kMembers, iid, names, count, ids, [](const wchar_t*) { return DISPID_UNKNOWN; });
     return DispatchImpl<_PropPage>::GetIDsOfNames(iid, names, count, lcid, ids);
 }
 
