@@ -1,7 +1,7 @@
 #pragma once
 // A platform that hands every call to another one: a benchmark overrides only what it measures
 // or replaces.
-#include "core/Platform.h"
+#include "addin/core/Platform.h"
 
 class ForwardingPlatform : public Platform {
 public:

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "ForwardingPlatform.h"
-#include "Host.h"
-#include "core/ActionManager.h"
-#include "core/Preferences.h"
-#include "core/host/Inspector.h"
-#include "core/host/Item.h"
-#include "win/WinPlatform.h"
+#include "addin/core/ActionManager.h"
+#include "addin/core/Preferences.h"
+#include "addin/core/host/Inspector.h"
+#include "addin/core/host/Item.h"
+#include "addin/win/WinPlatform.h"
+#include "bench/ForwardingPlatform.h"
+#include "standin/model/Host.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "ForwardingPlatform.h"
-#include "core/FileNameMangler.h"
-#include "core/host/Item.h"
-#include "win/WinPlatform.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/host/Item.h"
+#include "addin/win/WinPlatform.h"
+#include "bench/ForwardingPlatform.h"
 
 namespace {
 

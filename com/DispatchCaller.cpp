@@ -5,9 +5,9 @@
 #include <mutex>
 #include <utility>
 
+#include "base/HostError.h"
 #include "com/Lock.h"
 #include "com/Strings.h"
-#include "base/HostError.h"
 
 namespace com {
 namespace {

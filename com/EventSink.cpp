@@ -2,9 +2,9 @@
 
 #include <olectl.h>
 
+#include "base/HostError.h"
 #include "com/Guard.h"
 #include "com/Variant.h"
-#include "base/HostError.h"
 
 namespace com {
 

@@ -5,9 +5,9 @@
 #include <new>
 #include <string>
 
+#include "base/HostError.h"
 #include "com/ComPtr.h"
 #include "com/FailureReport.h"
-#include "base/HostError.h"
 
 namespace com {
 namespace {

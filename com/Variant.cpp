@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "com/Strings.h"
 #include "base/HostError.h"
+#include "com/Strings.h"
 
 namespace com {
 namespace {

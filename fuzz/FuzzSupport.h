@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
+#include "addin/core/Platform.h"
+#include "addin/core/host/Item.h"
 #include "base/HostError.h"
-#include "core/Platform.h"
 #include "tests/support/StrictPlatform.h"
-#include "core/host/Item.h"
 
 namespace fuzz {
 

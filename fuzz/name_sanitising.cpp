@@ -3,8 +3,8 @@
 // only in its base and no more than it must, never across a surrogate pair, and it fits wherever a
 // one-character base fits.
 // Lines: the name, then the folder.
-#include "FuzzSupport.h"
-#include "core/PathNames.h"
+#include "addin/core/PathNames.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

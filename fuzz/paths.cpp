@@ -1,8 +1,8 @@
 // The path functions on any text: GetPathFolder gives a prefix of the trimmed path ending at its last
 // backslash; SplitFileName either splits the trimmed name at its last dot into two non-empty parts
 // with a short extension, or gives the dot-less name whole, or nothing at all.
-#include "FuzzSupport.h"
-#include "core/PathNames.h"
+#include "addin/core/PathNames.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The stored preference's text read as a Boolean: "True" and "False" in any letter case, or a number
 // (blanks around it allowed), anything else a type mismatch and nothing else; what is saved reads
 // back as it was.
-#include "FuzzSupport.h"
-#include "core/Preferences.h"
+#include "addin/core/Preferences.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

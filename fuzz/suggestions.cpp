@@ -6,10 +6,10 @@
 // Lines: the file name; the folder; the sender; a flags line (first character: bit 0 a mail item,
 // bit 1 its date formattable, bit 2 a host of version 11); then the names in the folder, each
 // optionally followed by "|" and its short alias.
-#include "FuzzSupport.h"
-#include "core/FileNameMangler.h"
-#include "core/HostVersion.h"
-#include "core/PathNames.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/HostVersion.h"
+#include "addin/core/PathNames.h"
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using fuzz::Check;

@@ -1,4 +1,4 @@
-#include "core/ActionManager.h"
+#include "addin/core/ActionManager.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -9,17 +9,17 @@
 #include <variant>
 #include <vector>
 
-#include "core/AttachmentFile.h"
-#include "core/FileNameMangler.h"
-#include "core/FolderNames.h"
+#include "addin/core/ActionManagerShown.h"
+#include "addin/core/AttachmentFile.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/FolderNames.h"
+#include "addin/core/PathNames.h"
+#include "addin/core/Platform.h"
+#include "addin/core/Preferences.h"
+#include "addin/core/host/Explorer.h"
+#include "addin/core/host/Inspector.h"
+#include "addin/core/host/Item.h"
 #include "base/HostError.h"
-#include "core/PathNames.h"
-#include "core/Platform.h"
-#include "core/Preferences.h"
-#include "core/host/Inspector.h"
-#include "core/ActionManagerShown.h"
-#include "core/host/Explorer.h"
-#include "core/host/Item.h"
 #include "base/Tolerate.h"
 
 namespace {

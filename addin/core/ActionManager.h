@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/PictureIds.h"
+#include "addin/core/PictureIds.h"
 
 class FileNameMangler;
 class FolderNames;

@@ -4,17 +4,17 @@
 #include <utility>
 #include <vector>
 
+#include "addin/core/ActionManager.h"
+#include "addin/core/ActionManagerShown.h"
+#include "addin/core/AttachmentFile.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/FolderNames.h"
+#include "addin/core/Platform.h"
+#include "addin/core/Preferences.h"
+#include "addin/core/host/Inspector.h"
+#include "addin/core/host/Item.h"
 #include "base/HostError.h"
 #include "base/Tolerate.h"
-#include "core/ActionManager.h"
-#include "core/ActionManagerShown.h"
-#include "core/AttachmentFile.h"
-#include "core/FileNameMangler.h"
-#include "core/FolderNames.h"
-#include "core/Platform.h"
-#include "core/Preferences.h"
-#include "core/host/Inspector.h"
-#include "core/host/Item.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <variant>
 
+#include "addin/core/ActionManager.h"
+#include "addin/core/host/Item.h"
 #include "base/HostError.h"
 #include "base/Tolerate.h"
-#include "core/ActionManager.h"
-#include "core/host/Item.h"
 
 namespace shown_detail {
 

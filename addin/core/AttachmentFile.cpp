@@ -1,13 +1,13 @@
-#include "core/AttachmentFile.h"
+#include "addin/core/AttachmentFile.h"
 
 #include <cstdint>
 #include <exception>
 #include <optional>
 
+#include "addin/core/Platform.h"
+#include "addin/core/host/Item.h"
 #include "base/HostError.h"
 #include "base/Tolerate.h"
-#include "core/Platform.h"
-#include "core/host/Item.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "core/Connect.h"
+#include "addin/core/Connect.h"
 
-#include "core/ActionManager.h"
-#include "core/EventManager.h"
-#include "core/Preferences.h"
+#include "addin/core/ActionManager.h"
+#include "addin/core/EventManager.h"
+#include "addin/core/Preferences.h"
+#include "addin/core/host/Application.h"
 #include "base/HostError.h"
-#include "core/host/Application.h"
 
 Connect::Connect(Platform& platform) : platform_(platform) {}
 

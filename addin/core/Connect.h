@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/host/AddInInstance.h"
-#include "core/host/Object.h"
+#include "addin/core/host/AddInInstance.h"
+#include "addin/core/host/Object.h"
 
 class EventManager;
 class Platform;

@@ -1,12 +1,12 @@
-#include "core/EventManager.h"
+#include "addin/core/EventManager.h"
 
-#include "core/ActionManager.h"
+#include "addin/core/ActionManager.h"
+#include "addin/core/HostVersion.h"
+#include "addin/core/Platform.h"
+#include "addin/core/Preferences.h"
+#include "addin/core/host/Item.h"
+#include "addin/core/host/PropertyPages.h"
 #include "base/HostError.h"
-#include "core/HostVersion.h"
-#include "core/Platform.h"
-#include "core/Preferences.h"
-#include "core/host/Item.h"
-#include "core/host/PropertyPages.h"
 #include "base/Tolerate.h"
 
 EventManager::EventManager(Platform& platform) : platform_(platform) {}

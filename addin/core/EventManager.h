@@ -6,15 +6,15 @@
 #include <utility>
 #include <vector>
 
-#include "core/ActionManager.h"
-#include "core/HostVersion.h"
-#include "core/host/Application.h"
-#include "core/host/CommandBars.h"
-#include "core/host/Events.h"
-#include "core/host/Explorer.h"
-#include "core/host/Inspector.h"
-#include "core/host/Picture.h"
-#include "core/host/Ribbon.h"
+#include "addin/core/ActionManager.h"
+#include "addin/core/HostVersion.h"
+#include "addin/core/host/Application.h"
+#include "addin/core/host/CommandBars.h"
+#include "addin/core/host/Events.h"
+#include "addin/core/host/Explorer.h"
+#include "addin/core/host/Inspector.h"
+#include "addin/core/host/Picture.h"
+#include "addin/core/host/Ribbon.h"
 
 class Platform;
 

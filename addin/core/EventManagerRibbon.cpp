@@ -4,15 +4,15 @@
 // hosts, which never load the markup.
 #include <algorithm>
 
-#include "core/ActionManager.h"
-#include "core/EventManager.h"
+#include "addin/core/ActionManager.h"
+#include "addin/core/EventManager.h"
+#include "addin/core/Platform.h"
+#include "addin/core/Ribbon.h"
+#include "addin/core/host/Application.h"
+#include "addin/core/host/Explorer.h"
+#include "addin/core/host/Inspector.h"
 #include "base/HostError.h"
 #include "base/Tolerate.h"
-#include "core/Platform.h"
-#include "core/Ribbon.h"
-#include "core/host/Application.h"
-#include "core/host/Explorer.h"
-#include "core/host/Inspector.h"
 
 std::u16string EventManager::GetCustomUI(const std::u16string& ribbonId) const {
     if (!actionManager_) return {};

@@ -1,4 +1,4 @@
-#include "core/FileNameMangler.h"
+#include "addin/core/FileNameMangler.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -6,11 +6,11 @@
 #include <string>
 #include <unordered_set>
 
+#include "addin/core/PathNames.h"
+#include "addin/core/Platform.h"
+#include "addin/core/host/Item.h"
 #include "base/HostError.h"
 #include "base/Tolerate.h"
-#include "core/Platform.h"
-#include "core/host/Item.h"
-#include "core/PathNames.h"
 
 namespace {
 

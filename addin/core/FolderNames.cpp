@@ -1,10 +1,10 @@
-#include "core/FolderNames.h"
+#include "addin/core/FolderNames.h"
 
 #include <utility>
 
-#include "core/FileNameMangler.h"
-#include "core/PathNames.h"
-#include "core/Platform.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/PathNames.h"
+#include "addin/core/Platform.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "core/HostVersion.h"
+#include "addin/core/HostVersion.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <string>
 
+#include "addin/core/host/Application.h"
 #include "base/HostError.h"
-#include "core/host/Application.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/PathNames.h"
+#include "addin/core/PathNames.h"
 
 #include <algorithm>
 #include "base/Ascii.h"

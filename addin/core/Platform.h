@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/host/DateTime.h"
-#include "core/host/Picture.h"
+#include "addin/core/host/DateTime.h"
+#include "addin/core/host/Picture.h"
 
 class FileNameMangler;
 

@@ -1,12 +1,12 @@
-#include "core/Preferences.h"
+#include "addin/core/Preferences.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 
+#include "addin/core/Platform.h"
 #include "base/Ascii.h"
 #include "base/HostError.h"
-#include "core/Platform.h"
 
 namespace Preferences {
 

@@ -1,4 +1,4 @@
-#include "core/Ribbon.h"
+#include "addin/core/Ribbon.h"
 
 #include <algorithm>
 #include <array>

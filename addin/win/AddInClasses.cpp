@@ -1,14 +1,14 @@
-#include "win/AddInClasses.h"
+#include "addin/win/AddInClasses.h"
 
 #include <iterator>
 #include <string>
 
+#include "addin/win/FileDialogManagerObject.h"
+#include "addin/win/FileNameManglerObject.h"
+#include "addin/win/PropPageBridge.h"
 #include "base/Tolerate.h"
 #include "com/FailureReport.h"
 #include "com/Module.h"
-#include "win/FileDialogManagerObject.h"
-#include "win/FileNameManglerObject.h"
-#include "win/PropPageBridge.h"
 
 namespace addin {
 namespace {

@@ -14,10 +14,10 @@
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
 #include "com/Registration.h"
-#include "core/ActionManager.h"
-#include "core/Connect.h"
-#include "core/EventManager.h"
-#include "win/WinPlatform.h"
+#include "addin/core/ActionManager.h"
+#include "addin/core/Connect.h"
+#include "addin/core/EventManager.h"
+#include "addin/win/WinPlatform.h"
 
 /// In-module access from an ActionManager COM object to the core object behind it, so that an
 /// EventManager handed one through its interface can pass the core object on. Never leaves the module.

@@ -1,14 +1,14 @@
+#include "addin/core/EventManager.h"
+#include "addin/core/Ribbon.h"
+#include "addin/win/AddInClasses.h"
+#include "addin/win/HostAdapters.h"
+#include "base/HostError.h"
+#include "base/ScopeExit.h"
 #include "com/DispatchImpl.h"
 #include "com/Guard.h"
 #include "com/MemberTable.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "base/HostError.h"
-#include "base/ScopeExit.h"
-#include "core/EventManager.h"
-#include "core/Ribbon.h"
-#include "win/AddInClasses.h"
-#include "win/HostAdapters.h"
 
 namespace addin {
 namespace {

@@ -1,4 +1,4 @@
-#include "win/FileDialogHook.h"
+#include "addin/win/FileDialogHook.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/PathNames.h"
 #include "com/Guard.h"
 #include "com/Strings.h"
-#include "core/FileNameMangler.h"
-#include "core/PathNames.h"
 
 namespace FileDialogHook {
 namespace {

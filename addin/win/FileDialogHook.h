@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "win/resource.h"
+#include "addin/win/resource.h"
 
 class FileNameMangler;
 

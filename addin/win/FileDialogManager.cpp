@@ -1,16 +1,16 @@
-#include "win/FileDialogManager.h"
+#include "addin/win/FileDialogManager.h"
 
 #include <commdlg.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/PathNames.h"
+#include "addin/win/FileDialogHook.h"
+#include "base/HostError.h"
 #include "com/Strings.h"
 #include "com/Win32Error.h"
-#include "core/FileNameMangler.h"
-#include "base/HostError.h"
-#include "core/PathNames.h"
-#include "win/FileDialogHook.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Platform.h"
-#include "win/resource.h"
+#include "addin/core/Platform.h"
+#include "addin/win/resource.h"
 
 /// Resource id (type RT_DIALOG) of the child dialog with the attachment options.
 inline constexpr int FileDialogTemplateId = IDD_ATTACHMENT_OPTIONS;

@@ -1,11 +1,11 @@
-#include "win/FileDialogManagerObject.h"
+#include "addin/win/FileDialogManagerObject.h"
 
+#include "addin/win/FileNameManglerObject.h"
+#include "base/HostError.h"
 #include "com/ComPtr.h"
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Strings.h"
-#include "base/HostError.h"
-#include "win/FileNameManglerObject.h"
 
 namespace addin {
 

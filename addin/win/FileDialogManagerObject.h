@@ -6,7 +6,7 @@
 #include "Tallowby.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
-#include "win/FileDialogManager.h"
+#include "addin/win/FileDialogManager.h"
 
 namespace addin {
 

@@ -1,11 +1,11 @@
-#include "win/FileNameManglerObject.h"
+#include "addin/win/FileNameManglerObject.h"
 
 #include <utility>
 
+#include "addin/win/AddInClasses.h"
+#include "addin/win/HostAdapters.h"
 #include "com/Guard.h"
 #include "com/Strings.h"
-#include "win/AddInClasses.h"
-#include "win/HostAdapters.h"
 
 namespace addin {
 namespace {

@@ -10,7 +10,7 @@
 #include "Tallowby.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
-#include "core/FileNameMangler.h"
+#include "addin/core/FileNameMangler.h"
 
 /// In-module access from a FileNameMangler COM object to the core mangler behind it, so that the
 /// Save As dialog handed one through its interface uses it directly. Never leaves the module.

@@ -1,4 +1,4 @@
-#include "win/FolderDialog.h"
+#include "addin/win/FolderDialog.h"
 
 #include <shlobj.h>
 #include <shobjidl.h>

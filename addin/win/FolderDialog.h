@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/Platform.h"
+#include "addin/core/Platform.h"
 
 /// Ids of the check boxes the common item dialog carries (IFileDialogCustomize).
 inline constexpr DWORD FolderReplaceBoxId = 1001;

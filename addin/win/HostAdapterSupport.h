@@ -7,11 +7,11 @@
 #include <optional>
 #include <utility>
 
+#include "addin/win/HostAdapters.h"
 #include "com/ComPtr.h"
 #include "com/DispatchCaller.h"
 #include "com/EventSink.h"
 #include "com/Variant.h"
-#include "win/HostAdapters.h"
 
 namespace hostcom::adapters {
 

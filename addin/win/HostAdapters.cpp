@@ -1,4 +1,4 @@
-#include "win/HostAdapters.h"
+#include "addin/win/HostAdapters.h"
 
 #include <ocidl.h>
 
@@ -6,12 +6,12 @@
 #include <optional>
 #include <utility>
 
+#include "addin/win/HostAdapterSupport.h"
 #include "base/HostError.h"
 #include "com/DispatchCaller.h"
 #include "com/EventSink.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "win/HostAdapterSupport.h"
 
 namespace hostcom {
 namespace {

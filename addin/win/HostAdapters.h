@@ -6,16 +6,16 @@
 
 #include <memory>
 
+#include "addin/core/host/AddInInstance.h"
+#include "addin/core/host/Application.h"
+#include "addin/core/host/CommandBars.h"
+#include "addin/core/host/Explorer.h"
+#include "addin/core/host/Inspector.h"
+#include "addin/core/host/Item.h"
+#include "addin/core/host/Picture.h"
+#include "addin/core/host/PropertyPages.h"
+#include "addin/core/host/Ribbon.h"
 #include "com/ComPtr.h"
-#include "core/host/AddInInstance.h"
-#include "core/host/Application.h"
-#include "core/host/CommandBars.h"
-#include "core/host/Explorer.h"
-#include "core/host/Inspector.h"
-#include "core/host/Item.h"
-#include "core/host/Picture.h"
-#include "core/host/PropertyPages.h"
-#include "core/host/Ribbon.h"
 
 namespace hostcom {
 

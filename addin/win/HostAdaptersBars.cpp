@@ -1,8 +1,8 @@
 // The command bars' adapters: bars, their controls and buttons, and a button's Click.
 #include <utility>
 
+#include "addin/win/HostAdapterSupport.h"
 #include "base/HostError.h"
-#include "win/HostAdapterSupport.h"
 
 namespace hostcom::adapters {
 namespace {

@@ -1,9 +1,9 @@
-#include "com/Guard.h"
-#include "com/Strings.h"
+#include "addin/win/AddInClasses.h"
+#include "addin/win/HostAdapters.h"
 #include "base/HostError.h"
 #include "base/ScopeExit.h"
-#include "win/AddInClasses.h"
-#include "win/HostAdapters.h"
+#include "com/Guard.h"
+#include "com/Strings.h"
 
 namespace addin {
 namespace {

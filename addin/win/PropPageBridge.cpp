@@ -1,8 +1,8 @@
-#include "win/PropPageBridge.h"
+#include "addin/win/PropPageBridge.h"
 
+#include "addin/core/Preferences.h"
+#include "addin/win/AddInClasses.h"
 #include "com/Guard.h"
-#include "core/Preferences.h"
-#include "win/AddInClasses.h"
 
 namespace addin {
 

@@ -3,10 +3,10 @@
 // of the machine (regsvr32 /n /i:machine).
 #include <windows.h>
 
+#include "addin/win/AddInClasses.h"
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Registration.h"
-#include "win/AddInClasses.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) { return addin::getClassObject(clsid, iid, out); }
 

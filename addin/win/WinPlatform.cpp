@@ -1,4 +1,4 @@
-#include "win/WinPlatform.h"
+#include "addin/win/WinPlatform.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -6,15 +6,15 @@
 
 #include <string>
 
+#include "addin/win/FileDialogManager.h"
+#include "addin/win/FolderDialog.h"
+#include "addin/win/HostAdapters.h"
+#include "addin/win/WinServices.h"
+#include "base/HostError.h"
 #include "com/ComPtr.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
 #include "com/Win32Error.h"
-#include "base/HostError.h"
-#include "win/FileDialogManager.h"
-#include "win/FolderDialog.h"
-#include "win/HostAdapters.h"
-#include "win/WinServices.h"
 
 namespace winsvc {
 namespace {

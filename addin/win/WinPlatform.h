@@ -3,7 +3,7 @@
 // processes, files, dates, and pictures from the add-in's own bitmap resources.
 #include <windows.h>
 
-#include "core/Platform.h"
+#include "addin/core/Platform.h"
 
 namespace winsvc {
 

@@ -1,15 +1,15 @@
-#include "win/WinServices.h"
+#include "addin/win/WinServices.h"
 
 #include <windows.h>
 #include <shlwapi.h>
 
 #include <atomic>
 
+#include "addin/core/PathNames.h"
 #include "base/HostError.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
 #include "com/Win32Error.h"
-#include "core/PathNames.h"
 
 namespace winsvc {
 namespace {

@@ -1,16 +1,16 @@
-#include "AboutBox.h"
+#include "proppage/win/AboutBox.h"
 
 #include <iterator>
 #include <utility>
 #include <vector>
 
-#include "Ui.h"
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Strings.h"
 #include "proppage/core/About.h"
 #include "proppage/core/Layout.h"
 #include "proppage/core/URLs.h"
+#include "proppage/win/Ui.h"
 
 namespace pagewin {
 

@@ -1,8 +1,8 @@
-#include "PageClasses.h"
+#include "proppage/win/PageClasses.h"
 
-#include "PropPageControl.h"
 #include "com/ClassFactory.h"
 #include "com/Strings.h"
+#include "proppage/win/PropPageControl.h"
 
 namespace pagewin {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "com/Registration.h"
-#include "resource.h"
+#include "proppage/win/resource.h"
 
 namespace pagewin {
 

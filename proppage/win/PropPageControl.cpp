@@ -1,19 +1,19 @@
-#include "PropPageControl.h"
+#include "proppage/win/PropPageControl.h"
 
 #include <oleauto.h>
 
 #include <optional>
 
-#include "AboutBox.h"
-#include "Ui.h"
-#include "ThreadBridge.h"
+#include "base/HostError.h"
 #include "com/Guard.h"
 #include "com/MemberTable.h"
-#include "com/Variant.h"
 #include "com/Module.h"
 #include "com/Strings.h"
-#include "base/HostError.h"
+#include "com/Variant.h"
 #include "proppage/core/Layout.h"
+#include "proppage/win/AboutBox.h"
+#include "proppage/win/ThreadBridge.h"
+#include "proppage/win/Ui.h"
 
 namespace pagewin {
 namespace {

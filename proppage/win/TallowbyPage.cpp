@@ -3,10 +3,10 @@
 // every user of the machine (regsvr32 /n /i:machine).
 #include <windows.h>
 
-#include "PageClasses.h"
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Registration.h"
+#include "proppage/win/PageClasses.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) { return pagewin::getClassObject(clsid, iid, out); }
 

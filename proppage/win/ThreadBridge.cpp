@@ -1,4 +1,4 @@
-#include "ThreadBridge.h"
+#include "proppage/win/ThreadBridge.h"
 
 #include <utility>
 

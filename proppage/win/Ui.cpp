@@ -1,4 +1,4 @@
-#include "Ui.h"
+#include "proppage/win/Ui.h"
 
 #include <cstring>
 

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "World.h"
 #include "base/Ascii.h"
+#include "standin/model/World.h"
 
 namespace standin {
 

@@ -7,9 +7,9 @@
 #include <iterator>
 #include <typeinfo>
 
-#include "World.h"
-#include "core/host/Explorer.h"
+#include "addin/core/host/Explorer.h"
 #include "base/Ascii.h"
+#include "standin/model/World.h"
 
 namespace standin {
 

@@ -1,8 +1,8 @@
-#include "Host.h"
+#include "standin/model/Host.h"
 
 #include <algorithm>
 
-#include "World.h"
+#include "standin/model/World.h"
 
 namespace standin {
 

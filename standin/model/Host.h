@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "Audit.h"
-#include "Ledger.h"
-#include "Model.h"
+#include "addin/core/host/AddInInstance.h"
+#include "addin/core/host/Application.h"
+#include "addin/core/host/Explorer.h"
+#include "addin/core/host/Item.h"
+#include "addin/core/host/Ribbon.h"
 #include "base/HostError.h"
-#include "core/host/AddInInstance.h"
-#include "core/host/Application.h"
-#include "core/host/Explorer.h"
-#include "core/host/Item.h"
-#include "core/host/Ribbon.h"
+#include "standin/model/Audit.h"
+#include "standin/model/Ledger.h"
+#include "standin/model/Model.h"
 
 namespace standin {
 

@@ -1,4 +1,4 @@
-#include "Ledger.h"
+#include "standin/model/Ledger.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "Markup.h"
+#include "standin/model/Markup.h"
 
 #include <algorithm>
 #include <utility>

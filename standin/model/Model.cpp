@@ -1,4 +1,4 @@
-#include "Model.h"
+#include "standin/model/Model.h"
 
 namespace standin {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host/DateTime.h"
+#include "addin/core/host/DateTime.h"
 
 namespace standin {
 

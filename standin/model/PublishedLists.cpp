@@ -1,4 +1,4 @@
-#include "PublishedLists.h"
+#include "standin/model/PublishedLists.h"
 
 #include <algorithm>
 #include <utility>

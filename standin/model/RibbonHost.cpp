@@ -1,12 +1,12 @@
-#include "RibbonHost.h"
+#include "standin/model/RibbonHost.h"
 
 #include <algorithm>
 #include <set>
 #include <utility>
 
-#include "Markup.h"
-#include "PublishedLists.h"
 #include "base/HostError.h"
+#include "standin/model/Markup.h"
+#include "standin/model/PublishedLists.h"
 
 namespace standin {
 

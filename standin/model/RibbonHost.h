@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Host.h"
-#include "Model.h"
-#include "core/host/Ribbon.h"
+#include "addin/core/host/Ribbon.h"
+#include "standin/model/Host.h"
+#include "standin/model/Model.h"
 
 namespace standin {
 

@@ -8,18 +8,18 @@
 #include <utility>
 #include <vector>
 
-#include "Host.h"
-#include "Ledger.h"
-#include "Model.h"
+#include "addin/core/host/AddInInstance.h"
+#include "addin/core/host/Application.h"
+#include "addin/core/host/CommandBars.h"
+#include "addin/core/host/Events.h"
+#include "addin/core/host/Inspector.h"
+#include "addin/core/host/Item.h"
+#include "addin/core/host/PropertyPages.h"
+#include "addin/core/host/Ribbon.h"
 #include "base/HostError.h"
-#include "core/host/Application.h"
-#include "core/host/CommandBars.h"
-#include "core/host/Events.h"
-#include "core/host/Inspector.h"
-#include "core/host/Item.h"
-#include "core/host/AddInInstance.h"
-#include "core/host/PropertyPages.h"
-#include "core/host/Ribbon.h"
+#include "standin/model/Host.h"
+#include "standin/model/Ledger.h"
+#include "standin/model/Model.h"
 
 namespace standin {
 

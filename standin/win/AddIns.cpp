@@ -1,10 +1,10 @@
-#include "AddIns.h"
+#include "standin/win/AddIns.h"
 
 #include <objbase.h>
 
-#include "Transcript.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
+#include "standin/win/Transcript.h"
 
 namespace standin::win {
 

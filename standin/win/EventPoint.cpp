@@ -1,4 +1,4 @@
-#include "EventPoint.h"
+#include "standin/win/EventPoint.h"
 
 #include <olectl.h>
 

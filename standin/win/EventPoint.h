@@ -9,8 +9,8 @@
 #include <initializer_list>
 #include <span>
 
+#include "addin/core/host/Object.h"
 #include "com/ConnectionPoint.h"
-#include "core/host/Object.h"
 
 namespace standin::win {
 

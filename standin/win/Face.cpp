@@ -2,7 +2,7 @@
 // (DispatchImpl) and forwards to one reference of the in-memory model; the model keeps the rules,
 // the ledger and the injected failures. Command bars and the ribbon are in FaceBars.cpp, items in
 // FaceItems.cpp; here the windows, the pages, the application and the add-in's COMAddIn.
-#include "FaceObjects.h"
+#include "standin/win/FaceObjects.h"
 
 namespace standin::win {
 namespace face {

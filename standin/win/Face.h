@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "Host.h"
 #include "com/ComPtr.h"
+#include "standin/model/Host.h"
 
 namespace standin::win {
 

@@ -1,5 +1,5 @@
 // The host's command bars, buttons and ribbon objects as COM objects.
-#include "FaceObjects.h"
+#include "standin/win/FaceObjects.h"
 
 namespace standin::win::face {
 namespace {

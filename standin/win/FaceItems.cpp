@@ -2,7 +2,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "FaceObjects.h"
+#include "standin/win/FaceObjects.h"
 
 namespace standin::win::face {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // What the files of the COM face share (FaceBars, FaceItems, Face): the face's state, COM identity
 // per model node, the argument conversions, and the functions that wrap a model object.
-#include "Face.h"
+#include "standin/win/Face.h"
 
 #include <olectl.h>
 
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "EventPoint.h"
+#include "standin/win/EventPoint.h"
 #include "StandinHost.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
@@ -18,12 +18,12 @@
 #include "com/Strings.h"
 #include "com/Variant.h"
 #include "base/HostError.h"
-#include "core/host/Application.h"
-#include "core/host/CommandBars.h"
-#include "core/host/Explorer.h"
-#include "core/host/Inspector.h"
-#include "core/host/Item.h"
-#include "core/host/PropertyPages.h"
+#include "addin/core/host/Application.h"
+#include "addin/core/host/CommandBars.h"
+#include "addin/core/host/Explorer.h"
+#include "addin/core/host/Inspector.h"
+#include "addin/core/host/Item.h"
+#include "addin/core/host/PropertyPages.h"
 
 namespace standin::win {
 

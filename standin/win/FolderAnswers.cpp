@@ -1,10 +1,10 @@
-#include "FolderAnswers.h"
+#include "standin/win/FolderAnswers.h"
 
 #include <chrono>
 #include <thread>
 #include <utility>
 
-#include "SaveAsAnswers.h"
+#include "standin/win/SaveAsAnswers.h"
 
 namespace standin::win {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "Script.h"
-#include "Transcript.h"
+#include "standin/win/Script.h"
+#include "standin/win/Transcript.h"
 
 namespace standin::win {
 

@@ -1,4 +1,4 @@
-#include "MessageBoxRobot.h"
+#include "standin/win/MessageBoxRobot.h"
 
 #include <algorithm>
 #include <atomic>

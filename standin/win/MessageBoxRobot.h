@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "Transcript.h"
 #include "com/Handles.h"
+#include "standin/win/Transcript.h"
 
 namespace standin::win {
 

@@ -1,12 +1,12 @@
-#include "OptionsDialog.h"
+#include "standin/win/OptionsDialog.h"
 
 #include <objbase.h>
 #include <oleauto.h>
 
-#include "AddIns.h"
-#include "Script.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
+#include "standin/win/AddIns.h"
+#include "standin/win/Script.h"
 
 namespace standin::win {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "PageContainer.h"
-#include "Transcript.h"
+#include "standin/win/PageContainer.h"
+#include "standin/win/Transcript.h"
 
 namespace standin::win {
 

@@ -1,4 +1,4 @@
-#include "PageContainer.h"
+#include "standin/win/PageContainer.h"
 
 #include <commctrl.h>
 #include <oleauto.h>

@@ -1,9 +1,9 @@
-#include "Resources.h"
+#include "standin/win/Resources.h"
 
 #include <windows.h>
 #include <psapi.h>
 
-#include "Transcript.h"
+#include "standin/win/Transcript.h"
 
 namespace standin::win {
 

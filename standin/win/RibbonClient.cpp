@@ -1,7 +1,7 @@
-#include "RibbonClient.h"
+#include "standin/win/RibbonClient.h"
 
-#include "com/Strings.h"
 #include "base/HostError.h"
+#include "com/Strings.h"
 
 namespace standin::win {
 

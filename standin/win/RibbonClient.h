@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "Face.h"
-#include "RibbonHost.h"
+#include "standin/win/Face.h"
+#include "standin/model/RibbonHost.h"
 #include "StandinHost.h"
 #include "com/ComPtr.h"
 #include "com/Variant.h"

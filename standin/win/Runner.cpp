@@ -1,5 +1,5 @@
 // The script runner: its run, the commands of the run itself, modal points, the end of the run.
-#include "RunnerImpl.h"
+#include "standin/win/RunnerImpl.h"
 
 namespace standin::win {
 

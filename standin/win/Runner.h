@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Audit.h"
-#include "Script.h"
-#include "Transcript.h"
+#include "standin/model/Audit.h"
+#include "standin/win/Script.h"
+#include "standin/win/Transcript.h"
 
 namespace standin::win {
 

@@ -1,5 +1,5 @@
 // The script runner: the host and its add-ins (start, loading, ribbon, unload, shut-down), settings.
-#include "RunnerImpl.h"
+#include "standin/win/RunnerImpl.h"
 
 namespace standin::win {
 

@@ -2,7 +2,7 @@
 // Internal to the host program: the script runner's state and commands, one class whose members are
 // defined by area: the run itself and its modal points (Runner.cpp), the host and its add-ins
 // (RunnerHost.cpp), windows and items (RunnerWindows.cpp), what the host shows (RunnerReport.cpp).
-#include "Runner.h"
+#include "standin/win/Runner.h"
 
 #include <objbase.h>
 
@@ -18,18 +18,18 @@
 #include <mutex>
 #include <set>
 
-#include "AddIns.h"
-#include "Face.h"
-#include "Host.h"
-#include "MessageBoxRobot.h"
-#include "OptionsDialog.h"
-#include "Resources.h"
-#include "RibbonClient.h"
-#include "RibbonHost.h"
-#include "FolderAnswers.h"
-#include "SaveAsAnswers.h"
+#include "standin/win/AddIns.h"
+#include "standin/win/Face.h"
+#include "standin/model/Host.h"
+#include "standin/win/MessageBoxRobot.h"
+#include "standin/win/OptionsDialog.h"
+#include "standin/win/Resources.h"
+#include "standin/win/RibbonClient.h"
+#include "standin/model/RibbonHost.h"
+#include "standin/win/FolderAnswers.h"
+#include "standin/win/SaveAsAnswers.h"
 #include "StandinHost.h"
-#include "StateFile.h"
+#include "standin/win/StateFile.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
 #include "base/HostError.h"

@@ -1,5 +1,5 @@
 // The script runner: what the host shows (window state, files, folders).
-#include "RunnerImpl.h"
+#include "standin/win/RunnerImpl.h"
 
 namespace standin::win {
 

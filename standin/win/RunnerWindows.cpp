@@ -1,5 +1,5 @@
 // The script runner: windows and items, the user's actions in them.
-#include "RunnerImpl.h"
+#include "standin/win/RunnerImpl.h"
 
 namespace standin::win {
 

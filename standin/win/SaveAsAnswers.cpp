@@ -1,9 +1,9 @@
-#include "SaveAsAnswers.h"
+#include "standin/win/SaveAsAnswers.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "SaveAsRobot.h"
+#include "standin/win/SaveAsRobot.h"
 
 namespace standin::win {
 

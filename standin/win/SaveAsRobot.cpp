@@ -1,4 +1,4 @@
-#include "SaveAsRobot.h"
+#include "standin/win/SaveAsRobot.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

@@ -1,4 +1,4 @@
-#include "Script.h"
+#include "standin/win/Script.h"
 
 namespace standin::win {
 

@@ -1,4 +1,4 @@
-#include "StateFile.h"
+#include "standin/win/StateFile.h"
 
 #include <windows.h>
 
@@ -8,9 +8,9 @@
 #include <iterator>
 #include <map>
 
-#include "Script.h"
-#include "Transcript.h"
 #include "base/HostError.h"
+#include "standin/win/Script.h"
+#include "standin/win/Transcript.h"
 
 namespace standin::win {
 

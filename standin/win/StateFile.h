@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "Model.h"
+#include "standin/model/Model.h"
 
 namespace standin::win {
 

@@ -1,11 +1,11 @@
-#include "Sweep.h"
+#include "standin/win/Sweep.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
-#include "AddIns.h"
-#include "Script.h"
+#include "standin/win/AddIns.h"
+#include "standin/win/Script.h"
 
 namespace standin::win {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Runner.h"
-#include "Transcript.h"
+#include "standin/win/Runner.h"
+#include "standin/win/Transcript.h"
 
 namespace standin::win {
 

@@ -1,4 +1,4 @@
-#include "Transcript.h"
+#include "standin/win/Transcript.h"
 
 #include <cstdio>
 

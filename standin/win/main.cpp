@@ -16,11 +16,11 @@
 #include <iterator>
 #include <string>
 
-#include "Runner.h"
-#include "Script.h"
-#include "Sweep.h"
-#include "Transcript.h"
 #include "com/Strings.h"
+#include "standin/win/Runner.h"
+#include "standin/win/Script.h"
+#include "standin/win/Sweep.h"
+#include "standin/win/Transcript.h"
 
 using namespace standin::win;
 

@@ -2,8 +2,8 @@
 
 #include <regex>
 
-#include "Session.h"
-#include "core/ActionManager.h"
+#include "addin/core/ActionManager.h"
+#include "tests/core/Session.h"
 
 using standin::ItemKind;
 

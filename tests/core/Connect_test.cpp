@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Session.h"
+#include "tests/core/Session.h"
 
 TEST(ConnectOnConnection, UnreadableProgIdFailsBeforeAnythingIsCreated) {
     Session s;

@@ -6,9 +6,9 @@
 #include <functional>
 #include <map>
 
-#include "PublishedLists.h"
-#include "RibbonSupport.h"
-#include "Session.h"
+#include "standin/model/PublishedLists.h"
+#include "tests/core/RibbonSupport.h"
+#include "tests/core/Session.h"
 
 namespace fs = std::filesystem;
 using standin::ItemKind;

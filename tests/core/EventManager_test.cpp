@@ -6,8 +6,8 @@
 #include <map>
 #include <utility>
 
-#include "Session.h"
-#include "core/EventManager.h"
+#include "addin/core/EventManager.h"
+#include "tests/core/Session.h"
 
 using standin::ItemKind;
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "RibbonSupport.h"
-#include "core/host/Explorer.h"
-#include "core/host/Inspector.h"
+#include "addin/core/host/Explorer.h"
+#include "addin/core/host/Inspector.h"
+#include "tests/core/RibbonSupport.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <tuple>
 #include <vector>
 
-#include "core/FileNameMangler.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/Platform.h"
 #include "base/Ascii.h"
 #include "base/HostError.h"
-#include "core/Platform.h"
 
 struct FakePicture : host::Picture {
     explicit FakePicture(int16_t id) : resourceId(id) {}

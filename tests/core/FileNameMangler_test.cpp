@@ -1,4 +1,4 @@
-#include "core/FileNameMangler.h"
+#include "addin/core/FileNameMangler.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "FakePlatform.h"
-#include "Host.h"
+#include "addin/core/HostVersion.h"
+#include "addin/core/host/Item.h"
 #include "base/Ascii.h"
 #include "base/HostError.h"
-#include "core/HostVersion.h"
-#include "core/host/Item.h"
 #include "fuzz/FuzzSupport.h"
+#include "standin/model/Host.h"
+#include "tests/core/FakePlatform.h"
 
 using Names = std::vector<std::u16string>;
 

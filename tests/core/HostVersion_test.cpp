@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "Session.h"
-#include "core/HostVersion.h"
+#include "addin/core/HostVersion.h"
+#include "tests/core/Session.h"
 
 
 namespace {

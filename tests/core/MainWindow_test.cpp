@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "Markup.h"
-#include "PublishedLists.h"
-#include "RibbonSupport.h"
-#include "Session.h"
-#include "core/EventManager.h"
-#include "core/Ribbon.h"
+#include "addin/core/EventManager.h"
+#include "addin/core/Ribbon.h"
+#include "standin/model/Markup.h"
+#include "standin/model/PublishedLists.h"
+#include "tests/core/RibbonSupport.h"
+#include "tests/core/Session.h"
 
 namespace fs = std::filesystem;
 using standin::ItemKind;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "Markup.h"
+#include "standin/model/Markup.h"
 
 using standin::ParseXml;
 using standin::XmlElement;

@@ -1,4 +1,4 @@
-#include "core/PathNames.h"
+#include "addin/core/PathNames.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include <thread>
 
-#include "FakePlatform.h"
-#include "core/Preferences.h"
+#include "addin/core/Preferences.h"
+#include "tests/core/FakePlatform.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "FakePlatform.h"
-#include "RibbonHost.h"
-#include "core/Connect.h"
-#include "core/EventManager.h"
-#include "core/Ribbon.h"
+#include "addin/core/Connect.h"
+#include "addin/core/EventManager.h"
+#include "addin/core/Ribbon.h"
+#include "standin/model/RibbonHost.h"
+#include "tests/core/FakePlatform.h"
 
 /// The core's Connect as the ribbon meets the add-in: each name must be the callback the host
 /// expects for its place in the markup.

@@ -5,10 +5,10 @@
 #include <deque>
 #include <string>
 
-#include "Markup.h"
-#include "PublishedLists.h"
-#include "RibbonSupport.h"
-#include "core/Ribbon.h"
+#include "addin/core/Ribbon.h"
+#include "standin/model/Markup.h"
+#include "standin/model/PublishedLists.h"
+#include "tests/core/RibbonSupport.h"
 
 using standin::XmlElement;
 

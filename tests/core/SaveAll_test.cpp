@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "Session.h"
-#include "core/ActionManager.h"
-#include "core/FileNameMangler.h"
-#include "core/FolderNames.h"
-#include "core/host/Inspector.h"
+#include "addin/core/ActionManager.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/FolderNames.h"
+#include "addin/core/host/Inspector.h"
+#include "tests/core/Session.h"
 
 namespace fs = std::filesystem;
 using standin::ItemKind;

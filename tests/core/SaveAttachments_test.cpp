@@ -14,9 +14,9 @@
 #include <tuple>
 #include <vector>
 
-#include "Session.h"
-#include "core/ActionManager.h"
-#include "core/host/Inspector.h"
+#include "addin/core/ActionManager.h"
+#include "addin/core/host/Inspector.h"
+#include "tests/core/Session.h"
 
 namespace fs = std::filesystem;
 using standin::ItemKind;

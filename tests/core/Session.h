@@ -4,12 +4,12 @@
 #include <memory>
 #include <string>
 
-#include "FakePlatform.h"
-#include "Host.h"
-#include "core/Connect.h"
-#include "core/HostVersion.h"
+#include "addin/core/Connect.h"
+#include "addin/core/HostVersion.h"
+#include "addin/core/Preferences.h"
 #include "base/Tolerate.h"
-#include "core/Preferences.h"
+#include "standin/model/Host.h"
+#include "tests/core/FakePlatform.h"
 
 inline constexpr char16_t kTag[] = u"10624a9e-43e2-4463-bb73-fea2416b296a";
 inline constexpr char16_t kSaveAllTag[] = u"5d1f0c3e-8a27-4b6e-9f04-71c2e8a9b356";

@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Host.h"
-#include "core/host/CommandBars.h"
-#include "core/host/Explorer.h"
-#include "core/host/Inspector.h"
-#include "core/host/Item.h"
+#include "addin/core/host/CommandBars.h"
+#include "addin/core/host/Explorer.h"
+#include "addin/core/host/Inspector.h"
+#include "addin/core/host/Item.h"
+#include "standin/model/Host.h"
 
 using standin::ItemKind;
 

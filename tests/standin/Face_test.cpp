@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "Face.h"
+#include "standin/win/Face.h"
 #include "StandinHost.h"
 #include "com/DispatchCaller.h"
 #include "com/EventSink.h"

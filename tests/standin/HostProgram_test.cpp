@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "Transcript.h"
+#include "standin/win/Transcript.h"
 
 using standin::win::FromUtf8;
 using standin::win::ToUtf8;

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "MessageBoxRobot.h"
-#include "Transcript.h"
+#include "standin/win/MessageBoxRobot.h"
+#include "standin/win/Transcript.h"
 
 using standin::win::FromUtf8;
 using standin::win::ToUtf8;

@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "SaveAsAnswers.h"
-#include "Script.h"
+#include "standin/win/SaveAsAnswers.h"
+#include "standin/win/Script.h"
 
 using standin::win::FileReport;
 using standin::win::FolderReport;

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "Host.h"
-#include "Runner.h"
-#include "Script.h"
-#include "StateFile.h"
-#include "Transcript.h"
+#include "standin/model/Host.h"
+#include "standin/win/Runner.h"
+#include "standin/win/Script.h"
+#include "standin/win/StateFile.h"
+#include "standin/win/Transcript.h"
 
 using standin::win::ExpandLoops;
 using standin::win::ParseScript;

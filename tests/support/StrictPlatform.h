@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "addin/core/Platform.h"
 #include "base/HostError.h"
-#include "core/Platform.h"
 
 class StrictPlatform : public Platform {
 public:

@@ -15,10 +15,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Isolated.h"
-#include "Session.h"
-#include "SweepTable.h"
-#include "core/host/Inspector.h"
+#include "addin/core/host/Inspector.h"
+#include "tests/core/Session.h"
+#include "tests/sweeps/Isolated.h"
+#include "tests/sweeps/SweepTable.h"
 
 namespace fs = std::filesystem;
 using standin::ItemKind;

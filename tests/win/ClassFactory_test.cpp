@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "tests/win/TestSupport.h"
 
 using com::ComPtr;
 

@@ -7,8 +7,8 @@
 
 #include <stdexcept>
 
-#include "TestSupport.h"
 #include "base/HostError.h"
+#include "tests/win/TestSupport.h"
 
 using com::ComPtr;
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "TestObject.h"
-#include "TestSupport.h"
 #include "com/Strings.h"
+#include "tests/win/TestSupport.h"
+#include "tests/win/server/TestObject.h"
 
 using com::ComPtr;
 

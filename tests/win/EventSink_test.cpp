@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "TestObject.h"
-#include "TestSupport.h"
-#include "com/Strings.h"
 #include "base/HostError.h"
+#include "com/Strings.h"
+#include "tests/win/TestSupport.h"
+#include "tests/win/server/TestObject.h"
 
 using com::ComPtr;
 using com::EventArgs;

@@ -13,11 +13,11 @@
 #include <source_location>
 #include <string>
 
-#include "DebugOutput.h"
+#include "base/HostError.h"
 #include "com/ComPtr.h"
 #include "com/FailureReport.h"
 #include "com/Strings.h"
-#include "base/HostError.h"
+#include "tests/win/DebugOutput.h"
 
 namespace {
 

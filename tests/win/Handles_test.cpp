@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "base/HostError.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "base/HostError.h"
+#include "tests/win/TestSupport.h"
 
 using com::Bstr;
 using com::Variant;

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "TestSupport.h"
+#include "tests/win/TestSupport.h"
 
 using testing_support::dwordValue;
 using testing_support::guidText;

@@ -2,7 +2,7 @@
 // The host's object that stands for one loaded add-in.
 #include <string>
 
-#include "core/host/Object.h"
+#include "addin/core/host/Object.h"
 
 namespace host {
 

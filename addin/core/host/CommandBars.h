@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "core/host/Events.h"
-#include "core/host/Object.h"
-#include "core/host/Picture.h"
+#include "addin/core/host/Events.h"
+#include "addin/core/host/Object.h"
+#include "addin/core/host/Picture.h"
 
 namespace host {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/host/Events.h"
-#include "core/host/Object.h"
+#include "addin/core/host/Events.h"
+#include "addin/core/host/Object.h"
 
 namespace host {
 

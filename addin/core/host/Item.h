@@ -6,8 +6,8 @@
 #include <string>
 #include <variant>
 
-#include "core/host/DateTime.h"
-#include "core/host/Object.h"
+#include "addin/core/host/DateTime.h"
+#include "addin/core/host/Object.h"
 
 namespace host {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "core/host/Object.h"
+#include "addin/core/host/Object.h"
 
 namespace host {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "core/host/Object.h"
+#include "addin/core/host/Object.h"
 
 namespace host {
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "Tallowby.h"
-#include "DebugOutput.h"
-#include "ScenarioSupport.h"
-#include "TestSupport.h"
+#include "tests/win/DebugOutput.h"
+#include "tests/win/ScenarioSupport.h"
+#include "tests/win/TestSupport.h"
 #include "com/DispatchCaller.h"
 #include "com/Strings.h"
 #include "base/HostError.h"

@@ -1,6 +1,6 @@
 // FileNameMangler's COM face as a script or the Save As dialog meets it: the item it is lent, and
 // the suggestions as a collection (Count, Item from 1, _NewEnum in order) for a real folder.
-#include "win/FileNameManglerObject.h"
+#include "addin/win/FileNameManglerObject.h"
 
 #include <windows.h>
 
@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "addin/win/AddInClasses.h"
+#include "base/HostError.h"
 #include "com/DispatchCaller.h"
 #include "com/Strings.h"
-#include "base/HostError.h"
-#include "win/AddInClasses.h"
+#include "tests/win/TestSupport.h"
 
 using com::ComPtr;
 using com::DispatchCaller;

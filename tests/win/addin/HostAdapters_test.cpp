@@ -1,16 +1,16 @@
 // What the host adapters derive from the host objects themselves: type names (class information
 // first, then the dispatch interface, one leading "_" removed) and object identity across proxies.
-#include "win/HostAdapters.h"
+#include "addin/win/HostAdapters.h"
 
 #include <windows.h>
 #include <ocidl.h>
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "addin/win/AddInClasses.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
-#include "win/AddInClasses.h"
+#include "tests/win/TestSupport.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "ScenarioSupport.h"
-#include "TestSupport.h"
+#include "tests/win/ScenarioSupport.h"
+#include "tests/win/TestSupport.h"
 
 namespace {
 

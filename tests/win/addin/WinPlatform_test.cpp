@@ -1,7 +1,7 @@
 // The add-in's platform services against the real system under Wine: the settings store in the
 // registry (round trip, defaults, values of the wrong kind), the preference through it, and the
 // button pictures made from this program's copy of the add-in's resources.
-#include "win/WinPlatform.h"
+#include "addin/win/WinPlatform.h"
 
 #include <windows.h>
 #include <olectl.h>
@@ -10,13 +10,13 @@
 
 #include <string>
 
-#include "TestSupport.h"
-#include "com/ComPtr.h"
+#include "addin/core/Preferences.h"
+#include "addin/win/FileDialogManager.h"
+#include "addin/win/FolderDialog.h"
+#include "addin/win/HostAdapters.h"
 #include "base/HostError.h"
-#include "core/Preferences.h"
-#include "win/FileDialogManager.h"
-#include "win/FolderDialog.h"
-#include "win/HostAdapters.h"
+#include "com/ComPtr.h"
+#include "tests/win/TestSupport.h"
 
 namespace {
 

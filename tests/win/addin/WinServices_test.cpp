@@ -1,6 +1,6 @@
 // The add-in's Win32 services against the real system under Wine: the existence test on real files
 // (non-ANSI names, letter case) and the date in the user's locale, also through the name mangler.
-#include "win/WinServices.h"
+#include "addin/win/WinServices.h"
 
 #include <windows.h>
 
@@ -16,11 +16,11 @@
 #include <utility>
 #include <vector>
 
-#include "Host.h"
-#include "core/FileNameMangler.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/HostVersion.h"
+#include "addin/core/Platform.h"
 #include "base/HostError.h"
-#include "core/HostVersion.h"
-#include "core/Platform.h"
+#include "standin/model/Host.h"
 #include "tests/support/StrictPlatform.h"
 #include "tests/win/TestSupport.h"
 

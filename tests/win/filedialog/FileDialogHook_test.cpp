@@ -1,7 +1,7 @@
 // The hook procedure on windows built like the Save As dialog's (a parent answering
 // CDM_GETFOLDERPATH with a ComboBoxEx32 1148, a child with check boxes 1000 and 1001), without
 // the system dialog: the options' state, the refresh of the drop-down, and failures contained.
-#include "win/FileDialogHook.h"
+#include "addin/win/FileDialogHook.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "FileDialogTestSupport.h"
-#include "Host.h"
-#include "core/FileNameMangler.h"
-#include "core/HostVersion.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/HostVersion.h"
+#include "standin/model/Host.h"
+#include "tests/win/filedialog/FileDialogTestSupport.h"
 
 using namespace filedialog_tests;
 using Names = std::vector<std::u16string>;

@@ -1,7 +1,7 @@
 // FileDialogManager's COM face as the save procedure's caller meets it: the real dialog through
 // _FileDialogManager with this module's FileNameMangler, the in/out flags as VARIANT_BOOL, and the
 // refusals of a missing or foreign mangler and of a second dialog.
-#include "win/FileDialogManagerObject.h"
+#include "addin/win/FileDialogManagerObject.h"
 
 #include <windows.h>
 
@@ -9,14 +9,14 @@
 
 #include <string>
 
-#include "FileDialogTestSupport.h"
-#include "TestSupport.h"
+#include "addin/win/AddInClasses.h"
+#include "addin/win/FileDialogHook.h"
+#include "addin/win/FileNameManglerObject.h"
 #include "com/ComPtr.h"
 #include "com/Strings.h"
-#include "SaveAsRobot.h"
-#include "win/FileDialogHook.h"
-#include "win/AddInClasses.h"
-#include "win/FileNameManglerObject.h"
+#include "standin/win/SaveAsRobot.h"
+#include "tests/win/TestSupport.h"
+#include "tests/win/filedialog/FileDialogTestSupport.h"
 
 using namespace filedialog_tests;
 using com::ComPtr;

@@ -1,6 +1,6 @@
 // The parts of the Save As dialog that need no open dialog: template 105 byte for byte, loading it,
 // the title rule and the Windows version.
-#include "win/FileDialogManager.h"
+#include "addin/win/FileDialogManager.h"
 
 #include <windows.h>
 

@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "addin/core/Platform.h"
+#include "addin/win/WinServices.h"
 #include "base/HostError.h"
-#include "core/Platform.h"
 #include "tests/support/StrictPlatform.h"
 #include "tests/win/TestSupport.h"
-#include "win/WinServices.h"
 
 namespace filedialog_tests {
 

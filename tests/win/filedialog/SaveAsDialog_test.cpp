@@ -3,7 +3,7 @@
 // questions and refusals, names in other scripts and hostile names, one dialog at a time, and a
 // screenshot. GetSaveAsPath runs on a thread of its own, as on the host's user-interface thread; the
 // robot and every assertion stay on the test's thread.
-#include "win/FileDialogManager.h"
+#include "addin/win/FileDialogManager.h"
 
 #include <windows.h>
 
@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "FileDialogTestSupport.h"
-#include "Host.h"
-#include "core/FileNameMangler.h"
+#include "addin/core/FileNameMangler.h"
+#include "addin/core/HostVersion.h"
+#include "addin/win/FileDialogHook.h"
 #include "base/HostError.h"
-#include "core/HostVersion.h"
-#include "SaveAsRobot.h"
+#include "standin/model/Host.h"
+#include "standin/win/SaveAsRobot.h"
 #include "tests/win/TestSupport.h"
-#include "win/FileDialogHook.h"
+#include "tests/win/filedialog/FileDialogTestSupport.h"
 
 using namespace filedialog_tests;
 using standin::win::SaveAsRobot;

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "AboutBox.h"
-#include "FakeBridge.h"
-#include "PropPageControl.h"
-#include "TestContainer.h"
-#include "Ui.h"
 #include "com/Strings.h"
 #include "proppage/core/About.h"
 #include "proppage/core/Layout.h"
 #include "proppage/core/URLs.h"
+#include "proppage/win/AboutBox.h"
+#include "proppage/win/PropPageControl.h"
+#include "proppage/win/Ui.h"
+#include "tests/win/proppage/FakeBridge.h"
+#include "tests/win/proppage/TestContainer.h"
 
 namespace {
 

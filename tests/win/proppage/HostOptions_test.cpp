@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ScenarioSupport.h"
+#include "tests/win/ScenarioSupport.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <memory>
 #include <string>
 
-#include "FakeBridge.h"
-#include "PropPageControl.h"
-#include "ScenarioSupport.h"
-#include "TestContainer.h"
-#include "Ui.h"
 #include "com/Registration.h"
 #include "com/Strings.h"
+#include "proppage/win/PropPageControl.h"
+#include "proppage/win/Ui.h"
+#include "tests/win/ScenarioSupport.h"
+#include "tests/win/proppage/FakeBridge.h"
+#include "tests/win/proppage/TestContainer.h"
 
 using com::ComPtr;
 

@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "AboutBox.h"
-#include "FakeBridge.h"
-#include "PropPageControl.h"
-#include "TestContainer.h"
-#include "Ui.h"
+#include "proppage/win/AboutBox.h"
+#include "proppage/win/PropPageControl.h"
+#include "proppage/win/Ui.h"
+#include "tests/win/proppage/FakeBridge.h"
+#include "tests/win/proppage/TestContainer.h"
 
 namespace {
 

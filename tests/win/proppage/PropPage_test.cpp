@@ -9,14 +9,14 @@
 #include <optional>
 #include <string>
 
-#include "FakeBridge.h"
-#include "PropPageControl.h"
-#include "TestContainer.h"
-#include "Ui.h"
-#include "ThreadBridge.h"
 #include "com/Module.h"
 #include "com/Strings.h"
 #include "proppage/core/Layout.h"
+#include "proppage/win/PropPageControl.h"
+#include "proppage/win/ThreadBridge.h"
+#include "proppage/win/Ui.h"
+#include "tests/win/proppage/FakeBridge.h"
+#include "tests/win/proppage/TestContainer.h"
 
 using com::ComPtr;
 using testpage::FakeBridgeClass;

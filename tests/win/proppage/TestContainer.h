@@ -2,7 +2,7 @@
 // The page tests use the host's own Options dialog container (standin/win/PageContainer.h): a client
 // site that is also the host's PropertyPageSite (or not), an in-place site and frame, a control site
 // whose extender offers Parent, and an Apply button set from Dirty after each status change.
-#include "PageContainer.h"
+#include "standin/win/PageContainer.h"
 
 namespace testpage {
 

@@ -1,12 +1,12 @@
-#include "TestObject.h"
+#include "tests/win/server/TestObject.h"
 
 #include <new>
 #include <stdexcept>
 
+#include "base/HostError.h"
 #include "com/Guard.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
-#include "base/HostError.h"
 
 namespace {
 

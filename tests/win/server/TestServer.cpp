@@ -1,11 +1,11 @@
 // Entry points of the test server DLL, exactly as the project's real DLLs have them.
 #include <windows.h>
 
-#include "TestObject.h"
 #include "com/ClassFactory.h"
 #include "com/Guard.h"
 #include "com/Module.h"
 #include "com/Registration.h"
+#include "tests/win/server/TestObject.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "TallowbyTestServer.h"
-#include "ScenarioSupport.h"
-#include "TestSupport.h"
+#include "tests/win/ScenarioSupport.h"
+#include "tests/win/TestSupport.h"
 #include "com/DispatchCaller.h"
 #include "com/EventSink.h"
 #include "com/Strings.h"

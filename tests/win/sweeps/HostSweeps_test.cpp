@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "ScenarioSupport.h"
-#include "Script.h"
-#include "SweepTable.h"
-#include "Transcript.h"
+#include "standin/win/Script.h"
+#include "standin/win/Transcript.h"
+#include "tests/sweeps/SweepTable.h"
+#include "tests/win/ScenarioSupport.h"
 
 namespace {
 
