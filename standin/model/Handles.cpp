@@ -310,8 +310,7 @@ public:
         Enter("PropertyAccessor.GetProperty");
         if (node_->deleted) throw Gone("attachment");
         // Tags compare without regard to the case of their hexadecimal digits, as the host's do.
-        std::u16string name = schemaName;
-        std::transform(name.begin(), name.end(), name.begin(), base::AsciiUpper<char16_t>);
+        const std::u16string name = base::ToAsciiUpper(schemaName);
         const std::u16string prefix = u"HTTP://SCHEMAS.MICROSOFT.COM/MAPI/PROPTAG/";
         if (name.rfind(prefix, 0) != 0)
             throw HostError(HostStatus::InvalidArg, u"The property \"" + schemaName + u"\" is unknown.");

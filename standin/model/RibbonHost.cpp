@@ -6,6 +6,7 @@
 
 #include "Markup.h"
 #include "PublishedLists.h"
+#include "base/Ascii.h"
 #include "base/HostError.h"
 
 namespace standin {
@@ -173,7 +174,7 @@ private:
                 callbacks_.insert(a.value);
                 // A property and the callback that gives it exclude each other (visible, getVisible).
                 std::u16string property = a.name.substr(3);
-                if (!property.empty()) property[0] = static_cast<char16_t>(property[0] - u'A' + u'a');
+                if (!property.empty()) property[0] = base::AsciiLower(property[0]);
                 if (a.name.starts_with(u"get") && e.Attribute(property))
                     throw Problem(u"both " + property + u" and " + a.name + u" on " + e.name);
             }
