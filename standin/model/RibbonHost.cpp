@@ -321,6 +321,32 @@ bool MenuOpens(std::u16string_view menu, const ExplorerNode& explorer) {
     return false;
 }
 
+/// The part of a button's place that a window lacks, as the transcript names it.
+struct Missing {
+    std::u16string_view attribute;  // the markup's: tab, tabSet, menu
+    std::u16string_view what;
+    const std::u16string* name;
+};
+
+// The host's published lists say which tabs each item window's ribbon has, and only those show.
+std::optional<Missing> MissingInItemWindow(const Button& b, std::u16string_view ribbonId) {
+    if (!b.tabBuiltIn) return std::nullopt;
+    const auto tabs = PublishedTabs(ribbonId);
+    if (std::find(tabs.begin(), tabs.end(), b.tab) != tabs.end()) return std::nullopt;
+    return Missing{u"tab", u"tab", &b.tab};
+}
+
+// The host's names are checked against its published list of the main window's controls: a tab,
+// tab set or context menu the list lacks shows nothing of the add-in's.
+std::optional<Missing> MissingInExplorer(const Button& b) {
+    if (b.place == Place::Menu && !IsPublishedExplorerControl(b.menu)) return Missing{u"menu", u"menu", &b.menu};
+    if (b.place == Place::ContextualTab && !IsPublishedExplorerControl(b.tabSet))
+        return Missing{u"tabSet", u"tab set", &b.tabSet};
+    if (b.place != Place::Menu && b.tabBuiltIn && !IsPublishedExplorerControl(b.tab))
+        return Missing{u"tab", u"tab", &b.tab};
+    return std::nullopt;
+}
+
 RibbonPlace PlaceOf(const Button& b, bool inExplorer) {
     if (!inExplorer) return RibbonPlace::ItemWindow;
     if (b.place != Place::Menu) return RibbonPlace::MainWindow;
@@ -387,32 +413,34 @@ void RibbonHost::Show(const std::shared_ptr<InspectorNode>& window) {
     const std::u16string ribbonId = RibbonIdOf(*window->item);
     if (ribbonId.empty()) return;
     Load(ribbonId);
-    const auto markup = markups_[ribbonId];
-    if (!markup) return;
+    if (const auto markup = markups_[ribbonId]) ShowButtons(markup, window, nullptr);
+}
+
+void RibbonHost::ShowButtons(const std::shared_ptr<Markup>& markup, const std::shared_ptr<InspectorNode>& window,
+                             const std::shared_ptr<ExplorerNode>& explorer) {
     for (size_t i = 0; i < markup->buttons.size(); ++i) {
+        const Button& b = markup->buttons[i];
         // The item windows' contextual tabs and context menus are not played.
-        if (markup->buttons[i].place != Place::Tab) continue;
+        if (!explorer && b.place != Place::Tab) continue;
         const bool known = std::any_of(shown_.begin(), shown_.end(), [&](const auto& s) {
-            return s->window.lock() == window && s->markup == markup && s->button == i;
+            return (explorer ? s->explorer.lock() == explorer : s->window.lock() == window) && s->markup == markup &&
+                   s->button == i;
         });
         if (known) continue;
         auto shown = std::make_unique<Shown>();
         shown->window = window;
+        shown->explorer = explorer;
         shown->markup = markup;
         shown->button = i;
-        // A tab idMso the window lacks shows nothing: the host's published lists say which tabs
-        // each ribbon has, and only those.
-        const Button& b = shown->Spec();
-        if (b.tabBuiltIn) {
-            const auto tabs = PublishedTabs(ribbonId);
-            shown->absent = std::find(tabs.begin(), tabs.end(), b.tab) == tabs.end();
+        if (const auto missing = explorer ? MissingInExplorer(b) : MissingInItemWindow(b, markup->ribbonId)) {
+            shown->absent = true;
+            log_.Line(u"ribbon window=" + WhereName(*shown) + u" id=" + log_.Quote(markup->ribbonId) + u" " +
+                      std::u16string(missing->attribute) + u"=" + log_.Quote(*missing->name) + u" control=" +
+                      log_.Quote(b.layers[kButton].id) + u" not shown: the window has no such " +
+                      std::u16string(missing->what));
         }
-        if (shown->absent)
-            log_.Line(u"ribbon window=" + log_.WindowName(window) + u" id=" + log_.Quote(ribbonId) + u" tab=" +
-                      log_.Quote(b.tab) + u" control=" + log_.Quote(b.layers[kButton].id) +
-                      u" not shown: the window has no such tab");
-        else
-            Ask(*shown);
+        if (explorer && b.place == Place::ContextualTab && !shown->absent) shown->contextUp = ContextHolds(b, *explorer);
+        if (OnScreen(*shown)) Ask(*shown);
         shown_.push_back(std::move(shown));
     }
 }
@@ -578,35 +606,7 @@ void RibbonHost::ShowExplorer(const std::shared_ptr<ExplorerNode>& explorer) {
     Load(ribbonId);
     const auto markup = markups_[ribbonId];
     if (!markup) return;
-    const std::u16string name = log_.ExplorerName(explorer);
-    for (size_t i = 0; i < markup->buttons.size(); ++i) {
-        const bool known = std::any_of(shown_.begin(), shown_.end(), [&](const auto& s) {
-            return s->explorer.lock() == explorer && s->markup == markup && s->button == i;
-        });
-        if (known) continue;
-        auto shown = std::make_unique<Shown>();
-        shown->explorer = explorer;
-        shown->markup = markup;
-        shown->button = i;
-        // The host's names are checked against its published list of the main window's controls:
-        // a tab, tab set or context menu the list lacks shows nothing of the add-in's.
-        const Button& b = shown->Spec();
-        const std::u16string control = u" control=" + log_.Quote(b.layers[kButton].id);
-        const std::u16string where = u"ribbon window=" + name + u" id=" + log_.Quote(ribbonId);
-        if (b.place == Place::Menu && !IsPublishedExplorerControl(b.menu)) {
-            shown->absent = true;
-            log_.Line(where + u" menu=" + log_.Quote(b.menu) + control + u" not shown: the window has no such menu");
-        } else if (b.place == Place::ContextualTab && !IsPublishedExplorerControl(b.tabSet)) {
-            shown->absent = true;
-            log_.Line(where + u" tabSet=" + log_.Quote(b.tabSet) + control + u" not shown: the window has no such tab set");
-        } else if (b.place != Place::Menu && b.tabBuiltIn && !IsPublishedExplorerControl(b.tab)) {
-            shown->absent = true;
-            log_.Line(where + u" tab=" + log_.Quote(b.tab) + control + u" not shown: the window has no such tab");
-        }
-        if (b.place == Place::ContextualTab && !shown->absent) shown->contextUp = ContextHolds(b, *explorer);
-        if (OnScreen(*shown)) Ask(*shown);
-        shown_.push_back(std::move(shown));
-    }
+    ShowButtons(markup, nullptr, explorer);
 }
 
 bool RibbonHost::ClickExplorer(const std::shared_ptr<ExplorerNode>& explorer, const std::u16string& label) {
