@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/Ascii.h"
+
 namespace standin {
 
 namespace {
@@ -98,9 +100,7 @@ private:
     void Instruction(size_t documentStart) {
         const size_t start = at_;
         at_ += 2;
-        std::u16string target = Name();
-        std::transform(target.begin(), target.end(), target.begin(),
-                       [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; });
+        const std::u16string target = base::ToAsciiLower(Name());
         if (target == u"xml" && start != documentStart) FailAt(start, u"the XML declaration must open the document");
         const size_t end = text_.find(u"?>", at_);
         if (end == std::u16string_view::npos) Fail(u"the processing instruction is not closed");

@@ -1,96 +1,15 @@
 #include "standin/model/RibbonHost.h"
 
 #include <algorithm>
-#include <set>
 #include <utility>
 
 #include "base/HostError.h"
-#include "standin/model/Markup.h"
+#include "standin/model/MarkupChecker.h"
 #include "standin/model/PublishedLists.h"
 
 namespace standin {
 
 namespace {
-
-constexpr std::u16string_view kNamespace2006 = u"http://schemas.microsoft.com/office/2006/01/customui";
-constexpr std::u16string_view kNamespace2009 = u"http://schemas.microsoft.com/office/2009/07/customui";
-
-// The part of the markup's schema this host knows: each element with its attributes and the kinds
-// of child it may have (by rule name: a button in a group and one in a context menu differ).
-// Anything else is refused, as the host refuses markup its schema rejects.
-enum class Order {
-    Any,       // any number of children of the kinds listed, in any order
-    Once,      // each kind at most once, in any order (the schema's xsd:all)
-    Sequence,  // each kind at most once, in the order listed
-};
-
-struct Rule {
-    std::u16string_view name;
-    std::u16string_view element;
-    std::vector<std::u16string_view> attributes;
-    std::vector<std::u16string_view> children;
-    Order order = Order::Any;
-    /// The schema wants at least one child (minOccurs 1).
-    bool needsChild = false;
-    /// Only in the 2009/07 schema.
-    bool since2009 = false;
-};
-
-#define TALLOWBY_BUTTON_ATTRIBUTES                                                                                 \
-    u"id", u"idMso", u"tag", u"label", u"enabled", u"getEnabled", u"visible", u"getVisible", u"imageMso", u"getImage", \
-        u"showLabel", u"showImage", u"screentip", u"supertip", u"keytip", u"description", u"onAction",              \
-        u"insertAfterMso", u"insertBeforeMso"
-
-const std::vector<Rule>& Rules() {
-    static const std::vector<Rule> rules{
-        {u"customUI", u"customUI", {u"onLoad"}, {u"ribbon", u"contextMenus"}, Order::Sequence},
-        {u"ribbon", u"ribbon", {u"startFromScratch"}, {u"tabs", u"contextualTabs"}, Order::Once},
-        {u"tabs", u"tabs", {}, {u"tab"}},
-        {u"contextualTabs", u"contextualTabs", {}, {u"tabSet"}, Order::Any, true},
-        {u"tabSet", u"tabSet", {u"idMso", u"visible", u"getVisible"}, {u"tab"}},
-        {u"tab",
-         u"tab",
-         {u"id", u"idMso", u"tag", u"label", u"visible", u"getVisible", u"keytip", u"insertAfterMso", u"insertBeforeMso"},
-         {u"group"}},
-        {u"group",
-         u"group",
-         {u"id", u"idMso", u"tag", u"label", u"visible", u"getVisible", u"keytip", u"screentip", u"supertip",
-          u"insertAfterMso", u"insertBeforeMso"},
-         {u"button"}},
-        {u"button", u"button", {TALLOWBY_BUTTON_ATTRIBUTES, u"size"}, {}},
-        {u"contextMenus", u"contextMenus", {}, {u"contextMenu"}, Order::Any, true, true},
-        {u"contextMenu", u"contextMenu", {u"idMso"}, {u"menuButton"}, Order::Any, false, true},
-        // A menu's button (CT_ButtonRegular) has the size of its place: no size of its own.
-        {u"menuButton", u"button", {TALLOWBY_BUTTON_ATTRIBUTES}, {}, Order::Any, false, true},
-    };
-    return rules;
-}
-
-#undef TALLOWBY_BUTTON_ATTRIBUTES
-
-const Rule& RuleNamed(std::u16string_view name) {
-    const auto& rules = Rules();
-    return *std::find_if(rules.begin(), rules.end(), [&](const Rule& r) { return r.name == name; });
-}
-
-bool IsBooleanAttribute(std::u16string_view name) {
-    return name == u"startFromScratch" || name == u"visible" || name == u"enabled" || name == u"showLabel" ||
-           name == u"showImage";
-}
-
-bool IsCallbackAttribute(std::u16string_view name) {
-    return name == u"onLoad" || name == u"onAction" || (name.size() > 3 && name.starts_with(u"get"));
-}
-
-// An id as the schema types it: a name without ":" that does not start with a digit, "-" or ".".
-bool IsId(std::u16string_view id) {
-    if (id.empty() || id.size() > 1024) return false;
-    const auto start = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c >= 0x80; };
-    if (!start(id[0])) return false;
-    return std::all_of(id.begin(), id.end(), [&](char16_t c) {
-        return start(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
-    });
-}
 
 std::u16string Number(size_t n) {
     const std::string s = std::to_string(n);
@@ -98,175 +17,6 @@ std::u16string Number(size_t n) {
 }
 
 std::u16string Bool(bool b) { return b ? u"true" : u"false"; }
-
-// One of tab set, tab, group, button as far as its visibility goes: its control (for callbacks) and
-// answer. A layer the button does not have (a tab set outside contextual tabs) has no id.
-struct Layer {
-    std::u16string id;
-    std::u16string tag;
-    std::u16string getVisible;
-    bool visible = true;
-};
-
-enum { kTabSet, kTab, kGroup, kButton, kLayers };
-
-/// Where the markup puts a button.
-enum class Place { Tab, ContextualTab, Menu };
-
-struct Button {
-    Layer layers[kLayers];
-    Place place = Place::Tab;
-    /// The contextual tab set (idMso), or the context menu (idMso), the button is in.
-    std::u16string tabSet;
-    std::u16string menu;
-    std::u16string tab;
-    /// The tab is one of the window's own (idMso), which only windows that have it show.
-    bool tabBuiltIn = false;
-    std::u16string group;
-    std::u16string label;
-    std::u16string size = u"normal";
-    std::u16string onAction;
-    std::u16string getEnabled;
-    std::u16string getImage;
-    std::u16string imageMso;
-    bool enabled = true;
-};
-
-// Checks the markup against the rules and collects its buttons; the first problem is thrown as text.
-class Checker {
-public:
-    Checker(const XmlElement& root, int version) : root_(root), version_(version) {}
-
-    std::vector<Button> Run() {
-        if (root_.name != u"customUI") throw Problem(u"the root element is " + root_.name + u", not customUI");
-        if (root_.ns != kNamespace2006 && !(version_ >= 14 && root_.ns == kNamespace2009))
-            throw Problem(u"the namespace \"" + root_.ns + u"\" is not one this host version reads");
-        Element(root_, RuleNamed(u"customUI"), Button{});
-        return std::move(buttons_);
-    }
-
-    /// Every callback the markup names, each once.
-    const std::set<std::u16string>& Callbacks() const { return callbacks_; }
-
-    struct Problem {
-        std::u16string text;
-    };
-
-private:
-    void Element(const XmlElement& e, const Rule& rule, Button context) {
-        if (rule.since2009 && root_.ns != kNamespace2009)
-            throw Problem(u"the element " + e.name + u" is not in the 2006/01 schema: it needs the 2009/07 namespace");
-        const auto has = [&](std::u16string_view attribute) {
-            return std::find(rule.attributes.begin(), rule.attributes.end(), attribute) != rule.attributes.end();
-        };
-        for (const XmlAttribute& a : e.attributes) {
-            if (a.ns.empty() && a.name == u"size" && rule.name == u"menuButton")
-                throw Problem(u"a button in a context menu has the menu's size: size is not allowed");
-            if (a.ns.empty() && a.name == u"id" && has(u"idMso") && !has(u"id"))
-                throw Problem(u"a " + e.name + u" names one of the host's own by idMso, not by id");
-            if (!a.ns.empty() || !has(a.name))
-                throw Problem(u"the attribute " + a.name + u" of " + e.name + u" is not known here");
-            if (IsBooleanAttribute(a.name) && a.value != u"true" && a.value != u"false" && a.value != u"1" && a.value != u"0")
-                throw Problem(u"the attribute " + a.name + u" of " + e.name + u" is not a Boolean: " + a.value);
-            if (IsCallbackAttribute(a.name)) {
-                if (a.value.empty()) throw Problem(u"the callback " + a.name + u" of " + e.name + u" has no name");
-                callbacks_.insert(a.value);
-                // A property and the callback that gives it exclude each other (visible, getVisible).
-                std::u16string property = a.name.substr(3);
-                if (!property.empty()) property[0] = static_cast<char16_t>(property[0] - u'A' + u'a');
-                if (a.name.starts_with(u"get") && e.Attribute(property))
-                    throw Problem(u"both " + property + u" and " + a.name + u" on " + e.name);
-            }
-        }
-        // Tab sets and context menus exist only as the host's own: markup adds to them, never makes one.
-        if (has(u"idMso") && !has(u"id") && !e.Attribute(u"idMso"))
-            throw Problem(u"a " + e.name + u" names one of the host's own by idMso, which is missing");
-        if (e.name == u"button") {
-            const std::u16string* size = e.Attribute(u"size");
-            if (size && *size != u"normal" && *size != u"large")
-                throw Problem(u"the size of a button is normal or large, not " + *size);
-        }
-
-        if (e.name == u"tabSet") {
-            context.place = Place::ContextualTab;
-            context.tabSet = *e.Attribute(u"idMso");
-            if (context.tabSet.empty()) throw Problem(u"an empty idMso");
-            Layer& layer = context.layers[kTabSet];
-            layer.id = context.tabSet;
-            const std::u16string* getVisible = e.Attribute(u"getVisible");
-            const std::u16string* visible = e.Attribute(u"visible");
-            layer.getVisible = getVisible ? *getVisible : u"";
-            layer.visible = !visible || *visible == u"true" || *visible == u"1";
-        }
-        if (e.name == u"contextMenu") {
-            context.place = Place::Menu;
-            context.menu = *e.Attribute(u"idMso");
-            if (context.menu.empty()) throw Problem(u"an empty idMso");
-        }
-        const bool control = e.name == u"tab" || e.name == u"group" || e.name == u"button";
-        if (control) {
-            const std::u16string* id = e.Attribute(u"id");
-            const std::u16string* idMso = e.Attribute(u"idMso");
-            if ((id != nullptr) == (idMso != nullptr))
-                throw Problem(u"a " + e.name + u" needs exactly one of id and idMso");
-            if (id) {
-                if (!IsId(*id)) throw Problem(u"\"" + *id + u"\" is not an id");
-                if (!ids_.insert(*id).second) throw Problem(u"the id \"" + *id + u"\" is used twice");
-            } else if (idMso->empty()) {
-                throw Problem(u"an empty idMso");
-            }
-            const auto text = [&](std::u16string_view name, std::u16string fallback = {}) {
-                const std::u16string* v = e.Attribute(name);
-                return v ? *v : fallback;
-            };
-            const int at = e.name == u"tab" ? kTab : e.name == u"group" ? kGroup : kButton;
-            Layer& layer = context.layers[at];
-            layer.id = id ? *id : *idMso;
-            layer.tag = text(u"tag");
-            layer.getVisible = text(u"getVisible");
-            layer.visible = text(u"visible", u"true") == u"true" || text(u"visible") == u"1";
-            if (at == kTab) {
-                context.tab = layer.id;
-                context.tabBuiltIn = idMso != nullptr;
-            }
-            if (at == kGroup) context.group = layer.id;
-            if (at == kButton) {
-                context.label = text(u"label");
-                context.size = context.place == Place::Menu ? u"" : text(u"size", u"normal");
-                context.onAction = text(u"onAction");
-                context.getEnabled = text(u"getEnabled");
-                context.getImage = text(u"getImage");
-                context.imageMso = text(u"imageMso");
-                context.enabled = text(u"enabled", u"true") == u"true" || text(u"enabled") == u"1";
-                buttons_.push_back(context);
-            }
-        }
-        size_t last = 0;
-        std::set<std::u16string_view> seen;
-        for (const XmlElement& child : e.children) {
-            if (child.ns != root_.ns) throw Problem(u"the element " + child.name + u" is not known here");
-            const auto kind = std::find_if(rule.children.begin(), rule.children.end(),
-                                           [&](std::u16string_view name) { return RuleNamed(name).element == child.name; });
-            if (kind == rule.children.end()) throw Problem(u"the element " + child.name + u" cannot stand in " + e.name);
-            const size_t at = static_cast<size_t>(kind - rule.children.begin()) + 1;
-            if (rule.order != Order::Any && !seen.insert(*kind).second)
-                throw Problem(u"the element " + child.name + u" appears twice in " + e.name);
-            if (rule.order == Order::Sequence && at < last)
-                throw Problem(u"the element " + child.name + u" cannot follow " + std::u16string(RuleNamed(rule.children[last - 1]).element) +
-                              u" in " + e.name);
-            last = std::max(last, at);
-            Element(child, RuleNamed(*kind), context);
-        }
-        if (rule.needsChild && e.children.empty())
-            throw Problem(u"a " + e.name + u" needs at least one " + std::u16string(RuleNamed(rule.children.front()).element));
-    }
-
-    const XmlElement& root_;
-    int version_;
-    std::set<std::u16string> ids_;
-    std::set<std::u16string> callbacks_;
-    std::vector<Button> buttons_;
-};
 
 }  // namespace
 
@@ -320,6 +70,32 @@ bool MenuOpens(std::u16string_view menu, const ExplorerNode& explorer) {
     return false;
 }
 
+/// The part of a button's place that a window lacks, as the transcript names it.
+struct Missing {
+    std::u16string_view attribute;  // the markup's: tab, tabSet, menu
+    std::u16string_view what;
+    const std::u16string* name;
+};
+
+// The host's published lists say which tabs each item window's ribbon has, and only those show.
+std::optional<Missing> MissingInItemWindow(const Button& b, std::u16string_view ribbonId) {
+    if (!b.tabBuiltIn) return std::nullopt;
+    const auto tabs = PublishedTabs(ribbonId);
+    if (std::find(tabs.begin(), tabs.end(), b.tab) != tabs.end()) return std::nullopt;
+    return Missing{u"tab", u"tab", &b.tab};
+}
+
+// The host's names are checked against its published list of the main window's controls: a tab,
+// tab set or context menu the list lacks shows nothing of the add-in's.
+std::optional<Missing> MissingInExplorer(const Button& b) {
+    if (b.place == Place::Menu && !IsPublishedExplorerControl(b.menu)) return Missing{u"menu", u"menu", &b.menu};
+    if (b.place == Place::ContextualTab && !IsPublishedExplorerControl(b.tabSet))
+        return Missing{u"tabSet", u"tab set", &b.tabSet};
+    if (b.place != Place::Menu && b.tabBuiltIn && !IsPublishedExplorerControl(b.tab))
+        return Missing{u"tab", u"tab", &b.tab};
+    return std::nullopt;
+}
+
 RibbonPlace PlaceOf(const Button& b, bool inExplorer) {
     if (!inExplorer) return RibbonPlace::ItemWindow;
     if (b.place != Place::Menu) return RibbonPlace::MainWindow;
@@ -353,17 +129,17 @@ void RibbonHost::Load(const std::u16string& ribbonId) {
     std::u16string onLoad;
     try {
         const XmlElement root = ParseXml(text);
-        Checker checker(root, version_);
+        MarkupChecker checker(root, version_);
         markup->buttons = checker.Run();
         for (const auto& callback : checker.Callbacks())
             if (!addIn_.HasCallback(callback))
-                throw Checker::Problem{u"the callback " + log_.Quote(callback) + u" is not found on the add-in"};
+                throw MarkupChecker::Problem{u"the callback " + log_.Quote(callback) + u" is not found on the add-in"};
         if (const std::u16string* v = root.Attribute(u"onLoad")) onLoad = *v;
         log_.Line(name + u" namespace=" + log_.Quote(root.ns) + u" buttons=" + Number(markup->buttons.size()));
     } catch (const XmlError& e) {
         log_.Failure(name + u" not well-formed at " + Number(e.offset) + u": " + e.message);
         return;
-    } catch (const Checker::Problem& p) {
+    } catch (const MarkupChecker::Problem& p) {
         log_.Failure(name + u" refused: " + p.text);
         return;
     } catch (const HostError& e) {
@@ -386,32 +162,34 @@ void RibbonHost::Show(const std::shared_ptr<InspectorNode>& window) {
     const std::u16string ribbonId = RibbonIdOf(*window->item);
     if (ribbonId.empty()) return;
     Load(ribbonId);
-    const auto markup = markups_[ribbonId];
-    if (!markup) return;
+    if (const auto markup = markups_[ribbonId]) ShowButtons(markup, window, nullptr);
+}
+
+void RibbonHost::ShowButtons(const std::shared_ptr<Markup>& markup, const std::shared_ptr<InspectorNode>& window,
+                             const std::shared_ptr<ExplorerNode>& explorer) {
     for (size_t i = 0; i < markup->buttons.size(); ++i) {
+        const Button& b = markup->buttons[i];
         // The item windows' contextual tabs and context menus are not played.
-        if (markup->buttons[i].place != Place::Tab) continue;
+        if (!explorer && b.place != Place::Tab) continue;
         const bool known = std::any_of(shown_.begin(), shown_.end(), [&](const auto& s) {
-            return s->window.lock() == window && s->markup == markup && s->button == i;
+            return (explorer ? s->explorer.lock() == explorer : s->window.lock() == window) && s->markup == markup &&
+                   s->button == i;
         });
         if (known) continue;
         auto shown = std::make_unique<Shown>();
         shown->window = window;
+        shown->explorer = explorer;
         shown->markup = markup;
         shown->button = i;
-        // A tab idMso the window lacks shows nothing: the host's published lists say which tabs
-        // each ribbon has, and only those.
-        const Button& b = shown->Spec();
-        if (b.tabBuiltIn) {
-            const auto tabs = PublishedTabs(ribbonId);
-            shown->absent = std::find(tabs.begin(), tabs.end(), b.tab) == tabs.end();
+        if (const auto missing = explorer ? MissingInExplorer(b) : MissingInItemWindow(b, markup->ribbonId)) {
+            shown->absent = true;
+            log_.Line(u"ribbon window=" + WhereName(*shown) + u" id=" + log_.Quote(markup->ribbonId) + u" " +
+                      std::u16string(missing->attribute) + u"=" + log_.Quote(*missing->name) + u" control=" +
+                      log_.Quote(b.layers[kButton].id) + u" not shown: the window has no such " +
+                      std::u16string(missing->what));
         }
-        if (shown->absent)
-            log_.Line(u"ribbon window=" + log_.WindowName(window) + u" id=" + log_.Quote(ribbonId) + u" tab=" +
-                      log_.Quote(b.tab) + u" control=" + log_.Quote(b.layers[kButton].id) +
-                      u" not shown: the window has no such tab");
-        else
-            Ask(*shown);
+        if (explorer && b.place == Place::ContextualTab && !shown->absent) shown->contextUp = ContextHolds(b, *explorer);
+        if (OnScreen(*shown)) Ask(*shown);
         shown_.push_back(std::move(shown));
     }
 }
@@ -577,35 +355,7 @@ void RibbonHost::ShowExplorer(const std::shared_ptr<ExplorerNode>& explorer) {
     Load(ribbonId);
     const auto markup = markups_[ribbonId];
     if (!markup) return;
-    const std::u16string name = log_.ExplorerName(explorer);
-    for (size_t i = 0; i < markup->buttons.size(); ++i) {
-        const bool known = std::any_of(shown_.begin(), shown_.end(), [&](const auto& s) {
-            return s->explorer.lock() == explorer && s->markup == markup && s->button == i;
-        });
-        if (known) continue;
-        auto shown = std::make_unique<Shown>();
-        shown->explorer = explorer;
-        shown->markup = markup;
-        shown->button = i;
-        // The host's names are checked against its published list of the main window's controls:
-        // a tab, tab set or context menu the list lacks shows nothing of the add-in's.
-        const Button& b = shown->Spec();
-        const std::u16string control = u" control=" + log_.Quote(b.layers[kButton].id);
-        const std::u16string where = u"ribbon window=" + name + u" id=" + log_.Quote(ribbonId);
-        if (b.place == Place::Menu && !IsPublishedExplorerControl(b.menu)) {
-            shown->absent = true;
-            log_.Line(where + u" menu=" + log_.Quote(b.menu) + control + u" not shown: the window has no such menu");
-        } else if (b.place == Place::ContextualTab && !IsPublishedExplorerControl(b.tabSet)) {
-            shown->absent = true;
-            log_.Line(where + u" tabSet=" + log_.Quote(b.tabSet) + control + u" not shown: the window has no such tab set");
-        } else if (b.place != Place::Menu && b.tabBuiltIn && !IsPublishedExplorerControl(b.tab)) {
-            shown->absent = true;
-            log_.Line(where + u" tab=" + log_.Quote(b.tab) + control + u" not shown: the window has no such tab");
-        }
-        if (b.place == Place::ContextualTab && !shown->absent) shown->contextUp = ContextHolds(b, *explorer);
-        if (OnScreen(*shown)) Ask(*shown);
-        shown_.push_back(std::move(shown));
-    }
+    ShowButtons(markup, nullptr, explorer);
 }
 
 bool RibbonHost::ClickExplorer(const std::shared_ptr<ExplorerNode>& explorer, const std::u16string& label) {

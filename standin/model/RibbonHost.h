@@ -119,6 +119,10 @@ private:
     struct Markup;
     struct Shown;
 
+    /// Shows in one window (an item window, or else a main window) the markup's buttons it does not
+    /// show yet, asking their callbacks; a button whose place the window lacks shows nothing.
+    void ShowButtons(const std::shared_ptr<Markup>& markup, const std::shared_ptr<InspectorNode>& window,
+                     const std::shared_ptr<ExplorerNode>& explorer);
     /// Asks the callbacks of a shown button, and logs their answers on one line.
     void Ask(Shown& shown);
     std::u16string WhereName(const Shown& shown);

@@ -24,6 +24,12 @@ public:
     size_t connections() const noexcept { return point_.connections(); }
     /// Calls every sink (com::ConnectionPoint::fire): the object and the sinks are held meanwhile.
     void fire(DISPID id, std::span<VARIANT> args) noexcept { point_.fire(id, args); }
+    /// Fires as `fire`; returns how many sinks were advised when it began (what the transcript says).
+    size_t fireCounting(DISPID id, std::span<VARIANT> args) noexcept {
+        const size_t sinks = connections();
+        fire(id, args);
+        return sinks;
+    }
     /// Ends the model subscription and releases every sink (the object is going away).
     void clear() noexcept { point_.clear(); }
     com::ConnectionPoint& point() noexcept { return point_; }
@@ -34,6 +40,12 @@ private:
     com::ConnectionPoint point_;
 };
 
+/// IConnectionPointContainer::EnumConnectionPoints, which the stand-in's objects do not offer: the
+/// add-in finds its points by interface.
+[[nodiscard]] inline HRESULT enumPoints(IEnumConnectionPoints** out) noexcept {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+}
 /// IConnectionPointContainer::FindConnectionPoint over an object's points.
 [[nodiscard]] HRESULT findPoint(std::initializer_list<EventPoint*> points, REFIID iid, IConnectionPoint** out) noexcept;
 

@@ -60,10 +60,7 @@ public:
             *out = wrapInspector(state_, list_->Item(copyOf(index).toLong())).tryQuery<_Inspector>().detach();
         });
     }
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
         return findPoint({&events_}, iid, out);
     }
@@ -73,11 +70,9 @@ protected:
 
 private:
     void NewInspector(const std::shared_ptr<host::Inspector>& inspector) override {
-        const size_t sinks = events_.connections();
         com::Variant args[] = {com::Variant(static_cast<IDispatch*>(wrapInspector(state_, inspector).get()))};
         VARIANT raw[] = {*args[0].get()};
-        events_.fire(61441, raw);
-        state_->event(u"NewInspector sinks=" + com::fromWide(std::to_wstring(sinks)));
+        state_->fired(u"NewInspector", events_.fireCounting(61441, raw));
     }
 
     std::shared_ptr<host::Inspectors> list_;
@@ -122,10 +117,7 @@ public:
         if (!Attachments() && id == 64632) return DISP_E_MEMBERNOTFOUND;
         return DispatchImpl<_Explorer>::Invoke(id, iid, lcid, flags, params, result, exception, argError);
     }
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
         return findPoint({&events_}, iid, out);
     }
@@ -138,9 +130,7 @@ private:
     void Close() override { raise(61448, u"Close"); }
     void SelectionChange() override { raise(61447, u"SelectionChange"); }
     void raise(DISPID id, const std::u16string& name) {
-        const size_t sinks = events_.connections();
-        events_.fire(id, {});
-        state_->event(name + u" sinks=" + com::fromWide(std::to_wstring(sinks)));
+        state_->fired(name, events_.fireCounting(id, {}));
     }
 
     std::shared_ptr<host::Explorer> explorer_;
@@ -250,10 +240,7 @@ public:
             handOut(wrapNode<InspectorsObject>(state_, kInspectors, std::move(list)), out);
         });
     }
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
         return findPoint({&events_}, iid, out);
     }
@@ -264,25 +251,21 @@ protected:
 
 private:
     void ItemSend(const std::shared_ptr<host::Item>& item, bool& cancel) override {
-        const size_t sinks = events_.connections();
         VARIANT_BOOL flag = vb(cancel);
         com::Variant args[] = {com::Variant(static_cast<IDispatch*>(wrapItem(state_, item).get())),
                                com::Variant::byRef(&flag)};
         VARIANT raw[] = {*args[0].get(), *args[1].get()};
-        events_.fire(61442, raw);
+        const size_t sinks = events_.fireCounting(61442, raw);
         cancel = flag != VARIANT_FALSE;
-        state_->event(u"ItemSend sinks=" + com::fromWide(std::to_wstring(sinks)) + u" cancel=" +
-                      (cancel ? u"true" : u"false"));
+        state_->fired(u"ItemSend", sinks, cancel ? u" cancel=true" : u" cancel=false");
     }
     void OptionsPagesAdd(const std::shared_ptr<host::PropertyPages>& pages) override {
-        const size_t sinks = events_.connections();
         auto node = NodeOf(*pages);
         auto object = obtain<PagesObject>(state_, node.get(), kPages, pages);
         com::Variant args[] = {com::Variant(static_cast<IDispatch*>(object.get()))};
         object.reset();
         VARIANT raw[] = {*args[0].get()};
-        events_.fire(61445, raw);
-        state_->event(u"OptionsPagesAdd sinks=" + com::fromWide(std::to_wstring(sinks)));
+        state_->fired(u"OptionsPagesAdd", events_.fireCounting(61445, raw));
     }
 
     std::shared_ptr<host::Application> app_;

@@ -163,10 +163,7 @@ public:
     }
     STDMETHODIMP putref_Mask(IPictureDisp* v) noexcept override { return put_Mask(v); }
 
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
         return findPoint({&click_}, iid, out);
     }
@@ -197,15 +194,13 @@ private:
         return entry;
     }
     void Click(const std::shared_ptr<host::CommandBarButton>& ctrl, bool& cancelDefault) override {
-        const size_t sinks = click_.connections();
         VARIANT_BOOL cancel = vb(cancelDefault);
         com::Variant args[] = {com::Variant(static_cast<IDispatch*>(wrapButton(state_, ctrl).get())),
                                com::Variant::byRef(&cancel)};
         VARIANT raw[] = {*args[0].get(), *args[1].get()};
-        click_.fire(1, raw);
+        const size_t sinks = click_.fireCounting(1, raw);
         cancelDefault = cancel != VARIANT_FALSE;
-        state_->event(u"Click sinks=" + com::fromWide(std::to_wstring(sinks)) +
-                      u" canceldefault=" + (cancelDefault ? u"true" : u"false"));
+        state_->fired(u"Click", sinks, cancelDefault ? u" canceldefault=true" : u" canceldefault=false");
     }
 
     std::shared_ptr<host::CommandBarButton> button_;

@@ -44,6 +44,10 @@ struct FaceState {
     void event(const std::u16string& line) const {
         if (log) log(line);
     }
+    /// An event the face fired: its name, the sinks called and what they returned.
+    void fired(const std::u16string& name, size_t sinks, const std::u16string& outcome = {}) const {
+        event(name + u" sinks=" + com::fromWide(std::to_wstring(sinks)) + outcome);
+    }
 };
 
 namespace face {

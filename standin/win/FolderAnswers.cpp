@@ -95,25 +95,9 @@ FolderStep ParseFolderStep(const ScriptLine& line) {
     return step;
 }
 
-void FolderAnswers::Queue(FolderStep step) {
-    std::lock_guard lock(mutex_);
-    steps_.push_back(std::move(step));
-}
+void FolderAnswers::Queue(FolderStep step) { steps_.Push(std::move(step)); }
 
-std::vector<FolderStep> FolderAnswers::TakeUnused() {
-    std::lock_guard lock(mutex_);
-    std::vector<FolderStep> unused(steps_.begin(), steps_.end());
-    steps_.clear();
-    return unused;
-}
-
-std::optional<FolderStep> FolderAnswers::Next() {
-    std::lock_guard lock(mutex_);
-    if (steps_.empty()) return std::nullopt;
-    FolderStep step = std::move(steps_.front());
-    steps_.pop_front();
-    return step;
-}
+std::vector<FolderStep> FolderAnswers::TakeUnused() { return steps_.TakeAll(); }
 
 bool FolderAnswers::Handle(HWND dialog) {
     const HWND replace = Child(dialog, kReplaceCaption);
@@ -122,7 +106,7 @@ bool FolderAnswers::Handle(HWND dialog) {
     const std::u16string tag = u"folder dialog=" + Num(++dialogs_);
     t_.Line(tag + u" title=" + Transcript::Quote(TextOf(dialog)) + u" replace=" + BoxState(replace) +
             u" open=" + BoxState(open));
-    const auto step = Next();
+    const auto step = steps_.Next();
     if (!step || step->cancel) {
         if (!step) t_.Failure(u"robot: no pickfolder answer was scripted for this dialog; cancelled");
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);

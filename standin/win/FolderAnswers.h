@@ -5,13 +5,12 @@
 // dialog into the transcript and answers it with them.
 #include <windows.h>
 
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "standin/win/Script.h"
+#include "standin/win/StepQueue.h"
 #include "standin/win/Transcript.h"
 
 namespace standin::win {
@@ -41,11 +40,8 @@ public:
     bool Handle(HWND dialog);
 
 private:
-    std::optional<FolderStep> Next();
-
     Transcript& t_;
-    std::mutex mutex_;
-    std::deque<FolderStep> steps_;
+    StepQueue<FolderStep> steps_;
     int dialogs_ = 0;
 };
 

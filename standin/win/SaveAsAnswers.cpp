@@ -150,25 +150,9 @@ void SaveAsAnswers::WaitUntilIdle(DWORD timeoutMs) {
     }
 }
 
-void SaveAsAnswers::Queue(SaveAsStep step) {
-    std::lock_guard lock(mutex_);
-    steps_.push_back(std::move(step));
-}
+void SaveAsAnswers::Queue(SaveAsStep step) { steps_.Push(std::move(step)); }
 
-std::vector<SaveAsStep> SaveAsAnswers::TakeUnused() {
-    std::lock_guard lock(mutex_);
-    std::vector<SaveAsStep> unused(steps_.begin(), steps_.end());
-    steps_.clear();
-    return unused;
-}
-
-std::optional<SaveAsStep> SaveAsAnswers::Next() {
-    std::lock_guard lock(mutex_);
-    if (steps_.empty()) return std::nullopt;
-    SaveAsStep step = std::move(steps_.front());
-    steps_.pop_front();
-    return step;
-}
+std::vector<SaveAsStep> SaveAsAnswers::TakeUnused() { return steps_.TakeAll(); }
 
 bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
     if (!GetDlgItem(dialog, kFileNameBox)) {
@@ -214,7 +198,7 @@ bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
             return true;
         }
         for (;;) {
-            const auto step = Next();
+            const auto step = steps_.Next();
             if (!step) {
                 t_.Failure(u"robot: no saveas answer was scripted for this dialog; cancelled");
                 robot.Cancel();
@@ -281,16 +265,13 @@ bool SaveAsAnswers::Handle(HWND dialog, DWORD hostThread) {
                 return true;
             }
             // The dialog asks (a file of that name exists, or the path is refused).
-            const auto answer = Next();
+            const auto answer = steps_.Next();
             const bool fits = answer && answer->kind == SaveAsStep::Overwrite;
             t_.Line(tag + u" question title=" + Transcript::Quote(asked->title) + u" text=" +
                     Transcript::Quote(asked->text) + u" answer=" + (fits ? (answer->yes ? u"yes" : u"no") : u"none"));
             if (!fits) {
                 t_.Failure(u"robot: no saveas overwrite answer was scripted for this question");
-                if (answer) {
-                    std::lock_guard lock(mutex_);
-                    steps_.push_front(*answer);
-                }
+                if (answer) steps_.PushFront(*answer);
             }
             const bool yes = fits && answer->yes;
             // A refusal has only OK; the overwrite question has Yes and No.

@@ -4,13 +4,13 @@
 // each dialog into the transcript and answers it with them.
 #include <windows.h>
 
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "standin/win/Script.h"
+#include "standin/win/StepQueue.h"
 #include "standin/win/Transcript.h"
 
 namespace standin::win {
@@ -75,13 +75,11 @@ public:
     void WaitUntilIdle(DWORD timeoutMs);
 
 private:
-    std::optional<SaveAsStep> Next();
-
     Transcript& t_;
     std::wstring screenshots_;
     bool byHand_;
     std::mutex mutex_;
-    std::deque<SaveAsStep> steps_;
+    StepQueue<SaveAsStep> steps_;
     std::vector<std::u16string> chosen_;
     int dialogs_ = 0;
     int messageBoxes_ = 0;  // message boxes pictured so far
