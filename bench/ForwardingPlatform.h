@@ -3,6 +3,8 @@
 // or replaces.
 #include "addin/core/Platform.h"
 
+namespace addin {
+
 class ForwardingPlatform : public Platform {
 public:
     explicit ForwardingPlatform(Platform& real) : real_(real) {}
@@ -50,3 +52,5 @@ public:
 protected:
     Platform& real_;
 };
+
+}  // namespace addin

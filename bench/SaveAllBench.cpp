@@ -23,6 +23,8 @@
 #include "bench/ForwardingPlatform.h"
 #include "standin/model/Host.h"
 
+using namespace addin;
+
 namespace {
 
 double Now() {
@@ -174,7 +176,7 @@ int wmain(int argc, wchar_t** argv) {
     const int runs = std::max(1, _wtoi(argv[2]));
     CreateDirectoryW(folder.c_str(), nullptr);
     Preferences::SetReplaceWithLinks(false);
-    winsvc::WinPlatform real(nullptr);
+    addin::win::WinPlatform real(nullptr);
     for (const int n : {10, 100, 1000}) {
         std::vector<double> own;
         double total = 0, host = 0;

@@ -20,6 +20,8 @@
 #include "addin/win/WinPlatform.h"
 #include "bench/ForwardingPlatform.h"
 
+using namespace addin;
+
 namespace {
 
 // The platform as the add-in has it, counting the folder's calls; with `share` the folder is on a
@@ -124,7 +126,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     for (int n = 0; n < 10000; ++n) cases[3].files.push_back(L"photo " + std::to_wstring(n) + L".jpg");
 
-    winsvc::WinPlatform real(nullptr);
+    addin::win::WinPlatform real(nullptr);
     FolderCallPlatform platform(real);
     for (Case& c : cases) {
         const std::wstring folder = work + L"\\" + std::wstring(c.id, c.id + std::strlen(c.id));

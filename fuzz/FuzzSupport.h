@@ -20,6 +20,8 @@
 #include "base/HostError.h"
 #include "tests/support/StrictPlatform.h"
 
+namespace addin {
+
 namespace fuzz {
 
 /// Stops the run (libFuzzer saves the input) when `holds` is false.
@@ -232,3 +234,5 @@ private:
 };
 
 }  // namespace fuzz
+
+}  // namespace addin

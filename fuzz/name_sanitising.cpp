@@ -6,6 +6,8 @@
 #include "addin/core/PathNames.h"
 #include "fuzz/FuzzSupport.h"
 
+using namespace addin;
+
 namespace {
 
 // The extension as the fitting keeps it: the last dot and 1 to 97 units after it, with something

@@ -4,6 +4,8 @@
 #include "addin/core/PathNames.h"
 #include "fuzz/FuzzSupport.h"
 
+using namespace addin;
+
 namespace {
 
 std::u16string TrimSpaces(const std::u16string& s) {

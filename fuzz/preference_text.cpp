@@ -4,6 +4,8 @@
 #include "addin/core/Preferences.h"
 #include "fuzz/FuzzSupport.h"
 
+using namespace addin;
+
 namespace {
 
 // 0 false, 1 true, -1 a type mismatch; any other failure stops the run.

@@ -11,6 +11,8 @@
 #include "addin/core/PathNames.h"
 #include "fuzz/FuzzSupport.h"
 
+using namespace addin;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using fuzz::Check;
     std::vector<std::u16string> lines = fuzz::Lines(data, size);

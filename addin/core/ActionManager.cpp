@@ -22,6 +22,8 @@
 #include "base/HostError.h"
 #include "base/Tolerate.h"
 
+namespace addin {
+
 namespace {
 
 // Answer of the shell when no program is associated with the file's type.
@@ -331,3 +333,5 @@ void ActionManager::OpenSavedFile(const std::u16string& path) noexcept {
             platform_.StartProcess(u"rundll32.exe shell32.dll,OpenAs_RunDLL " + path);
     });
 }
+
+}  // namespace addin

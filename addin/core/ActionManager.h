@@ -7,13 +7,6 @@
 
 #include "addin/core/PictureIds.h"
 
-class FileNameMangler;
-class FolderNames;
-class FolderPrompt;
-class Platform;
-class ProgressWindow;
-class SaveAsPrompt;
-
 namespace host {
 class Attachment;
 class AttachmentSelection;
@@ -22,6 +15,15 @@ class Inspector;
 class Item;
 class Selection;
 }  // namespace host
+
+namespace addin {
+
+class FileNameMangler;
+class FolderNames;
+class FolderPrompt;
+class Platform;
+class ProgressWindow;
+class SaveAsPrompt;
 
 /// The add-in's command: its caption, tag and images, its enablement, the command itself, and the
 /// send-time check for shortcuts. One per connection.
@@ -160,3 +162,5 @@ private:
     bool stopRequested_ = false;
     int16_t hostMajorVersion_ = -1;
 };
+
+}  // namespace addin

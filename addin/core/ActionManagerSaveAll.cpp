@@ -16,6 +16,8 @@
 #include "base/HostError.h"
 #include "base/Tolerate.h"
 
+namespace addin {
+
 namespace {
 
 std::u16string Number(size_t n) {
@@ -198,3 +200,5 @@ void ActionManager::TellSaveAllSummary(const SaveAllReport& report) noexcept {
         platform_.ShowMessageBox(text, u"Save All Attachments", MessageBoxFlags::Ok);
     });
 }
+
+}  // namespace addin

@@ -9,7 +9,9 @@
 #include "base/HostError.h"
 #include "base/Tolerate.h"
 
-namespace shown_detail {
+namespace addin {
+
+namespace detail {
 
 // The MAPI properties the host's own attachment list goes by (version 12 on, PropertyAccessor).
 inline constexpr char16_t kHidden[] = u"http://schemas.microsoft.com/mapi/proptag/0x7FFE000B";     // PR_ATTACHMENT_HIDDEN
@@ -19,7 +21,7 @@ inline bool Contains(const std::u16string& text, const std::u16string& part) {
     return text.find(part) != std::u16string::npos;
 }
 
-}  // namespace shown_detail
+}  // namespace detail
 
 /// The attachments of one item as the user sees them in the host's own list. From version 12 an
 /// inline picture of an HTML body is an attachment in the object model that the list does not
@@ -41,14 +43,14 @@ private:
         base::Tolerate([&] {
             const auto properties = attachment.PropertyAccessor();
             if (!properties) return;
-            if (const auto hidden = Property(*properties, shown_detail::kHidden); auto* b = std::get_if<bool>(&hidden))
+            if (const auto hidden = Property(*properties, detail::kHidden); auto* b = std::get_if<bool>(&hidden))
                 if (*b) {
                     inlined = true;
                     return;
                 }
-            const auto id = Property(*properties, shown_detail::kContentId);
+            const auto id = Property(*properties, detail::kContentId);
             const auto* text = std::get_if<std::u16string>(&id);
-            if (text && !text->empty()) inlined = shown_detail::Contains(Body(), u"cid:" + *text);
+            if (text && !text->empty()) inlined = detail::Contains(Body(), u"cid:" + *text);
         });
         return inlined;
     }
@@ -76,3 +78,4 @@ private:
     std::optional<std::u16string> body_;
 };
 
+}  // namespace addin

@@ -9,6 +9,8 @@
 #include "base/HostError.h"
 #include "base/Tolerate.h"
 
+namespace addin {
+
 namespace {
 
 std::u16string Hex(int32_t status) {
@@ -112,3 +114,5 @@ std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
 }
 
 }  // namespace AttachmentFile
+
+}  // namespace addin

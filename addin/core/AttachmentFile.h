@@ -3,11 +3,13 @@
 #include <functional>
 #include <string>
 
-class Platform;
-
 namespace host {
 class Attachment;
 }  // namespace host
+
+namespace addin {
+
+class Platform;
 
 namespace AttachmentFile {
 
@@ -34,3 +36,5 @@ std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
                           const std::function<std::u16string()>& next, std::u16string& reason) noexcept;
 
 }  // namespace AttachmentFile
+
+}  // namespace addin

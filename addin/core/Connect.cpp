@@ -6,6 +6,8 @@
 #include "addin/core/host/Application.h"
 #include "base/HostError.h"
 
+namespace addin {
+
 Connect::Connect(Platform& platform) : platform_(platform) {}
 
 Connect::~Connect() = default;
@@ -32,3 +34,5 @@ void Connect::OnConnection(const std::shared_ptr<host::Object>& application, int
 void Connect::OnDisconnection(int32_t) { Events()->CleanUpHandler(); }
 
 void Connect::OnBeginShutdown() { Events()->UnInitHandler(); }
+
+}  // namespace addin

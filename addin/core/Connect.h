@@ -6,6 +6,8 @@
 #include "addin/core/host/AddInInstance.h"
 #include "addin/core/host/Object.h"
 
+namespace addin {
+
 class EventManager;
 class Platform;
 
@@ -41,3 +43,5 @@ private:
     Platform& platform_;
     std::shared_ptr<EventManager> eventManager_;
 };
+
+}  // namespace addin

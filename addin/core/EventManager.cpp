@@ -9,6 +9,8 @@
 #include "base/HostError.h"
 #include "base/Tolerate.h"
 
+namespace addin {
+
 EventManager::EventManager(Platform& platform) : platform_(platform) {}
 
 std::shared_ptr<EventManager> EventManager::Create(Platform& platform) {
@@ -263,3 +265,5 @@ bool EventManager::IsNotNoteItem(host::Inspector& ins) {
 }
 
 bool EventManager::GetsButton(host::Inspector& ins) { return IsNotNoteItem(ins) && !ins.IsWordMail(); }
+
+}  // namespace addin

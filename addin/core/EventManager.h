@@ -16,6 +16,8 @@
 #include "addin/core/host/Picture.h"
 #include "addin/core/host/Ribbon.h"
 
+namespace addin {
+
 class Platform;
 
 /// Subscribes to the host's events, places the add-in's button in every suitable inspector, keeps
@@ -157,3 +159,5 @@ private:
     std::vector<LoadedRibbon> ribbons_;
     bool cleanedUp_ = false;
 };
+
+}  // namespace addin

@@ -14,6 +14,8 @@
 #include "base/HostError.h"
 #include "base/Tolerate.h"
 
+namespace addin {
+
 std::u16string EventManager::GetCustomUI(const std::u16string& ribbonId) const {
     if (!actionManager_) return {};
     return Ribbon::CustomUI(ribbonId, actionManager_->GetCaption(), actionManager_->GetSaveAllCaption(),
@@ -86,3 +88,5 @@ void EventManager::InvalidateRibbons(bool explorer) noexcept {
             base::TolerateAll([&] { ribbon.ui->InvalidateControl(std::u16string(id)); });
     }
 }
+
+}  // namespace addin

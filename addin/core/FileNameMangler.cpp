@@ -12,6 +12,8 @@
 #include "base/HostError.h"
 #include "base/Tolerate.h"
 
+namespace addin {
+
 namespace {
 
 constexpr char16_t kSeparator[] = u" -- ";
@@ -229,3 +231,5 @@ bool FileNameMangler::FileExistsInFolder(const std::u16string& fileName, const s
     // The backslash is inserted even after an empty folder or a drive root.
     return platform_.FileExists(folder + u"\\" + fileName) == 1;
 }
+
+}  // namespace addin

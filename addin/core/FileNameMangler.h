@@ -9,11 +9,13 @@
 #include <utility>
 #include <vector>
 
-class Platform;
-
 namespace host {
 class Item;
 }
+
+namespace addin {
+
+class Platform;
 
 /// How the suggestions learn which names are taken in the folder.
 enum class FolderLookup {
@@ -110,3 +112,5 @@ private:
     // The sender's name once read for the item (empty inside: the host refused it).
     std::optional<std::optional<std::u16string>> sender_;
 };
+
+}  // namespace addin

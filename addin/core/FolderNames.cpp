@@ -6,6 +6,8 @@
 #include "addin/core/PathNames.h"
 #include "addin/core/Platform.h"
 
+namespace addin {
+
 namespace {
 
 std::u16string WithoutTrailingBackslash(std::u16string folder) {
@@ -63,3 +65,5 @@ bool FolderNames::Taken(const std::u16string& name) {
     ++tests_;
     return platform_.FileExists(PathOf(name)) == 1;
 }
+
+}  // namespace addin

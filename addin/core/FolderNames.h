@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+namespace addin {
+
 class FileNameMangler;
 class Platform;
 
@@ -55,3 +57,5 @@ private:
     int32_t listings_ = 0;
     int32_t tests_ = 0;
 };
+
+}  // namespace addin

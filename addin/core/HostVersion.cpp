@@ -7,6 +7,8 @@
 #include "addin/core/host/Application.h"
 #include "base/HostError.h"
 
+namespace addin {
+
 namespace {
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
@@ -56,3 +58,4 @@ void HostVersion::Read(host::Application& application) {
     major_ = MajorVersionOf(version);
 }
 
+}  // namespace addin

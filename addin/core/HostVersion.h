@@ -7,6 +7,8 @@ namespace host {
 class Application;
 }
 
+namespace addin {
+
 /// The host's major version as one connection read it.
 class HostVersion {
 public:
@@ -25,3 +27,4 @@ private:
 /// the signed 16-bit range it throws HostError (HostStatus::Overflow).
 int16_t MajorVersionOf(const std::u16string& version);
 
+}  // namespace addin

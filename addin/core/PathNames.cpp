@@ -3,6 +3,8 @@
 #include <algorithm>
 #include "base/Ascii.h"
 
+namespace addin {
+
 namespace PathNames {
 namespace {
 
@@ -15,7 +17,6 @@ std::u16string TrimSpaces(const std::u16string& s) {
 // The longest accepted extension, in code units (the piece after the dot still carries the
 // closing sentinel, so the rejected pieces are 99 units or longer).
 constexpr std::size_t kMaxExtension = 97;
-
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -125,3 +126,5 @@ bool SamePath(std::u16string_view a, std::u16string_view b) noexcept {
 }
 
 }  // namespace PathNames
+
+}  // namespace addin

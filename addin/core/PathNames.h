@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace addin {
+
 namespace PathNames {
 
 /// Folder part of a full path, trailing backslash included; empty when the path has no backslash.
@@ -63,3 +65,5 @@ std::u16string FitFileName(const std::u16string& name, const std::u16string& fol
 bool SamePath(std::u16string_view a, std::u16string_view b) noexcept;
 
 }  // namespace PathNames
+
+}  // namespace addin

@@ -9,6 +9,8 @@
 #include "addin/core/host/DateTime.h"
 #include "addin/core/host/Picture.h"
 
+namespace addin {
+
 class FileNameMangler;
 
 /// Button sets and flags of a modal message box, and its answers.
@@ -149,3 +151,5 @@ public:
     /// A monotonic clock in milliseconds, for how long a step has taken; never throws.
     virtual int64_t Milliseconds() noexcept = 0;
 };
+
+}  // namespace addin

@@ -8,6 +8,8 @@
 #include "base/Ascii.h"
 #include "base/HostError.h"
 
+namespace addin {
+
 namespace Preferences {
 
 namespace {
@@ -65,3 +67,5 @@ void SavePreferences(Platform& platform) {
 }
 
 }  // namespace Preferences
+
+}  // namespace addin

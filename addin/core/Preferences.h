@@ -2,6 +2,8 @@
 // The add-in's one persisted preference and its load and save through the settings store.
 #include <string>
 
+namespace addin {
+
 class Platform;
 
 namespace Preferences {
@@ -37,3 +39,5 @@ void SavePreferences(Platform& platform);
 bool TextToBoolean(const std::u16string& text);
 
 }  // namespace Preferences
+
+}  // namespace addin

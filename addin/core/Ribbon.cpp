@@ -5,6 +5,8 @@
 #include <utility>
 #include "base/Ascii.h"
 
+namespace addin {
+
 namespace Ribbon {
 namespace {
 
@@ -200,3 +202,5 @@ std::u16string CustomUI(std::u16string_view ribbonId, std::u16string_view captio
 }
 
 }  // namespace Ribbon
+
+}  // namespace addin

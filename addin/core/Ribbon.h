@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace addin {
+
 namespace Ribbon {
 
 /// The callbacks the markup names; the host finds each on the add-in's connection object by name.
@@ -67,3 +69,5 @@ std::u16string CustomUI(std::u16string_view ribbonId, std::u16string_view captio
                         std::u16string_view saveAllCaption = {}, int hostMajor = 0);
 
 }  // namespace Ribbon
+
+}  // namespace addin

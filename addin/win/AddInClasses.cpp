@@ -10,7 +10,7 @@
 #include "com/FailureReport.h"
 #include "com/Module.h"
 
-namespace addin {
+namespace addin::win {
 namespace {
 
 // Every object is made with the module's shared state.
@@ -67,4 +67,4 @@ HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
     return com::getClassObject(entries, clsid, iid, out);
 }
 
-}  // namespace addin
+}  // namespace addin::win

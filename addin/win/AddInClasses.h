@@ -22,17 +22,17 @@
 /// In-module access from an ActionManager COM object to the core object behind it, so that an
 /// EventManager handed one through its interface can pass the core object on. Never leaves the module.
 struct IActionManagerCore : public IUnknown {
-    virtual std::shared_ptr<ActionManager> core() noexcept = 0;
+    virtual std::shared_ptr<addin::ActionManager> core() noexcept = 0;
 };
 __CRT_UUID_DECL(IActionManagerCore, 0x3c1e0f52, 0x7a4b, 0x4d2e, 0x9b, 0x61, 0x0e, 0x55, 0x8d, 0x2a, 0x47, 0x13)
 
-namespace addin {
+namespace addin::win {
 
 /// What the module's objects share, handed to each when it is made (see classes()).
 class AddInModule {
 public:
     /// The platform services; pictures come from this module.
-    winsvc::WinPlatform& Platform() noexcept { return platform_; }
+    addin::win::WinPlatform& Platform() noexcept { return platform_; }
 
     /// The host's major version as the add-in's latest connection read it (-1 before one has): a
     /// mangler that a caller creates has no connection of its own and takes it when it is made.
@@ -45,7 +45,7 @@ public:
 private:
     explicit AddInModule(HMODULE module) : platform_(module) {}
 
-    winsvc::WinPlatform platform_;
+    addin::win::WinPlatform platform_;
     std::atomic<int16_t> connectedMajor_{-1};
 };
 
@@ -123,7 +123,7 @@ private:
                                          UINT* argError) noexcept;
 
     AddInModule& module_;
-    ::Connect core_;
+    addin::Connect core_;
     RibbonPart ribbon_{*this};
 };
 
@@ -140,7 +140,7 @@ protected:
     ~EventManagerObject() override;
 
 private:
-    std::shared_ptr<::EventManager> core_;
+    std::shared_ptr<addin::EventManager> core_;
 };
 
 /// ActionManager's COM face.
@@ -166,4 +166,4 @@ private:
     std::shared_ptr<ActionManager> core_;
 };
 
-}  // namespace addin
+}  // namespace addin::win

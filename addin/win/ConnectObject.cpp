@@ -10,7 +10,7 @@
 #include "com/Strings.h"
 #include "com/Variant.h"
 
-namespace addin {
+namespace addin::win {
 namespace {
 
 // _IDTExtensibility2's members and their dispatch ids, as the host's type library gives them.
@@ -112,12 +112,12 @@ STDMETHODIMP ConnectObject::OnConnection(IDispatch* Application, ext_ConnectMode
         // after it has read the add-in's ProgId.
         std::shared_ptr<host::Object> app;
         if (Application) {
-            if (auto outlook = com::ComPtr<IDispatch>(Application).tryQuery<IDispatch>(hostcom::iids::Application))
-                app = hostcom::wrapApplication(std::move(outlook));
+            if (auto outlook = com::ComPtr<IDispatch>(Application).tryQuery<IDispatch>(addin::win::iids::Application))
+                app = addin::win::wrapApplication(std::move(outlook));
             else
-                app = hostcom::wrapObject(com::ComPtr<IDispatch>(Application));
+                app = addin::win::wrapObject(com::ComPtr<IDispatch>(Application));
         }
-        const auto addIn = AddInInst ? hostcom::wrapAddInInstance(com::ComPtr<IDispatch>(AddInInst)) : nullptr;
+        const auto addIn = AddInInst ? addin::win::wrapAddInInstance(com::ComPtr<IDispatch>(AddInInst)) : nullptr;
         // The version read counts also when a later step of the connection fails.
         const base::ScopeExit recordVersion([this]() noexcept {
             if (core_.HasEventManager()) module_.SetConnectedHostMajor(core_.Events()->HostMajorVersion());
@@ -165,14 +165,14 @@ HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params,
     return com::guard([&] {
         const com::ComPtr<IDispatch> ribbonObject(V_DISPATCH(object.get()));
         const auto events = core_.Events();
-        const auto control = [&] { return ribbonObject ? hostcom::wrapRibbonControl(ribbonObject) : nullptr; };
+        const auto control = [&] { return ribbonObject ? addin::win::wrapRibbonControl(ribbonObject) : nullptr; };
         const auto answer = [&](bool value) {
             if (result) *result = com::Variant(value).release();
         };
         switch (static_cast<Ribbon::Callback>(id - kCallbackBase)) {
         case Ribbon::Callback::OnLoad:
         case Ribbon::Callback::OnExplorerLoad:
-            events->OnRibbonLoad(ribbonObject ? hostcom::wrapRibbonUI(ribbonObject) : nullptr,
+            events->OnRibbonLoad(ribbonObject ? addin::win::wrapRibbonUI(ribbonObject) : nullptr,
                                  id - kCallbackBase == static_cast<DISPID>(Ribbon::Callback::OnExplorerLoad));
             break;
         case Ribbon::Callback::OnAction:
@@ -186,7 +186,7 @@ HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params,
             break;
         case Ribbon::Callback::GetImage: {
             const auto picture = events->GetRibbonImage(control());
-            const auto* ours = dynamic_cast<const hostcom::Picture*>(picture.get());
+            const auto* ours = dynamic_cast<const addin::win::Picture*>(picture.get());
             if (!ours) throw HostError(HostStatus::Unexpected, u"No picture");
             if (result) *result = com::Variant(ours->object().get()).release();
             break;
@@ -240,4 +240,4 @@ STDMETHODIMP ConnectObject::RibbonPart::GetCustomUI(BSTR RibbonID, BSTR* RibbonX
     return com::guard([&] { *RibbonXml = com::Bstr(outer_.core_.Events()->GetCustomUI(com::fromBstr(RibbonID))).release(); });
 }
 
-}  // namespace addin
+}  // namespace addin::win

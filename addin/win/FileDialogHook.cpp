@@ -11,6 +11,8 @@
 #include "com/Guard.h"
 #include "com/Strings.h"
 
+namespace addin::win {
+
 namespace FileDialogHook {
 namespace {
 
@@ -126,3 +128,5 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND childDialog, UINT message, WPARAM wPar
 }
 
 }  // namespace FileDialogHook
+
+}  // namespace addin::win

@@ -8,7 +8,11 @@
 
 #include "addin/win/resource.h"
 
+namespace addin {
 class FileNameMangler;
+}
+
+namespace addin::win {
 
 namespace FileDialogHook {
 
@@ -63,3 +67,5 @@ void FitStartingName(HWND saveDialog);
 void RefreshNameSuggestions(HWND saveDialog, FileNameMangler* mangler);
 
 }  // namespace FileDialogHook
+
+}  // namespace addin::win

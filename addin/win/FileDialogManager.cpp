@@ -12,6 +12,8 @@
 #include "com/Strings.h"
 #include "com/Win32Error.h"
 
+namespace addin::win {
+
 namespace {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 code units");
@@ -101,3 +103,5 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     openAfterSaving = state.openAfterSavingChecked;
     return path;
 }
+
+}  // namespace addin::win

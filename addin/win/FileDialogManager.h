@@ -10,6 +10,8 @@
 #include "addin/core/Platform.h"
 #include "addin/win/resource.h"
 
+namespace addin::win {
+
 /// Resource id (type RT_DIALOG) of the child dialog with the attachment options.
 inline constexpr int FileDialogTemplateId = IDD_ATTACHMENT_OPTIONS;
 
@@ -51,3 +53,5 @@ private:
     std::u16string lastFolder_;
     bool replaceOffered_ = true;
 };
+
+}  // namespace addin::win

@@ -7,7 +7,7 @@
 #include "com/Module.h"
 #include "com/Strings.h"
 
-namespace addin {
+namespace addin::win {
 
 FileDialogManagerObject::FileDialogManagerObject() : core_(com::Module::handle()) {}
 
@@ -34,4 +34,4 @@ STDMETHODIMP FileDialogManagerObject::GetSaveAsPath(BSTR fileName, _FileNameMang
     });
 }
 
-}  // namespace addin
+}  // namespace addin::win

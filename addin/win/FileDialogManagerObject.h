@@ -8,7 +8,7 @@
 #include "com/DispatchImpl.h"
 #include "addin/win/FileDialogManager.h"
 
-namespace addin {
+namespace addin::win {
 
 /// The Save As dialog through _FileDialogManager. Creation fails with the template's load failure
 /// when the module has no dialog 105. The mangler must be this module's FileNameMangler
@@ -28,4 +28,4 @@ private:
     FileDialogManager core_;
 };
 
-}  // namespace addin
+}  // namespace addin::win

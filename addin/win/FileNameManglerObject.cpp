@@ -7,7 +7,7 @@
 #include "com/Guard.h"
 #include "com/Strings.h"
 
-namespace addin {
+namespace addin::win {
 namespace {
 
 // IEnumVARIANT over the names: each element a VT_BSTR copy.
@@ -74,7 +74,7 @@ STDMETHODIMP FileNameManglerObject::get_mItem(IDispatch** result) noexcept {
 STDMETHODIMP FileNameManglerObject::putref_mItem(IDispatch* item) noexcept {
     return com::guard([&] {
         com::ComPtr<IDispatch> held(item);
-        core_.mItem(item ? hostcom::wrapItem(held) : nullptr);
+        core_.mItem(item ? addin::win::wrapItem(held) : nullptr);
         item_ = std::move(held);
     });
 }
@@ -120,4 +120,4 @@ STDMETHODIMP NameCollectionObject::_NewEnum(IUnknown** result) noexcept {
     return com::guard([&] { *result = com::make<NameEnumerator>(names_, 0).detach(); });
 }
 
-}  // namespace addin
+}  // namespace addin::win

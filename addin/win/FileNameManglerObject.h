@@ -15,11 +15,11 @@
 /// In-module access from a FileNameMangler COM object to the core mangler behind it, so that the
 /// Save As dialog handed one through its interface uses it directly. Never leaves the module.
 struct IFileNameManglerCore : public IUnknown {
-    virtual FileNameMangler& core() noexcept = 0;
+    virtual addin::FileNameMangler& core() noexcept = 0;
 };
 __CRT_UUID_DECL(IFileNameManglerCore, 0x6d0b2c4e, 0x1f5a, 0x4b7d, 0x8e, 0x93, 0x2a, 0x41, 0xc7, 0x5e, 0x08, 0xb6)
 
-namespace addin {
+namespace addin::win {
 
 class AddInModule;
 
@@ -62,4 +62,4 @@ private:
     std::shared_ptr<const std::vector<std::u16string>> names_;
 };
 
-}  // namespace addin
+}  // namespace addin::win

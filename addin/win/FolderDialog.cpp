@@ -8,6 +8,8 @@
 #include "com/Handles.h"
 #include "com/Strings.h"
 
+namespace addin::win {
+
 namespace {
 
 // The classes by their identifiers, so that nothing but ole32 is imported for them.
@@ -147,3 +149,5 @@ std::shared_ptr<ProgressWindow> ShowProgressWindow(const std::u16string& title) 
           u"The progress window cannot be shown");
     return std::make_shared<ShellProgress>(std::move(dialog));
 }
+
+}  // namespace addin::win

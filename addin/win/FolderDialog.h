@@ -8,6 +8,8 @@
 
 #include "addin/core/Platform.h"
 
+namespace addin::win {
+
 /// Ids of the check boxes the common item dialog carries (IFileDialogCustomize).
 inline constexpr DWORD FolderReplaceBoxId = 1001;
 inline constexpr DWORD FolderOpenBoxId = 1002;
@@ -35,3 +37,5 @@ private:
 /// The system's progress window (IProgressDialog, Windows 2000 and later), modal to the
 /// foreground window, with Cancel. Throws HostError when the system cannot make one.
 std::shared_ptr<ProgressWindow> ShowProgressWindow(const std::u16string& title);
+
+}  // namespace addin::win

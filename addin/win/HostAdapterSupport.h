@@ -13,7 +13,7 @@
 #include "com/EventSink.h"
 #include "com/Variant.h"
 
-namespace hostcom::adapters {
+namespace addin::win::adapters {
 
 using com::ComPtr;
 using com::DispatchCaller;
@@ -89,4 +89,4 @@ std::shared_ptr<host::CommandBar> wrapBar(ComPtr<IDispatch> object);
 std::shared_ptr<host::CommandBarControl> wrapControl(ComPtr<IDispatch> object);
 std::shared_ptr<host::CommandBarButton> wrapButton(ComPtr<IDispatch> object);
 
-}  // namespace hostcom::adapters
+}  // namespace addin::win::adapters

@@ -13,7 +13,7 @@
 #include "com/Strings.h"
 #include "com/Variant.h"
 
-namespace hostcom {
+namespace addin::win {
 namespace {
 
 using com::ComPtr;
@@ -314,4 +314,4 @@ std::u16string typeName(IDispatch* object) noexcept {
     return nameOf(info.get());
 }
 
-}  // namespace hostcom
+}  // namespace addin::win

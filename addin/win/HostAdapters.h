@@ -17,7 +17,7 @@
 #include "addin/core/host/Ribbon.h"
 #include "com/ComPtr.h"
 
-namespace hostcom {
+namespace addin::win {
 
 /// The host's interface and event identifiers the adapters rely on.
 namespace iids {
@@ -87,4 +87,4 @@ std::shared_ptr<host::RibbonControl> wrapRibbonControl(com::ComPtr<IDispatch> co
 /// neither tells.
 std::u16string typeName(IDispatch* object) noexcept;
 
-}  // namespace hostcom
+}  // namespace addin::win

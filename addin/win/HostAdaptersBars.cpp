@@ -4,7 +4,7 @@
 #include "addin/win/HostAdapterSupport.h"
 #include "base/HostError.h"
 
-namespace hostcom::adapters {
+namespace addin::win::adapters {
 namespace {
 
 // Shared by plain controls and buttons: CommandBarButton extends CommandBarControl.
@@ -121,4 +121,4 @@ std::shared_ptr<host::CommandBarButton> wrapButton(ComPtr<IDispatch> object) {
     return std::make_shared<ButtonAdapter>(std::move(object));
 }
 
-}  // namespace hostcom::adapters
+}  // namespace addin::win::adapters

@@ -5,11 +5,11 @@
 #include "com/Guard.h"
 #include "com/Strings.h"
 
-namespace addin {
+namespace addin::win {
 namespace {
 
 std::shared_ptr<host::Item> item(IDispatch* object) {
-    return object ? hostcom::wrapItem(com::ComPtr<IDispatch>(object)) : nullptr;
+    return object ? addin::win::wrapItem(com::ComPtr<IDispatch>(object)) : nullptr;
 }
 
 template <class Value>
@@ -27,7 +27,7 @@ HRESULT answer(BSTR* out, const std::u16string& text) noexcept {
 
 }  // namespace
 
-EventManagerObject::EventManagerObject(AddInModule& module) : core_(::EventManager::Create(module.Platform())) {}
+EventManagerObject::EventManagerObject(AddInModule& module) : core_(addin::EventManager::Create(module.Platform())) {}
 
 EventManagerObject::~EventManagerObject() = default;
 
@@ -37,9 +37,9 @@ STDMETHODIMP EventManagerObject::InitHandler(IDispatch* oApp, BSTR sProgID, _Act
         std::shared_ptr<host::Application> app;
         if (oApp) {
             com::ComPtr<IDispatch> outlook;
-            const HRESULT hr = oApp->QueryInterface(hostcom::iids::Application, outlook.putVoid());
+            const HRESULT hr = oApp->QueryInterface(addin::win::iids::Application, outlook.putVoid());
             if (FAILED(hr)) throw HostError(hr, u"Not the host's application object");
-            app = hostcom::wrapApplication(std::move(outlook));
+            app = addin::win::wrapApplication(std::move(outlook));
         }
         std::shared_ptr<ActionManager> actions;
         if (acmgr) actions = com::ComPtr<IUnknown>(acmgr).query<IActionManagerCore>()->core();
@@ -65,7 +65,7 @@ STDMETHODIMP ActionManagerObject::Action(IDispatch* ins) noexcept {
     return com::guard([&] {
         // The command's dialogs are modal: kept by the call, whatever its caller does meanwhile.
         const auto core = core_;
-        core->Action(ins ? hostcom::wrapInspector(com::ComPtr<IDispatch>(ins)) : nullptr);
+        core->Action(ins ? addin::win::wrapInspector(com::ComPtr<IDispatch>(ins)) : nullptr);
     });
 }
 
@@ -100,4 +100,4 @@ STDMETHODIMP ActionManagerObject::CheckItemSend(IDispatch* Item, VARIANT_BOOL* C
     });
 }
 
-}  // namespace addin
+}  // namespace addin::win

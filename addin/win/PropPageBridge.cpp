@@ -4,7 +4,7 @@
 #include "addin/win/AddInClasses.h"
 #include "com/Guard.h"
 
-namespace addin {
+namespace addin::win {
 
 STDMETHODIMP PropPageBridgeObject::get_PrefReplaceWithLinks(VARIANT_BOOL* result) noexcept {
     if (!result) return E_POINTER;
@@ -27,4 +27,4 @@ STDMETHODIMP PropPageBridgeObject::put_PrefReplaceWithLinks(VARIANT_BOOL value) 
     });
 }
 
-}  // namespace addin
+}  // namespace addin::win

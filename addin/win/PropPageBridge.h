@@ -6,7 +6,7 @@
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
 
-namespace addin {
+namespace addin::win {
 
 class AddInModule;
 
@@ -27,4 +27,4 @@ private:
     AddInModule& module_;  // where the stored value goes
 };
 
-}  // namespace addin
+}  // namespace addin::win

@@ -16,7 +16,7 @@
 #include "com/Strings.h"
 #include "com/Win32Error.h"
 
-namespace winsvc {
+namespace addin::win {
 namespace {
 
 std::wstring settingsKey(const std::u16string& appName, const std::u16string& section) {
@@ -49,16 +49,16 @@ void WinPlatform::StartProcess(const std::u16string& commandLine) {
     CloseHandle(process.hProcess);
 }
 
-int32_t WinPlatform::FileExists(const std::u16string& path) { return winsvc::FileExists(path); }
+int32_t WinPlatform::FileExists(const std::u16string& path) { return addin::win::FileExists(path); }
 
 std::optional<std::vector<std::u16string>> WinPlatform::ListFolder(const std::u16string& folder,
                                                                    const std::u16string& prefix, bool withAliases) {
-    return winsvc::ListFolder(folder, prefix, withAliases, winsvc::RunningFindOptions());
+    return addin::win::ListFolder(folder, prefix, withAliases, addin::win::RunningFindOptions());
 }
 
-bool WinPlatform::IsOnNetwork(const std::u16string& folder) { return winsvc::IsOnNetwork(folder); }
+bool WinPlatform::IsOnNetwork(const std::u16string& folder) { return addin::win::IsOnNetwork(folder); }
 
-std::u16string WinPlatform::FileSystemUpperCase(const std::u16string& name) { return winsvc::FileSystemUpperCase(name); }
+std::u16string WinPlatform::FileSystemUpperCase(const std::u16string& name) { return addin::win::FileSystemUpperCase(name); }
 
 bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept {
     // Asked again after a while: the folder may by then be on another volume (a drive letter
@@ -68,29 +68,29 @@ bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept {
         const std::u16string folder = path.substr(0, path.find_last_of(u"\\/") + 1);
         const int64_t now = Milliseconds();
         if (folder.empty() || folder != streamsFolder_ || now - streamsAsked_ > kFresh || now < streamsAsked_) {
-            streamsKept_ = winsvc::KeepsNamedStreams(path);
+            streamsKept_ = addin::win::KeepsNamedStreams(path);
             streamsFolder_ = folder;
             streamsAsked_ = now;
         }
-        return winsvc::MarkAsFromInternet(path, streamsKept_);
+        return addin::win::MarkAsFromInternet(path, streamsKept_);
     } catch (...) {
-        return winsvc::MarkAsFromInternet(path, winsvc::KeepsNamedStreams(path));  // out of memory
+        return addin::win::MarkAsFromInternet(path, addin::win::KeepsNamedStreams(path));  // out of memory
     }
 }
 
 std::optional<std::u16string> WinPlatform::TemporaryPathFor(const std::u16string& target) {
-    return winsvc::TemporaryPathFor(target);
+    return addin::win::TemporaryPathFor(target);
 }
 
 void WinPlatform::PutInPlace(const std::u16string& file, const std::u16string& target) {
-    winsvc::PutInPlace(file, target);
+    addin::win::PutInPlace(file, target);
 }
 
 bool WinPlatform::PlaceAsNewFile(const std::u16string& file, const std::u16string& target) {
-    return winsvc::PlaceAsNewFile(file, target);
+    return addin::win::PlaceAsNewFile(file, target);
 }
 
-bool WinPlatform::RemoveFile(const std::u16string& path) noexcept { return winsvc::RemoveFile(path); }
+bool WinPlatform::RemoveFile(const std::u16string& path) noexcept { return addin::win::RemoveFile(path); }
 
 std::u16string WinPlatform::GetSetting(const std::u16string& appName, const std::u16string& section,
                                        const std::u16string& key, const std::u16string& defaultValue) {
@@ -131,7 +131,7 @@ void WinPlatform::SaveSetting(const std::u16string& appName, const std::u16strin
 }
 
 std::u16string WinPlatform::FormatDate(const host::DateTime& value, const std::u16string& pattern) {
-    return winsvc::FormatDate(value, pattern);
+    return addin::win::FormatDate(value, pattern);
 }
 
 std::shared_ptr<host::Picture> WinPlatform::LoadPicture(int16_t resourceId) {
@@ -148,7 +148,7 @@ std::shared_ptr<host::Picture> WinPlatform::LoadPicture(int16_t resourceId) {
     const HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, picture.putVoid());
     if (FAILED(hr)) throw HostError(hr, u"The picture cannot be made");
     (void)bitmap.release();
-    return std::make_shared<hostcom::Picture>(std::move(picture));
+    return std::make_shared<addin::win::Picture>(std::move(picture));
 }
 
 std::shared_ptr<SaveAsPrompt> WinPlatform::CreateSaveAsPrompt() {
@@ -169,4 +169,4 @@ int64_t WinPlatform::Milliseconds() noexcept {
     return count.QuadPart / (frequency.QuadPart / 1000 ? frequency.QuadPart / 1000 : 1);
 }
 
-}  // namespace winsvc
+}  // namespace addin::win

@@ -5,7 +5,7 @@
 
 #include "addin/core/Platform.h"
 
-namespace winsvc {
+namespace addin::win {
 
 /// Where the automation runtime keeps per-user settings: under HKEY_CURRENT_USER.
 inline constexpr wchar_t SettingsRoot[] = L"Software\\VB and VBA Program Settings";
@@ -23,15 +23,15 @@ public:
     /// CreateProcessW with a normal, focused window; the handles are closed at once.
     void StartProcess(const std::u16string& commandLine) override;
     int32_t FileExists(const std::u16string& path) override;
-    /// winsvc::ListFolder with the options of the running Windows.
+    /// addin::win::ListFolder with the options of the running Windows.
     std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                           bool withAliases) override;
     bool IsOnNetwork(const std::u16string& folder) override;
     std::u16string FileSystemUpperCase(const std::u16string& name) override;
     /// The "Zone.Identifier" stream with ZoneId=3 where the volume keeps named streams
-    /// (winsvc::MarkAsFromInternet, winsvc::KeepsNamedStreams).
+    /// (addin::win::MarkAsFromInternet, addin::win::KeepsNamedStreams).
     bool MarkAsFromInternet(const std::u16string& path) noexcept override;
-    /// winsvc::TemporaryPathFor, winsvc::PutInPlace, winsvc::PlaceAsNewFile, winsvc::RemoveFile.
+    /// addin::win::TemporaryPathFor, addin::win::PutInPlace, addin::win::PlaceAsNewFile, addin::win::RemoveFile.
     std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) override;
     void PutInPlace(const std::u16string& file, const std::u16string& target) override;
     bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) override;
@@ -65,4 +65,4 @@ private:
     int64_t streamsAsked_ = 0;
 };
 
-}  // namespace winsvc
+}  // namespace addin::win

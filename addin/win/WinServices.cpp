@@ -11,7 +11,7 @@
 #include "com/Strings.h"
 #include "com/Win32Error.h"
 
-namespace winsvc {
+namespace addin::win {
 namespace {
 
 // On mingw-w64 wchar_t is UTF-16, so the host's strings cross unchanged.
@@ -276,4 +276,4 @@ std::u16string FormatDate(const host::DateTime& value, const std::u16string& pat
     return com::fromWide(std::wstring_view(text.c_str(), static_cast<std::size_t>(written - 1)));
 }
 
-}  // namespace winsvc
+}  // namespace addin::win

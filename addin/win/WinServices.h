@@ -8,7 +8,7 @@
 
 #include "addin/core/host/DateTime.h"
 
-namespace winsvc {
+namespace addin::win {
 
 /// The shell's answer (PathFileExistsW) to whether `path` exists: 1 when it does. The wide form
 /// keeps every character of the name; the narrow one would test a different name.
@@ -84,4 +84,4 @@ bool RemoveFile(const std::u16string& path) noexcept;
 /// year. The time of day is not used. Throws HostError when the system cannot format the date.
 std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern);
 
-}  // namespace winsvc
+}  // namespace addin::win

@@ -1,6 +1,6 @@
 #include "proppage/core/About.h"
 
-namespace About {
+namespace proppage::About {
 namespace {
 
 std::u16string Decimal(uint16_t n) {
@@ -20,4 +20,4 @@ std::u16string FormatVersion(uint16_t major, uint16_t minor, uint16_t revision) 
     return Decimal(major) + u"." + Decimal(minor) + u"." + Decimal(revision);
 }
 
-}  // namespace About
+}  // namespace proppage::About

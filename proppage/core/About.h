@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace About {
+namespace proppage::About {
 
 /// The library's application title.
 inline constexpr char16_t AppTitle[] = u"Quenmark Save Attachments";
@@ -18,4 +18,4 @@ std::u16string Caption();
 /// major.minor.revision in plain decimal, no leading zeros: 1.2.0 gives "1.2.0".
 std::u16string FormatVersion(uint16_t major, uint16_t minor, uint16_t revision);
 
-}  // namespace About
+}  // namespace proppage::About

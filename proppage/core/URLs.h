@@ -1,7 +1,7 @@
 #pragma once
 // The maker's addresses shown in the About box. All under the reserved ".example" domain.
 
-namespace URLs {
+namespace proppage::URLs {
 
 /// The maker's web site.
 inline constexpr char16_t WebSite[] = u"https://www.quenmark.example/";
@@ -10,4 +10,4 @@ inline constexpr char16_t Documentation[] = u"https://www.quenmark.example/save-
 /// The support e-mail address.
 inline constexpr char16_t SupportEmail[] = u"support@quenmark.example";
 
-}  // namespace URLs
+}  // namespace proppage::URLs

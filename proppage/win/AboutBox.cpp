@@ -12,7 +12,7 @@
 #include "proppage/core/URLs.h"
 #include "proppage/win/Ui.h"
 
-namespace pagewin {
+namespace proppage::win {
 
 ShellExecuteFunction ShellExecuteHook = &ShellExecuteW;
 
@@ -228,4 +228,4 @@ void ShowAbout(HWND owner) noexcept {
     }
 }
 
-}  // namespace pagewin
+}  // namespace proppage::win

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace pagewin {
+namespace proppage::win {
 
 /// Control ids of the About box, so tests can find its parts.
 enum AboutId : int {
@@ -30,4 +30,4 @@ void ShowAbout(HWND owner) noexcept;
 /// The version text of this library: major.minor.revision of its own version resource.
 std::u16string LibraryVersion();
 
-}  // namespace pagewin
+}  // namespace proppage::win

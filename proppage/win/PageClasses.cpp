@@ -4,7 +4,7 @@
 #include "com/Strings.h"
 #include "proppage/win/PropPageControl.h"
 
-namespace pagewin {
+namespace proppage::win {
 
 com::ServerInfo serverInfo(const std::wstring& modulePath) {
     const std::wstring clsidKey = L"CLSID\\" + com::guidString(CLSID_PropPage);
@@ -25,4 +25,4 @@ HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
     return com::getClassObject(classes, clsid, iid, out);
 }
 
-}  // namespace pagewin
+}  // namespace proppage::win

@@ -7,7 +7,7 @@
 #include "com/Registration.h"
 #include "proppage/win/resource.h"
 
-namespace pagewin {
+namespace proppage::win {
 
 inline constexpr wchar_t ProgId[] = L"TallowbyPage.PropPage";
 /// The toolbox picture's resource id.
@@ -20,4 +20,4 @@ com::ServerInfo serverInfo(const std::wstring& modulePath);
 /// DllGetClassObject's work.
 [[nodiscard]] HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
 
-}  // namespace pagewin
+}  // namespace proppage::win

@@ -15,7 +15,7 @@
 #include "proppage/win/ThreadBridge.h"
 #include "proppage/win/Ui.h"
 
-namespace pagewin {
+namespace proppage::win {
 namespace {
 
 namespace L = proppage::PageLayout;
@@ -281,4 +281,4 @@ void PropPageControl::ControlWindowGone() noexcept {
     font_.reset();
 }
 
-}  // namespace pagewin
+}  // namespace proppage::win

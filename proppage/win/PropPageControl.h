@@ -11,7 +11,7 @@
 #include "com/OleControl.h"
 #include "proppage/core/PageState.h"
 
-namespace pagewin {
+namespace proppage::win {
 
 /// Ids of the page's controls, so tests can find them.
 enum PageId : int { PageReplaceWithLinks = 101, PageFrame = 102, PageAboutButton = 103 };
@@ -70,4 +70,4 @@ private:
     HWND box_ = nullptr;
 };
 
-}  // namespace pagewin
+}  // namespace proppage::win

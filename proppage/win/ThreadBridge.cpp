@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace ThreadBridge {
+namespace proppage::win::ThreadBridge {
 namespace {
 thread_local _PropPageBridge* bridge = nullptr;
 }  // namespace
@@ -17,4 +17,4 @@ void Set(_PropPageBridge* next) noexcept {
 
 void Release() noexcept { Set(nullptr); }
 
-}  // namespace ThreadBridge
+}  // namespace proppage::win::ThreadBridge

@@ -5,7 +5,7 @@
 
 #include "Tallowby.h"
 
-namespace ThreadBridge {
+namespace proppage::win::ThreadBridge {
 
 /// The bridge every page of the calling thread uses, or null. Per thread and a plain pointer: a
 /// thread-local object with a destructor would crash the host when it unloads this library.
@@ -17,4 +17,4 @@ void Set(_PropPageBridge* bridge) noexcept;
 /// Lets go of the calling thread's bridge, releasing the object.
 void Release() noexcept;
 
-}  // namespace ThreadBridge
+}  // namespace proppage::win::ThreadBridge

@@ -4,7 +4,7 @@
 
 #include "com/Strings.h"
 
-namespace pagewin {
+namespace proppage::win {
 
 int ScreenDpi() noexcept {
     HDC screen = GetDC(nullptr);
@@ -62,4 +62,4 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-}  // namespace pagewin
+}  // namespace proppage::win

@@ -8,7 +8,7 @@
 #include "com/Handles.h"
 #include "proppage/core/Layout.h"
 
-namespace pagewin {
+namespace proppage::win {
 
 /// Pixels per logical inch of the screen.
 int ScreenDpi() noexcept;
@@ -34,4 +34,4 @@ void SetClientSize(HWND window, int width, int height, int dpi) noexcept;
 /// The window's text.
 std::wstring WindowText(HWND window);
 
-}  // namespace pagewin
+}  // namespace proppage::win

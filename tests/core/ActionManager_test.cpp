@@ -5,6 +5,8 @@
 #include "addin/core/ActionManager.h"
 #include "tests/core/Session.h"
 
+using namespace addin;
+
 using standin::ItemKind;
 
 namespace {

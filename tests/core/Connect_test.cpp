@@ -2,10 +2,12 @@
 
 #include "tests/core/Session.h"
 
+using namespace addin;
+
 TEST(ConnectOnConnection, UnreadableProgIdFailsBeforeAnythingIsCreated) {
     Session s;
     s.host.ledger().FailMember("AddInInstance.ProgId", HostStatus::MemberNotFound);
-    ::Connect addIn(s.platform);
+    addin::Connect addIn(s.platform);
     try {
         addIn.OnConnection(s.host.Application(), 1, s.host.AddInInstance(u"Tallowby.Connect"));
         FAIL() << "connected";
@@ -19,7 +21,7 @@ TEST(ConnectOnConnection, UnreadableProgIdFailsBeforeAnythingIsCreated) {
 
 TEST(ConnectOnConnection, AnObjectThatIsNotTheApplicationFailsTheConnection) {
     Session s;
-    ::Connect addIn(s.platform);
+    addin::Connect addIn(s.platform);
     try {
         addIn.OnConnection(s.host.ItemObject(Session::Mail(true)), 1, s.host.AddInInstance(u"Tallowby.Connect"));
         FAIL() << "connected";
@@ -56,7 +58,7 @@ TEST(ConnectNotices, AddInsUpdateAndStartupCompleteDoNothing) {
 
 TEST(ConnectNotices, ShutdownWithoutConnectionSavesTheUnloadedValue) {
     Session s;
-    ::Connect addIn(s.platform);
+    addin::Connect addIn(s.platform);
     addIn.OnBeginShutdown();
     addIn.OnDisconnection(0);
     EXPECT_TRUE(addIn.HasEventManager());

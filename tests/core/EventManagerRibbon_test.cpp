@@ -10,6 +10,8 @@
 #include "tests/core/RibbonSupport.h"
 #include "tests/core/Session.h"
 
+using namespace addin;
+
 namespace fs = std::filesystem;
 using standin::ItemKind;
 
@@ -317,7 +319,7 @@ TEST(RibbonButton, AFailingInvalidationCostsThatRibbonOnly) {
 TEST(RibbonButton, CallbacksNeedAControlInAnItemWindowAndAConnectedAddIn) {
     RibbonSession s;
     s.host.OpenExplorer();
-    ::Connect unconnected(s.platform);
+    addin::Connect unconnected(s.platform);
     EXPECT_TRUE(unconnected.Events()->GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());
     s.Connect();
     EXPECT_FALSE(s.addIn->Events()->GetCustomUI(u"Microsoft.Outlook.Mail.Read").empty());

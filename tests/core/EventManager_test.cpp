@@ -9,6 +9,8 @@
 #include "addin/core/EventManager.h"
 #include "tests/core/Session.h"
 
+using namespace addin;
+
 using standin::ItemKind;
 
 namespace {

@@ -11,6 +11,8 @@
 #include "addin/core/host/Inspector.h"
 #include "tests/core/RibbonSupport.h"
 
+using namespace addin;
+
 namespace {
 
 using standin::ExplorerNode;

@@ -21,6 +21,8 @@
 #include "base/Ascii.h"
 #include "base/HostError.h"
 
+namespace addin {
+
 struct FakePicture : host::Picture {
     explicit FakePicture(int16_t id) : resourceId(id) {}
     int16_t resourceId;
@@ -406,3 +408,5 @@ private:
         throw HostError(HostStatus::Unexpected, u"unexpected platform call");
     }
 };
+
+}  // namespace addin

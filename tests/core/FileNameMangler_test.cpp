@@ -17,6 +17,8 @@
 #include "standin/model/Host.h"
 #include "tests/core/FakePlatform.h"
 
+using namespace addin;
+
 using Names = std::vector<std::u16string>;
 
 namespace {

@@ -3,6 +3,7 @@
 #include "addin/core/HostVersion.h"
 #include "tests/core/Session.h"
 
+using namespace addin;
 
 namespace {
 

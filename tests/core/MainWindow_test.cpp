@@ -17,6 +17,8 @@
 #include "tests/core/RibbonSupport.h"
 #include "tests/core/Session.h"
 
+using namespace addin;
+
 namespace fs = std::filesystem;
 using standin::ItemKind;
 using standin::RibbonPlace;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace addin;
+
 using PathNames::GetPathFolder;
 
 namespace {

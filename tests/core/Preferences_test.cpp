@@ -5,6 +5,8 @@
 #include "addin/core/Preferences.h"
 #include "tests/core/FakePlatform.h"
 
+using namespace addin;
+
 namespace {
 
 struct PreferencesTest : testing::Test {

@@ -14,11 +14,13 @@
 #include "standin/model/RibbonHost.h"
 #include "tests/core/FakePlatform.h"
 
+namespace addin {
+
 /// The core's Connect as the ribbon meets the add-in: each name must be the callback the host
 /// expects for its place in the markup.
 class CoreRibbonAddIn : public standin::RibbonAddIn {
 public:
-    explicit CoreRibbonAddIn(::Connect& addIn) : addIn_(addIn) {}
+    explicit CoreRibbonAddIn(addin::Connect& addIn) : addIn_(addIn) {}
 
     std::u16string GetCustomUI(const std::u16string& ribbonId) override { return addIn_.Events()->GetCustomUI(ribbonId); }
     bool HasCallback(const std::u16string& name) override { return Ribbon::CallbackNamed(name).has_value(); }
@@ -49,7 +51,7 @@ private:
     static void Expect(const std::u16string& name, Ribbon::Callback callback) {
         EXPECT_EQ(Ribbon::CallbackNamed(name), callback) << std::string(name.begin(), name.end());
     }
-    ::Connect& addIn_;
+    addin::Connect& addIn_;
 };
 
 /// Keeps what the ribbon reports; windows are named by the order the ribbon first names them.
@@ -85,3 +87,5 @@ private:
     std::map<const void*, int> names_;
     std::vector<std::shared_ptr<standin::InspectorNode>> keep_;
 };
+
+}  // namespace addin

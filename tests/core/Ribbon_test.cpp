@@ -10,6 +10,8 @@
 #include "standin/model/PublishedLists.h"
 #include "tests/core/RibbonSupport.h"
 
+using namespace addin;
+
 using standin::XmlElement;
 
 namespace {

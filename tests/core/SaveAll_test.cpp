@@ -16,6 +16,8 @@
 #include "addin/core/host/Inspector.h"
 #include "tests/core/Session.h"
 
+using namespace addin;
+
 namespace fs = std::filesystem;
 using standin::ItemKind;
 

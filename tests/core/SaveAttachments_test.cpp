@@ -18,6 +18,8 @@
 #include "addin/core/host/Inspector.h"
 #include "tests/core/Session.h"
 
+using namespace addin;
+
 namespace fs = std::filesystem;
 using standin::ItemKind;
 

@@ -11,6 +11,8 @@
 #include "standin/model/Host.h"
 #include "tests/core/FakePlatform.h"
 
+namespace addin {
+
 inline constexpr char16_t kTag[] = u"10624a9e-43e2-4463-bb73-fea2416b296a";
 inline constexpr char16_t kSaveAllTag[] = u"5d1f0c3e-8a27-4b6e-9f04-71c2e8a9b356";
 inline constexpr char16_t kToolbar[] = u"Quenmark Toolbar";
@@ -41,7 +43,7 @@ struct Session {
 
     /// The host loads the add-in under `progId` and connects it.
     void Connect(const std::u16string& progId = u"Tallowby.Connect") {
-        addIn = std::make_unique<::Connect>(platform);
+        addIn = std::make_unique<addin::Connect>(platform);
         addIn->OnConnection(host.Application(), 1, host.AddInInstance(progId));
     }
     /// The host's ordinary exit: windows close (the last explorer's Close among them), then the
@@ -89,5 +91,7 @@ struct Session {
     FakePlatform platform;
     std::shared_ptr<standin::CommandBarStore> store;
     standin::Host host;
-    std::unique_ptr<::Connect> addIn;
+    std::unique_ptr<addin::Connect> addIn;
 };
+
+}  // namespace addin

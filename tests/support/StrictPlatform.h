@@ -10,6 +10,8 @@
 #include "addin/core/Platform.h"
 #include "base/HostError.h"
 
+namespace addin {
+
 class StrictPlatform : public Platform {
 public:
     int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override { Fail("ShowMessageBox"); }
@@ -64,3 +66,5 @@ private:
         throw HostError(HostStatus::Unexpected, u"unexpected platform call");
     }
 };
+
+}  // namespace addin

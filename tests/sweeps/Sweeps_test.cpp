@@ -20,6 +20,8 @@
 #include "tests/sweeps/Isolated.h"
 #include "tests/sweeps/SweepTable.h"
 
+using namespace addin;
+
 namespace fs = std::filesystem;
 using standin::ItemKind;
 using sweeps::CaseOutcome;
@@ -101,7 +103,7 @@ public:
         post_ = Open(ItemKind::Post, u"post", false, {{1, u"x.txt"}, {4, link}, {1, u"y.txt"}, {1, u"z.txt"}});
         post_->item->Edit();
         s.host.OpenInspector(Item(ItemKind::Mail, u"word", true, {{1, u"w.txt"}}), true);
-        s.addIn = std::make_unique<::Connect>(s.platform);
+        s.addIn = std::make_unique<addin::Connect>(s.platform);
         // A connection that fails: the host releases the add-in and treats it as not loaded.
         if (!Guarded([&] { s.addIn->OnConnection(s.host.Application(), 1, s.host.AddInInstance(u"Tallowby.Connect")); }))
             s.addIn.reset();

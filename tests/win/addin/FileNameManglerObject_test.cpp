@@ -25,7 +25,7 @@ class ManglerObjectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(apartment.hr));
-        mangler = com::make<addin::FileNameManglerObject>(addin::AddInModule::Instance());
+        mangler = com::make<addin::win::FileNameManglerObject>(addin::win::AddInModule::Instance());
     }
 
     void touch(const std::wstring& name) { temp.AddFile(std::u16string(name.begin(), name.end())); }
@@ -44,7 +44,7 @@ protected:
     testing_support::Apartment apartment;
     testing_support::TempFolder temp;
     const std::wstring folder = com::toWide(temp.Path());
-    ComPtr<addin::FileNameManglerObject> mangler;
+    ComPtr<addin::win::FileNameManglerObject> mangler;
 };
 
 std::vector<std::u16string> enumerate(_NameCollection* names) {
@@ -103,7 +103,7 @@ TEST_F(ManglerObjectTest, ByNameThroughItsTypeLibrary) {
 TEST_F(ManglerObjectTest, HoldsTheItemItIsLentUntilReplaced) {
     ComPtr<IDispatch> item;
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(addin::getClassObject(CLSID_ActionManager, IID_IClassFactory, factory.putVoid()), S_OK);
+    ASSERT_EQ(addin::win::getClassObject(CLSID_ActionManager, IID_IClassFactory, factory.putVoid()), S_OK);
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, item.putVoid()), S_OK);
 
     const ULONG alone = (item->AddRef(), item->Release());

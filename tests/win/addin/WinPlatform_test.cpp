@@ -18,6 +18,9 @@
 #include "com/ComPtr.h"
 #include "tests/win/TestSupport.h"
 
+using namespace addin;
+using namespace addin::win;
+
 namespace {
 
 const std::u16string kApp = u"Tallowby Test Settings";
@@ -47,7 +50,7 @@ protected:
         }
     }
 
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
 };
 
 TEST_F(SettingsTest, AbsentKeyOrValueGivesTheDefault) {
@@ -119,7 +122,7 @@ protected:
             (void)RegDeleteKeyValueW(HKEY_CURRENT_USER, kPreferences, L"ReplaceWithLinks");
     }
 
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     std::optional<std::wstring> had;
 };
 
@@ -154,7 +157,7 @@ TEST_F(PreferenceStoreTest, AWordThatIsNoBooleanFailsTheLoadAndKeepsTheValue) {
 // The bitmap inside a picture object the platform made.
 BITMAP bitmapOf(const std::shared_ptr<host::Picture>& picture) {
     BITMAP info{};
-    const auto* ours = dynamic_cast<const hostcom::Picture*>(picture.get());
+    const auto* ours = dynamic_cast<const addin::win::Picture*>(picture.get());
     if (!ours) {
         ADD_FAILURE() << "not a picture object of the platform";
         return info;
@@ -179,7 +182,7 @@ COLORREF pixel(const BITMAP& bitmap, int x, int y) {
 
 TEST(PictureTest, ButtonPictureAndMaskAre16By16TrueColourBitmaps) {
     testing_support::Apartment apartment;
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     const auto picture = platform.LoadPicture(106);
     const auto mask = platform.LoadPicture(110);
     ASSERT_TRUE(picture);
@@ -202,7 +205,7 @@ TEST(PictureTest, ButtonPictureAndMaskAre16By16TrueColourBitmaps) {
 
 TEST(PictureTest, TheRibbonPictureIs32By32WithItsTransparencyInTheAlphaChannel) {
     testing_support::Apartment apartment;
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     const auto picture = platform.LoadPicture(107);  // owns the bitmap: kept while its bits are read
     const BITMAP bitmap = bitmapOf(picture);
     EXPECT_EQ(bitmap.bmWidth, 32);
@@ -235,12 +238,12 @@ TEST(PictureTest, TheRibbonPictureIs32By32WithItsTransparencyInTheAlphaChannel) 
 
 TEST(PictureTest, AMissingResourceFails) {
     testing_support::Apartment apartment;
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     EXPECT_THROW((void)platform.LoadPicture(999), HostError);
 }
 
 TEST(SaveAsPromptTest, IsTheFileDialogManagerWithThisModulesTemplate) {
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     const auto prompt = std::dynamic_pointer_cast<FileDialogManager>(platform.CreateSaveAsPrompt());
     ASSERT_TRUE(prompt);
     EXPECT_FALSE(prompt->DialogTemplate().empty());
@@ -248,25 +251,25 @@ TEST(SaveAsPromptTest, IsTheFileDialogManagerWithThisModulesTemplate) {
 }
 
 TEST(SaveAsPromptTest, ModuleWithoutTheTemplateFails) {
-    winsvc::WinPlatform platform{GetModuleHandleW(L"kernel32.dll")};
+    addin::win::WinPlatform platform{GetModuleHandleW(L"kernel32.dll")};
     EXPECT_THROW((void)platform.CreateSaveAsPrompt(), HostError);
 }
 
 TEST(SaveAsPromptTest, ARememberedFolderIsWhereTheNextDialogStarts) {
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     const auto prompt = platform.CreateSaveAsPrompt();
     prompt->RememberFolder(u"C:\\chosen");
     EXPECT_EQ(prompt->LastFolder(), u"C:\\chosen");
 }
 
 TEST(FolderPromptTest, IsTheFolderDialog) {
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     EXPECT_TRUE(std::dynamic_pointer_cast<FolderDialog>(platform.CreateFolderPrompt()));
 }
 
 TEST(ProgressTest, TheSystemsProgressWindowTakesUpdatesAndIsNotCancelledByItself) {
     testing_support::Apartment apartment;
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     auto progress = platform.ShowProgress(u"Save All Attachments");
     ASSERT_TRUE(progress);
     progress->Update(1, 3, u"report.txt");
@@ -276,7 +279,7 @@ TEST(ProgressTest, TheSystemsProgressWindowTakesUpdatesAndIsNotCancelledByItself
 }
 
 TEST(ClockTest, MillisecondsNeverGoBackAndFollowTheSystemsSleep) {
-    winsvc::WinPlatform platform{GetModuleHandleW(nullptr)};
+    addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
     const int64_t before = platform.Milliseconds();
     Sleep(50);
     const int64_t after = platform.Milliseconds();

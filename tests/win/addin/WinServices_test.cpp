@@ -24,6 +24,8 @@
 #include "tests/support/StrictPlatform.h"
 #include "tests/win/TestSupport.h"
 
+using namespace addin;
+
 using Names = std::vector<std::u16string>;
 
 namespace {
@@ -44,26 +46,26 @@ using testing_support::TempFolder;
 // options a test chooses; any other service is a test failure.
 class WinPlatform : public StrictPlatform {
 public:
-    winsvc::FindOptions options = winsvc::RunningFindOptions();
+    addin::win::FindOptions options = addin::win::RunningFindOptions();
     std::optional<bool> network;  // the system's answer unless set
     int tests = 0;
     int listings = 0;
 
     int32_t FileExists(const std::u16string& path) override {
         ++tests;
-        return winsvc::FileExists(path);
+        return addin::win::FileExists(path);
     }
     std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                           bool withAliases) override {
         ++listings;
-        return winsvc::ListFolder(folder, prefix, withAliases, options);
+        return addin::win::ListFolder(folder, prefix, withAliases, options);
     }
-    bool IsOnNetwork(const std::u16string& folder) override { return network ? *network : winsvc::IsOnNetwork(folder); }
+    bool IsOnNetwork(const std::u16string& folder) override { return network ? *network : addin::win::IsOnNetwork(folder); }
     std::u16string FileSystemUpperCase(const std::u16string& name) override {
-        return winsvc::FileSystemUpperCase(name);
+        return addin::win::FileSystemUpperCase(name);
     }
     std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
-        return winsvc::FormatDate(value, pattern);
+        return addin::win::FormatDate(value, pattern);
     }
 
 protected:
@@ -79,15 +81,15 @@ bool UserLocaleIsEnglish() { return PRIMARYLANGID(LANGIDFROMLCID(GetUserDefaultL
 TEST(WinFileExists, ExistingFileIsOneMissingIsNot) {
     TempFolder folder;
     folder.AddFile(u"report.doc");
-    EXPECT_EQ(winsvc::FileExists(folder.Child(u"report.doc")), 1);
-    EXPECT_NE(winsvc::FileExists(folder.Child(u"report -- 1.doc")), 1);
-    EXPECT_NE(winsvc::FileExists(folder.Path() + u"\\missing\\report.doc"), 1);
+    EXPECT_EQ(addin::win::FileExists(folder.Child(u"report.doc")), 1);
+    EXPECT_NE(addin::win::FileExists(folder.Child(u"report -- 1.doc")), 1);
+    EXPECT_NE(addin::win::FileExists(folder.Path() + u"\\missing\\report.doc"), 1);
 }
 
 TEST(WinFileExists, LetterCaseIsIgnored) {
     TempFolder folder;
     folder.AddFile(u"REPORT -- 2.Doc");
-    EXPECT_EQ(winsvc::FileExists(folder.Child(u"report -- 2.doc")), 1);
+    EXPECT_EQ(addin::win::FileExists(folder.Child(u"report -- 2.doc")), 1);
 }
 
 TEST(WinFileExists, NonAnsiNamesRoundTrip) {
@@ -95,11 +97,11 @@ TEST(WinFileExists, NonAnsiNamesRoundTrip) {
     for (const std::u16string name : {u"Вложение № 5.txt", u"添付ファイル.txt", u"Отчёт 報告 -- 1.doc"}) {
         SCOPED_TRACE(Utf8(name));
         folder.AddFile(name);
-        EXPECT_EQ(winsvc::FileExists(folder.Child(name)), 1);
+        EXPECT_EQ(addin::win::FileExists(folder.Child(name)), 1);
     }
     // Names that differ only outside the ANSI code page are different files.
-    EXPECT_NE(winsvc::FileExists(folder.Child(u"Вложения № 5.txt")), 1);
-    EXPECT_NE(winsvc::FileExists(folder.Child(u"添付ファイラ.txt")), 1);
+    EXPECT_NE(addin::win::FileExists(folder.Child(u"Вложения № 5.txt")), 1);
+    EXPECT_NE(addin::win::FileExists(folder.Child(u"添付ファイラ.txt")), 1);
 }
 
 // ---- the mark of a file's origin
@@ -145,9 +147,9 @@ TEST(WinKeepsNamedStreams, IsWhatTheSystemReportsForTheVolumeOfThePath) {
     const bool reported = (flags & FILE_NAMED_STREAMS) != 0;
     for (const std::u16string& path : {folder.Child(u"report.doc"), folder.Path(), folder.Child(u"no such\\file.doc")}) {
         SCOPED_TRACE(Utf8(path));
-        EXPECT_EQ(winsvc::KeepsNamedStreams(path), reported);
+        EXPECT_EQ(addin::win::KeepsNamedStreams(path), reported);
     }
-    EXPECT_FALSE(winsvc::KeepsNamedStreams(u""));
+    EXPECT_FALSE(addin::win::KeepsNamedStreams(u""));
     // Wine 8 reports its drives as "NTFS", with case-preserved Unicode names and no named streams.
     if (UnderWine()) {
         EXPECT_FALSE(reported);
@@ -158,11 +160,11 @@ TEST(WinWriteZoneIdentifier, WritesTheMarkWholeInPlaceOfWhatWasThere) {
     TempFolder folder;
     // A plain file stands for the stream: the text the system writes for a download.
     folder.AddFile(u"mark");
-    EXPECT_TRUE(winsvc::WriteZoneIdentifier(folder.Child(u"mark")));
+    EXPECT_TRUE(addin::win::WriteZoneIdentifier(folder.Child(u"mark")));
     EXPECT_EQ(ReadAll(folder.Child(u"mark")), kMark);
-    EXPECT_TRUE(winsvc::WriteZoneIdentifier(folder.Child(u"mark")));
+    EXPECT_TRUE(addin::win::WriteZoneIdentifier(folder.Child(u"mark")));
     EXPECT_EQ(ReadAll(folder.Child(u"mark")), kMark) << "marking again replaces the mark";
-    EXPECT_FALSE(winsvc::WriteZoneIdentifier(folder.Child(u"no such folder\\mark")));
+    EXPECT_FALSE(addin::win::WriteZoneIdentifier(folder.Child(u"no such folder\\mark")));
 }
 
 // Both answers of the volume, on this system's files: where it keeps no streams nothing is written;
@@ -179,7 +181,7 @@ TEST(WinMarkAsFromInternet, TheMarkIsAStreamOrNothingNeverAFileBeside) {
             names.push_back(name);
             std::sort(names.begin(), names.end());
             for (int time = 0; time < 2; ++time) {
-                const bool marked = winsvc::MarkAsFromInternet(folder.Child(name), keeps);
+                const bool marked = addin::win::MarkAsFromInternet(folder.Child(name), keeps);
                 if (!keeps || UnderWine()) {
                     EXPECT_FALSE(marked);
                 }
@@ -196,10 +198,10 @@ TEST(WinMarkAsFromInternet, TheMarkIsAStreamOrNothingNeverAFileBeside) {
 TEST(WinMarkAsFromInternet, WhatIsNoFileIsNotMarkedAndThatIsNoFailure) {
     for (const bool keeps : {false, true}) {
         TempFolder folder;
-        EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Path() + u"\\no such folder\\report.doc", keeps));
-        EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Child(u"not written.doc"), keeps));
-        EXPECT_FALSE(winsvc::MarkAsFromInternet(folder.Path(), keeps)) << "a folder is no file";
-        EXPECT_FALSE(winsvc::MarkAsFromInternet(u"", keeps));
+        EXPECT_FALSE(addin::win::MarkAsFromInternet(folder.Path() + u"\\no such folder\\report.doc", keeps));
+        EXPECT_FALSE(addin::win::MarkAsFromInternet(folder.Child(u"not written.doc"), keeps));
+        EXPECT_FALSE(addin::win::MarkAsFromInternet(folder.Path(), keeps)) << "a folder is no file";
+        EXPECT_FALSE(addin::win::MarkAsFromInternet(u"", keeps));
         EXPECT_EQ(Listing(folder.Path()), Names{});
     }
 }
@@ -234,7 +236,7 @@ TEST(WinTemporaryPathFor, AFreeNameOfOurOwnBesideTheTargetThatIsGoneAgain) {
     std::set<std::u16string> seen;
     for (const std::u16string target : {u"report.doc", u"new report.doc"}) {
         for (int n = 0; n < 100; ++n) {
-            const auto path = winsvc::TemporaryPathFor(folder.Child(target));
+            const auto path = addin::win::TemporaryPathFor(folder.Child(target));
             ASSERT_TRUE(path);
             ASSERT_EQ(path->size(), folder.Path().size() + 1 + 17) << Utf8(*path);
             EXPECT_EQ(path->substr(0, folder.Path().size() + 6), folder.Path() + u"\\.~tlb");
@@ -248,7 +250,7 @@ TEST(WinTemporaryPathFor, AFreeNameOfOurOwnBesideTheTargetThatIsGoneAgain) {
 
 TEST(WinTemporaryPathFor, AFolderThatIsGoneIsAFailureAndNoRoomBesideIsAWriteInPlace) {
     TempFolder folder;
-    EXPECT_EQ(StatusOf([&] { (void)winsvc::TemporaryPathFor(folder.Child(u"gone\\report.doc")); }),
+    EXPECT_EQ(StatusOf([&] { (void)addin::win::TemporaryPathFor(folder.Child(u"gone\\report.doc")); }),
               Win32Status(ERROR_PATH_NOT_FOUND));
     // A folder so deep that the target's short name fits under the path limit and no name of ours does.
     std::u16string deep = folder.Path();
@@ -258,7 +260,7 @@ TEST(WinTemporaryPathFor, AFolderThatIsGoneIsAFailureAndNoRoomBesideIsAWriteInPl
     }
     ASSERT_LE(deep.size() + 1 + 6, 259u);
     ASSERT_GT(deep.size() + 1 + 17, 259u);
-    EXPECT_EQ(winsvc::TemporaryPathFor(deep + u"\\a.doc"), std::nullopt);
+    EXPECT_EQ(addin::win::TemporaryPathFor(deep + u"\\a.doc"), std::nullopt);
 }
 
 // A file written (`written`) put in the place of a target of each kind; what is there afterwards.
@@ -298,10 +300,10 @@ TEST(WinPutInPlace, OverAFileOrAsANewOneOrRefusedWithNothingChanged) {
         TempFolder folder;
         c.prepare(folder);
         const DWORD before = GetFileAttributesW(Wide(folder.Child(u"target.txt")).c_str());
-        const auto written = winsvc::TemporaryPathFor(folder.Child(u"target.txt"));
+        const auto written = addin::win::TemporaryPathFor(folder.Child(u"target.txt"));
         ASSERT_TRUE(written);
         Write(*written, "written");
-        EXPECT_EQ(StatusOf([&] { winsvc::PutInPlace(*written, folder.Child(u"target.txt")); }), c.status);
+        EXPECT_EQ(StatusOf([&] { addin::win::PutInPlace(*written, folder.Child(u"target.txt")); }), c.status);
         if (held != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
         EXPECT_EQ(Read(folder.Child(u"target.txt")), c.after);
         const DWORD after = GetFileAttributesW(Wide(folder.Child(u"target.txt")).c_str());
@@ -318,7 +320,7 @@ TEST(WinPutInPlace, OverAFileOrAsANewOneOrRefusedWithNothingChanged) {
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(Listing(folder.Path()), expected);
         if (c.status != 0) {
-            EXPECT_TRUE(winsvc::RemoveFile(*written));
+            EXPECT_TRUE(addin::win::RemoveFile(*written));
         }
     }
 }
@@ -326,14 +328,14 @@ TEST(WinPutInPlace, OverAFileOrAsANewOneOrRefusedWithNothingChanged) {
 TEST(WinPutInPlace, AFolderThatIsGoneIsRefused) {
     TempFolder folder;
     folder.AddFolder(u"sub");
-    const auto written = winsvc::TemporaryPathFor(folder.Child(u"sub\\target.txt"));
+    const auto written = addin::win::TemporaryPathFor(folder.Child(u"sub\\target.txt"));
     ASSERT_TRUE(written);
     Write(*written, "written");
     // Only the file written is moved away with its folder, as if the user removed the folder.
     const std::u16string moved = folder.Child(u"moved.tmp");
     ASSERT_TRUE(MoveFileW(Wide(*written).c_str(), Wide(moved).c_str()));
     ASSERT_TRUE(RemoveDirectoryW(Wide(folder.Child(u"sub")).c_str()));
-    EXPECT_EQ(StatusOf([&] { winsvc::PutInPlace(moved, folder.Child(u"sub\\target.txt")); }),
+    EXPECT_EQ(StatusOf([&] { addin::win::PutInPlace(moved, folder.Child(u"sub\\target.txt")); }),
               Win32Status(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(Read(moved), "written");
 }
@@ -366,38 +368,38 @@ TEST(WinPlaceAsNewFile, TakesOnlyAFreeNameAndLeavesWhatHasTheName) {
         TempFolder folder;
         c.prepare(folder);
         const Names before = Listing(folder.Path());
-        const auto written = winsvc::TemporaryPathFor(folder.Child(u"target.txt"));
+        const auto written = addin::win::TemporaryPathFor(folder.Child(u"target.txt"));
         ASSERT_TRUE(written);
         Write(*written, "written");
-        EXPECT_EQ(winsvc::PlaceAsNewFile(*written, folder.Child(u"target.txt")), c.placed);
+        EXPECT_EQ(addin::win::PlaceAsNewFile(*written, folder.Child(u"target.txt")), c.placed);
         EXPECT_EQ(Read(folder.Child(u"target.txt")), c.after);
         if (c.placed) {
             EXPECT_EQ(Listing(folder.Path()), Names{u"target.txt"});
         } else {
             EXPECT_EQ(Read(*written), "written") << "the file written stays for the caller";
-            ASSERT_TRUE(winsvc::RemoveFile(*written));
+            ASSERT_TRUE(addin::win::RemoveFile(*written));
             EXPECT_EQ(Listing(folder.Path()), before);
         }
     }
     // A folder that is gone is a failure, not a taken name.
     TempFolder folder;
-    const auto written = winsvc::TemporaryPathFor(folder.Child(u"target.txt"));
+    const auto written = addin::win::TemporaryPathFor(folder.Child(u"target.txt"));
     ASSERT_TRUE(written);
     Write(*written, "written");
-    EXPECT_EQ(StatusOf([&] { (void)winsvc::PlaceAsNewFile(*written, folder.Child(u"gone\\target.txt")); }),
+    EXPECT_EQ(StatusOf([&] { (void)addin::win::PlaceAsNewFile(*written, folder.Child(u"gone\\target.txt")); }),
               Win32Status(ERROR_PATH_NOT_FOUND));
-    EXPECT_TRUE(winsvc::RemoveFile(*written));
+    EXPECT_TRUE(addin::win::RemoveFile(*written));
 }
 
 TEST(WinRemoveFile, RemovesAReadOnlyFileAndSaysWhenOneStays) {
     TempFolder folder;
     Write(folder.Child(u"read-only.txt"), "x");
     SetFileAttributesW(Wide(folder.Child(u"read-only.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(winsvc::RemoveFile(folder.Child(u"read-only.txt")));
-    EXPECT_TRUE(winsvc::RemoveFile(folder.Child(u"never there.txt")));
+    EXPECT_TRUE(addin::win::RemoveFile(folder.Child(u"read-only.txt")));
+    EXPECT_TRUE(addin::win::RemoveFile(folder.Child(u"never there.txt")));
     Write(folder.Child(u"held.txt"), "x");
     const HANDLE held = CreateFileW(Wide(folder.Child(u"held.txt")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_FALSE(winsvc::RemoveFile(folder.Child(u"held.txt")));
+    EXPECT_FALSE(addin::win::RemoveFile(folder.Child(u"held.txt")));
     CloseHandle(held);
     EXPECT_EQ(Listing(folder.Path()), Names{u"held.txt"});
 }
@@ -406,15 +408,15 @@ TEST(WinRemoveFile, RemovesAReadOnlyFileAndSaysWhenOneStays) {
 
 TEST(WinFormatDate, KnownDatesInEnglish) {
     if (!UserLocaleIsEnglish()) GTEST_SKIP() << "the user's locale is not English";
-    EXPECT_EQ(winsvc::FormatDate({2004, 3, 5}, u"d-mmm-yyyy"), u"5-Mar-2004");
-    EXPECT_EQ(winsvc::FormatDate({2004, 12, 25, 23, 59, 59}, u"d-mmm-yyyy"), u"25-Dec-2004");
-    EXPECT_EQ(winsvc::FormatDate({1999, 1, 31}, u"d-mmm-yyyy"), u"31-Jan-1999");
+    EXPECT_EQ(addin::win::FormatDate({2004, 3, 5}, u"d-mmm-yyyy"), u"5-Mar-2004");
+    EXPECT_EQ(addin::win::FormatDate({2004, 12, 25, 23, 59, 59}, u"d-mmm-yyyy"), u"25-Dec-2004");
+    EXPECT_EQ(addin::win::FormatDate({1999, 1, 31}, u"d-mmm-yyyy"), u"31-Jan-1999");
 }
 
 TEST(WinFormatDate, MonthNameComesFromTheUserLocale) {
     wchar_t march[80];
     ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SABBREVMONTHNAME3, march, 80), 0);
-    EXPECT_EQ(winsvc::FormatDate({2004, 3, 5, 8, 0, 0}, u"d-mmm-yyyy"), u"5-" + U16(march) + u"-2004");
+    EXPECT_EQ(addin::win::FormatDate({2004, 3, 5, 8, 0, 0}, u"d-mmm-yyyy"), u"5-" + U16(march) + u"-2004");
 }
 
 TEST(WinFormatDate, ImpossibleDateIsAHostError) {
@@ -422,7 +424,7 @@ TEST(WinFormatDate, ImpossibleDateIsAHostError) {
     for (const host::DateTime date : {host::DateTime{2004, 13, 5}, host::DateTime{1600, 12, 31}}) {
         SCOPED_TRACE(date.year);
         try {
-            (void)winsvc::FormatDate(date, u"d-mmm-yyyy");
+            (void)addin::win::FormatDate(date, u"d-mmm-yyyy");
             ADD_FAILURE() << "no failure";
         } catch (const HostError& e) {
             EXPECT_LT(e.status, 0);
@@ -442,7 +444,7 @@ protected:
         mangler.mItem(host.ItemObject(node));
     }
     Names Suggest(const std::u16string& fileName) { return mangler.GetFileNameMangling(fileName, folder.Path()); }
-    std::u16string Date() { return winsvc::FormatDate({2004, 3, 5}, u"d-mmm-yyyy"); }
+    std::u16string Date() { return addin::win::FormatDate({2004, 3, 5}, u"d-mmm-yyyy"); }
 
     TempFolder folder;
     WinPlatform platform;
@@ -525,19 +527,19 @@ TEST(WinListFolder, ListsByPrefixInAnyLetterCaseWithFoldersAndAliases) {
     wchar_t alias[MAX_PATH] = {};
     GetShortPathNameW(Wide(folder.Child(u"report summer holiday.document")).c_str(), alias, MAX_PATH);
     const std::u16string aliasName = U16(std::wstring(alias).substr(std::wstring(alias).rfind(L'\\') + 1));
-    for (const auto options : {winsvc::FindOptions::Classic, winsvc::FindOptions::Windows7}) {
-        SCOPED_TRACE(options == winsvc::FindOptions::Classic ? "classic" : "Windows 7");
-        auto names = winsvc::ListFolder(folder.Path(), u"rEPORT", false, options);
+    for (const auto options : {addin::win::FindOptions::Classic, addin::win::FindOptions::Windows7}) {
+        SCOPED_TRACE(options == addin::win::FindOptions::Classic ? "classic" : "Windows 7");
+        auto names = addin::win::ListFolder(folder.Path(), u"rEPORT", false, options);
         ASSERT_TRUE(names);
         std::sort(names->begin(), names->end());
         EXPECT_EQ(*names, (Names{u"REPORT -- 2.doc", u"Report -- 1.DOC", u"report summer holiday.document",
                                  u"report.doc"}));
         // Outside ASCII too, by the file system's casing.
-        EXPECT_EQ(winsvc::ListFolder(folder.Path(), u"\u00e9T\u00c9", false, options), (Names{u"\u00c9t\u00e9 -- 1.txt"}));
-        EXPECT_EQ(winsvc::ListFolder(folder.Path(), u"none", false, options), Names{});
-        EXPECT_EQ(winsvc::ListFolder(folder.Path() + u"\\not there", u"report", false, options), Names{});
+        EXPECT_EQ(addin::win::ListFolder(folder.Path(), u"\u00e9T\u00c9", false, options), (Names{u"\u00c9t\u00e9 -- 1.txt"}));
+        EXPECT_EQ(addin::win::ListFolder(folder.Path(), u"none", false, options), Names{});
+        EXPECT_EQ(addin::win::ListFolder(folder.Path() + u"\\not there", u"report", false, options), Names{});
         // The long name's alias comes with it when asked for, where the system makes one.
-        names = winsvc::ListFolder(folder.Path(), u"report s", true, options);
+        names = addin::win::ListFolder(folder.Path(), u"report s", true, options);
         ASSERT_TRUE(names);
         const bool hasAlias = aliasName != u"report summer holiday.document";
         EXPECT_EQ(names->size(), hasAlias ? 2u : 1u);
@@ -545,10 +547,10 @@ TEST(WinListFolder, ListsByPrefixInAnyLetterCaseWithFoldersAndAliases) {
             EXPECT_EQ(names->back(), aliasName);
         }
     }
-    EXPECT_EQ(winsvc::FileSystemUpperCase(u"r\u00e9sum\u00e9 \u0436\u0451"), u"R\u00c9SUM\u00c9 \u0416\u0401");
+    EXPECT_EQ(addin::win::FileSystemUpperCase(u"r\u00e9sum\u00e9 \u0436\u0451"), u"R\u00c9SUM\u00c9 \u0416\u0401");
     // Wine's drives are local; a UNC path names a share whether or not it can be reached.
-    EXPECT_FALSE(winsvc::IsOnNetwork(folder.Path()));
-    EXPECT_TRUE(winsvc::IsOnNetwork(u"\\\\server\\share\\folder"));
+    EXPECT_FALSE(addin::win::IsOnNetwork(folder.Path()));
+    EXPECT_TRUE(addin::win::IsOnNetwork(u"\\\\server\\share\\folder"));
 }
 
 TEST(WinListFolder, UpperCaseTellsNamesApartExactlyAsTheFileSystemDoes) {
@@ -563,8 +565,8 @@ TEST(WinListFolder, UpperCaseTellsNamesApartExactlyAsTheFileSystemDoes) {
         const std::u16string name = u"x" + pair[0] + u".txt", other = u"x" + pair[1] + u".txt";
         SCOPED_TRACE(Utf8(name) + " " + Utf8(other));
         folder.AddFile(name);
-        const bool foldedAlike = winsvc::FileSystemUpperCase(name) == winsvc::FileSystemUpperCase(other);
-        EXPECT_EQ(winsvc::FileExists(folder.Child(other)) == 1, foldedAlike);
+        const bool foldedAlike = addin::win::FileSystemUpperCase(name) == addin::win::FileSystemUpperCase(other);
+        EXPECT_EQ(addin::win::FileExists(folder.Child(other)) == 1, foldedAlike);
         same += foldedAlike;
     }
     EXPECT_GE(same, 2);
@@ -599,10 +601,10 @@ TEST_F(ManglerInFolder, ListingGivesWhatTestingEachNameGivesInRealFolders) {
         wchar_t shortPath[MAX_PATH] = {};
         GetShortPathNameW(Wide(here.Child(u"a long name for an alias.doc")).c_str(), shortPath, MAX_PATH);
         const std::wstring alias = std::wstring(shortPath).substr(std::wstring(shortPath).rfind(L'\\') + 1);
-        for (const auto options : {winsvc::FindOptions::Classic, winsvc::FindOptions::Windows7}) {
+        for (const auto options : {addin::win::FindOptions::Classic, addin::win::FindOptions::Windows7}) {
             platform.options = options;
             // Listed at once as on a share, or after the tests up to the first name taken.
-            platform.network = options == winsvc::FindOptions::Windows7;
+            platform.network = options == addin::win::FindOptions::Windows7;
             for (const std::u16string& fileName : Names{u"report.doc", u"R\u00e9sum\u00e9.txt", u"\u0416\u0423\u0420", U16(alias)}) {
                 SCOPED_TRACE(Utf8(fileName));
                 platform.tests = platform.listings = 0;

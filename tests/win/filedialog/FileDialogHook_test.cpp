@@ -17,6 +17,9 @@
 #include "standin/model/Host.h"
 #include "tests/win/filedialog/FileDialogTestSupport.h"
 
+using namespace addin;
+using namespace addin::win;
+
 using namespace filedialog_tests;
 using Names = std::vector<std::u16string>;
 
@@ -195,7 +198,7 @@ TEST_F(HookOnFakeDialog, SelectionChangeRefillsTheListWithTheManglersNames) {
 
     EXPECT_EQ(Notify(CDN_SELCHANGE), 0u);
 
-    const std::u16string date = winsvc::FormatDate({2004, 3, 5}, u"d-mmm-yyyy");
+    const std::u16string date = addin::win::FormatDate({2004, 3, 5}, u"d-mmm-yyyy");
     const Names expected{u"report -- 2.doc", u"report -- Ann Lee.doc", u"report -- Ann Lee -- " + date + u".doc",
                          u"report -- " + date + u".doc"};
     EXPECT_EQ(ListItems(), expected);

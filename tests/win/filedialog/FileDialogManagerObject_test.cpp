@@ -18,6 +18,8 @@
 #include "tests/win/TestSupport.h"
 #include "tests/win/filedialog/FileDialogTestSupport.h"
 
+using namespace addin;
+using namespace addin::win;
 using namespace filedialog_tests;
 using com::ComPtr;
 using standin::win::SaveAsRobot;
@@ -40,8 +42,8 @@ protected:
     void SetUp() override { ASSERT_EQ(apartment.hr, S_OK); }
 
     testing_support::Apartment apartment;
-    ComPtr<addin::FileDialogManagerObject> dialogs = com::make<addin::FileDialogManagerObject>();
-    ComPtr<addin::FileNameManglerObject> mangler = com::make<addin::FileNameManglerObject>(addin::AddInModule::Instance());
+    ComPtr<addin::win::FileDialogManagerObject> dialogs = com::make<addin::win::FileDialogManagerObject>();
+    ComPtr<addin::win::FileNameManglerObject> mangler = com::make<addin::win::FileNameManglerObject>(addin::win::AddInModule::Instance());
 };
 
 }  // namespace

@@ -14,6 +14,9 @@
 
 #include "base/HostError.h"
 
+using namespace addin;
+using namespace addin::win;
+
 namespace {
 
 // Writes a classic (not extended) dialog template the way the system reads one, independently of

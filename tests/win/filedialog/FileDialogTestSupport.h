@@ -25,24 +25,24 @@ using testing_support::TempFolder;
 /// The services the name mangler uses, real; `failing` makes the folder's calls throw. Any other
 /// service is counted in `unexpectedCalls` (the mangler runs on the dialog's thread, where a test
 /// assertion is not safe), for the test to check on its own thread.
-class FilePlatform : public StrictPlatform {
+class FilePlatform : public addin::StrictPlatform {
 public:
     std::atomic<bool> failing{false};
     std::atomic<int> unexpectedCalls{0};
 
     int32_t FileExists(const std::u16string& path) override {
         if (failing) throw HostError(HostStatus::Fail, u"injected failure of the existence test");
-        return winsvc::FileExists(path);
+        return addin::win::FileExists(path);
     }
     std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                           bool withAliases) override {
         if (failing) throw HostError(HostStatus::Fail, u"injected failure of the folder's listing");
-        return winsvc::ListFolder(folder, prefix, withAliases, winsvc::RunningFindOptions());
+        return addin::win::ListFolder(folder, prefix, withAliases, addin::win::RunningFindOptions());
     }
-    bool IsOnNetwork(const std::u16string& folder) override { return winsvc::IsOnNetwork(folder); }
-    std::u16string FileSystemUpperCase(const std::u16string& name) override { return winsvc::FileSystemUpperCase(name); }
+    bool IsOnNetwork(const std::u16string& folder) override { return addin::win::IsOnNetwork(folder); }
+    std::u16string FileSystemUpperCase(const std::u16string& name) override { return addin::win::FileSystemUpperCase(name); }
     std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) override {
-        return winsvc::FormatDate(value, pattern);
+        return addin::win::FormatDate(value, pattern);
     }
 
 protected:

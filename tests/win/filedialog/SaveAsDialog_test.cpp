@@ -22,6 +22,9 @@
 #include "tests/win/TestSupport.h"
 #include "tests/win/filedialog/FileDialogTestSupport.h"
 
+using namespace addin;
+using namespace addin::win;
+
 using namespace filedialog_tests;
 using standin::win::SaveAsRobot;
 using Names = std::vector<std::u16string>;
@@ -228,7 +231,7 @@ TEST_F(SaveAsDialog, SelectingAFileFillsTheDropDownWithExactlyTheManglersNames) 
 
     run->robot.Select(u"report.doc");
     EXPECT_EQ(Utf8(run->robot.FileName()), "report.doc");
-    const std::u16string date = winsvc::FormatDate({2004, 3, 5}, u"d-mmm-yyyy");
+    const std::u16string date = addin::win::FormatDate({2004, 3, 5}, u"d-mmm-yyyy");
     const Names forReport{u"report -- 2.doc", u"report -- Ann Lee.doc", u"report -- Ann Lee -- " + date + u".doc",
                           u"report -- " + date + u".doc"};
     EXPECT_EQ(run->robot.Suggestions(), forReport);
@@ -328,7 +331,7 @@ TEST_F(SaveAsDialog, CyrillicNameIsOfferedAndSavedUnderItsOwnName) {
     const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     EXPECT_NE(file, INVALID_HANDLE_VALUE) << "error " << GetLastError();
     CloseHandle(file);
-    EXPECT_EQ(winsvc::FileExists(folder.Child(name)), 1);
+    EXPECT_EQ(addin::win::FileExists(folder.Child(name)), 1);
 }
 
 TEST_F(SaveAsDialog, HostileNameIsOfferedAsItsLastPart) {

@@ -22,7 +22,7 @@
 namespace {
 
 namespace A = proppage::AboutLayout;
-using pagewin::WindowText;
+using proppage::win::WindowText;
 
 // ---- looking at a modal box from inside its loop
 
@@ -37,7 +37,7 @@ Visit* current = nullptr;
 BOOL CALLBACK FindAbout(HWND window, LPARAM found) {
     wchar_t cls[16] = {};
     GetClassNameW(window, cls, 16);
-    if (std::wstring(cls) == L"#32770" && WindowText(window) == com::toWide(About::Caption()) && IsWindowVisible(window)) {
+    if (std::wstring(cls) == L"#32770" && WindowText(window) == com::toWide(proppage::About::Caption()) && IsWindowVisible(window)) {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
@@ -104,22 +104,22 @@ class AboutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         shellCalls.clear();
-        original = pagewin::ShellExecuteHook;
-        pagewin::ShellExecuteHook = &RecordShell;
+        original = proppage::win::ShellExecuteHook;
+        proppage::win::ShellExecuteHook = &RecordShell;
         owner = CreateWindowExW(0, L"STATIC", L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 600, 500, nullptr,
                                 nullptr, nullptr, nullptr);
     }
     void TearDown() override {
         DestroyWindow(owner);
-        pagewin::ShellExecuteHook = original;
+        proppage::win::ShellExecuteHook = original;
     }
 
     void Show(std::function<void(HWND)> inspect) {
         Visit visit;
-        WhileAboutIsOpen([&] { pagewin::ShowAbout(owner); }, std::move(inspect), visit);
+        WhileAboutIsOpen([&] { proppage::win::ShowAbout(owner); }, std::move(inspect), visit);
     }
 
-    pagewin::ShellExecuteFunction original = nullptr;
+    proppage::win::ShellExecuteFunction original = nullptr;
     HWND owner = nullptr;
 };
 
@@ -136,39 +136,39 @@ std::wstring Text(HWND about, int id) { return WindowText(GetDlgItem(about, id))
 TEST_F(AboutTest, ShowsTheCaptionTitleVersionAndAddresses) {
     Show([](HWND about) {
         EXPECT_EQ(WindowText(about), L"About Quenmark Save Attachments");
-        EXPECT_EQ(Text(about, pagewin::AboutAppName), L"Quenmark Save Attachments");
-        EXPECT_EQ(Text(about, pagewin::AboutVersionLabel), L"Version");
-        EXPECT_EQ(Text(about, pagewin::AboutVersionNumber), com::toWide(About::FormatVersion(
+        EXPECT_EQ(Text(about, proppage::win::AboutAppName), L"Quenmark Save Attachments");
+        EXPECT_EQ(Text(about, proppage::win::AboutVersionLabel), L"Version");
+        EXPECT_EQ(Text(about, proppage::win::AboutVersionNumber), com::toWide(proppage::About::FormatVersion(
                       TALLOWBY_VERSION_MAJOR, TALLOWBY_VERSION_MINOR, TALLOWBY_VERSION_PATCH)));
-        EXPECT_EQ(Text(about, pagewin::AboutVersionNumber), TEST_VERSION_TEXT);
-        EXPECT_EQ(Text(about, pagewin::AboutQuenmarkLink), com::toWide(URLs::WebSite));
-        EXPECT_EQ(Text(about, pagewin::AboutSupportLabel), L"Support:");
-        EXPECT_EQ(Text(about, pagewin::AboutSupportEmail), com::toWide(URLs::SupportEmail));
-        EXPECT_EQ(Text(about, pagewin::AboutDocumentationLabel), L"Documentation:");
-        EXPECT_EQ(Text(about, pagewin::AboutDocumentationLink), com::toWide(URLs::Documentation));
-        EXPECT_EQ(Text(about, pagewin::AboutOk), L"OK");
+        EXPECT_EQ(Text(about, proppage::win::AboutVersionNumber), TEST_VERSION_TEXT);
+        EXPECT_EQ(Text(about, proppage::win::AboutQuenmarkLink), com::toWide(proppage::URLs::WebSite));
+        EXPECT_EQ(Text(about, proppage::win::AboutSupportLabel), L"Support:");
+        EXPECT_EQ(Text(about, proppage::win::AboutSupportEmail), com::toWide(proppage::URLs::SupportEmail));
+        EXPECT_EQ(Text(about, proppage::win::AboutDocumentationLabel), L"Documentation:");
+        EXPECT_EQ(Text(about, proppage::win::AboutDocumentationLink), com::toWide(proppage::URLs::Documentation));
+        EXPECT_EQ(Text(about, proppage::win::AboutOk), L"OK");
         Close(about);
     });
 }
 
 TEST_F(AboutTest, VersionComesFromTheLibrarysOwnResource) {
-    EXPECT_EQ(pagewin::LibraryVersion(), About::FormatVersion(TALLOWBY_VERSION_MAJOR, TALLOWBY_VERSION_MINOR,
+    EXPECT_EQ(proppage::win::LibraryVersion(), proppage::About::FormatVersion(TALLOWBY_VERSION_MAJOR, TALLOWBY_VERSION_MINOR,
                                                               TALLOWBY_VERSION_PATCH));
 }
 
 TEST_F(AboutTest, ControlsSitWhereTheTableSays) {
     Show([](HWND about) {
-        const int dpi = pagewin::ScreenDpi();
+        const int dpi = proppage::win::ScreenDpi();
         RECT client{};
         GetClientRect(about, &client);
         EXPECT_EQ(client.right, proppage::Scale(A::ClientWidth, dpi));
         EXPECT_EQ(client.bottom, proppage::Scale(A::ClientHeight, dpi));
         const std::pair<int, proppage::Box> table[] = {
-            {pagewin::AboutAppName, A::AppName},           {pagewin::AboutVersionLabel, A::VersionLabel},
-            {pagewin::AboutVersionNumber, A::VersionNumber}, {pagewin::AboutQuenmarkLink, A::QuenmarkLink},
-            {pagewin::AboutSupportLabel, A::SupportLabel},       {pagewin::AboutSupportEmail, A::SupportEmail},
-            {pagewin::AboutDocumentationLabel, A::DocumentationLabel}, {pagewin::AboutDocumentationLink, A::DocumentationLink},
-            {pagewin::AboutOk, A::OkButton}};
+            {proppage::win::AboutAppName, A::AppName},           {proppage::win::AboutVersionLabel, A::VersionLabel},
+            {proppage::win::AboutVersionNumber, A::VersionNumber}, {proppage::win::AboutQuenmarkLink, A::QuenmarkLink},
+            {proppage::win::AboutSupportLabel, A::SupportLabel},       {proppage::win::AboutSupportEmail, A::SupportEmail},
+            {proppage::win::AboutDocumentationLabel, A::DocumentationLabel}, {proppage::win::AboutDocumentationLink, A::DocumentationLink},
+            {proppage::win::AboutOk, A::OkButton}};
         for (const auto& [id, box] : table) {
             SCOPED_TRACE(id);
             RECT r{};
@@ -193,7 +193,7 @@ LOGFONTW FontOf(HWND control) {
 TEST_F(AboutTest, FieldsLookLikeTextAndLinksLikeLinks) {
     Show([](HWND about) {
         HDC dc = GetDC(about);
-        for (int id : {pagewin::AboutQuenmarkLink, pagewin::AboutSupportEmail, pagewin::AboutDocumentationLink}) {
+        for (int id : {proppage::win::AboutQuenmarkLink, proppage::win::AboutSupportEmail, proppage::win::AboutDocumentationLink}) {
             SCOPED_TRACE(id);
             HWND field = GetDlgItem(about, id);
             wchar_t cls[16] = {};
@@ -203,7 +203,7 @@ TEST_F(AboutTest, FieldsLookLikeTextAndLinksLikeLinks) {
             EXPECT_TRUE(style & ES_READONLY);
             EXPECT_FALSE(style & (WS_BORDER | ES_MULTILINE | WS_TABSTOP));
             EXPECT_FALSE(GetWindowLongW(field, GWL_EXSTYLE) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
-            const bool link = id != pagewin::AboutSupportEmail;
+            const bool link = id != proppage::win::AboutSupportEmail;
             EXPECT_EQ(FontOf(field).lfUnderline != 0, link);
             EXPECT_STREQ(FontOf(field).lfFaceName, L"Microsoft Sans Serif");
             // What the field asks its parent for when it paints.
@@ -214,8 +214,8 @@ TEST_F(AboutTest, FieldsLookLikeTextAndLinksLikeLinks) {
             EXPECT_EQ(GetTextColor(dc), GetSysColor(link ? COLOR_ACTIVECAPTION : COLOR_BTNTEXT));
         }
         ReleaseDC(about, dc);
-        EXPECT_FALSE(FontOf(GetDlgItem(about, pagewin::AboutAppName)).lfUnderline);
-        EXPECT_TRUE(GetWindowLongW(GetDlgItem(about, pagewin::AboutOk), GWL_STYLE) & BS_DEFPUSHBUTTON);
+        EXPECT_FALSE(FontOf(GetDlgItem(about, proppage::win::AboutAppName)).lfUnderline);
+        EXPECT_TRUE(GetWindowLongW(GetDlgItem(about, proppage::win::AboutOk), GWL_STYLE) & BS_DEFPUSHBUTTON);
         EXPECT_EQ(LOWORD(SendMessageW(about, DM_GETDEFID, 0, 0)), IDOK);
         Close(about);
     });
@@ -223,20 +223,20 @@ TEST_F(AboutTest, FieldsLookLikeTextAndLinksLikeLinks) {
 
 TEST_F(AboutTest, ClickingALinkOpensItWithTheShellAndLeavesTheBoxOpen) {
     Show([](HWND about) {
-        HWND link = GetDlgItem(about, pagewin::AboutQuenmarkLink);
+        HWND link = GetDlgItem(about, proppage::win::AboutQuenmarkLink);
         SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        HWND docs = GetDlgItem(about, pagewin::AboutDocumentationLink);
+        HWND docs = GetDlgItem(about, proppage::win::AboutDocumentationLink);
         SendMessageW(docs, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         SendMessageW(docs, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        HWND mail = GetDlgItem(about, pagewin::AboutSupportEmail);
+        HWND mail = GetDlgItem(about, proppage::win::AboutSupportEmail);
         SendMessageW(mail, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         SendMessageW(mail, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
         EXPECT_TRUE(IsWindowVisible(about)) << "the box stays open after a link click";
         Close(about);
     });
     ASSERT_EQ(shellCalls.size(), 2u) << "the e-mail field has no click action";
-    const std::wstring expected[] = {com::toWide(URLs::WebSite), com::toWide(URLs::Documentation)};
+    const std::wstring expected[] = {com::toWide(proppage::URLs::WebSite), com::toWide(proppage::URLs::Documentation)};
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(shellCalls[i].owner, GetDesktopWindow());
         EXPECT_EQ(shellCalls[i].verb, L"Open");
@@ -249,8 +249,8 @@ TEST_F(AboutTest, ClickingALinkOpensItWithTheShellAndLeavesTheBoxOpen) {
 
 TEST_F(AboutTest, OneOpenPerClickThatStartsAndEndsOnTheLink) {
     Show([](HWND about) {
-        HWND link = GetDlgItem(about, pagewin::AboutQuenmarkLink);
-        HWND docs = GetDlgItem(about, pagewin::AboutDocumentationLink);
+        HWND link = GetDlgItem(about, proppage::win::AboutQuenmarkLink);
+        HWND docs = GetDlgItem(about, proppage::win::AboutDocumentationLink);
         const LPARAM inside = MAKELPARAM(5, 5);
         // A double-click: press, release, the second press as WM_LBUTTONDBLCLK, release.
         SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, inside);
@@ -284,13 +284,13 @@ TEST_F(AboutTest, ThePointerIsAHandOverTheLinksOnly) {
     Show([](HWND about) {
         const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
         const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
-        for (int id : {pagewin::AboutQuenmarkLink, pagewin::AboutDocumentationLink}) {
+        for (int id : {proppage::win::AboutQuenmarkLink, proppage::win::AboutDocumentationLink}) {
             HWND link = GetDlgItem(about, id);
             SetCursor(arrow);
             EXPECT_TRUE(SendMessageW(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
             EXPECT_EQ(GetCursor(), hand) << id;
         }
-        HWND mail = GetDlgItem(about, pagewin::AboutSupportEmail);
+        HWND mail = GetDlgItem(about, proppage::win::AboutSupportEmail);
         SetCursor(arrow);
         SendMessageW(mail, WM_SETCURSOR, reinterpret_cast<WPARAM>(mail), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         EXPECT_NE(GetCursor(), hand);
@@ -329,12 +329,12 @@ TEST_F(AboutTest, IsModalOverItsOwner) {
 
 TEST_F(AboutTest, EachShowLoadsTheBoxAfresh) {
     Show([](HWND about) {
-        SetWindowTextW(GetDlgItem(about, pagewin::AboutAppName), L"changed");
+        SetWindowTextW(GetDlgItem(about, proppage::win::AboutAppName), L"changed");
         SetWindowTextW(about, L"changed");
         Close(about);
     });
     Show([](HWND about) {
-        EXPECT_EQ(Text(about, pagewin::AboutAppName), L"Quenmark Save Attachments");
+        EXPECT_EQ(Text(about, proppage::win::AboutAppName), L"Quenmark Save Attachments");
         Close(about);
     });
 }
@@ -343,10 +343,10 @@ TEST_F(AboutTest, EachShowLoadsTheBoxAfresh) {
 TEST(AboutFromThePage, TheAboutButtonShowsTheBoxModallyOverTheHost) {
     testpage::OleApartment ole;
     ASSERT_EQ(ole.hr, S_OK);
-    auto page = com::make<pagewin::PropPageControl>();
+    auto page = com::make<proppage::win::PropPageControl>();
     testpage::TestContainer container(testpage::SiteRoute::ClientSite);
     ASSERT_EQ(container.Site(page->identity()), S_OK);
-    HWND button = GetDlgItem(container.pageWindow(), pagewin::PageAboutButton);
+    HWND button = GetDlgItem(container.pageWindow(), proppage::win::PageAboutButton);
     Visit visit;
     WhileAboutIsOpen([&] { SendMessageW(button, BM_CLICK, 0, 0); },
                      [&](HWND about) {

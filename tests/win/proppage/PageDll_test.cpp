@@ -194,7 +194,7 @@ TEST_F(PageDllTest, WithoutTheAddInThePageOpensAndTheDllUnloadsAfterwards) {
         auto page = create();
         testpage::TestContainer container(testpage::SiteRoute::ClientSite);
         ASSERT_EQ(container.Site(page.get()), S_OK);
-        HWND box = GetDlgItem(container.pageWindow(), pagewin::PageReplaceWithLinks);
+        HWND box = GetDlgItem(container.pageWindow(), proppage::win::PageReplaceWithLinks);
         EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
         EXPECT_FALSE(IsWindowEnabled(box));
         EXPECT_FALSE(dirty(page));
@@ -217,7 +217,7 @@ TEST_F(PageDllTest, ThePageReachesTheAddInsPreferenceThroughTheRealBridge) {
         auto page = create();
         testpage::TestContainer container(testpage::SiteRoute::ClientSite);
         ASSERT_EQ(container.Site(page.get()), S_OK);
-        HWND box = GetDlgItem(container.pageWindow(), pagewin::PageReplaceWithLinks);
+        HWND box = GetDlgItem(container.pageWindow(), proppage::win::PageReplaceWithLinks);
         EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
         EXPECT_FALSE(container.applyEnabled());
         SendMessageW(box, BM_CLICK, 0, 0);
@@ -293,7 +293,7 @@ TEST_F(PageDllTest, WinesAtlContainerHostsThePage) {
     HWND pageWindow = nullptr;
     ASSERT_EQ(page.query<IOleInPlaceObject>()->GetWindow(&pageWindow), S_OK);
     EXPECT_EQ(GetParent(pageWindow), host);
-    HWND box = GetDlgItem(pageWindow, pagewin::PageReplaceWithLinks);
+    HWND box = GetDlgItem(pageWindow, proppage::win::PageReplaceWithLinks);
     EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_FALSE(dirty(page));
     SendMessageW(box, BM_CLICK, 0, 0);
@@ -318,7 +318,7 @@ TEST_F(PageDllTest, WinesAtlContainerHostsThePage) {
         SetKeyboardState(state);
         return hr;
     };
-    HWND about = GetDlgItem(pageWindow, pagewin::PageAboutButton);
+    HWND about = GetDlgItem(pageWindow, proppage::win::PageAboutButton);
     SetFocus(box);
     ASSERT_EQ(GetFocus(), box);
     EXPECT_EQ(press(VK_TAB, false), S_OK);

@@ -32,7 +32,7 @@ void WriteRects(HWND window, const std::pair<int, const char*>* controls, size_t
     GetWindowRect(GetAncestor(window, GA_ROOT), &screen);
     std::fprintf(out, "client %ld x %ld at screen %ld,%ld (top-level window %ld,%ld %ldx%ld), dpi %d\n", client.right,
                  client.bottom, origin.x, origin.y, screen.left, screen.top, screen.right - screen.left,
-                 screen.bottom - screen.top, pagewin::ScreenDpi());
+                 screen.bottom - screen.top, proppage::win::ScreenDpi());
     for (size_t i = 0; i < count; ++i) {
         RECT r{};
         GetWindowRect(GetDlgItem(window, controls[i].first), &r);
@@ -44,7 +44,7 @@ void WriteRects(HWND window, const std::pair<int, const char*>* controls, size_t
 }
 
 BOOL CALLBACK FindAbout(HWND window, LPARAM found) {
-    if (GetDlgItem(window, pagewin::AboutVersionNumber) && IsWindowVisible(window)) {
+    if (GetDlgItem(window, proppage::win::AboutVersionNumber) && IsWindowVisible(window)) {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
@@ -58,15 +58,15 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
     EnumThreadWindows(GetCurrentThreadId(), &FindAbout, reinterpret_cast<LPARAM>(&about));
     HWND shown = aboutMode ? about : pageWindow;
     if (!signalled && shown) {
-        static const std::pair<int, const char*> page[] = {{pagewin::PageReplaceWithLinks, "ctrlReplaceWithLinks"},
-                                                           {pagewin::PageFrame, "Frame1"},
-                                                           {pagewin::PageAboutButton, "AboutButton"}};
+        static const std::pair<int, const char*> page[] = {{proppage::win::PageReplaceWithLinks, "ctrlReplaceWithLinks"},
+                                                           {proppage::win::PageFrame, "Frame1"},
+                                                           {proppage::win::PageAboutButton, "AboutButton"}};
         static const std::pair<int, const char*> box[] = {
-            {pagewin::AboutAppName, "AppName"},           {pagewin::AboutVersionLabel, "lblVersion"},
-            {pagewin::AboutVersionNumber, "VersionNumber"}, {pagewin::AboutQuenmarkLink, "QuenmarkLink"},
-            {pagewin::AboutSupportLabel, "Label3"},       {pagewin::AboutSupportEmail, "SupportEmail"},
-            {pagewin::AboutDocumentationLabel, "Label4"}, {pagewin::AboutDocumentationLink, "DocumentationLink"},
-            {pagewin::AboutOk, "cmdOK"}};
+            {proppage::win::AboutAppName, "AppName"},           {proppage::win::AboutVersionLabel, "lblVersion"},
+            {proppage::win::AboutVersionNumber, "VersionNumber"}, {proppage::win::AboutQuenmarkLink, "QuenmarkLink"},
+            {proppage::win::AboutSupportLabel, "Label3"},       {proppage::win::AboutSupportEmail, "SupportEmail"},
+            {proppage::win::AboutDocumentationLabel, "Label4"}, {proppage::win::AboutDocumentationLink, "DocumentationLink"},
+            {proppage::win::AboutOk, "cmdOK"}};
         if (aboutMode)
             WriteRects(about, box, std::size(box));
         else
@@ -101,12 +101,12 @@ int wmain(int argc, wchar_t** argv) {
     testpage::FakePreference preference;
     preference.value = true;  // nothing stored: the add-in's default
     auto bridgeClass = std::make_unique<testpage::FakeBridgeClass>(preference);
-    auto page = com::make<pagewin::PropPageControl>();
+    auto page = com::make<proppage::win::PropPageControl>();
     auto container = std::make_unique<testpage::TestContainer>(testpage::SiteRoute::ClientSite);
     if (FAILED(container->Site(page->identity()))) return 3;
     pageWindow = container->pageWindow();
     SetTimer(nullptr, 0, 50, &OnTimer);
-    if (aboutMode) PostMessageW(GetDlgItem(pageWindow, pagewin::PageAboutButton), BM_CLICK, 0, 0);
+    if (aboutMode) PostMessageW(GetDlgItem(pageWindow, proppage::win::PageAboutButton), BM_CLICK, 0, 0);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

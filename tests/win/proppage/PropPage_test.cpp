@@ -36,7 +36,7 @@ protected:
         container.reset();
         page = nullptr;
         bridgeClass.reset();
-        EXPECT_EQ(ThreadBridge::Current(), nullptr) << "the bridge is released with the last page";
+        EXPECT_EQ(proppage::win::ThreadBridge::Current(), nullptr) << "the bridge is released with the last page";
         EXPECT_EQ(com::Module::lockCount(), 0) << "an object of the page or the container is still alive";
     }
 
@@ -47,14 +47,14 @@ protected:
     }
 
     void OpenWithoutBridge(SiteRoute route = SiteRoute::ClientSite) {
-        page = com::make<pagewin::PropPageControl>();
+        page = com::make<proppage::win::PropPageControl>();
         container = std::make_unique<TestContainer>(route);
         ASSERT_EQ(container->Site(page->identity()), S_OK);
         ASSERT_NE(container->pageWindow(), nullptr);
     }
 
     HWND control(int id) const { return GetDlgItem(container->pageWindow(), id); }
-    HWND box() const { return control(pagewin::PageReplaceWithLinks); }
+    HWND box() const { return control(proppage::win::PageReplaceWithLinks); }
     bool checked() const { return SendMessageW(box(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void click() const { SendMessageW(box(), BM_CLICK, 0, 0); }
 
@@ -70,7 +70,7 @@ protected:
     testpage::OleApartment ole;
     FakePreference preference;
     std::unique_ptr<FakeBridgeClass> bridgeClass;
-    ComPtr<pagewin::PropPageControl> page;
+    ComPtr<proppage::win::PropPageControl> page;
     std::unique_ptr<TestContainer> container;
 };
 
@@ -119,9 +119,9 @@ TEST_F(PageTest, WithoutTheAddInThePageOpensUncheckedCleanAndDisabled) {
     OpenWithoutBridge();
     EXPECT_FALSE(checked());
     EXPECT_FALSE(IsWindowEnabled(box())) << "nothing to write a change to";
-    EXPECT_TRUE(IsWindowEnabled(control(pagewin::PageAboutButton)));
+    EXPECT_TRUE(IsWindowEnabled(control(proppage::win::PageAboutButton)));
     EXPECT_FALSE(dirty());
-    EXPECT_EQ(ThreadBridge::Current(), nullptr);
+    EXPECT_EQ(proppage::win::ThreadBridge::Current(), nullptr);
     EXPECT_EQ(asPage()->Apply(), CO_E_CLASSSTRING) << "Apply says why (no such ProgID) and writes nothing";
     EXPECT_FALSE(dirty());
 }
@@ -210,12 +210,12 @@ TEST_F(PageTest, WithoutAnySiteTheClickStillMakesThePageDirty) {
 
 TEST_F(PageTest, EachPageCreatesABridgeAndReleasesTheEarlierOne) {
     Open();
-    auto second = com::make<pagewin::PropPageControl>();
+    auto second = com::make<proppage::win::PropPageControl>();
     EXPECT_EQ(preference.created, 2);
     EXPECT_EQ(preference.alive, 1) << "the first page's bridge was released when the second stored its own";
     second = nullptr;
     EXPECT_EQ(preference.alive, 0) << "termination of any page empties the shared bridge";
-    EXPECT_EQ(ThreadBridge::Current(), nullptr);
+    EXPECT_EQ(proppage::win::ThreadBridge::Current(), nullptr);
     click();
     EXPECT_EQ(asPage()->Apply(), E_POINTER) << "no usable bridge: Apply fails";
     EXPECT_TRUE(dirty());
@@ -384,7 +384,7 @@ TEST_F(PageTest, DescribesItselfAsTheControlOfItsTypeLibrary) {
 }
 
 TEST_F(PageTest, QuickActivateSitesTheControl) {
-    page = com::make<pagewin::PropPageControl>();
+    page = com::make<proppage::win::PropPageControl>();
     container = std::make_unique<TestContainer>(SiteRoute::ClientSite);
     // A container that quick-activates passes its site and sinks in one call.
     auto quick = ComPtr<IUnknown>(page->identity()).query<IQuickActivate>();
@@ -423,7 +423,7 @@ TEST_F(PageTest, DrawsItselfIntoAContainersDeviceContext) {
 
 TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
     Open();
-    const int dpi = pagewin::ScreenDpi();
+    const int dpi = proppage::win::ScreenDpi();
     RECT client{};
     GetClientRect(container->pageWindow(), &client);
     EXPECT_EQ(client.right, proppage::Scale(L::ClientWidth, dpi));
@@ -432,9 +432,9 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
         int id;
         proppage::Box box;
         const char16_t* caption;
-    } expected[] = {{pagewin::PageReplaceWithLinks, L::ReplaceWithLinks, L::ReplaceWithLinksCaption},
-                    {pagewin::PageFrame, L::Frame, L::FrameCaption},
-                    {pagewin::PageAboutButton, L::AboutButton, L::AboutButtonCaption}};
+    } expected[] = {{proppage::win::PageReplaceWithLinks, L::ReplaceWithLinks, L::ReplaceWithLinksCaption},
+                    {proppage::win::PageFrame, L::Frame, L::FrameCaption},
+                    {proppage::win::PageAboutButton, L::AboutButton, L::AboutButtonCaption}};
     for (const auto& e : expected) {
         SCOPED_TRACE(e.id);
         HWND w = control(e.id);
@@ -447,7 +447,7 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
         EXPECT_EQ(r.top, at.top);
         EXPECT_EQ(r.right - r.left, at.width);
         EXPECT_EQ(r.bottom - r.top, at.height);
-        EXPECT_EQ(pagewin::WindowText(w), com::toWide(e.caption));
+        EXPECT_EQ(proppage::win::WindowText(w), com::toWide(e.caption));
         LOGFONTW font{};
         ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0)), sizeof font, &font));
         EXPECT_STREQ(font.lfFaceName, L"Microsoft Sans Serif");
@@ -456,7 +456,7 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
         EXPECT_EQ(font.lfWeight, FW_NORMAL);
     }
     EXPECT_EQ(GetWindowLongW(box(), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
-    EXPECT_EQ(GetWindowLongW(control(pagewin::PageFrame), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
+    EXPECT_EQ(GetWindowLongW(control(proppage::win::PageFrame), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
 }
 
 TEST_F(PageTest, TabGoesFromTheBoxToTheAboutButtonAndBack) {
@@ -464,10 +464,10 @@ TEST_F(PageTest, TabGoesFromTheBoxToTheAboutButtonAndBack) {
     HWND window = container->pageWindow();
     EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) << "the host's dialog tabs into the page";
     EXPECT_EQ(GetWindow(window, GW_CHILD), box()) << "tab order 0 is the box";
-    EXPECT_EQ(GetWindow(box(), GW_HWNDNEXT), control(pagewin::PageFrame));
-    EXPECT_EQ(GetWindow(control(pagewin::PageFrame), GW_HWNDNEXT), control(pagewin::PageAboutButton));
-    EXPECT_EQ(GetNextDlgTabItem(window, box(), FALSE), control(pagewin::PageAboutButton));
-    EXPECT_EQ(GetNextDlgTabItem(window, control(pagewin::PageAboutButton), FALSE), box());
+    EXPECT_EQ(GetWindow(box(), GW_HWNDNEXT), control(proppage::win::PageFrame));
+    EXPECT_EQ(GetWindow(control(proppage::win::PageFrame), GW_HWNDNEXT), control(proppage::win::PageAboutButton));
+    EXPECT_EQ(GetNextDlgTabItem(window, box(), FALSE), control(proppage::win::PageAboutButton));
+    EXPECT_EQ(GetNextDlgTabItem(window, control(proppage::win::PageAboutButton), FALSE), box());
 }
 
 // ---- letting go
@@ -480,7 +480,7 @@ TEST_F(PageTest, NothingStaysAliveWhenTheContainerLetsGo) {
     EXPECT_EQ(container->pageWindow(), nullptr);
     page = nullptr;
     EXPECT_EQ(preference.alive, 0);
-    EXPECT_EQ(ThreadBridge::Current(), nullptr);
+    EXPECT_EQ(proppage::win::ThreadBridge::Current(), nullptr);
     container.reset();
     bridgeClass.reset();
     EXPECT_EQ(com::Module::lockCount(), 0) << "no object of the page, the container or the bridge is alive";
