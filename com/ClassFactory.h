@@ -19,12 +19,13 @@ struct ClassEntry {
     CreateFunction create;
 };
 
-/// CreateFunction for a ComObject class T with a default constructor.
-template <class T>
+/// CreateFunction for a ComObject class T, constructed with what each of `Arguments` (functions
+/// without parameters) returns; none for a default constructor.
+template <class T, auto... Arguments>
 [[nodiscard]] HRESULT createObject(REFIID iid, void** out) noexcept {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return guard([&] { return make<T>()->QueryInterface(iid, out); });
+    return guard([&] { return make<T>(Arguments()...)->QueryInterface(iid, out); });
 }
 
 /// DllGetClassObject's work: a class factory for a class of `table`; CLASS_E_CLASSNOTAVAILABLE for any

@@ -46,66 +46,31 @@ private:
     Handle h_ = Traits::empty();
 };
 
-struct RegKeyTraits {
-    using Handle = HKEY;
-    static HKEY empty() noexcept { return nullptr; }
-    static void close(HKEY h) noexcept { RegCloseKey(h); }
+/// A handle whose empty value is null, closed by `Close`.
+template <class H, auto Close>
+struct NullEmptyTraits {
+    using Handle = H;
+    static H empty() noexcept { return nullptr; }
+    static void close(H h) noexcept { Close(h); }
 };
 
+/// A handle whose failure value is INVALID_HANDLE_VALUE (CreateFileW, FindFirstFileW), closed by `Close`.
+template <auto Close>
+struct InvalidEmptyTraits {
+    using Handle = HANDLE;
+    static HANDLE empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) noexcept { Close(h); }
+};
+
+using RegKey = UniqueHandle<NullEmptyTraits<HKEY, RegCloseKey>>;
 /// Destroys the window; must be reset on the thread that created it.
-struct WindowTraits {
-    using Handle = HWND;
-    static HWND empty() noexcept { return nullptr; }
-    static void close(HWND h) noexcept { DestroyWindow(h); }
-};
-
+using Window = UniqueHandle<NullEmptyTraits<HWND, DestroyWindow>>;
 template <class Gdi>
-struct GdiTraits {
-    using Handle = Gdi;
-    static Gdi empty() noexcept { return nullptr; }
-    static void close(Gdi h) noexcept { DeleteObject(h); }
-};
-
-struct CoTaskMemStringTraits {
-    using Handle = wchar_t*;
-    static wchar_t* empty() noexcept { return nullptr; }
-    static void close(wchar_t* p) noexcept { CoTaskMemFree(p); }
-};
-
-struct GlobalMemoryTraits {
-    using Handle = HGLOBAL;
-    static HGLOBAL empty() noexcept { return nullptr; }
-    static void close(HGLOBAL h) noexcept { GlobalFree(h); }
-};
-
-struct SafeArrayTraits {
-    using Handle = SAFEARRAY*;
-    static SAFEARRAY* empty() noexcept { return nullptr; }
-    static void close(SAFEARRAY* a) noexcept { SafeArrayDestroy(a); }
-};
-
-/// A file CreateFileW opened (its failure is INVALID_HANDLE_VALUE, not null).
-struct FileTraits {
-    using Handle = HANDLE;
-    static HANDLE empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) noexcept { CloseHandle(h); }
-};
-
-/// A search FindFirstFileW (or FindFirstFileExW) started (its failure is INVALID_HANDLE_VALUE too).
-struct FindTraits {
-    using Handle = HANDLE;
-    static HANDLE empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) noexcept { FindClose(h); }
-};
-
-using RegKey = UniqueHandle<RegKeyTraits>;
-using Window = UniqueHandle<WindowTraits>;
-template <class Gdi>
-using GdiObject = UniqueHandle<GdiTraits<Gdi>>;
-using CoTaskMemString = UniqueHandle<CoTaskMemStringTraits>;
-using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
-using SafeArray = UniqueHandle<SafeArrayTraits>;
-using File = UniqueHandle<FileTraits>;
-using Find = UniqueHandle<FindTraits>;
+using GdiObject = UniqueHandle<NullEmptyTraits<Gdi, DeleteObject>>;
+using CoTaskMemString = UniqueHandle<NullEmptyTraits<wchar_t*, CoTaskMemFree>>;
+using GlobalMemory = UniqueHandle<NullEmptyTraits<HGLOBAL, GlobalFree>>;
+using SafeArray = UniqueHandle<NullEmptyTraits<SAFEARRAY*, SafeArrayDestroy>>;
+using File = UniqueHandle<InvalidEmptyTraits<CloseHandle>>;
+using Find = UniqueHandle<InvalidEmptyTraits<FindClose>>;
 
 }  // namespace com

@@ -15,23 +15,19 @@ namespace {
 
 // Every object is made with the module's shared state.
 template <class T>
-[[nodiscard]] HRESULT createWithModule(REFIID iid, void** out) noexcept {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    return com::guard([&] { return com::make<T>(AddInModule::Instance())->QueryInterface(iid, out); });
-}
+constexpr com::CreateFunction createWithModule = &com::createObject<T, &AddInModule::Instance>;
 
 const AddInClass kClasses[] = {
-    {&CLSID_Connect, &createWithModule<ConnectObject>, L"Connect"},
-    {&CLSID_EventManager, &createWithModule<EventManagerObject>, L"EventManager"},
-    {&CLSID_ActionManager, &createWithModule<ActionManagerObject>, L"ActionManager"},
-    {&CLSID_FileNameMangler, &createWithModule<FileNameManglerObject>, L"FileNameMangler"},
+    {&CLSID_Connect, createWithModule<ConnectObject>, L"Connect"},
+    {&CLSID_EventManager, createWithModule<EventManagerObject>, L"EventManager"},
+    {&CLSID_ActionManager, createWithModule<ActionManagerObject>, L"ActionManager"},
+    {&CLSID_FileNameMangler, createWithModule<FileNameManglerObject>, L"FileNameMangler"},
     {&CLSID_FileDialogManager, &com::createObject<FileDialogManagerObject>, L"FileDialogManager"},
-    {&CLSID_PropPageBridge, &createWithModule<PropPageBridgeObject>, L"PropPageBridge"},
+    {&CLSID_PropPageBridge, createWithModule<PropPageBridgeObject>, L"PropPageBridge"},
 };
 
 // Failures the core tolerates go where the ones caught at COM boundaries go: the debug output.
-void reportTolerated(int32_t status, std::u16string_view text, const base::Where& where) noexcept {
+void ReportTolerated(int32_t status, std::u16string_view text, const base::Where& where) noexcept {
     com::reportFailure(static_cast<HRESULT>(status), text, where);
 }
 
@@ -39,15 +35,15 @@ void reportTolerated(int32_t status, std::u16string_view text, const base::Where
 
 AddInModule& AddInModule::Instance() noexcept {
     // Every object of the module is made with it: its first use connects the report.
-    static const bool connected = (base::SetToleratedReport(&reportTolerated), true);
+    static const bool connected = (base::SetToleratedReport(&ReportTolerated), true);
     (void)connected;
     static AddInModule module(com::Module::handle());
     return module;
 }
 
-std::span<const AddInClass> classes() noexcept { return kClasses; }
+std::span<const AddInClass> Classes() noexcept { return kClasses; }
 
-com::ServerInfo serverInfo() {
+com::ServerInfo Registration() {
     com::ServerInfo server{{LIBID_Tallowby, 1, 0}, {}, {}};
     for (const AddInClass& cls : kClasses) {
         const std::wstring progId = std::wstring(L"Tallowby.") + cls.name;
@@ -61,7 +57,7 @@ com::ServerInfo serverInfo() {
     return server;
 }
 
-HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
+HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
     com::ClassEntry entries[std::size(kClasses)];
     for (size_t i = 0; i < std::size(kClasses); ++i) entries[i] = {kClasses[i].clsid, kClasses[i].create};
     return com::getClassObject(entries, clsid, iid, out);

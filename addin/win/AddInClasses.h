@@ -22,13 +22,13 @@
 /// In-module access from an ActionManager COM object to the core object behind it, so that an
 /// EventManager handed one through its interface can pass the core object on. Never leaves the module.
 struct IActionManagerCore : public IUnknown {
-    virtual std::shared_ptr<addin::ActionManager> core() noexcept = 0;
+    virtual std::shared_ptr<addin::ActionManager> Core() noexcept = 0;
 };
 __CRT_UUID_DECL(IActionManagerCore, 0x3c1e0f52, 0x7a4b, 0x4d2e, 0x9b, 0x61, 0x0e, 0x55, 0x8d, 0x2a, 0x47, 0x13)
 
 namespace addin::win {
 
-/// What the module's objects share, handed to each when it is made (see classes()).
+/// What the module's objects share, handed to each when it is made (see Classes()).
 class AddInModule {
 public:
     /// The platform services; pictures come from this module.
@@ -57,7 +57,7 @@ struct AddInClass {
 };
 
 /// Every creatable class of the module; registration and DllGetClassObject both read this table.
-std::span<const AddInClass> classes() noexcept;
+std::span<const AddInClass> Classes() noexcept;
 
 /// The host's add-in list entry for this add-in, under HKEY_CURRENT_USER (under HKEY_LOCAL_MACHINE
 /// when registered for every user: the host reads both, the user's first).
@@ -67,10 +67,10 @@ inline constexpr wchar_t Description[] = L"Provides useful options for saving at
 inline constexpr DWORD LoadBehavior = 3;
 
 /// What DllRegisterServer writes: the classes, the type library, the host's add-in entry.
-com::ServerInfo serverInfo();
+com::ServerInfo Registration();
 
-/// DllGetClassObject over classes().
-[[nodiscard]] HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
+/// DllGetClassObject over Classes().
+[[nodiscard]] HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
 
 /// Connect: the host's entry object. Its IDispatch serves _IDTExtensibility2's dispatch ids 1 to 5
 /// by hand (that interface is the host's, so our type library does not describe it) and has no
@@ -119,7 +119,7 @@ protected:
 
 private:
     /// A ribbon callback named in the markup, by the dispatch id GetIDsOfNames gave for its name.
-    [[nodiscard]] HRESULT invokeCallback(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+    [[nodiscard]] HRESULT InvokeCallback(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                                          UINT* argError) noexcept;
 
     AddInModule& module_;
@@ -157,7 +157,7 @@ public:
     STDMETHODIMP GetTag(BSTR* result) noexcept override;
     STDMETHODIMP CheckItemSend(IDispatch* Item, VARIANT_BOOL* Cancel) noexcept override;
 
-    std::shared_ptr<ActionManager> core() noexcept override { return core_; }
+    std::shared_ptr<ActionManager> Core() noexcept override { return core_; }
 
 protected:
     ~ActionManagerObject() override;

@@ -25,7 +25,7 @@ constexpr DISPID kGetCustomUI = 1;
 constexpr com::NamedMember kRibbonMembers[] = {{L"GetCustomUI", kGetCustomUI}};
 
 // Argument `position` (declaration order) converted to `type`, as DispInvoke would.
-HRESULT argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT* out, UINT* argError) noexcept {
+HRESULT Argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT* out, UINT* argError) noexcept {
     VariantInit(out);
     return DispGetParam(params, position, type, out, argError);
 }
@@ -34,7 +34,7 @@ HRESULT argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT* out, 
 // GetCustomUI, on both IDispatch faces.
 constexpr DISPID kCallbackBase = 0x100;
 
-DISPID callbackId(const wchar_t* name) noexcept {
+DISPID CallbackId(const wchar_t* name) noexcept {
     try {
         const auto callback = Ribbon::CallbackNamed(com::fromWide(name));
         return callback ? kCallbackBase + static_cast<DISPID>(*callback) : DISPID_UNKNOWN;
@@ -44,7 +44,7 @@ DISPID callbackId(const wchar_t* name) noexcept {
     }
 }
 
-bool isCallback(DISPID id) noexcept {
+bool IsCallback(DISPID id) noexcept {
     return id >= kCallbackBase && id <= kCallbackBase + static_cast<DISPID>(Ribbon::Callback::OnExplorerLoad);
 }
 
@@ -68,13 +68,13 @@ STDMETHODIMP ConnectObject::GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexc
 }
 
 STDMETHODIMP ConnectObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
-    return com::IdsOfNames(kMembers, iid, names, count, ids, callbackId);
+    return com::IdsOfNames(kMembers, iid, names, count, ids, CallbackId);
 }
 
 STDMETHODIMP ConnectObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO*, UINT* argError) noexcept {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (isCallback(id)) return invokeCallback(id, flags, params, result, argError);
+    if (IsCallback(id)) return InvokeCallback(id, flags, params, result, argError);
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     if (id < kOnConnection || id > kOnBeginShutdown) return DISP_E_MEMBERNOTFOUND;
     if (!params) return E_INVALIDARG;
@@ -83,16 +83,16 @@ STDMETHODIMP ConnectObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
     switch (id) {
     case kOnConnection: {
         com::Variant app, mode, addIn;
-        HRESULT hr = argument(params, 0, VT_DISPATCH, app.put(), argError);
-        if (SUCCEEDED(hr)) hr = argument(params, 1, VT_I4, mode.put(), argError);
-        if (SUCCEEDED(hr)) hr = argument(params, 2, VT_DISPATCH, addIn.put(), argError);
+        HRESULT hr = Argument(params, 0, VT_DISPATCH, app.put(), argError);
+        if (SUCCEEDED(hr)) hr = Argument(params, 1, VT_I4, mode.put(), argError);
+        if (SUCCEEDED(hr)) hr = Argument(params, 2, VT_DISPATCH, addIn.put(), argError);
         if (FAILED(hr)) return hr;
         return OnConnection(V_DISPATCH(app.get()), static_cast<ext_ConnectMode>(V_I4(mode.get())),
                             V_DISPATCH(addIn.get()), nullptr);
     }
     case kOnDisconnection: {
         com::Variant mode;
-        const HRESULT hr = argument(params, 0, VT_I4, mode.put(), argError);
+        const HRESULT hr = Argument(params, 0, VT_I4, mode.put(), argError);
         if (FAILED(hr)) return hr;
         return OnDisconnection(static_cast<ext_DisconnectMode>(V_I4(mode.get())), nullptr);
     }
@@ -113,11 +113,11 @@ STDMETHODIMP ConnectObject::OnConnection(IDispatch* Application, ext_ConnectMode
         std::shared_ptr<host::Object> app;
         if (Application) {
             if (auto outlook = com::ComPtr<IDispatch>(Application).tryQuery<IDispatch>(addin::win::iids::Application))
-                app = addin::win::wrapApplication(std::move(outlook));
+                app = addin::win::WrapApplication(std::move(outlook));
             else
-                app = addin::win::wrapObject(com::ComPtr<IDispatch>(Application));
+                app = addin::win::WrapObject(com::ComPtr<IDispatch>(Application));
         }
-        const auto addIn = AddInInst ? addin::win::wrapAddInInstance(com::ComPtr<IDispatch>(AddInInst)) : nullptr;
+        const auto addIn = AddInInst ? addin::win::WrapAddInInstance(com::ComPtr<IDispatch>(AddInInst)) : nullptr;
         // The version read counts also when a later step of the connection fails.
         const base::ScopeExit recordVersion([this]() noexcept {
             if (core_.HasEventManager()) module_.SetConnectedHostMajor(core_.Events()->HostMajorVersion());
@@ -148,7 +148,7 @@ void* ConnectObject::queryOther(REFIID iid) noexcept {
     return iid == __uuidof(IRibbonExtensibility) ? static_cast<IRibbonExtensibility*>(&ribbon_) : nullptr;
 }
 
-HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+HRESULT ConnectObject::InvokeCallback(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                                       UINT* argError) noexcept {
     if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
     if (!params) return E_INVALIDARG;
@@ -157,7 +157,7 @@ HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params,
     // Every callback of the markup takes the ribbon's object first: the IRibbonUI for onLoad, the
     // IRibbonControl for the others.
     com::Variant object;
-    const HRESULT hr = argument(params, 0, VT_DISPATCH, object.put(), argError);
+    const HRESULT hr = Argument(params, 0, VT_DISPATCH, object.put(), argError);
     if (FAILED(hr)) return hr;
     // onAction runs the command, whose windows are modal: while they are up the host may let go of
     // this object (the add-in unloaded). It and the event manager stay until the callback returns.
@@ -165,14 +165,14 @@ HRESULT ConnectObject::invokeCallback(DISPID id, WORD flags, DISPPARAMS* params,
     return com::guard([&] {
         const com::ComPtr<IDispatch> ribbonObject(V_DISPATCH(object.get()));
         const auto events = core_.Events();
-        const auto control = [&] { return ribbonObject ? addin::win::wrapRibbonControl(ribbonObject) : nullptr; };
+        const auto control = [&] { return ribbonObject ? addin::win::WrapRibbonControl(ribbonObject) : nullptr; };
         const auto answer = [&](bool value) {
             if (result) *result = com::Variant(value).release();
         };
         switch (static_cast<Ribbon::Callback>(id - kCallbackBase)) {
         case Ribbon::Callback::OnLoad:
         case Ribbon::Callback::OnExplorerLoad:
-            events->OnRibbonLoad(ribbonObject ? addin::win::wrapRibbonUI(ribbonObject) : nullptr,
+            events->OnRibbonLoad(ribbonObject ? addin::win::WrapRibbonUI(ribbonObject) : nullptr,
                                  id - kCallbackBase == static_cast<DISPID>(Ribbon::Callback::OnExplorerLoad));
             break;
         case Ribbon::Callback::OnAction:
@@ -209,18 +209,18 @@ STDMETHODIMP ConnectObject::RibbonPart::GetTypeInfo(UINT, LCID, ITypeInfo** out)
 
 STDMETHODIMP ConnectObject::RibbonPart::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                                       DISPID* ids) noexcept {
-    return com::IdsOfNames(kRibbonMembers, iid, names, count, ids, callbackId);
+    return com::IdsOfNames(kRibbonMembers, iid, names, count, ids, CallbackId);
 }
 
 STDMETHODIMP ConnectObject::RibbonPart::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                                VARIANT* result, EXCEPINFO*, UINT* argError) noexcept {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (isCallback(id)) return outer_.invokeCallback(id, flags, params, result, argError);
+    if (IsCallback(id)) return outer_.InvokeCallback(id, flags, params, result, argError);
     if (id != kGetCustomUI || !(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     if (!params) return E_INVALIDARG;
     if (result) VariantInit(result);
     com::Variant ribbonId;
-    const HRESULT hr = argument(params, 0, VT_BSTR, ribbonId.put(), argError);
+    const HRESULT hr = Argument(params, 0, VT_BSTR, ribbonId.put(), argError);
     if (FAILED(hr)) return hr;
     BSTR xml = nullptr;
     const HRESULT called = GetCustomUI(V_BSTR(ribbonId.get()), &xml);

@@ -27,7 +27,7 @@ STDMETHODIMP FileDialogManagerObject::GetSaveAsPath(BSTR fileName, _FileNameMang
         bool replace = *replaceWithLink != VARIANT_FALSE;
         bool open = *openAfterSaving != VARIANT_FALSE;
         const std::u16string path =
-            core_.GetSaveAsPath(com::fromBstr(fileName), core->core(), ordinal, saveableCount, replace, open);
+            core_.GetSaveAsPath(com::fromBstr(fileName), core->Core(), ordinal, saveableCount, replace, open);
         *result = com::Bstr(path).release();
         *replaceWithLink = replace ? VARIANT_TRUE : VARIANT_FALSE;
         *openAfterSaving = open ? VARIANT_TRUE : VARIANT_FALSE;

@@ -74,7 +74,7 @@ STDMETHODIMP FileNameManglerObject::get_mItem(IDispatch** result) noexcept {
 STDMETHODIMP FileNameManglerObject::putref_mItem(IDispatch* item) noexcept {
     return com::guard([&] {
         com::ComPtr<IDispatch> held(item);
-        core_.mItem(item ? addin::win::wrapItem(held) : nullptr);
+        core_.mItem(item ? addin::win::WrapItem(held) : nullptr);
         item_ = std::move(held);
     });
 }

@@ -15,7 +15,7 @@
 /// In-module access from a FileNameMangler COM object to the core mangler behind it, so that the
 /// Save As dialog handed one through its interface uses it directly. Never leaves the module.
 struct IFileNameManglerCore : public IUnknown {
-    virtual addin::FileNameMangler& core() noexcept = 0;
+    virtual addin::FileNameMangler& Core() noexcept = 0;
 };
 __CRT_UUID_DECL(IFileNameManglerCore, 0x6d0b2c4e, 0x1f5a, 0x4b7d, 0x8e, 0x93, 0x2a, 0x41, 0xc7, 0x5e, 0x08, 0xb6)
 
@@ -35,7 +35,7 @@ public:
     STDMETHODIMP putref_mItem(IDispatch* item) noexcept override;
     STDMETHODIMP GetFileNameMangling(BSTR* fileName, BSTR* folder, _NameCollection** result) noexcept override;
 
-    FileNameMangler& core() noexcept override { return core_; }
+    FileNameMangler& Core() noexcept override { return core_; }
 
 protected:
     ~FileNameManglerObject() override = default;

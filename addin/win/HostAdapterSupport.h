@@ -31,7 +31,7 @@ protected:
     DispatchCaller caller_;
 };
 
-inline ComPtr<IUnknown> identityOf(IDispatch* object) noexcept {
+inline ComPtr<IUnknown> IdentityOf(IDispatch* object) noexcept {
     return ComPtr<IDispatch>(object).tryQuery<IUnknown>();
 }
 
@@ -42,28 +42,28 @@ public:
 
     // Two proxies of one host object answer the same IUnknown (COM's identity rule).
     bool SameObject(const host::Object& other) const override {
-        const ComPtr<IDispatch> theirs = dispatchOf(other);
+        const ComPtr<IDispatch> theirs = DispatchOf(other);
         if (!theirs) return false;
-        const auto a = identityOf(object().get());
-        return a && a == identityOf(theirs.get());
+        const auto a = IdentityOf(object().get());
+        return a && a == IdentityOf(theirs.get());
     }
 };
 
 template <class T>
-Variant optional(const std::optional<T>& value) {
+Variant Optional(const std::optional<T>& value) {
     return value ? Variant(*value) : Variant::missing();
 }
 
 // The object a member returned, wrapped; empty for Nothing.
 template <class Wrap>
-auto wrapped(const Variant& value, Wrap wrap) -> decltype(wrap(ComPtr<IDispatch>())) {
+auto Wrapped(const Variant& value, Wrap wrap) -> decltype(wrap(ComPtr<IDispatch>())) {
     ComPtr<IDispatch> object = value.toDispatch();
     if (!object) return nullptr;
     return wrap(std::move(object));
 }
 
 // Advises a sink for `events` on `source` and ties the advise to the core's subscription.
-inline host::Subscription subscribe(const ComPtr<IDispatch>& source, const IID& events, com::EventHandler handler) {
+inline host::Subscription SubscribeTo(const ComPtr<IDispatch>& source, const IID& events, com::EventHandler handler) {
     auto advised = std::make_shared<com::Subscription>(
         com::Subscription::subscribe(source.get(), events, std::move(handler)));
     return host::Subscription([advised]() noexcept { advised->reset(); });
@@ -72,7 +72,7 @@ inline host::Subscription subscribe(const ComPtr<IDispatch>& source, const IID& 
 // A by-reference Boolean the sink may change: written back to the host even when the sink then
 // fails, as a by-reference argument changed before the failure would be.
 template <class Call>
-void withFlag(com::EventArgs& args, unsigned index, Call call) {
+void WithFlag(com::EventArgs& args, unsigned index, Call call) {
     bool flag = args.boolean(index);
     try {
         call(flag);
@@ -84,9 +84,9 @@ void withFlag(com::EventArgs& args, unsigned index, Call call) {
 }
 
 // The command bars' adapters (HostAdaptersBars.cpp).
-std::shared_ptr<host::CommandBars> wrapCommandBars(ComPtr<IDispatch> object);
-std::shared_ptr<host::CommandBar> wrapBar(ComPtr<IDispatch> object);
-std::shared_ptr<host::CommandBarControl> wrapControl(ComPtr<IDispatch> object);
-std::shared_ptr<host::CommandBarButton> wrapButton(ComPtr<IDispatch> object);
+std::shared_ptr<host::CommandBars> WrapCommandBars(ComPtr<IDispatch> object);
+std::shared_ptr<host::CommandBar> WrapBar(ComPtr<IDispatch> object);
+std::shared_ptr<host::CommandBarControl> WrapControl(ComPtr<IDispatch> object);
+std::shared_ptr<host::CommandBarButton> WrapButton(ComPtr<IDispatch> object);
 
 }  // namespace addin::win::adapters

@@ -25,7 +25,7 @@ class PropertyPagesAdapter final : public Adapter<host::PropertyPages> {
 public:
     using Adapter::Adapter;
     void Add(const std::u16string& page, std::optional<std::u16string> title) override {
-        (void)caller_.call(u"Add", {Variant(page), optional(title)});
+        (void)caller_.call(u"Add", {Variant(page), Optional(title)});
     }
 };
 
@@ -49,7 +49,7 @@ public:
     using Adapter::Adapter;
     std::u16string PathName() override { return caller_.get(u"PathName").toString(); }
     std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override {
-        return wrapped(caller_.get(u"PropertyAccessor"),
+        return Wrapped(caller_.get(u"PropertyAccessor"),
                        [](ComPtr<IDispatch> o) { return std::make_shared<PropertyAccessorAdapter>(std::move(o)); });
     }
     int32_t Type() override { return caller_.get(u"Type").toLong(); }
@@ -58,11 +58,11 @@ public:
     void SetDisplayName(const std::u16string& value) override { caller_.put(u"DisplayName", Variant(value)); }
     void SaveAsFile(const std::u16string& path) override { (void)caller_.call(u"SaveAsFile", {Variant(path)}); }
     void Delete() override { (void)caller_.call(u"Delete"); }
-    std::shared_ptr<host::Item> Parent() override { return wrapped(caller_.get(u"Parent"), wrapItem); }
+    std::shared_ptr<host::Item> Parent() override { return Wrapped(caller_.get(u"Parent"), WrapItem); }
     int32_t Index() override { return caller_.get(u"Index").toLong(); }
 };
 
-std::shared_ptr<host::Attachment> wrapAttachment(ComPtr<IDispatch> object) {
+std::shared_ptr<host::Attachment> WrapAttachment(ComPtr<IDispatch> object) {
     return std::make_shared<AttachmentAdapter>(std::move(object));
 }
 
@@ -71,22 +71,22 @@ public:
     using Adapter::Adapter;
     int32_t Count() override { return caller_.get(u"Count").toLong(); }
     std::shared_ptr<host::Attachment> Item(int32_t index) override {
-        return wrapped(caller_.callOrGet(u"Item", {Variant(index)}), wrapAttachment);
+        return Wrapped(caller_.callOrGet(u"Item", {Variant(index)}), WrapAttachment);
     }
     std::shared_ptr<host::Attachment> Add(const std::u16string& source, std::optional<int32_t> type,
                                           std::optional<int32_t> position,
                                           std::optional<std::u16string> displayName) override {
-        return wrapped(caller_.call(u"Add", {Variant(source), optional(type), optional(position), optional(displayName)}),
-                       wrapAttachment);
+        return Wrapped(caller_.call(u"Add", {Variant(source), Optional(type), Optional(position), Optional(displayName)}),
+                       WrapAttachment);
     }
 };
 
 class ItemAdapter final : public Adapter<host::Item> {
 public:
     using Adapter::Adapter;
-    std::u16string TypeName() override { return typeName(object().get()); }
+    std::u16string TypeName() override { return TypeNameOf(object().get()); }
     std::shared_ptr<host::Attachments> Attachments() override {
-        return wrapped(caller_.get(u"Attachments"),
+        return Wrapped(caller_.get(u"Attachments"),
                        [](ComPtr<IDispatch> o) { return std::make_shared<AttachmentsAdapter>(std::move(o)); });
     }
     bool Saved() override { return caller_.get(u"Saved").toBool(); }
@@ -107,9 +107,9 @@ public:
 class InspectorAdapter final : public Adapter<host::Inspector> {
 public:
     using Adapter::Adapter;
-    std::shared_ptr<host::Item> CurrentItem() override { return wrapped(caller_.get(u"CurrentItem"), wrapItem); }
+    std::shared_ptr<host::Item> CurrentItem() override { return Wrapped(caller_.get(u"CurrentItem"), WrapItem); }
     std::shared_ptr<host::CommandBars> CommandBars() override {
-        return wrapped(caller_.get(u"CommandBars"), wrapCommandBars);
+        return Wrapped(caller_.get(u"CommandBars"), WrapCommandBars);
     }
     bool IsWordMail() override { return caller_.callOrGet(u"IsWordMail").toBool(); }
 };
@@ -119,11 +119,11 @@ public:
     using Adapter::Adapter;
     int32_t Count() override { return caller_.get(u"Count").toLong(); }
     std::shared_ptr<host::Inspector> Item(int32_t index) override {
-        return wrapped(caller_.callOrGet(u"Item", {Variant(index)}), wrapInspector);
+        return Wrapped(caller_.callOrGet(u"Item", {Variant(index)}), WrapInspector);
     }
     host::Subscription Subscribe(host::InspectorsEvents& sink) override {
-        return subscribe(object(), iids::InspectorsEvents, [&sink](DISPID id, com::EventArgs& args) {
-            if (id == events::NewInspector) sink.NewInspector(wrapInspector(args.object(0)));
+        return SubscribeTo(object(), iids::InspectorsEvents, [&sink](DISPID id, com::EventArgs& args) {
+            if (id == events::NewInspector) sink.NewInspector(WrapInspector(args.object(0)));
         });
     }
 };
@@ -139,7 +139,7 @@ public:
     using Adapter::Adapter;
     int32_t Count() override { return caller_.get(u"Count").toLong(); }
     std::shared_ptr<host::Item> Item(int32_t index) override {
-        return wrapped(caller_.callOrGet(u"Item", {Variant(index)}), wrapItem);
+        return Wrapped(caller_.callOrGet(u"Item", {Variant(index)}), WrapItem);
     }
 };
 
@@ -148,28 +148,28 @@ public:
     using Adapter::Adapter;
     int32_t Count() override { return caller_.get(u"Count").toLong(); }
     std::shared_ptr<host::Attachment> Item(int32_t index) override {
-        return wrapped(caller_.callOrGet(u"Item", {Variant(index)}), wrapAttachment);
+        return Wrapped(caller_.callOrGet(u"Item", {Variant(index)}), WrapAttachment);
     }
 };
 
-std::shared_ptr<host::Selection> wrapSelection(ComPtr<IDispatch> object) {
+std::shared_ptr<host::Selection> WrapSelection(ComPtr<IDispatch> object) {
     return std::make_shared<SelectionAdapter>(std::move(object));
 }
 
-std::shared_ptr<host::AttachmentSelection> wrapAttachmentSelection(ComPtr<IDispatch> object) {
+std::shared_ptr<host::AttachmentSelection> WrapAttachmentSelection(ComPtr<IDispatch> object) {
     return std::make_shared<AttachmentSelectionAdapter>(std::move(object));
 }
 
 class ExplorerAdapter final : public Adapter<host::Explorer> {
 public:
     using Adapter::Adapter;
-    std::shared_ptr<host::Selection> Selection() override { return wrapped(caller_.get(u"Selection"), wrapSelection); }
+    std::shared_ptr<host::Selection> Selection() override { return Wrapped(caller_.get(u"Selection"), WrapSelection); }
     std::shared_ptr<host::AttachmentSelection> AttachmentSelection() override {
-        return wrapped(caller_.get(u"AttachmentSelection"), wrapAttachmentSelection);
+        return Wrapped(caller_.get(u"AttachmentSelection"), WrapAttachmentSelection);
     }
     // A host without Close simply never raises it; the advise is the same.
     host::Subscription Subscribe(host::ExplorerEvents& sink) override {
-        return subscribe(object(), iids::ExplorerEvents, [&sink](DISPID id, com::EventArgs&) {
+        return SubscribeTo(object(), iids::ExplorerEvents, [&sink](DISPID id, com::EventArgs&) {
             if (id == events::ExplorerClose)
                 sink.Close();
             else if (id == events::ExplorerSelectionChange)
@@ -183,26 +183,26 @@ public:
     using Adapter::Adapter;
     std::u16string Version() override { return caller_.get(u"Version").toString(); }
     std::shared_ptr<host::Explorer> ActiveExplorer() override {
-        return wrapped(caller_.callOrGet(u"ActiveExplorer"),
+        return Wrapped(caller_.callOrGet(u"ActiveExplorer"),
                        [](ComPtr<IDispatch> o) { return std::make_shared<ExplorerAdapter>(std::move(o)); });
     }
     std::shared_ptr<host::Inspector> ActiveInspector() override {
-        return wrapped(caller_.callOrGet(u"ActiveInspector"), wrapInspector);
+        return Wrapped(caller_.callOrGet(u"ActiveInspector"), WrapInspector);
     }
     std::shared_ptr<host::Inspectors> Inspectors() override {
-        return wrapped(caller_.get(u"Inspectors"),
+        return Wrapped(caller_.get(u"Inspectors"),
                        [](ComPtr<IDispatch> o) { return std::make_shared<InspectorsAdapter>(std::move(o)); });
     }
     std::shared_ptr<host::Explorers> Explorers() override {
-        return wrapped(caller_.get(u"Explorers"),
+        return Wrapped(caller_.get(u"Explorers"),
                        [](ComPtr<IDispatch> o) { return std::make_shared<ExplorersAdapter>(std::move(o)); });
     }
     host::Subscription Subscribe(host::ApplicationEvents& sink) override {
-        return subscribe(object(), iids::ApplicationEvents, [&sink](DISPID id, com::EventArgs& args) {
+        return SubscribeTo(object(), iids::ApplicationEvents, [&sink](DISPID id, com::EventArgs& args) {
             if (id == events::ItemSend) {
                 const ComPtr<IDispatch> item = args.object(0);
-                const auto wrappedItem = item ? wrapItem(item) : nullptr;
-                withFlag(args, 1, [&](bool& cancel) { sink.ItemSend(wrappedItem, cancel); });
+                const auto wrappedItem = item ? WrapItem(item) : nullptr;
+                WithFlag(args, 1, [&](bool& cancel) { sink.ItemSend(wrappedItem, cancel); });
             } else if (id == events::OptionsPagesAdd) {
                 const ComPtr<IDispatch> pages = args.object(0);
                 sink.OptionsPagesAdd(pages ? std::make_shared<PropertyPagesAdapter>(pages) : nullptr);
@@ -243,19 +243,19 @@ public:
         if (!place) return context;
         const auto as = [&](const IID& iid) { return place.tryQuery<IDispatch>(iid); };
         if (auto o = as(iids::Inspector))
-            context.inspector = wrapInspector(std::move(o));
+            context.inspector = WrapInspector(std::move(o));
         else if (auto e = as(iids::Explorer))
             context.explorer = std::make_shared<ExplorerAdapter>(std::move(e));
         else if (auto sel = as(iids::Selection))
-            context.selection = wrapSelection(std::move(sel));
+            context.selection = WrapSelection(std::move(sel));
         else if (auto a = as(iids::AttachmentSelection))
-            context.attachments = wrapAttachmentSelection(std::move(a));
+            context.attachments = WrapAttachmentSelection(std::move(a));
         return context;
     }
     std::u16string Tag() override { return caller_.get(u"Tag").toString(); }
 };
 
-std::u16string nameOf(ITypeInfo* info) noexcept {
+std::u16string NameOf(ITypeInfo* info) noexcept {
     com::Bstr name;
     if (!info || FAILED(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr))) return {};
     try {
@@ -269,49 +269,49 @@ std::u16string nameOf(ITypeInfo* info) noexcept {
 
 }  // namespace
 
-ComPtr<IDispatch> dispatchOf(const host::Object& object) noexcept {
+ComPtr<IDispatch> DispatchOf(const host::Object& object) noexcept {
     const auto* holder = dynamic_cast<const Holder*>(&object);
     return holder ? holder->object() : nullptr;
 }
 
-std::shared_ptr<host::Application> wrapApplication(ComPtr<IDispatch> app) {
+std::shared_ptr<host::Application> WrapApplication(ComPtr<IDispatch> app) {
     return std::make_shared<ApplicationAdapter>(std::move(app));
 }
 
-std::shared_ptr<host::Object> wrapObject(ComPtr<IDispatch> object) {
+std::shared_ptr<host::Object> WrapObject(ComPtr<IDispatch> object) {
     return std::make_shared<ObjectAdapter>(std::move(object));
 }
 
-std::shared_ptr<host::AddInInstance> wrapAddInInstance(ComPtr<IDispatch> addIn) {
+std::shared_ptr<host::AddInInstance> WrapAddInInstance(ComPtr<IDispatch> addIn) {
     return std::make_shared<AddInInstanceAdapter>(std::move(addIn));
 }
 
-std::shared_ptr<host::Inspector> wrapInspector(ComPtr<IDispatch> inspector) {
+std::shared_ptr<host::Inspector> WrapInspector(ComPtr<IDispatch> inspector) {
     return std::make_shared<InspectorAdapter>(std::move(inspector));
 }
 
-std::shared_ptr<host::Item> wrapItem(ComPtr<IDispatch> item) { return std::make_shared<ItemAdapter>(std::move(item)); }
+std::shared_ptr<host::Item> WrapItem(ComPtr<IDispatch> item) { return std::make_shared<ItemAdapter>(std::move(item)); }
 
-std::shared_ptr<host::RibbonUI> wrapRibbonUI(ComPtr<IDispatch> ribbon) {
+std::shared_ptr<host::RibbonUI> WrapRibbonUI(ComPtr<IDispatch> ribbon) {
     return std::make_shared<RibbonUIAdapter>(std::move(ribbon));
 }
 
-std::shared_ptr<host::RibbonControl> wrapRibbonControl(ComPtr<IDispatch> control) {
+std::shared_ptr<host::RibbonControl> WrapRibbonControl(ComPtr<IDispatch> control) {
     return std::make_shared<RibbonControlAdapter>(std::move(control));
 }
 
-std::u16string typeName(IDispatch* object) noexcept {
+std::u16string TypeNameOf(IDispatch* object) noexcept {
     if (!object) return {};
     if (const auto provider = ComPtr<IDispatch>(object).tryQuery<IProvideClassInfo>()) {
         ComPtr<ITypeInfo> info;
         if (SUCCEEDED(provider->GetClassInfo(info.put()))) {
-            std::u16string name = nameOf(info.get());
+            std::u16string name = NameOf(info.get());
             if (!name.empty()) return name;
         }
     }
     ComPtr<ITypeInfo> info;
     if (FAILED(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()))) return {};
-    return nameOf(info.get());
+    return NameOf(info.get());
 }
 
 }  // namespace addin::win

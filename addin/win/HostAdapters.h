@@ -65,26 +65,26 @@ private:
 
 /// The host object an adapter stands for (the same for every adapter made by this file).
 /// Empty when `object` is not an adapter of this file.
-com::ComPtr<IDispatch> dispatchOf(const host::Object& object) noexcept;
+com::ComPtr<IDispatch> DispatchOf(const host::Object& object) noexcept;
 
 /// The add-in's view of the host application. `app` must be the host's application object; the
 /// caller has checked that it offers the host's _Application.
-std::shared_ptr<host::Application> wrapApplication(com::ComPtr<IDispatch> app);
+std::shared_ptr<host::Application> WrapApplication(com::ComPtr<IDispatch> app);
 /// A host object of unknown kind (only SameObject works on it).
-std::shared_ptr<host::Object> wrapObject(com::ComPtr<IDispatch> object);
+std::shared_ptr<host::Object> WrapObject(com::ComPtr<IDispatch> object);
 /// The host's add-in instance object (COMAddIn).
-std::shared_ptr<host::AddInInstance> wrapAddInInstance(com::ComPtr<IDispatch> addIn);
-std::shared_ptr<host::Inspector> wrapInspector(com::ComPtr<IDispatch> inspector);
+std::shared_ptr<host::AddInInstance> WrapAddInInstance(com::ComPtr<IDispatch> addIn);
+std::shared_ptr<host::Inspector> WrapInspector(com::ComPtr<IDispatch> inspector);
 /// Any item; its members are reached by name.
-std::shared_ptr<host::Item> wrapItem(com::ComPtr<IDispatch> item);
+std::shared_ptr<host::Item> WrapItem(com::ComPtr<IDispatch> item);
 
 /// The ribbon's objects handed to the markup's callbacks (IRibbonUI, IRibbonControl).
-std::shared_ptr<host::RibbonUI> wrapRibbonUI(com::ComPtr<IDispatch> ribbon);
-std::shared_ptr<host::RibbonControl> wrapRibbonControl(com::ComPtr<IDispatch> control);
+std::shared_ptr<host::RibbonUI> WrapRibbonUI(com::ComPtr<IDispatch> ribbon);
+std::shared_ptr<host::RibbonControl> WrapRibbonControl(com::ComPtr<IDispatch> control);
 
 /// The conventional type name of an automation object: its class's name from IProvideClassInfo,
 /// otherwise its interface's name from IDispatch::GetTypeInfo; one leading "_" removed. Empty when
 /// neither tells.
-std::u16string typeName(IDispatch* object) noexcept;
+std::u16string TypeNameOf(IDispatch* object) noexcept;
 
 }  // namespace addin::win

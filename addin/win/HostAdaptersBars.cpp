@@ -20,13 +20,13 @@ public:
     void SetTag(const std::u16string& value) override { this->caller_.put(u"Tag", Variant(value)); }
     bool Enabled() override { return this->caller_.get(u"Enabled").toBool(); }
     void SetEnabled(bool value) override { this->caller_.put(u"Enabled", Variant(value)); }
-    std::shared_ptr<host::CommandBar> Parent() override { return wrapped(this->caller_.get(u"Parent"), wrapBar); }
-    void Delete(std::optional<bool> temporary) override { (void)this->caller_.call(u"Delete", {optional(temporary)}); }
+    std::shared_ptr<host::CommandBar> Parent() override { return Wrapped(this->caller_.get(u"Parent"), WrapBar); }
+    void Delete(std::optional<bool> temporary) override { (void)this->caller_.call(u"Delete", {Optional(temporary)}); }
     // As the host's late binding takes a control as a button: a query for its _CommandBarButton.
     std::shared_ptr<host::CommandBarButton> AsButton() override {
         auto button = this->object().template tryQuery<IDispatch>(iids::CommandBarButton);
         if (!button) throw HostError(HostStatus::NoInterface, u"The control is not a button");
-        return wrapButton(std::move(button));
+        return WrapButton(std::move(button));
     }
 };
 
@@ -38,20 +38,20 @@ public:
     int32_t FaceId() override { return caller_.get(u"FaceId").toLong(); }
     void SetFaceId(int32_t value) override { caller_.put(u"FaceId", Variant(value)); }
     // By name: hosts before Office XP have neither member, and their failure is the answer.
-    void SetPicture(const std::shared_ptr<host::Picture>& value) override { caller_.put(u"Picture", picture(value)); }
-    void SetMask(const std::shared_ptr<host::Picture>& value) override { caller_.put(u"mask", picture(value)); }
+    void SetPicture(const std::shared_ptr<host::Picture>& value) override { caller_.put(u"Picture", PictureArgument(value)); }
+    void SetMask(const std::shared_ptr<host::Picture>& value) override { caller_.put(u"mask", PictureArgument(value)); }
 
     host::Subscription Subscribe(host::ButtonEvents& sink) override {
-        return subscribe(object(), iids::CommandBarButtonEvents, [&sink](DISPID id, com::EventArgs& args) {
+        return SubscribeTo(object(), iids::CommandBarButtonEvents, [&sink](DISPID id, com::EventArgs& args) {
             if (id != events::ButtonClick) return;
             const ComPtr<IDispatch> control = args.object(0);
-            const auto ctrl = control ? wrapButton(control) : nullptr;
-            withFlag(args, 1, [&](bool& cancelDefault) { sink.Click(ctrl, cancelDefault); });
+            const auto ctrl = control ? WrapButton(control) : nullptr;
+            WithFlag(args, 1, [&](bool& cancelDefault) { sink.Click(ctrl, cancelDefault); });
         });
     }
 
 private:
-    static Variant picture(const std::shared_ptr<host::Picture>& value) {
+    static Variant PictureArgument(const std::shared_ptr<host::Picture>& value) {
         const auto* ours = dynamic_cast<const Picture*>(value.get());
         return Variant(ours ? ours->object().get() : static_cast<IDispatch*>(nullptr));
     }
@@ -65,9 +65,9 @@ public:
                                                  std::optional<std::u16string> parameter,
                                                  std::optional<int32_t> before,
                                                  std::optional<bool> temporary) override {
-        return wrapped(caller_.call(u"Add", {optional(type), optional(id), optional(parameter), optional(before),
-                                             optional(temporary)}),
-                       wrapControl);
+        return Wrapped(caller_.call(u"Add", {Optional(type), Optional(id), Optional(parameter), Optional(before),
+                                             Optional(temporary)}),
+                       WrapControl);
     }
 };
 
@@ -80,7 +80,7 @@ public:
     int32_t Protection() override { return caller_.get(u"Protection").toLong(); }
     void SetProtection(int32_t value) override { caller_.put(u"Protection", Variant(value)); }
     std::shared_ptr<host::CommandBarControls> Controls() override {
-        return wrapped(caller_.get(u"Controls"),
+        return Wrapped(caller_.get(u"Controls"),
                        [](ComPtr<IDispatch> o) { return std::make_shared<ControlsAdapter>(std::move(o)); });
     }
     void Delete() override { (void)caller_.call(u"Delete"); }
@@ -94,30 +94,30 @@ public:
                                                          std::optional<bool> visible) override {
         // The add-in passes only Tag, by name, as the host's own callers do.
         if (tag && !type && !id && !visible)
-            return wrapped(caller_.callNamed(u"FindControl", {{u"Tag", Variant(*tag)}}), wrapControl);
-        return wrapped(caller_.call(u"FindControl", {optional(type), optional(id), optional(tag), optional(visible)}),
-                       wrapControl);
+            return Wrapped(caller_.callNamed(u"FindControl", {{u"Tag", Variant(*tag)}}), WrapControl);
+        return Wrapped(caller_.call(u"FindControl", {Optional(type), Optional(id), Optional(tag), Optional(visible)}),
+                       WrapControl);
     }
     std::shared_ptr<host::CommandBar> Add(std::optional<std::u16string> name, std::optional<int32_t> position,
                                           std::optional<bool> menuBar, std::optional<bool> temporary) override {
-        return wrapped(
-            caller_.call(u"Add", {optional(name), optional(position), optional(menuBar), optional(temporary)}),
-            wrapBar);
+        return Wrapped(
+            caller_.call(u"Add", {Optional(name), Optional(position), Optional(menuBar), Optional(temporary)}),
+            WrapBar);
     }
 };
 
 }  // namespace
 
-std::shared_ptr<host::CommandBars> wrapCommandBars(ComPtr<IDispatch> object) {
+std::shared_ptr<host::CommandBars> WrapCommandBars(ComPtr<IDispatch> object) {
     return std::make_shared<CommandBarsAdapter>(std::move(object));
 }
-std::shared_ptr<host::CommandBar> wrapBar(ComPtr<IDispatch> object) {
+std::shared_ptr<host::CommandBar> WrapBar(ComPtr<IDispatch> object) {
     return std::make_shared<BarAdapter>(std::move(object));
 }
-std::shared_ptr<host::CommandBarControl> wrapControl(ComPtr<IDispatch> object) {
+std::shared_ptr<host::CommandBarControl> WrapControl(ComPtr<IDispatch> object) {
     return std::make_shared<ControlAdapter<host::CommandBarControl>>(std::move(object));
 }
-std::shared_ptr<host::CommandBarButton> wrapButton(ComPtr<IDispatch> object) {
+std::shared_ptr<host::CommandBarButton> WrapButton(ComPtr<IDispatch> object) {
     return std::make_shared<ButtonAdapter>(std::move(object));
 }
 

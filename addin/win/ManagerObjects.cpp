@@ -8,18 +8,18 @@
 namespace addin::win {
 namespace {
 
-std::shared_ptr<host::Item> item(IDispatch* object) {
-    return object ? addin::win::wrapItem(com::ComPtr<IDispatch>(object)) : nullptr;
+std::shared_ptr<host::Item> ItemOf(IDispatch* object) {
+    return object ? addin::win::WrapItem(com::ComPtr<IDispatch>(object)) : nullptr;
 }
 
 template <class Value>
-HRESULT answer(Value* out, Value value) noexcept {
+HRESULT Answer(Value* out, Value value) noexcept {
     if (!out) return E_POINTER;
     *out = value;
     return S_OK;
 }
 
-HRESULT answer(BSTR* out, const std::u16string& text) noexcept {
+HRESULT Answer(BSTR* out, const std::u16string& text) noexcept {
     if (!out) return E_POINTER;
     *out = nullptr;
     return com::guard([&] { *out = com::Bstr(text).release(); });
@@ -39,10 +39,10 @@ STDMETHODIMP EventManagerObject::InitHandler(IDispatch* oApp, BSTR sProgID, _Act
             com::ComPtr<IDispatch> outlook;
             const HRESULT hr = oApp->QueryInterface(addin::win::iids::Application, outlook.putVoid());
             if (FAILED(hr)) throw HostError(hr, u"Not the host's application object");
-            app = addin::win::wrapApplication(std::move(outlook));
+            app = addin::win::WrapApplication(std::move(outlook));
         }
         std::shared_ptr<ActionManager> actions;
-        if (acmgr) actions = com::ComPtr<IUnknown>(acmgr).query<IActionManagerCore>()->core();
+        if (acmgr) actions = com::ComPtr<IUnknown>(acmgr).query<IActionManagerCore>()->Core();
         core_->InitHandler(app, com::fromBstr(sProgID), actions);
     });
 }
@@ -65,29 +65,29 @@ STDMETHODIMP ActionManagerObject::Action(IDispatch* ins) noexcept {
     return com::guard([&] {
         // The command's dialogs are modal: kept by the call, whatever its caller does meanwhile.
         const auto core = core_;
-        core->Action(ins ? addin::win::wrapInspector(com::ComPtr<IDispatch>(ins)) : nullptr);
+        core->Action(ins ? addin::win::WrapInspector(com::ComPtr<IDispatch>(ins)) : nullptr);
     });
 }
 
 STDMETHODIMP ActionManagerObject::IsEnabled(IDispatch* Item, VARIANT_BOOL* result) noexcept {
     if (!result) return E_POINTER;
-    return com::guard([&] { *result = core_->IsEnabled(item(Item)) ? VARIANT_TRUE : VARIANT_FALSE; });
+    return com::guard([&] { *result = core_->IsEnabled(ItemOf(Item)) ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 STDMETHODIMP ActionManagerObject::GetImageResourceId(short* result) noexcept {
-    return answer(result, static_cast<short>(core_->GetImageResourceId()));
+    return Answer(result, static_cast<short>(core_->GetImageResourceId()));
 }
 
 STDMETHODIMP ActionManagerObject::GetImageMaskResourceId(short* result) noexcept {
-    return answer(result, static_cast<short>(core_->GetImageMaskResourceId()));
+    return Answer(result, static_cast<short>(core_->GetImageMaskResourceId()));
 }
 
 STDMETHODIMP ActionManagerObject::GetCaption(BSTR* result) noexcept {
-    return com::guard([&] { return answer(result, core_->GetCaption()); });
+    return com::guard([&] { return Answer(result, core_->GetCaption()); });
 }
 
 STDMETHODIMP ActionManagerObject::GetTag(BSTR* result) noexcept {
-    return com::guard([&] { return answer(result, core_->GetTag()); });
+    return com::guard([&] { return Answer(result, core_->GetTag()); });
 }
 
 STDMETHODIMP ActionManagerObject::CheckItemSend(IDispatch* Item, VARIANT_BOOL* Cancel) noexcept {
@@ -96,7 +96,7 @@ STDMETHODIMP ActionManagerObject::CheckItemSend(IDispatch* Item, VARIANT_BOOL* C
         bool cancel = *Cancel != VARIANT_FALSE;
         // By reference: what the check wrote reaches the caller even when it then fails.
         const base::ScopeExit writeBack([&]() noexcept { *Cancel = cancel ? VARIANT_TRUE : VARIANT_FALSE; });
-        core_->CheckItemSend(item(Item), cancel);
+        core_->CheckItemSend(ItemOf(Item), cancel);
     });
 }
 

@@ -8,19 +8,19 @@
 #include "com/Module.h"
 #include "com/Registration.h"
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) { return addin::win::getClassObject(clsid, iid, out); }
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) { return addin::win::GetClassObject(clsid, iid, out); }
 
 STDAPI DllCanUnloadNow() { return com::canUnloadNow(); }
 
 STDAPI DllRegisterServer() {
-    return com::guard([] { return com::registerServer(addin::win::serverInfo(), com::Module::path()); });
+    return com::guard([] { return com::registerServer(addin::win::Registration(), com::Module::path()); });
 }
 
 STDAPI DllUnregisterServer() {
-    return com::guard([] { return com::unregisterServer(addin::win::serverInfo(), com::Module::path()); });
+    return com::guard([] { return com::unregisterServer(addin::win::Registration(), com::Module::path()); });
 }
 
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
     return com::guard(
-        [&] { return com::installServer(addin::win::serverInfo(), com::Module::path(), install != FALSE, commandLine); });
+        [&] { return com::installServer(addin::win::Registration(), com::Module::path(), install != FALSE, commandLine); });
 }

@@ -19,7 +19,7 @@
 namespace addin::win {
 namespace {
 
-std::wstring settingsKey(const std::u16string& appName, const std::u16string& section) {
+std::wstring SettingsKey(const std::u16string& appName, const std::u16string& section) {
     return std::wstring(SettingsRoot) + L"\\" + com::toWide(appName) + L"\\" + com::toWide(section);
 }
 
@@ -95,7 +95,7 @@ bool WinPlatform::RemoveFile(const std::u16string& path) noexcept { return addin
 std::u16string WinPlatform::GetSetting(const std::u16string& appName, const std::u16string& section,
                                        const std::u16string& key, const std::u16string& defaultValue) {
     com::RegKey handle;
-    LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, settingsKey(appName, section).c_str(), 0, KEY_QUERY_VALUE,
+    LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKey(appName, section).c_str(), 0, KEY_QUERY_VALUE,
                                    handle.put());
     if (status == ERROR_FILE_NOT_FOUND) return defaultValue;
     if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The setting cannot be read");
@@ -121,7 +121,7 @@ std::u16string WinPlatform::GetSetting(const std::u16string& appName, const std:
 void WinPlatform::SaveSetting(const std::u16string& appName, const std::u16string& section, const std::u16string& key,
                               const std::u16string& value) {
     com::RegKey handle;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, settingsKey(appName, section).c_str(), 0, nullptr,
+    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKey(appName, section).c_str(), 0, nullptr,
                                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, handle.put(), nullptr);
     if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The setting cannot be written");
     const std::wstring data = com::toWide(value);

@@ -6,7 +6,7 @@
 
 namespace proppage::win {
 
-com::ServerInfo serverInfo(const std::wstring& modulePath) {
+com::ServerInfo Registration(const std::wstring& modulePath) {
     const std::wstring clsidKey = L"CLSID\\" + com::guidString(CLSID_PropPage);
     com::ServerInfo server{{LIBID_TallowbyPage, 1, 0}, {{CLSID_PropPage, ProgId, ProgId}}, {}};
     // A control: containers read these to know how to site it (MiscStatus\1 is the content aspect).
@@ -20,7 +20,7 @@ com::ServerInfo serverInfo(const std::wstring& modulePath) {
     return server;
 }
 
-HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
+HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
     static const com::ClassEntry classes[] = {{&CLSID_PropPage, &com::createObject<PropPageControl>}};
     return com::getClassObject(classes, clsid, iid, out);
 }

@@ -15,9 +15,9 @@ inline constexpr int ToolboxBitmapId = IDB_TOOLBOX;
 
 /// What DllRegisterServer writes for the module at `modulePath`: the class with its control keys
 /// (Control, MiscStatus, ToolboxBitmap32) and the type library.
-com::ServerInfo serverInfo(const std::wstring& modulePath);
+com::ServerInfo Registration(const std::wstring& modulePath);
 
 /// DllGetClassObject's work.
-[[nodiscard]] HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
+[[nodiscard]] HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
 
 }  // namespace proppage::win

@@ -23,11 +23,11 @@ namespace L = proppage::PageLayout;
 constexpr wchar_t BridgeProgId[] = L"Tallowby.PropPageBridge";
 
 // HIMETRIC (0.01 mm) from pixels at `dpi`, for the default extent.
-LONG himetric(int pixels, int dpi) noexcept { return MulDiv(pixels, 2540, dpi); }
+LONG PixelsToHimetric(int pixels, int dpi) noexcept { return MulDiv(pixels, 2540, dpi); }
 
 // Step 2 of initialisation: the bridge by ProgID into ThreadBridge. On failure the bridge stays
 // as it was and the status says why.
-HRESULT createBridge() noexcept {
+HRESULT CreateBridge() noexcept {
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(BridgeProgId, &clsid);
     if (FAILED(hr)) return hr;
@@ -59,8 +59,8 @@ bool ShortcutsRefused(_PropPageBridge* bridge) noexcept {
 // The page's size at the screen's DPI, in the HIMETRIC units of OLE's extents.
 SIZEL InitialExtent() {
     const int dpi = ScreenDpi();
-    return {himetric(L::ClientWidth * dpi / proppage::BaseDpi, dpi),
-            himetric(L::ClientHeight * dpi / proppage::BaseDpi, dpi)};
+    return {PixelsToHimetric(L::ClientWidth * dpi / proppage::BaseDpi, dpi),
+            PixelsToHimetric(L::ClientHeight * dpi / proppage::BaseDpi, dpi)};
 }
 
 }  // namespace
@@ -69,7 +69,7 @@ PropPageControl::PropPageControl()
     : OleControl({CLSID_PropPage, DIID___PropPage, MiscStatus}, InitialExtent()) {
     std::optional<bool> preference;
     bool refused = false;
-    bridgeStatus_ = createBridge();
+    bridgeStatus_ = CreateBridge();
     if (SUCCEEDED(bridgeStatus_)) {
         VARIANT_BOOL value = VARIANT_FALSE;
         bridgeStatus_ = ThreadBridge::Current()->get_PrefReplaceWithLinks(&value);
@@ -109,11 +109,11 @@ STDMETHODIMP PropPageControl::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flag
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (id == DispidGetPageInfo || id == DispidDirty || id == DispidApply)
-        return invokePropertyPage(id, flags, params, result, exception, argError);
+        return InvokePropertyPage(id, flags, params, result, exception, argError);
     return DispatchImpl<_PropPage>::Invoke(id, iid, lcid, flags, params, result, exception, argError);
 }
 
-HRESULT PropPageControl::invokePropertyPage(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+HRESULT PropPageControl::InvokePropertyPage(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                                             EXCEPINFO* exception, UINT* argError) noexcept {
     DISPPARAMS none{};
     if (!params) params = &none;
@@ -197,12 +197,12 @@ INT_PTR CALLBACK PropPageControl::PageProc(HWND dialog, UINT message, WPARAM wPa
         switch (message) {
         case WM_INITDIALOG:
             SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            reinterpret_cast<PropPageControl*>(lParam)->createControls(dialog);
+            reinterpret_cast<PropPageControl*>(lParam)->CreateControls(dialog);
             return FALSE;
         case WM_COMMAND:
             if (!self || HIWORD(wParam) != BN_CLICKED) return FALSE;
             if (LOWORD(wParam) == PageReplaceWithLinks) {
-                self->onUserClick();
+                self->OnUserClick();
                 return TRUE;
             }
             if (LOWORD(wParam) == PageAboutButton) {
@@ -223,7 +223,7 @@ INT_PTR CALLBACK PropPageControl::PageProc(HWND dialog, UINT message, WPARAM wPa
     });
 }
 
-void PropPageControl::createControls(HWND dialog) {
+void PropPageControl::CreateControls(HWND dialog) {
     const int dpi = ScreenDpi();
     font_ = MakeFont(dpi, false);
     HFONT font = font_.get();
@@ -239,12 +239,12 @@ void PropPageControl::createControls(HWND dialog) {
     EnableWindow(box_, state_.BoxEnabled() ? TRUE : FALSE);
 }
 
-void PropPageControl::onUserClick() {
+void PropPageControl::OnUserClick() {
     state_.UserClicked(SendMessageW(box_, BM_GETCHECK, 0, 0) == BST_CHECKED);
-    notifySite();
+    NotifySite();
 }
 
-void PropPageControl::notifySite() noexcept {
+void PropPageControl::NotifySite() noexcept {
     // Keep this object alive while the host reacts; it may read Dirty or even let go of the page.
     com::ComPtr<IUnknown> self(identity());
     com::ComPtr<IDispatch> site;

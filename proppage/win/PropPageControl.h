@@ -58,10 +58,10 @@ private:
     void ControlWindowGone() noexcept override;
 
     static INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    void createControls(HWND dialog);
-    void onUserClick();
-    void notifySite() noexcept;
-    HRESULT invokePropertyPage(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+    void CreateControls(HWND dialog);
+    void OnUserClick();
+    void NotifySite() noexcept;
+    HRESULT InvokePropertyPage(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                UINT* argError) noexcept;
 
     proppage::PageState state_;

@@ -8,27 +8,27 @@
 #include "com/Registration.h"
 #include "proppage/win/PageClasses.h"
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) { return proppage::win::getClassObject(clsid, iid, out); }
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) { return proppage::win::GetClassObject(clsid, iid, out); }
 
 STDAPI DllCanUnloadNow() { return com::canUnloadNow(); }
 
 STDAPI DllRegisterServer() {
     return com::guard([] {
         const std::wstring path = com::Module::path();
-        return com::registerServer(proppage::win::serverInfo(path), path);
+        return com::registerServer(proppage::win::Registration(path), path);
     });
 }
 
 STDAPI DllUnregisterServer() {
     return com::guard([] {
         const std::wstring path = com::Module::path();
-        return com::unregisterServer(proppage::win::serverInfo(path), path);
+        return com::unregisterServer(proppage::win::Registration(path), path);
     });
 }
 
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
     return com::guard([&] {
         const std::wstring path = com::Module::path();
-        return com::installServer(proppage::win::serverInfo(path), path, install != FALSE, commandLine);
+        return com::installServer(proppage::win::Registration(path), path, install != FALSE, commandLine);
     });
 }

@@ -26,7 +26,7 @@ public:
         });
     }
     STDMETHODIMP get_CurrentItem(IDispatch** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(wrapItem(state_, inspector_->CurrentItem()), out); });
+        return com::guardOut(out, [&] { handOut(WrapItem(state_, inspector_->CurrentItem()), out); });
     }
     STDMETHODIMP IsWordMail(VARIANT_BOOL* out) noexcept override {
         return com::guardOut(out, [&] { *out = vb(inspector_->IsWordMail()); });
@@ -57,7 +57,7 @@ public:
     }
     STDMETHODIMP Item(VARIANT index, _Inspector** out) noexcept override {
         return com::guardOut(out, [&] {
-            *out = wrapInspector(state_, list_->Item(copyOf(index).toLong())).tryQuery<_Inspector>().detach();
+            *out = WrapInspector(state_, list_->Item(copyOf(index).toLong())).tryQuery<_Inspector>().detach();
         });
     }
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
@@ -70,7 +70,7 @@ protected:
 
 private:
     void NewInspector(const std::shared_ptr<host::Inspector>& inspector) override {
-        com::Variant args[] = {com::Variant(static_cast<IDispatch*>(wrapInspector(state_, inspector).get()))};
+        com::Variant args[] = {com::Variant(static_cast<IDispatch*>(WrapInspector(state_, inspector).get()))};
         VARIANT raw[] = {*args[0].get()};
         state_->fired(u"NewInspector", events_.fireCounting(61441, raw));
     }
@@ -94,12 +94,12 @@ public:
     }
     STDMETHODIMP get_Selection(::Selection** out) noexcept override {
         return com::guardOut(out, [&] {
-            if (auto selection = wrapSelection(state_, explorer_->Selection())) *out = selection.query<::Selection>().detach();
+            if (auto selection = WrapSelection(state_, explorer_->Selection())) *out = selection.query<::Selection>().detach();
         });
     }
     STDMETHODIMP get_AttachmentSelection(::_AttachmentSelection** out) noexcept override {
         return com::guardOut(out, [&] {
-            if (auto selection = wrapAttachmentSelection(state_, explorer_->AttachmentSelection()))
+            if (auto selection = WrapAttachmentSelection(state_, explorer_->AttachmentSelection()))
                 *out = selection.query<::_AttachmentSelection>().detach();
         });
     }
@@ -155,7 +155,7 @@ public:
             if (i < 1 || i > static_cast<int32_t>(open.size()))
                 throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
             auto explorer = state_->host->ExplorerObject(open[static_cast<size_t>(i - 1)]);
-            *out = wrapExplorer(state_, std::move(explorer)).query<_Explorer>().detach();
+            *out = WrapExplorer(state_, std::move(explorer)).query<_Explorer>().detach();
         });
     }
 
@@ -218,12 +218,12 @@ public:
     }
     STDMETHODIMP ActiveExplorer(_Explorer** out) noexcept override {
         return com::guardOut(out, [&] {
-            if (auto e = wrapExplorer(state_, app_->ActiveExplorer())) *out = e.query<_Explorer>().detach();
+            if (auto e = WrapExplorer(state_, app_->ActiveExplorer())) *out = e.query<_Explorer>().detach();
         });
     }
     STDMETHODIMP ActiveInspector(_Inspector** out) noexcept override {
         return com::guardOut(out, [&] {
-            if (auto i = wrapInspector(state_, app_->ActiveInspector())) *out = i.query<_Inspector>().detach();
+            if (auto i = WrapInspector(state_, app_->ActiveInspector())) *out = i.query<_Inspector>().detach();
         });
     }
     STDMETHODIMP get_Explorers(_Explorers** out) noexcept override {
@@ -252,7 +252,7 @@ protected:
 private:
     void ItemSend(const std::shared_ptr<host::Item>& item, bool& cancel) override {
         VARIANT_BOOL flag = vb(cancel);
-        com::Variant args[] = {com::Variant(static_cast<IDispatch*>(wrapItem(state_, item).get())),
+        com::Variant args[] = {com::Variant(static_cast<IDispatch*>(WrapItem(state_, item).get())),
                                com::Variant::byRef(&flag)};
         VARIANT raw[] = {*args[0].get(), *args[1].get()};
         const size_t sinks = events_.fireCounting(61442, raw);
@@ -294,11 +294,11 @@ private:
 
 }  // namespace
 
-ComPtr<IDispatch> wrapInspector(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Inspector> inspector) {
+ComPtr<IDispatch> WrapInspector(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Inspector> inspector) {
     return wrapNode<InspectorObject>(state, kInspector, std::move(inspector));
 }
 
-ComPtr<IDispatch> wrapExplorer(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Explorer> explorer) {
+ComPtr<IDispatch> WrapExplorer(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Explorer> explorer) {
     return wrapNode<ExplorerObject>(state, kExplorer, std::move(explorer));
 }
 
@@ -323,11 +323,11 @@ com::ComPtr<IDispatch> Face::AddIn(std::u16string progId) {
 }
 
 com::ComPtr<IDispatch> Face::RibbonUI(std::shared_ptr<host::RibbonUI> ribbon) {
-    return face::wrapRibbonUI(state_, std::move(ribbon));
+    return face::WrapRibbonUI(state_, std::move(ribbon));
 }
 
 com::ComPtr<IDispatch> Face::RibbonControl(std::shared_ptr<host::RibbonControl> control) {
-    return face::wrapRibbonControl(state_, std::move(control));
+    return face::WrapRibbonControl(state_, std::move(control));
 }
 
 void Face::OnEvent(std::function<void(const std::u16string&)> log) { state_->log = std::move(log); }

@@ -55,7 +55,7 @@ public:
         return com::guardOut(out, [&] {
             auto control = controls_->Add(optLong(type), optLong(id), optText(parameter), optLong(before),
                                           optBool(temporary));
-            auto object = wrapButton(state_, std::move(control));
+            auto object = WrapButton(state_, std::move(control));
             *out = object.tryQuery<CommandBarControl>().detach();
         });
     }
@@ -130,7 +130,7 @@ public:
         return guard([&] { button_->SetOnAction(com::fromBstr(v)); });
     }
     STDMETHODIMP get_Parent(CommandBar** out) noexcept override {
-        return com::guardOut(out, [&] { *out = wrapBar(state_, button_->Parent()).tryQuery<CommandBar>().detach(); });
+        return com::guardOut(out, [&] { *out = WrapBar(state_, button_->Parent()).tryQuery<CommandBar>().detach(); });
     }
     STDMETHODIMP get_Tag(BSTR* out) noexcept override { return text(out, [&] { return button_->Tag(); }); }
     STDMETHODIMP put_Tag(BSTR v) noexcept override {
@@ -195,7 +195,7 @@ private:
     }
     void Click(const std::shared_ptr<host::CommandBarButton>& ctrl, bool& cancelDefault) override {
         VARIANT_BOOL cancel = vb(cancelDefault);
-        com::Variant args[] = {com::Variant(static_cast<IDispatch*>(wrapButton(state_, ctrl).get())),
+        com::Variant args[] = {com::Variant(static_cast<IDispatch*>(WrapButton(state_, ctrl).get())),
                                com::Variant::byRef(&cancel)};
         VARIANT raw[] = {*args[0].get(), *args[1].get()};
         const size_t sinks = click_.fireCounting(1, raw);
@@ -242,10 +242,10 @@ public:
     STDMETHODIMP get_Context(IDispatch** out) noexcept override {
         return com::guardOut(out, [&] {
             const host::RibbonContext context = control_->Context();
-            if (context.inspector) handOut(wrapInspector(state_, context.inspector), out);
-            else if (context.explorer) handOut(wrapExplorer(state_, context.explorer), out);
-            else if (context.selection) handOut(wrapSelection(state_, context.selection), out);
-            else handOut(wrapAttachmentSelection(state_, context.attachments), out);
+            if (context.inspector) handOut(WrapInspector(state_, context.inspector), out);
+            else if (context.explorer) handOut(WrapExplorer(state_, context.explorer), out);
+            else if (context.selection) handOut(WrapSelection(state_, context.selection), out);
+            else handOut(WrapAttachmentSelection(state_, context.attachments), out);
         });
     }
     STDMETHODIMP get_Tag(BSTR* out) noexcept override {
@@ -268,7 +268,7 @@ public:
                      CommandBar** out) noexcept override {
         return com::guardOut(out, [&] {
             auto bar = bars_->Add(optText(name), optLong(position), optBool(menuBar), optBool(temporary));
-            *out = wrapBar(state_, std::move(bar)).tryQuery<CommandBar>().detach();
+            *out = WrapBar(state_, std::move(bar)).tryQuery<CommandBar>().detach();
         });
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
@@ -278,7 +278,7 @@ public:
     }
     STDMETHODIMP FindControl(VARIANT type, VARIANT id, VARIANT tag, VARIANT visible, IDispatch** out) noexcept override {
         return com::guardOut(out, [&] {
-            handOut(wrapButton(state_, bars_->FindControl(optLong(type), optLong(id), optText(tag), optBool(visible))),
+            handOut(WrapButton(state_, bars_->FindControl(optLong(type), optLong(id), optText(tag), optBool(visible))),
                     out);
         });
     }
@@ -296,14 +296,14 @@ private:
 
 }  // namespace
 
-ComPtr<IDispatch> wrapButton(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBarControl> control) {
+ComPtr<IDispatch> WrapButton(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBarControl> control) {
     if (!control) return {};
     auto button = std::dynamic_pointer_cast<host::CommandBarButton>(control);
     if (!button) throw HostError(HostStatus::NoInterface, u"Only buttons are modelled");
     return wrapNode<ButtonObject>(state, kButton, std::move(button));
 }
 
-ComPtr<IDispatch> wrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar) {
+ComPtr<IDispatch> WrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar) {
     return wrapNode<BarObject>(state, kBar, std::move(bar));
 }
 
@@ -311,11 +311,11 @@ ComPtr<IDispatch> wrapBars(const std::shared_ptr<FaceState>& state, std::shared_
     return wrapNode<BarsObject>(state, kBars, std::move(bars));
 }
 
-ComPtr<IDispatch> wrapRibbonUI(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::RibbonUI> ribbon) {
+ComPtr<IDispatch> WrapRibbonUI(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::RibbonUI> ribbon) {
     return wrapNode<RibbonUIObject>(state, kRibbonUI, std::move(ribbon));
 }
 
-ComPtr<IDispatch> wrapRibbonControl(const std::shared_ptr<FaceState>& state,
+ComPtr<IDispatch> WrapRibbonControl(const std::shared_ptr<FaceState>& state,
                                     std::shared_ptr<host::RibbonControl> control) {
     return wrapNode<RibbonControlObject>(state, kRibbonControl, std::move(control));
 }

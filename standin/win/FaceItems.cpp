@@ -48,7 +48,7 @@ public:
         return answer(out, 5);  // olAttachment
     }
     STDMETHODIMP get_Parent(IDispatch** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(wrapItem(state_, attachment_->Parent()), out); });
+        return com::guardOut(out, [&] { handOut(WrapItem(state_, attachment_->Parent()), out); });
     }
     STDMETHODIMP get_DisplayName(BSTR* out) noexcept override {
         return com::guardOut(out, [&] { setText(out, attachment_->DisplayName()); });
@@ -90,7 +90,7 @@ private:
     std::shared_ptr<host::Attachment> attachment_;
 };
 
-ComPtr<AttachmentObject> wrapAttachment(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Attachment> a) {
+ComPtr<AttachmentObject> WrapAttachment(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Attachment> a) {
     return wrapNode<AttachmentObject>(state, kAttachment, std::move(a));
 }
 
@@ -108,14 +108,14 @@ public:
     }
     STDMETHODIMP Item(VARIANT index, ::Attachment** out) noexcept override {
         return com::guardOut(out, [&] {
-            handOut(wrapAttachment(state_, list_->Item(copyOf(index).toLong())), out);
+            handOut(WrapAttachment(state_, list_->Item(copyOf(index).toLong())), out);
         });
     }
     STDMETHODIMP Add(VARIANT source, VARIANT type, VARIANT position, VARIANT displayName,
                      ::Attachment** out) noexcept override {
         return com::guardOut(out, [&] {
             auto added = list_->Add(copyOf(source).toString(), optLong(type), optLong(position), optText(displayName));
-            handOut(wrapAttachment(state_, std::move(added)), out);
+            handOut(WrapAttachment(state_, std::move(added)), out);
         });
     }
 
@@ -141,7 +141,7 @@ public:
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, IDispatch** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(wrapItem(state_, list_->Item(copyOf(index).toLong())), out); });
+        return com::guardOut(out, [&] { handOut(WrapItem(state_, list_->Item(copyOf(index).toLong())), out); });
     }
 
 protected:
@@ -164,7 +164,7 @@ public:
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, ::Attachment** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(wrapAttachment(state_, list_->Item(copyOf(index).toLong())), out); });
+        return com::guardOut(out, [&] { handOut(WrapAttachment(state_, list_->Item(copyOf(index).toLong())), out); });
     }
     STDMETHODIMP get_Location(LONG* out) noexcept override {
         return answer(out, 4);  // olAttachmentWell: the only place the stand-in selects attachments
@@ -250,20 +250,20 @@ ComPtr<IDispatch> makeItem(const std::shared_ptr<FaceState>& state, std::shared_
 
 }  // namespace
 
-ComPtr<IDispatch> wrapSelection(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Selection> selection) {
+ComPtr<IDispatch> WrapSelection(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Selection> selection) {
     if (!selection) return {};
     const void* key = selection.get();
     return obtain<SelectionObject>(state, key, kSelection, std::move(selection));
 }
 
-ComPtr<IDispatch> wrapAttachmentSelection(const std::shared_ptr<FaceState>& state,
+ComPtr<IDispatch> WrapAttachmentSelection(const std::shared_ptr<FaceState>& state,
                                           std::shared_ptr<host::AttachmentSelection> selection) {
     if (!selection) return {};
     const void* key = selection.get();
     return obtain<AttachmentSelectionObject>(state, key, kAttachmentSelection, std::move(selection));
 }
 
-ComPtr<IDispatch> wrapItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item) {
+ComPtr<IDispatch> WrapItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item) {
     if (!item) return {};
     auto node = std::static_pointer_cast<ItemNode>(NodeOf(*item));
     if (!node) throw HostError(HostStatus::Unexpected, u"Not an item of this host");

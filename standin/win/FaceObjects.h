@@ -164,17 +164,17 @@ inline HRESULT classInfo(const CLSID& clsid, ITypeInfo** out) noexcept {
 }
 
 // The COM object of a model object (null for null), one file's classes each.
-ComPtr<IDispatch> wrapItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item);
-ComPtr<IDispatch> wrapInspector(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Inspector> inspector);
-ComPtr<IDispatch> wrapExplorer(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Explorer> explorer);
-ComPtr<IDispatch> wrapSelection(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Selection> selection);
-ComPtr<IDispatch> wrapAttachmentSelection(const std::shared_ptr<FaceState>& state,
+ComPtr<IDispatch> WrapItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item);
+ComPtr<IDispatch> WrapInspector(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Inspector> inspector);
+ComPtr<IDispatch> WrapExplorer(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Explorer> explorer);
+ComPtr<IDispatch> WrapSelection(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Selection> selection);
+ComPtr<IDispatch> WrapAttachmentSelection(const std::shared_ptr<FaceState>& state,
                                           std::shared_ptr<host::AttachmentSelection> selection);
-ComPtr<IDispatch> wrapButton(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBarControl> control);
-ComPtr<IDispatch> wrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar);
+ComPtr<IDispatch> WrapButton(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBarControl> control);
+ComPtr<IDispatch> WrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar);
 ComPtr<IDispatch> wrapBars(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBars> bars);
-ComPtr<IDispatch> wrapRibbonUI(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::RibbonUI> ribbon);
-ComPtr<IDispatch> wrapRibbonControl(const std::shared_ptr<FaceState>& state,
+ComPtr<IDispatch> WrapRibbonUI(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::RibbonUI> ribbon);
+ComPtr<IDispatch> WrapRibbonControl(const std::shared_ptr<FaceState>& state,
                                     std::shared_ptr<host::RibbonControl> control);
 
 }  // namespace face

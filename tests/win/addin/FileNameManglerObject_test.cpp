@@ -103,7 +103,7 @@ TEST_F(ManglerObjectTest, ByNameThroughItsTypeLibrary) {
 TEST_F(ManglerObjectTest, HoldsTheItemItIsLentUntilReplaced) {
     ComPtr<IDispatch> item;
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(addin::win::getClassObject(CLSID_ActionManager, IID_IClassFactory, factory.putVoid()), S_OK);
+    ASSERT_EQ(addin::win::GetClassObject(CLSID_ActionManager, IID_IClassFactory, factory.putVoid()), S_OK);
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, item.putVoid()), S_OK);
 
     const ULONG alone = (item->AddRef(), item->Release());
@@ -112,14 +112,14 @@ TEST_F(ManglerObjectTest, HoldsTheItemItIsLentUntilReplaced) {
     ComPtr<IDispatch> back;
     EXPECT_EQ(mangler->get_mItem(back.put()), S_OK);
     EXPECT_EQ(back.get(), item.get());
-    EXPECT_EQ(mangler->core().mItem() != nullptr, true);
+    EXPECT_EQ(mangler->Core().mItem() != nullptr, true);
     back.reset();
 
     EXPECT_EQ(mangler->putref_mItem(nullptr), S_OK);
     EXPECT_EQ((item->AddRef(), item->Release()), alone) << "replacing the item releases it";
     EXPECT_EQ(mangler->get_mItem(back.put()), S_OK);
     EXPECT_EQ(back.get(), nullptr);
-    EXPECT_EQ(mangler->core().mItem(), nullptr);
+    EXPECT_EQ(mangler->Core().mItem(), nullptr);
 }
 
 TEST_F(ManglerObjectTest, EnumeratorOutlivesItsCollectionAndClones) {

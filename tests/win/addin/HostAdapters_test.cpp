@@ -53,14 +53,14 @@ protected:
 
 TEST_F(HostAdaptersTest, TypeNameComesFromTheClassInformationFirst) {
     auto object = com::make<ClassInfoObject>(CLSID_ActionManager);
-    EXPECT_EQ(addin::win::typeName(object.get()), u"ActionManager") << "the class's name, not _EventManager";
-    EXPECT_EQ(addin::win::wrapItem(ComPtr<IDispatch>(object.get()))->TypeName(), u"ActionManager");
+    EXPECT_EQ(addin::win::TypeNameOf(object.get()), u"ActionManager") << "the class's name, not _EventManager";
+    EXPECT_EQ(addin::win::WrapItem(ComPtr<IDispatch>(object.get()))->TypeName(), u"ActionManager");
 }
 
 TEST_F(HostAdaptersTest, TypeNameFallsBackToTheInterfaceWithoutItsUnderscore) {
     auto object = com::make<addin::win::ActionManagerObject>(addin::win::AddInModule::Instance());
-    EXPECT_EQ(addin::win::typeName(object.get()), u"ActionManager");
-    EXPECT_EQ(addin::win::typeName(nullptr), u"");
+    EXPECT_EQ(addin::win::TypeNameOf(object.get()), u"ActionManager");
+    EXPECT_EQ(addin::win::TypeNameOf(nullptr), u"");
 }
 
 TEST_F(HostAdaptersTest, SameObjectComparesIdentityNotInterfacePointers) {
@@ -69,13 +69,13 @@ TEST_F(HostAdaptersTest, SameObjectComparesIdentityNotInterfacePointers) {
     auto asAddIn = ComPtr<IUnknown>(connect->identity()).query<_IDTExtensibility2>();
     ASSERT_NE(static_cast<IDispatch*>(asAddIn.get()), asConnect.get()) << "two different interface pointers";
 
-    const auto a = addin::win::wrapObject(asConnect);
-    const auto b = addin::win::wrapObject(ComPtr<IDispatch>(asAddIn.get()));
+    const auto a = addin::win::WrapObject(asConnect);
+    const auto b = addin::win::WrapObject(ComPtr<IDispatch>(asAddIn.get()));
     EXPECT_TRUE(a->SameObject(*b));
     EXPECT_TRUE(b->SameObject(*a));
-    const auto other = addin::win::wrapObject(ComPtr<IDispatch>(com::make<addin::win::ActionManagerObject>(addin::win::AddInModule::Instance()).get()));
+    const auto other = addin::win::WrapObject(ComPtr<IDispatch>(com::make<addin::win::ActionManagerObject>(addin::win::AddInModule::Instance()).get()));
     EXPECT_FALSE(a->SameObject(*other));
-    EXPECT_EQ(addin::win::dispatchOf(*a), asConnect);
+    EXPECT_EQ(addin::win::DispatchOf(*a), asConnect);
 }
 
 }  // namespace
