@@ -20,7 +20,8 @@ inline constexpr int32_t FileDialogBusyStatus = static_cast<int32_t>(0x800700AAu
 
 /// The system's Save As dialog (GetSaveFileNameW, Explorer style) with the child dialog of template
 /// 105 and FileDialogHook as its hook. Remembers the folder of the last confirmed path for the next
-/// dialog. One dialog per process at a time: the state shared with the hook exists once.
+/// dialog. One dialog per process at a time (FileDialogHook::dialogOpen); each dialog's state reaches
+/// its hook through lCustData and is kept on its window.
 class FileDialogManager final : public SaveAsPrompt {
 public:
     /// Copies dialog template 105 out of `resources` (the add-in's module). Throws HostError when

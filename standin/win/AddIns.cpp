@@ -10,7 +10,7 @@ namespace standin::win {
 
 namespace {
 
-std::optional<std::wstring> stringValue(HKEY key, const wchar_t* name) {
+std::optional<std::wstring> StringValue(HKEY key, const wchar_t* name) {
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
@@ -23,7 +23,7 @@ std::optional<std::wstring> stringValue(HKEY key, const wchar_t* name) {
     return text;
 }
 
-std::optional<DWORD> dwordValue(HKEY key, const wchar_t* name) {
+std::optional<DWORD> DwordValue(HKEY key, const wchar_t* name) {
     DWORD type = 0;
     DWORD value = 0;
     DWORD size = sizeof value;
@@ -33,13 +33,13 @@ std::optional<DWORD> dwordValue(HKEY key, const wchar_t* name) {
     return value;
 }
 
-std::optional<std::u16string> u16(const std::optional<std::wstring>& s) {
+std::optional<std::u16string> U16(const std::optional<std::wstring>& s) {
     if (!s) return std::nullopt;
     return com::fromWide(*s);
 }
 
 // Appends the entries of one list, leaving out ProgIDs already read.
-void readList(HKEY root, bool machine, std::vector<AddInEntry>& entries) {
+void ReadList(HKEY root, bool machine, std::vector<AddInEntry>& entries) {
     com::RegKey list;
     if (RegOpenKeyExW(root, kAddInListKey, 0, KEY_READ, list.put()) != ERROR_SUCCESS) return;
     const size_t earlier = entries.size();
@@ -56,10 +56,10 @@ void readList(HKEY root, bool machine, std::vector<AddInEntry>& entries) {
         if (listed) continue;
         com::RegKey key;
         if (RegOpenKeyExW(list.get(), name, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-            entry.friendlyName = u16(stringValue(key.get(), L"FriendlyName"));
-            entry.description = u16(stringValue(key.get(), L"Description"));
-            entry.loadBehavior = dwordValue(key.get(), L"LoadBehavior");
-            entry.requireShutdownNotification = dwordValue(key.get(), L"RequireShutdownNotification") == 1u;
+            entry.friendlyName = U16(StringValue(key.get(), L"FriendlyName"));
+            entry.description = U16(StringValue(key.get(), L"Description"));
+            entry.loadBehavior = DwordValue(key.get(), L"LoadBehavior");
+            entry.requireShutdownNotification = DwordValue(key.get(), L"RequireShutdownNotification") == 1u;
         }
         entries.push_back(std::move(entry));
     }
@@ -71,8 +71,8 @@ std::vector<AddInEntry> ReadAddInList() {
     // The user's list first: the host also reads the machine-wide list, and for the same ProgID the
     // user's key wins (documented with per-user COM configuration and UAC).
     std::vector<AddInEntry> entries;
-    readList(HKEY_CURRENT_USER, false, entries);
-    readList(HKEY_LOCAL_MACHINE, true, entries);
+    ReadList(HKEY_CURRENT_USER, false, entries);
+    ReadList(HKEY_LOCAL_MACHINE, true, entries);
     return entries;
 }
 
@@ -99,26 +99,26 @@ namespace {
 
 constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";
 
-std::optional<std::wstring> defaultValue(HKEY root, const std::wstring& path) {
+std::optional<std::wstring> DefaultValue(HKEY root, const std::wstring& path) {
     com::RegKey key;
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
-    return stringValue(key.get(), nullptr);
+    return StringValue(key.get(), nullptr);
 }
 
 // The DLLs the host loaded itself for per-user classes, each once, until TryUnload frees it.
-std::vector<std::pair<std::wstring, HMODULE>>& perUserModules() {
+std::vector<std::pair<std::wstring, HMODULE>>& PerUserModules() {
     static std::vector<std::pair<std::wstring, HMODULE>> modules;
     return modules;
 }
 
-HRESULT createPerUser(ClassLookup& found) {
+HRESULT CreatePerUser(ClassLookup& found) {
     HMODULE dll = nullptr;
-    for (const auto& [path, module] : perUserModules())
+    for (const auto& [path, module] : PerUserModules())
         if (CompareStringOrdinal(path.c_str(), -1, found.server.c_str(), -1, TRUE) == CSTR_EQUAL) dll = module;
     if (!dll) {
         dll = LoadLibraryW(found.server.c_str());
         if (!dll) return HRESULT_FROM_WIN32(GetLastError());
-        perUserModules().emplace_back(found.server, dll);
+        PerUserModules().emplace_back(found.server, dll);
     }
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     const auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
@@ -134,9 +134,9 @@ HRESULT createPerUser(ClassLookup& found) {
 ClassLookup FindClass(const std::u16string& progId) {
     ClassLookup found;
     const std::wstring name = com::toWide(progId);
-    if (const auto clsid = defaultValue(HKEY_CURRENT_USER, kUserClasses + name + L"\\CLSID");
+    if (const auto clsid = DefaultValue(HKEY_CURRENT_USER, kUserClasses + name + L"\\CLSID");
         clsid && SUCCEEDED(CLSIDFromString(clsid->c_str(), &found.clsid))) {
-        if (auto server = defaultValue(HKEY_CURRENT_USER, kUserClasses + (L"CLSID\\" + *clsid) + L"\\InprocServer32")) {
+        if (auto server = DefaultValue(HKEY_CURRENT_USER, kUserClasses + (L"CLSID\\" + *clsid) + L"\\InprocServer32")) {
             found.perUser = true;
             found.server = std::move(*server);
             return found;
@@ -146,14 +146,14 @@ ClassLookup FindClass(const std::u16string& progId) {
     if (FAILED(found.status)) return found;
     wchar_t guid[40] = {};
     StringFromGUID2(found.clsid, guid, 40);
-    found.server = defaultValue(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + guid + L"\\InprocServer32").value_or(L"");
+    found.server = DefaultValue(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + guid + L"\\InprocServer32").value_or(L"");
     return found;
 }
 
 ClassLookup CreateClass(const std::u16string& progId) {
     ClassLookup found = FindClass(progId);
     if (FAILED(found.status)) return found;
-    found.status = found.perUser ? createPerUser(found)
+    found.status = found.perUser ? CreatePerUser(found)
                                  : CoCreateInstance(found.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                                     found.object.putVoid());
     return found;
@@ -176,7 +176,7 @@ UnloadResult TryUnload(const std::wstring& path) {
     if (auto canUnloadNow = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow"))))
         result.answer = canUnloadNow();
     CoFreeUnusedLibrariesEx(0, 0);
-    auto& own = perUserModules();
+    auto& own = PerUserModules();
     for (auto it = own.begin(); it != own.end(); ++it) {
         if (it->second != dll) continue;
         if (result.answer == S_OK) {
@@ -196,7 +196,7 @@ std::optional<std::u16string> RegistryValueText(HKEY root, const std::wstring& k
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
-    if (type == REG_SZ || type == REG_EXPAND_SZ) return Transcript::Quote(com::fromWide(stringValue(key.get(), valueName).value_or(L"")));
+    if (type == REG_SZ || type == REG_EXPAND_SZ) return Transcript::Quote(com::fromWide(StringValue(key.get(), valueName).value_or(L"")));
     if (type == REG_DWORD) {
         DWORD value = 0;
         size = sizeof value;

@@ -9,7 +9,7 @@ EventPoint::EventPoint(IConnectionPointContainer& container, const IID& events,
     : subscribe_(std::move(subscribe)),
       point_(container, events, {[this] { subscription_ = subscribe_(); }, [this] { subscription_.Reset(); }}) {}
 
-HRESULT findPoint(std::initializer_list<EventPoint*> points, REFIID iid, IConnectionPoint** out) noexcept {
+HRESULT FindPoint(std::initializer_list<EventPoint*> points, REFIID iid, IConnectionPoint** out) noexcept {
     if (!out) return E_POINTER;
     *out = nullptr;
     for (EventPoint* point : points) {

@@ -42,11 +42,11 @@ private:
 
 /// IConnectionPointContainer::EnumConnectionPoints, which the stand-in's objects do not offer: the
 /// add-in finds its points by interface.
-[[nodiscard]] inline HRESULT enumPoints(IEnumConnectionPoints** out) noexcept {
+[[nodiscard]] inline HRESULT EnumPoints(IEnumConnectionPoints** out) noexcept {
     if (out) *out = nullptr;
     return E_NOTIMPL;
 }
 /// IConnectionPointContainer::FindConnectionPoint over an object's points.
-[[nodiscard]] HRESULT findPoint(std::initializer_list<EventPoint*> points, REFIID iid, IConnectionPoint** out) noexcept;
+[[nodiscard]] HRESULT FindPoint(std::initializer_list<EventPoint*> points, REFIID iid, IConnectionPoint** out) noexcept;
 
 }  // namespace standin::win

@@ -16,20 +16,20 @@ public:
         : Tracked(std::move(s), node, kind), inspector_(std::move(i)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 35);  // olInspector
+        return Answer(out, 35);  // olInspector
     }
     STDMETHODIMP get_CommandBars(_CommandBars** out) noexcept override {
         return com::guardOut(out, [&] {
             auto bars = inspector_->CommandBars();
             if (!bars) return;  // the model answered Nothing
-            *out = wrapBars(state_, std::move(bars)).tryQuery<_CommandBars>().detach();
+            *out = WrapBars(state_, std::move(bars)).tryQuery<_CommandBars>().detach();
         });
     }
     STDMETHODIMP get_CurrentItem(IDispatch** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(WrapItem(state_, inspector_->CurrentItem()), out); });
+        return com::guardOut(out, [&] { HandOut(WrapItem(state_, inspector_->CurrentItem()), out); });
     }
     STDMETHODIMP IsWordMail(VARIANT_BOOL* out) noexcept override {
-        return com::guardOut(out, [&] { *out = vb(inspector_->IsWordMail()); });
+        return com::guardOut(out, [&] { *out = ToVariantBool(inspector_->IsWordMail()); });
     }
 
 protected:
@@ -50,19 +50,19 @@ public:
                   [this] { return list_->Subscribe(static_cast<host::InspectorsEvents&>(*this)); }) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 56);  // olInspectors
+        return Answer(out, 56);  // olInspectors
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, _Inspector** out) noexcept override {
         return com::guardOut(out, [&] {
-            *out = WrapInspector(state_, list_->Item(copyOf(index).toLong())).tryQuery<_Inspector>().detach();
+            *out = WrapInspector(state_, list_->Item(CopyOf(index).toLong())).tryQuery<_Inspector>().detach();
         });
     }
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return EnumPoints(out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
-        return findPoint({&events_}, iid, out);
+        return FindPoint({&events_}, iid, out);
     }
 
 protected:
@@ -72,7 +72,7 @@ private:
     void NewInspector(const std::shared_ptr<host::Inspector>& inspector) override {
         com::Variant args[] = {com::Variant(static_cast<IDispatch*>(WrapInspector(state_, inspector).get()))};
         VARIANT raw[] = {*args[0].get()};
-        state_->fired(u"NewInspector", events_.fireCounting(61441, raw));
+        state_->Fired(u"NewInspector", events_.fireCounting(61441, raw));
     }
 
     std::shared_ptr<host::Inspectors> list_;
@@ -90,7 +90,7 @@ public:
                   [this] { return explorer_->Subscribe(static_cast<host::ExplorerEvents&>(*this)); }) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 34);  // olExplorer
+        return Answer(out, 34);  // olExplorer
     }
     STDMETHODIMP get_Selection(::Selection** out) noexcept override {
         return com::guardOut(out, [&] {
@@ -117,9 +117,9 @@ public:
         if (!Attachments() && id == 64632) return DISP_E_MEMBERNOTFOUND;
         return DispatchImpl<_Explorer>::Invoke(id, iid, lcid, flags, params, result, exception, argError);
     }
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return EnumPoints(out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
-        return findPoint({&events_}, iid, out);
+        return FindPoint({&events_}, iid, out);
     }
 
 protected:
@@ -127,10 +127,10 @@ protected:
 
 private:
     bool Attachments() const { return state_->host->options().Major() >= 14; }
-    void Close() override { raise(61448, u"Close"); }
-    void SelectionChange() override { raise(61447, u"SelectionChange"); }
-    void raise(DISPID id, const std::u16string& name) {
-        state_->fired(name, events_.fireCounting(id, {}));
+    void Close() override { Raise(61448, u"Close"); }
+    void SelectionChange() override { Raise(61447, u"SelectionChange"); }
+    void Raise(DISPID id, const std::u16string& name) {
+        state_->Fired(name, events_.fireCounting(id, {}));
     }
 
     std::shared_ptr<host::Explorer> explorer_;
@@ -143,14 +143,14 @@ public:
         : Tracked(std::move(s), node, kind), list_(std::move(list)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 60);  // olExplorers
+        return Answer(out, 60);  // olExplorers
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, _Explorer** out) noexcept override {
         return com::guardOut(out, [&] {
-            const int32_t i = copyOf(index).toLong();
+            const int32_t i = CopyOf(index).toLong();
             const auto& open = state_->host->Explorers();
             if (i < 1 || i > static_cast<int32_t>(open.size()))
                 throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
@@ -172,7 +172,7 @@ public:
         : Tracked(std::move(s), node, kind), pages_(std::move(pages)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 71);  // olPropertyPages
+        return Answer(out, 71);  // olPropertyPages
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
         if (!out) return E_POINTER;
@@ -186,9 +186,9 @@ public:
     STDMETHODIMP Add(VARIANT page, VARIANT title) noexcept override {
         return guard([&] {
             // A page object (rather than a ProgID) is recorded by kind only.
-            const com::Variant p = copyOf(page);
+            const com::Variant p = CopyOf(page);
             const std::u16string name = p.type() == VT_BSTR ? p.toString() : u"(page object)";
-            pages_->Add(name, optText(title));
+            pages_->Add(name, OptText(title));
         });
     }
 
@@ -211,10 +211,10 @@ public:
                   [this] { return app_->Subscribe(static_cast<host::ApplicationEvents&>(*this)); }) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 0);  // olApplication
+        return Answer(out, 0);  // olApplication
     }
     STDMETHODIMP get_Version(BSTR* out) noexcept override {
-        return com::guardOut(out, [&] { setText(out, app_->Version()); });
+        return com::guardOut(out, [&] { SetText(out, app_->Version()); });
     }
     STDMETHODIMP ActiveExplorer(_Explorer** out) noexcept override {
         return com::guardOut(out, [&] {
@@ -230,42 +230,42 @@ public:
         return com::guardOut(out, [&] {
             auto list = app_->Explorers();
             if (!list) return;  // the model answered Nothing
-            handOut(wrapNode<ExplorersObject>(state_, kExplorers, std::move(list)), out);
+            HandOut(WrapNode<ExplorersObject>(state_, kExplorers, std::move(list)), out);
         });
     }
     STDMETHODIMP get_Inspectors(_Inspectors** out) noexcept override {
         return com::guardOut(out, [&] {
             auto list = app_->Inspectors();
             if (!list) return;  // the model answered Nothing
-            handOut(wrapNode<InspectorsObject>(state_, kInspectors, std::move(list)), out);
+            HandOut(WrapNode<InspectorsObject>(state_, kInspectors, std::move(list)), out);
         });
     }
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return EnumPoints(out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
-        return findPoint({&events_}, iid, out);
+        return FindPoint({&events_}, iid, out);
     }
-    STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override { return classInfo(__uuidof(::Application), out); }
+    STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override { return ClassInfo(__uuidof(::Application), out); }
 
 protected:
     ~ApplicationObject() override { events_.clear(); }
 
 private:
     void ItemSend(const std::shared_ptr<host::Item>& item, bool& cancel) override {
-        VARIANT_BOOL flag = vb(cancel);
+        VARIANT_BOOL flag = ToVariantBool(cancel);
         com::Variant args[] = {com::Variant(static_cast<IDispatch*>(WrapItem(state_, item).get())),
                                com::Variant::byRef(&flag)};
         VARIANT raw[] = {*args[0].get(), *args[1].get()};
         const size_t sinks = events_.fireCounting(61442, raw);
         cancel = flag != VARIANT_FALSE;
-        state_->fired(u"ItemSend", sinks, cancel ? u" cancel=true" : u" cancel=false");
+        state_->Fired(u"ItemSend", sinks, cancel ? u" cancel=true" : u" cancel=false");
     }
     void OptionsPagesAdd(const std::shared_ptr<host::PropertyPages>& pages) override {
         auto node = NodeOf(*pages);
-        auto object = obtain<PagesObject>(state_, node.get(), kPages, pages);
+        auto object = Obtain<PagesObject>(state_, node.get(), kPages, pages);
         com::Variant args[] = {com::Variant(static_cast<IDispatch*>(object.get()))};
         object.reset();
         VARIANT raw[] = {*args[0].get()};
-        state_->fired(u"OptionsPagesAdd", events_.fireCounting(61445, raw));
+        state_->Fired(u"OptionsPagesAdd", events_.fireCounting(61445, raw));
     }
 
     std::shared_ptr<host::Application> app_;
@@ -278,11 +278,11 @@ public:
         : Tracked(std::move(s), node, kind), addIn_(std::move(a)) {}
 
     STDMETHODIMP get_Description(BSTR* out) noexcept override {
-        return answer(out, nullptr);
+        return Answer(out, nullptr);
     }
     STDMETHODIMP put_Description(BSTR) noexcept override { return S_OK; }
     STDMETHODIMP get_ProgId(BSTR* out) noexcept override {
-        return com::guardOut(out, [&] { setText(out, addIn_->ProgId()); });
+        return com::guardOut(out, [&] { SetText(out, addIn_->ProgId()); });
     }
 
 protected:
@@ -295,11 +295,11 @@ private:
 }  // namespace
 
 ComPtr<IDispatch> WrapInspector(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Inspector> inspector) {
-    return wrapNode<InspectorObject>(state, kInspector, std::move(inspector));
+    return WrapNode<InspectorObject>(state, kInspector, std::move(inspector));
 }
 
 ComPtr<IDispatch> WrapExplorer(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Explorer> explorer) {
-    return wrapNode<ExplorerObject>(state, kExplorer, std::move(explorer));
+    return WrapNode<ExplorerObject>(state, kExplorer, std::move(explorer));
 }
 
 }  // namespace face
@@ -314,12 +314,12 @@ Face::~Face() = default;
 
 com::ComPtr<IDispatch> Face::Application() {
     auto app = state_->host->Application();
-    return face::wrapNode<face::ApplicationObject>(state_, face::kApplication, std::move(app));
+    return face::WrapNode<face::ApplicationObject>(state_, face::kApplication, std::move(app));
 }
 
 com::ComPtr<IDispatch> Face::AddIn(std::u16string progId) {
     auto addIn = state_->host->AddInInstance(std::move(progId));
-    return face::wrapNode<face::AddInObject>(state_, face::kAddIn, std::move(addIn));
+    return face::WrapNode<face::AddInObject>(state_, face::kAddIn, std::move(addIn));
 }
 
 com::ComPtr<IDispatch> Face::RibbonUI(std::shared_ptr<host::RibbonUI> ribbon) {

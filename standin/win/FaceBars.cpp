@@ -18,11 +18,11 @@ public:
         return guard([&] { bar_->Delete(); });
     }
     STDMETHODIMP get_Name(BSTR* out) noexcept override {
-        return com::guardOut(out, [&] { setText(out, bar_->Name()); });
+        return com::guardOut(out, [&] { SetText(out, bar_->Name()); });
     }
     STDMETHODIMP put_Name(BSTR) noexcept override { return E_NOTIMPL; }
     STDMETHODIMP get_Position(LONG* out) noexcept override {
-        return answer(out, host::msoBarTop);  // the model keeps bars at the top
+        return Answer(out, host::msoBarTop);  // the model keeps bars at the top
     }
     STDMETHODIMP get_Protection(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = bar_->Protection(); });
@@ -31,7 +31,7 @@ public:
         return guard([&] { bar_->SetProtection(value); });
     }
     STDMETHODIMP get_Visible(VARIANT_BOOL* out) noexcept override {
-        return com::guardOut(out, [&] { *out = vb(bar_->Visible()); });
+        return com::guardOut(out, [&] { *out = ToVariantBool(bar_->Visible()); });
     }
     STDMETHODIMP put_Visible(VARIANT_BOOL value) noexcept override {
         return guard([&] { bar_->SetVisible(value != VARIANT_FALSE); });
@@ -53,8 +53,8 @@ public:
     STDMETHODIMP Add(VARIANT type, VARIANT id, VARIANT parameter, VARIANT before, VARIANT temporary,
                      CommandBarControl** out) noexcept override {
         return com::guardOut(out, [&] {
-            auto control = controls_->Add(optLong(type), optLong(id), optText(parameter), optLong(before),
-                                          optBool(temporary));
+            auto control = controls_->Add(OptLong(type), OptLong(id), OptText(parameter), OptLong(before),
+                                          OptBool(temporary));
             auto object = WrapButton(state_, std::move(control));
             *out = object.tryQuery<CommandBarControl>().detach();
         });
@@ -78,7 +78,7 @@ STDMETHODIMP BarObject::get_Controls(CommandBarControls** out) noexcept {
     return com::guardOut(out, [&] {
         auto controls = bar_->Controls();
         if (!controls) return;  // the model answered Nothing
-        handOut(wrapNode<ControlsObject>(state_, kControls, std::move(controls)), out);
+        HandOut(WrapNode<ControlsObject>(state_, kControls, std::move(controls)), out);
     });
 }
 
@@ -109,35 +109,35 @@ public:
         return DispatchImpl<_CommandBarButton>::Invoke(id, iid, lcid, flags, params, result, exception, argError);
     }
 
-    STDMETHODIMP get_Caption(BSTR* out) noexcept override { return text(out, [&] { return button_->Caption(); }); }
+    STDMETHODIMP get_Caption(BSTR* out) noexcept override { return Text(out, [&] { return button_->Caption(); }); }
     STDMETHODIMP put_Caption(BSTR v) noexcept override {
         return guard([&] { button_->SetCaption(com::fromBstr(v)); });
     }
     STDMETHODIMP Delete(VARIANT temporary) noexcept override {
-        return guard([&] { button_->Delete(optBool(temporary)); });
+        return guard([&] { button_->Delete(OptBool(temporary)); });
     }
     STDMETHODIMP get_Enabled(VARIANT_BOOL* out) noexcept override {
-        return com::guardOut(out, [&] { *out = vb(button_->Enabled()); });
+        return com::guardOut(out, [&] { *out = ToVariantBool(button_->Enabled()); });
     }
     STDMETHODIMP put_Enabled(VARIANT_BOOL v) noexcept override {
         return guard([&] { button_->SetEnabled(v != VARIANT_FALSE); });
     }
     STDMETHODIMP get_Id(LONG* out) noexcept override {
-        return answer(out, 1);  // a custom button
+        return Answer(out, 1);  // a custom button
     }
-    STDMETHODIMP get_OnAction(BSTR* out) noexcept override { return text(out, [&] { return button_->OnAction(); }); }
+    STDMETHODIMP get_OnAction(BSTR* out) noexcept override { return Text(out, [&] { return button_->OnAction(); }); }
     STDMETHODIMP put_OnAction(BSTR v) noexcept override {
         return guard([&] { button_->SetOnAction(com::fromBstr(v)); });
     }
     STDMETHODIMP get_Parent(CommandBar** out) noexcept override {
         return com::guardOut(out, [&] { *out = WrapBar(state_, button_->Parent()).tryQuery<CommandBar>().detach(); });
     }
-    STDMETHODIMP get_Tag(BSTR* out) noexcept override { return text(out, [&] { return button_->Tag(); }); }
+    STDMETHODIMP get_Tag(BSTR* out) noexcept override { return Text(out, [&] { return button_->Tag(); }); }
     STDMETHODIMP put_Tag(BSTR v) noexcept override {
         return guard([&] { button_->SetTag(com::fromBstr(v)); });
     }
     STDMETHODIMP get_Type(LONG* out) noexcept override {
-        return answer(out, host::msoControlButton);
+        return Answer(out, host::msoControlButton);
     }
     STDMETHODIMP get_FaceId(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = button_->FaceId(); });
@@ -152,23 +152,23 @@ public:
         return guard([&] { button_->SetStyle(v); });
     }
     // The host copies the image and keeps no reference to the add-in's picture object.
-    STDMETHODIMP get_Picture(IPictureDisp** out) noexcept override { return noPicture(out); }
+    STDMETHODIMP get_Picture(IPictureDisp** out) noexcept override { return NoPicture(out); }
     STDMETHODIMP put_Picture(IPictureDisp* v) noexcept override {
-        return guard([&] { button_->SetPicture(describe(v)); });
+        return guard([&] { button_->SetPicture(Describe(v)); });
     }
     STDMETHODIMP putref_Picture(IPictureDisp* v) noexcept override { return put_Picture(v); }
-    STDMETHODIMP get_Mask(IPictureDisp** out) noexcept override { return noPicture(out); }
+    STDMETHODIMP get_Mask(IPictureDisp** out) noexcept override { return NoPicture(out); }
     STDMETHODIMP put_Mask(IPictureDisp* v) noexcept override {
-        return guard([&] { button_->SetMask(describe(v)); });
+        return guard([&] { button_->SetMask(Describe(v)); });
     }
     STDMETHODIMP putref_Mask(IPictureDisp* v) noexcept override { return put_Mask(v); }
 
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return enumPoints(out); }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return EnumPoints(out); }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
-        return findPoint({&click_}, iid, out);
+        return FindPoint({&click_}, iid, out);
     }
     STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override {
-        return classInfo(__uuidof(CommandBarButton), out);
+        return ClassInfo(__uuidof(CommandBarButton), out);
     }
 
 protected:
@@ -179,14 +179,14 @@ protected:
 
 private:
     template <class Get>
-    HRESULT text(BSTR* out, Get get) noexcept {
-        return com::guardOut(out, [&] { setText(out, get()); });
+    HRESULT Text(BSTR* out, Get get) noexcept {
+        return com::guardOut(out, [&] { SetText(out, get()); });
     }
-    static HRESULT noPicture(IPictureDisp** out) noexcept {
+    static HRESULT NoPicture(IPictureDisp** out) noexcept {
         if (out) *out = nullptr;
         return E_NOTIMPL;
     }
-    std::shared_ptr<host::Picture> describe(IPictureDisp* picture) {
+    std::shared_ptr<host::Picture> Describe(IPictureDisp* picture) {
         if (!picture) return nullptr;
         auto entry = std::make_shared<PictureEntry>();
         entry->text = DescribePicture(picture);
@@ -194,13 +194,13 @@ private:
         return entry;
     }
     void Click(const std::shared_ptr<host::CommandBarButton>& ctrl, bool& cancelDefault) override {
-        VARIANT_BOOL cancel = vb(cancelDefault);
+        VARIANT_BOOL cancel = ToVariantBool(cancelDefault);
         com::Variant args[] = {com::Variant(static_cast<IDispatch*>(WrapButton(state_, ctrl).get())),
                                com::Variant::byRef(&cancel)};
         VARIANT raw[] = {*args[0].get(), *args[1].get()};
         const size_t sinks = click_.fireCounting(1, raw);
         cancelDefault = cancel != VARIANT_FALSE;
-        state_->fired(u"Click", sinks, cancelDefault ? u" canceldefault=true" : u" canceldefault=false");
+        state_->Fired(u"Click", sinks, cancelDefault ? u" canceldefault=true" : u" canceldefault=false");
     }
 
     std::shared_ptr<host::CommandBarButton> button_;
@@ -235,21 +235,21 @@ public:
         : Tracked(std::move(s), node, kind), control_(std::move(control)) {}
 
     STDMETHODIMP get_Id(BSTR* out) noexcept override {
-        return com::guardOut(out, [&] { setText(out, control_->Id()); });
+        return com::guardOut(out, [&] { SetText(out, control_->Id()); });
     }
     // Where the control lives: an item window's inspector, the main window's explorer, or what a
     // context menu was opened on (the selected items, the selected attachments).
     STDMETHODIMP get_Context(IDispatch** out) noexcept override {
         return com::guardOut(out, [&] {
             const host::RibbonContext context = control_->Context();
-            if (context.inspector) handOut(WrapInspector(state_, context.inspector), out);
-            else if (context.explorer) handOut(WrapExplorer(state_, context.explorer), out);
-            else if (context.selection) handOut(WrapSelection(state_, context.selection), out);
-            else handOut(WrapAttachmentSelection(state_, context.attachments), out);
+            if (context.inspector) HandOut(WrapInspector(state_, context.inspector), out);
+            else if (context.explorer) HandOut(WrapExplorer(state_, context.explorer), out);
+            else if (context.selection) HandOut(WrapSelection(state_, context.selection), out);
+            else HandOut(WrapAttachmentSelection(state_, context.attachments), out);
         });
     }
     STDMETHODIMP get_Tag(BSTR* out) noexcept override {
-        return com::guardOut(out, [&] { setText(out, control_->Tag()); });
+        return com::guardOut(out, [&] { SetText(out, control_->Tag()); });
     }
 
 protected:
@@ -267,7 +267,7 @@ public:
     STDMETHODIMP Add(VARIANT name, VARIANT position, VARIANT menuBar, VARIANT temporary,
                      CommandBar** out) noexcept override {
         return com::guardOut(out, [&] {
-            auto bar = bars_->Add(optText(name), optLong(position), optBool(menuBar), optBool(temporary));
+            auto bar = bars_->Add(OptText(name), OptLong(position), OptBool(menuBar), OptBool(temporary));
             *out = WrapBar(state_, std::move(bar)).tryQuery<CommandBar>().detach();
         });
     }
@@ -278,7 +278,7 @@ public:
     }
     STDMETHODIMP FindControl(VARIANT type, VARIANT id, VARIANT tag, VARIANT visible, IDispatch** out) noexcept override {
         return com::guardOut(out, [&] {
-            handOut(WrapButton(state_, bars_->FindControl(optLong(type), optLong(id), optText(tag), optBool(visible))),
+            HandOut(WrapButton(state_, bars_->FindControl(OptLong(type), OptLong(id), OptText(tag), OptBool(visible))),
                     out);
         });
     }
@@ -300,24 +300,24 @@ ComPtr<IDispatch> WrapButton(const std::shared_ptr<FaceState>& state, std::share
     if (!control) return {};
     auto button = std::dynamic_pointer_cast<host::CommandBarButton>(control);
     if (!button) throw HostError(HostStatus::NoInterface, u"Only buttons are modelled");
-    return wrapNode<ButtonObject>(state, kButton, std::move(button));
+    return WrapNode<ButtonObject>(state, kButton, std::move(button));
 }
 
 ComPtr<IDispatch> WrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar) {
-    return wrapNode<BarObject>(state, kBar, std::move(bar));
+    return WrapNode<BarObject>(state, kBar, std::move(bar));
 }
 
-ComPtr<IDispatch> wrapBars(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBars> bars) {
-    return wrapNode<BarsObject>(state, kBars, std::move(bars));
+ComPtr<IDispatch> WrapBars(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBars> bars) {
+    return WrapNode<BarsObject>(state, kBars, std::move(bars));
 }
 
 ComPtr<IDispatch> WrapRibbonUI(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::RibbonUI> ribbon) {
-    return wrapNode<RibbonUIObject>(state, kRibbonUI, std::move(ribbon));
+    return WrapNode<RibbonUIObject>(state, kRibbonUI, std::move(ribbon));
 }
 
 ComPtr<IDispatch> WrapRibbonControl(const std::shared_ptr<FaceState>& state,
                                     std::shared_ptr<host::RibbonControl> control) {
-    return wrapNode<RibbonControlObject>(state, kRibbonControl, std::move(control));
+    return WrapNode<RibbonControlObject>(state, kRibbonControl, std::move(control));
 }
 
 }  // namespace standin::win::face

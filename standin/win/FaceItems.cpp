@@ -16,7 +16,7 @@ public:
         : Tracked(std::move(s), node, kind), accessor_(std::move(a)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 172);  // olPropertyAccessor
+        return Answer(out, 172);  // olPropertyAccessor
     }
     STDMETHODIMP GetProperty(BSTR name, VARIANT* out) noexcept override {
         if (!out) return E_POINTER;
@@ -45,19 +45,19 @@ public:
         : Tracked(std::move(s), node, kind), attachment_(std::move(a)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 5);  // olAttachment
+        return Answer(out, 5);  // olAttachment
     }
     STDMETHODIMP get_Parent(IDispatch** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(WrapItem(state_, attachment_->Parent()), out); });
+        return com::guardOut(out, [&] { HandOut(WrapItem(state_, attachment_->Parent()), out); });
     }
     STDMETHODIMP get_DisplayName(BSTR* out) noexcept override {
-        return com::guardOut(out, [&] { setText(out, attachment_->DisplayName()); });
+        return com::guardOut(out, [&] { SetText(out, attachment_->DisplayName()); });
     }
     STDMETHODIMP put_DisplayName(BSTR v) noexcept override {
         return guard([&] { attachment_->SetDisplayName(com::fromBstr(v)); });
     }
     STDMETHODIMP get_FileName(BSTR* out) noexcept override {
-        return com::guardOut(out, [&] { setText(out, attachment_->FileName()); });
+        return com::guardOut(out, [&] { SetText(out, attachment_->FileName()); });
     }
     STDMETHODIMP get_Index(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = attachment_->Index(); });
@@ -75,11 +75,11 @@ public:
         return guard([&] { attachment_->Delete(); });
     }
     STDMETHODIMP get_PathName(BSTR* out) noexcept override {
-        return com::guardOut(out, [&] { setText(out, attachment_->PathName()); });
+        return com::guardOut(out, [&] { SetText(out, attachment_->PathName()); });
     }
     STDMETHODIMP get_PropertyAccessor(::_PropertyAccessor** out) noexcept override {
         return com::guardOut(out, [&] {
-            handOut(wrapNode<PropertyAccessorObject>(state_, kPropertyAccessor, attachment_->PropertyAccessor()), out);
+            HandOut(WrapNode<PropertyAccessorObject>(state_, kPropertyAccessor, attachment_->PropertyAccessor()), out);
         });
     }
 
@@ -91,7 +91,7 @@ private:
 };
 
 ComPtr<AttachmentObject> WrapAttachment(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Attachment> a) {
-    return wrapNode<AttachmentObject>(state, kAttachment, std::move(a));
+    return WrapNode<AttachmentObject>(state, kAttachment, std::move(a));
 }
 
 class AttachmentsObject final : public com::ComObject<DispatchImpl<::Attachments>>, public Tracked {
@@ -101,21 +101,21 @@ public:
         : Tracked(std::move(s), node, kind), list_(std::move(list)), item_(std::move(item)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 18);  // olAttachments
+        return Answer(out, 18);  // olAttachments
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, ::Attachment** out) noexcept override {
         return com::guardOut(out, [&] {
-            handOut(WrapAttachment(state_, list_->Item(copyOf(index).toLong())), out);
+            HandOut(WrapAttachment(state_, list_->Item(CopyOf(index).toLong())), out);
         });
     }
     STDMETHODIMP Add(VARIANT source, VARIANT type, VARIANT position, VARIANT displayName,
                      ::Attachment** out) noexcept override {
         return com::guardOut(out, [&] {
-            auto added = list_->Add(copyOf(source).toString(), optLong(type), optLong(position), optText(displayName));
-            handOut(WrapAttachment(state_, std::move(added)), out);
+            auto added = list_->Add(CopyOf(source).toString(), OptLong(type), OptLong(position), OptText(displayName));
+            HandOut(WrapAttachment(state_, std::move(added)), out);
         });
     }
 
@@ -135,13 +135,13 @@ public:
         : Tracked(std::move(s), node, kind), list_(std::move(list)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 74);  // olSelection
+        return Answer(out, 74);  // olSelection
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, IDispatch** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(WrapItem(state_, list_->Item(copyOf(index).toLong())), out); });
+        return com::guardOut(out, [&] { HandOut(WrapItem(state_, list_->Item(CopyOf(index).toLong())), out); });
     }
 
 protected:
@@ -158,16 +158,16 @@ public:
         : Tracked(std::move(s), node, kind), list_(std::move(list)) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
-        return answer(out, 169);  // olAttachmentSelection
+        return Answer(out, 169);  // olAttachmentSelection
     }
     STDMETHODIMP get_Count(LONG* out) noexcept override {
         return com::guardOut(out, [&] { *out = list_->Count(); });
     }
     STDMETHODIMP Item(VARIANT index, ::Attachment** out) noexcept override {
-        return com::guardOut(out, [&] { handOut(WrapAttachment(state_, list_->Item(copyOf(index).toLong())), out); });
+        return com::guardOut(out, [&] { HandOut(WrapAttachment(state_, list_->Item(CopyOf(index).toLong())), out); });
     }
     STDMETHODIMP get_Location(LONG* out) noexcept override {
-        return answer(out, 4);  // olAttachmentWell: the only place the stand-in selects attachments
+        return Answer(out, 4);  // olAttachmentWell: the only place the stand-in selects attachments
     }
 
 protected:
@@ -191,31 +191,31 @@ public:
           class_(olClass) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept {
-        return answer(out, class_);
+        return Answer(out, class_);
     }
     STDMETHODIMP get_Subject(BSTR* out) noexcept {
-        return com::guardOut(out, [&] { setText(out, item_->Subject()); });
+        return com::guardOut(out, [&] { SetText(out, item_->Subject()); });
     }
     STDMETHODIMP get_Attachments(::Attachments** out) noexcept {
         return com::guardOut(out, [&] {
             auto list = item_->Attachments();
             if (!list) return;  // the model answered Nothing
-            handOut(obtain<AttachmentsObject>(state_, node_.get(), kAttachments, std::move(list), node_), out);
+            HandOut(Obtain<AttachmentsObject>(state_, node_.get(), kAttachments, std::move(list), node_), out);
         });
     }
     STDMETHODIMP get_Saved(VARIANT_BOOL* out) noexcept {
         if (!out) return E_POINTER;
-        return guard([&] { *out = vb(item_->Saved()); });
+        return guard([&] { *out = ToVariantBool(item_->Saved()); });
     }
     STDMETHODIMP Save() noexcept {
         return guard([&] { item_->Save(); });
     }
     STDMETHODIMP get_Sent(VARIANT_BOOL* out) noexcept {
         if (!out) return E_POINTER;
-        return guard([&] { *out = vb(item_->Sent()); });
+        return guard([&] { *out = ToVariantBool(item_->Sent()); });
     }
     STDMETHODIMP get_SenderName(BSTR* out) noexcept {
-        return com::guardOut(out, [&] { setText(out, item_->SenderName()); });
+        return com::guardOut(out, [&] { SetText(out, item_->SenderName()); });
     }
     STDMETHODIMP get_SentOn(DATE* out) noexcept {
         if (!out) return E_POINTER;
@@ -227,9 +227,9 @@ public:
         });
     }
     STDMETHODIMP get_HTMLBody(BSTR* out) noexcept {
-        return com::guardOut(out, [&] { setText(out, item_->HTMLBody()); });
+        return com::guardOut(out, [&] { SetText(out, item_->HTMLBody()); });
     }
-    STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override { return classInfo(clsid_, out); }
+    STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override { return ClassInfo(clsid_, out); }
 
 protected:
     ~ItemObject() override = default;
@@ -242,9 +242,9 @@ private:
 };
 
 template <class Interface, ItemKind K>
-ComPtr<IDispatch> makeItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item,
+ComPtr<IDispatch> MakeItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item,
                            const std::shared_ptr<ItemNode>& node, const CLSID& clsid, int32_t olClass) {
-    return obtain<ItemObject<Interface, K>>(state, node.get(), kItem + static_cast<int>(K), std::move(item), node,
+    return Obtain<ItemObject<Interface, K>>(state, node.get(), kItem + static_cast<int>(K), std::move(item), node,
                                             clsid, olClass);
 }
 
@@ -253,14 +253,14 @@ ComPtr<IDispatch> makeItem(const std::shared_ptr<FaceState>& state, std::shared_
 ComPtr<IDispatch> WrapSelection(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Selection> selection) {
     if (!selection) return {};
     const void* key = selection.get();
-    return obtain<SelectionObject>(state, key, kSelection, std::move(selection));
+    return Obtain<SelectionObject>(state, key, kSelection, std::move(selection));
 }
 
 ComPtr<IDispatch> WrapAttachmentSelection(const std::shared_ptr<FaceState>& state,
                                           std::shared_ptr<host::AttachmentSelection> selection) {
     if (!selection) return {};
     const void* key = selection.get();
-    return obtain<AttachmentSelectionObject>(state, key, kAttachmentSelection, std::move(selection));
+    return Obtain<AttachmentSelectionObject>(state, key, kAttachmentSelection, std::move(selection));
 }
 
 ComPtr<IDispatch> WrapItem(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::Item> item) {
@@ -268,22 +268,22 @@ ComPtr<IDispatch> WrapItem(const std::shared_ptr<FaceState>& state, std::shared_
     auto node = std::static_pointer_cast<ItemNode>(NodeOf(*item));
     if (!node) throw HostError(HostStatus::Unexpected, u"Not an item of this host");
     switch (node->kind) {
-        case ItemKind::Mail: return makeItem<_MailItem, ItemKind::Mail>(state, item, node, __uuidof(MailItem), 43);
-        case ItemKind::Post: return makeItem<_PostItem, ItemKind::Post>(state, item, node, __uuidof(PostItem), 45);
-        case ItemKind::Note: return makeItem<_NoteItem, ItemKind::Note>(state, item, node, __uuidof(NoteItem), 44);
+        case ItemKind::Mail: return MakeItem<_MailItem, ItemKind::Mail>(state, item, node, __uuidof(MailItem), 43);
+        case ItemKind::Post: return MakeItem<_PostItem, ItemKind::Post>(state, item, node, __uuidof(PostItem), 45);
+        case ItemKind::Note: return MakeItem<_NoteItem, ItemKind::Note>(state, item, node, __uuidof(NoteItem), 44);
         case ItemKind::Appointment:
-            return makeItem<_AppointmentItem, ItemKind::Appointment>(state, item, node, __uuidof(AppointmentItem), 26);
+            return MakeItem<_AppointmentItem, ItemKind::Appointment>(state, item, node, __uuidof(AppointmentItem), 26);
         case ItemKind::Contact:
-            return makeItem<_ContactItem, ItemKind::Contact>(state, item, node, __uuidof(ContactItem), 40);
-        case ItemKind::Task: return makeItem<_TaskItem, ItemKind::Task>(state, item, node, __uuidof(TaskItem), 48);
+            return MakeItem<_ContactItem, ItemKind::Contact>(state, item, node, __uuidof(ContactItem), 40);
+        case ItemKind::Task: return MakeItem<_TaskItem, ItemKind::Task>(state, item, node, __uuidof(TaskItem), 48);
         case ItemKind::Meeting:
-            return makeItem<_MeetingItem, ItemKind::Meeting>(state, item, node, __uuidof(MeetingItem), 53);
+            return MakeItem<_MeetingItem, ItemKind::Meeting>(state, item, node, __uuidof(MeetingItem), 53);
         case ItemKind::Report:
-            return makeItem<_ReportItem, ItemKind::Report>(state, item, node, __uuidof(ReportItem), 46);
+            return MakeItem<_ReportItem, ItemKind::Report>(state, item, node, __uuidof(ReportItem), 46);
         case ItemKind::Journal:
-            return makeItem<_JournalItem, ItemKind::Journal>(state, item, node, __uuidof(JournalItem), 42);
+            return MakeItem<_JournalItem, ItemKind::Journal>(state, item, node, __uuidof(JournalItem), 42);
         case ItemKind::DistList:
-            return makeItem<_DistListItem, ItemKind::DistList>(state, item, node, __uuidof(DistListItem), 69);
+            return MakeItem<_DistListItem, ItemKind::DistList>(state, item, node, __uuidof(DistListItem), 69);
     }
     throw HostError(HostStatus::Unexpected, u"Unknown item kind");
 }

@@ -41,12 +41,12 @@ struct FaceState {
     std::function<void()> afterWrite;
     size_t live = 0;
 
-    void event(const std::u16string& line) const {
+    void Event(const std::u16string& line) const {
         if (log) log(line);
     }
     /// An event the face fired: its name, the sinks called and what they returned.
-    void fired(const std::u16string& name, size_t sinks, const std::u16string& outcome = {}) const {
-        event(name + u" sinks=" + com::fromWide(std::to_wstring(sinks)) + outcome);
+    void Fired(const std::u16string& name, size_t sinks, const std::u16string& outcome = {}) const {
+        Event(name + u" sinks=" + com::fromWide(std::to_wstring(sinks)) + outcome);
     }
 };
 
@@ -99,7 +99,7 @@ protected:
 
 /// The COM object of class T for `node`: the live one, or a new one made from `args`.
 template <class T, class... Args>
-ComPtr<T> obtain(const std::shared_ptr<FaceState>& state, const void* node, int kind, Args&&... args) {
+ComPtr<T> Obtain(const std::shared_ptr<FaceState>& state, const void* node, int kind, Args&&... args) {
     const auto key = std::make_pair(node, kind);
     if (const auto it = state->cache.find(key); it != state->cache.end()) return ComPtr<T>(static_cast<T*>(it->second));
     auto object = com::make<T>(state, node, kind, std::forward<Args>(args)...);
@@ -109,56 +109,56 @@ ComPtr<T> obtain(const std::shared_ptr<FaceState>& state, const void* node, int 
 
 /// The COM object of class T for the model object `object` (null for null), found by its node.
 template <class T, class Model, class... Args>
-ComPtr<T> wrapNode(const std::shared_ptr<FaceState>& state, int kind, std::shared_ptr<Model> object, Args&&... args) {
+ComPtr<T> WrapNode(const std::shared_ptr<FaceState>& state, int kind, std::shared_ptr<Model> object, Args&&... args) {
     if (!object) return {};
     auto node = NodeOf(*object);
-    return obtain<T>(state, node.get(), kind, std::move(object), std::forward<Args>(args)...);
+    return Obtain<T>(state, node.get(), kind, std::move(object), std::forward<Args>(args)...);
 }
 
 template <class I, class T>
-void handOut(ComPtr<T> object, I** out) noexcept {
+void HandOut(ComPtr<T> object, I** out) noexcept {
     *out = object ? static_cast<I*>(object.detach()) : nullptr;
 }
 
 // ---- arguments
 
-inline bool missing(const VARIANT& v) noexcept { return V_VT(&v) == VT_ERROR && V_ERROR(&v) == DISP_E_PARAMNOTFOUND; }
+inline bool Missing(const VARIANT& v) noexcept { return V_VT(&v) == VT_ERROR && V_ERROR(&v) == DISP_E_PARAMNOTFOUND; }
 
-inline com::Variant copyOf(const VARIANT& v) {
+inline com::Variant CopyOf(const VARIANT& v) {
     com::Variant copy;
     const HRESULT hr = VariantCopyInd(copy.put(), const_cast<VARIANT*>(&v));
     if (FAILED(hr)) throw HostError(hr, {});
     return copy;
 }
 
-inline std::optional<int32_t> optLong(const VARIANT& v) {
-    if (missing(v)) return std::nullopt;
-    return copyOf(v).toLong();
+inline std::optional<int32_t> OptLong(const VARIANT& v) {
+    if (Missing(v)) return std::nullopt;
+    return CopyOf(v).toLong();
 }
 
-inline std::optional<bool> optBool(const VARIANT& v) {
-    if (missing(v)) return std::nullopt;
-    return copyOf(v).toBool();
+inline std::optional<bool> OptBool(const VARIANT& v) {
+    if (Missing(v)) return std::nullopt;
+    return CopyOf(v).toBool();
 }
 
-inline std::optional<std::u16string> optText(const VARIANT& v) {
-    if (missing(v)) return std::nullopt;
-    return copyOf(v).toString();
+inline std::optional<std::u16string> OptText(const VARIANT& v) {
+    if (Missing(v)) return std::nullopt;
+    return CopyOf(v).toString();
 }
 
-inline void setText(BSTR* out, const std::u16string& text) { *out = com::Bstr(text).release(); }
+inline void SetText(BSTR* out, const std::u16string& text) { *out = com::Bstr(text).release(); }
 
 /// A property whose value is fixed (or known without a call).
 template <class T, class V>
-HRESULT answer(T* out, V value) noexcept {
+HRESULT Answer(T* out, V value) noexcept {
     if (!out) return E_POINTER;
     *out = value;
     return S_OK;
 }
 
-inline VARIANT_BOOL vb(bool b) noexcept { return b ? VARIANT_TRUE : VARIANT_FALSE; }
+inline VARIANT_BOOL ToVariantBool(bool b) noexcept { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 
-inline HRESULT classInfo(const CLSID& clsid, ITypeInfo** out) noexcept {
+inline HRESULT ClassInfo(const CLSID& clsid, ITypeInfo** out) noexcept {
     if (!out) return E_POINTER;
     return com::moduleTypeInfo(clsid, false, out);
 }
@@ -172,7 +172,7 @@ ComPtr<IDispatch> WrapAttachmentSelection(const std::shared_ptr<FaceState>& stat
                                           std::shared_ptr<host::AttachmentSelection> selection);
 ComPtr<IDispatch> WrapButton(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBarControl> control);
 ComPtr<IDispatch> WrapBar(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBar> bar);
-ComPtr<IDispatch> wrapBars(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBars> bars);
+ComPtr<IDispatch> WrapBars(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::CommandBars> bars);
 ComPtr<IDispatch> WrapRibbonUI(const std::shared_ptr<FaceState>& state, std::shared_ptr<host::RibbonUI> ribbon);
 ComPtr<IDispatch> WrapRibbonControl(const std::shared_ptr<FaceState>& state,
                                     std::shared_ptr<host::RibbonControl> control);

@@ -26,7 +26,7 @@ constexpr ButtonName kButtons[] = {{IDOK, u"OK"},         {IDCANCEL, u"Cancel"},
 constexpr int kTextId = 0xFFFF;
 constexpr int kIconIds[] = {0x0440, 0x0014};
 
-std::u16string windowText(HWND window) {
+std::u16string WindowText(HWND window) {
     wchar_t buffer[2048] = {};
     DWORD_PTR length = 0;
     // The window belongs to the host's thread: ask it, but never wait for ever.
@@ -36,12 +36,12 @@ std::u16string windowText(HWND window) {
     return {reinterpret_cast<const char16_t*>(buffer), static_cast<size_t>(length)};
 }
 
-bool isDialog(HWND window) {
+bool IsDialog(HWND window) {
     wchar_t name[16] = {};
     return GetClassNameW(window, name, 16) > 0 && lstrcmpW(name, L"#32770") == 0;
 }
 
-bool visibleChild(HWND dialog, int id) {
+bool VisibleChild(HWND dialog, int id) {
     HWND child = GetDlgItem(dialog, id);
     return child && (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE);
 }
@@ -52,7 +52,7 @@ struct HangContext {
 };
 
 // A plain function: on i686 a lambda does not convert to a CALLBACK function pointer.
-BOOL CALLBACK listWindow(HWND window, LPARAM param) {
+BOOL CALLBACK ListWindow(HWND window, LPARAM param) {
     auto* c = reinterpret_cast<HangContext*>(param);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
@@ -95,12 +95,12 @@ int ButtonId(std::u16string_view name) {
 }
 
 bool IsProgressWindow(HWND window) {
-    return isDialog(window) && FindWindowExW(window, nullptr, L"msctls_progress32", nullptr) != nullptr;
+    return IsDialog(window) && FindWindowExW(window, nullptr, L"msctls_progress32", nullptr) != nullptr;
 }
 
 namespace {
 
-BOOL CALLBACK findProgress(HWND window, LPARAM param) {
+BOOL CALLBACK FindProgress(HWND window, LPARAM param) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     if (process != GetCurrentProcessId() || !IsWindowVisible(window) || !IsProgressWindow(window)) return TRUE;
@@ -112,20 +112,20 @@ BOOL CALLBACK findProgress(HWND window, LPARAM param) {
 
 HWND FindProgressWindow() {
     HWND found = nullptr;
-    EnumWindows(&findProgress, reinterpret_cast<LPARAM>(&found));
+    EnumWindows(&FindProgress, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
 DialogSeen ReadDialog(HWND dialog) {
     DialogSeen seen;
-    seen.title = windowText(dialog);
+    seen.title = WindowText(dialog);
     if (HWND text = GetDlgItem(dialog, kTextId)) {
         seen.messageBox = true;
-        seen.text = windowText(text);
+        seen.text = WindowText(text);
     }
     std::vector<int> present;
     for (const auto& b : kButtons)
-        if (visibleChild(dialog, b.id)) present.push_back(b.id);
+        if (VisibleChild(dialog, b.id)) present.push_back(b.id);
     const auto is = [&](std::initializer_list<int> ids) {
         return present.size() == ids.size() && std::all_of(ids.begin(), ids.end(), [&](int id) {
                    return std::find(present.begin(), present.end(), id) != present.end();
@@ -149,7 +149,7 @@ DialogSeen ReadDialog(HWND dialog) {
 
     seen.icon = u"none";
     for (int id : kIconIds) {
-        if (!visibleChild(dialog, id)) continue;
+        if (!VisibleChild(dialog, id)) continue;
         DWORD_PTR icon = 0;
         if (!SendMessageTimeoutW(GetDlgItem(dialog, id), STM_GETICON, 0, 0, SMTO_NORMAL, 5000, &icon) || !icon) continue;
         const std::pair<LPCWSTR, const char16_t*> icons[] = {{IDI_HAND, u"error"},
@@ -280,7 +280,7 @@ LRESULT CALLBACK MessageBoxRobot::HookProc(int code, WPARAM wParam, LPARAM lPara
     if (code == HCBT_ACTIVATE) {
         HWND window = reinterpret_cast<HWND>(wParam);
         MessageBoxRobot* robot = robotInstance;
-        if (robot && isDialog(window)) {
+        if (robot && IsDialog(window)) {
             {
                 std::lock_guard lock(activatedMutex);
                 activated.push_back(window);
@@ -372,7 +372,7 @@ void MessageBoxRobot::LookForProgress() {
     std::erase_if(handled_, [](HWND h) { return !IsWindow(h); });
     if (!window || std::find(handled_.begin(), handled_.end(), window) != handled_.end()) return;
     handled_.push_back(window);
-    transcript_.Line(u"progress title=" + Transcript::Quote(windowText(window)));
+    transcript_.Line(u"progress title=" + Transcript::Quote(WindowText(window)));
     Handle(window);
 }
 
@@ -422,12 +422,12 @@ void MessageBoxRobot::Answer(HWND dialog) {
                                                 u" icon=" + seen.icon + u" default=" + Num(seen.defaultButton)
                                           : u"dialog title=" + Transcript::Quote(seen.title) + u" buttons=" + seen.buttons;
     int id = queued ? ButtonId(answer) : 0;
-    if (id != 0 && !visibleChild(dialog, id)) id = 0;
+    if (id != 0 && !VisibleChild(dialog, id)) id = 0;
     if (id == 0) {
         // Dismiss it as Enter would, so the host does not hang, and fail the run.
         std::vector<int> present;
         for (const auto& b : kButtons)
-            if (visibleChild(dialog, b.id)) present.push_back(b.id);
+            if (VisibleChild(dialog, b.id)) present.push_back(b.id);
         id = DefaultButton(dialog, present);
         transcript_.Line(line + u" answer=none");
         transcript_.Failure(queued ? u"robot: the answer " + Transcript::Quote(answer) + u" is not a button of this dialog"
@@ -449,7 +449,7 @@ void MessageBoxRobot::ReportHang() {
     transcript_.Failure(u"deadline: the action " + Transcript::Quote(action) + u" did not finish within " +
                         Num(deadlineMs_ / 1000) + u" s");
     HangContext context{&transcript_, GetCurrentProcessId()};
-    EnumWindows(&listWindow, reinterpret_cast<LPARAM>(&context));
+    EnumWindows(&ListWindow, reinterpret_cast<LPARAM>(&context));
 }
 
 }  // namespace standin::win

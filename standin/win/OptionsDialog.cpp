@@ -85,7 +85,7 @@ void OptionsDialog::Open(const std::vector<AddedPage>& pages, int line) {
         page->container->onStatusChange = [this, raw] {
             t_.Line(u"page-site OnStatusChange dirty=" +
                     std::u16string(raw->container->Dirty().value_or(false) ? u"true" : u"false") + u" apply=" +
-                    (raw->container->applyEnabled() ? u"enabled" : u"disabled"));
+                    (raw->container->ApplyEnabled() ? u"enabled" : u"disabled"));
         };
         page->container->onApply = [this](HRESULT applied) { t_.Line(u"page Apply " + Status(applied)); };
         page->container->onClose = [raw](bool ok) { raw->closeRequest = ok; };
@@ -106,8 +106,8 @@ void OptionsDialog::Report(Page& page) {
     PageContainer& c = *page.container;
     const auto dirty = c.Dirty();
     t_.Line(u"page " + Transcript::Quote(page.title) + u" dirty=" + (dirty ? (*dirty ? u"true" : u"false") : u"unknown") +
-            u" apply=" + (IsWindowEnabled(c.applyButton()) ? u"enabled" : u"disabled") + u" bridge=" + BridgeValue());
-    for (HWND child : Descendants(c.pageWindow())) {
+            u" apply=" + (IsWindowEnabled(c.ApplyButton()) ? u"enabled" : u"disabled") + u" bridge=" + BridgeValue());
+    for (HWND child : Descendants(c.PageWindow())) {
         if (!IsCheckBox(child)) continue;
         const LRESULT state = SendMessageW(child, BM_GETCHECK, 0, 0);
         t_.Line(u"check " + Transcript::Quote(WithoutAmpersands(Text(child))) + u" checked=" +
@@ -135,7 +135,7 @@ void OptionsDialog::Command(const std::vector<std::u16string>& w, int line) {
         if (action == u"about" && w.size() != 2) throw ScriptError(line, u"page about: no arguments expected");
         const std::u16string caption = action == u"about" ? u"About..." : w[2];
         HWND target = nullptr;
-        for (HWND child : Descendants(page.container->pageWindow()))
+        for (HWND child : Descendants(page.container->PageWindow()))
             if (!target && WithoutAmpersands(Text(child)) == caption && IsWindowVisible(child)) target = child;
         if (!target) throw ScriptError(line, u"page click: no control " + caption + u" on the page");
         t_.Line(u"page click " + Transcript::Quote(caption));

@@ -44,7 +44,7 @@ public:
         return com::guard([&] {
             ++statusChanges;
             applyEnabled = owner_.Dirty().value_or(false);
-            EnableWindow(owner_.applyButton(), applyEnabled);
+            EnableWindow(owner_.ApplyButton(), applyEnabled);
             if (owner_.onStatusChange) owner_.onStatusChange();
         });
     }
@@ -161,7 +161,7 @@ public:
     STDMETHODIMP OnFocus(BOOL) noexcept override { return S_OK; }
     STDMETHODIMP ShowPropertyFrame() noexcept override { return E_NOTIMPL; }
 
-    PageSite& pageSite() noexcept { return *pageSite_; }
+    PageSite& PropertyPageSite() noexcept { return *pageSite_; }
     bool active = false;
     com::ComPtr<HostPropertyPage> page;
 
@@ -252,7 +252,7 @@ PageContainer::PageContainer(SiteRoute route, std::u16string title) {
         SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         left += px(kButtonWidth) + px(kGap);
     }
-    EnableWindow(applyButton(), FALSE);  // nothing to apply until the page says it is dirty
+    EnableWindow(ApplyButton(), FALSE);  // nothing to apply until the page says it is dirty
 
     RECT frame{0, 0, width, top + px(kButtonHeight) + px(kMargin)};
     AdjustWindowRectEx(&frame, GetWindowLongW(window_.get(), GWL_STYLE), FALSE,
@@ -293,7 +293,7 @@ HRESULT PageContainer::Site(IUnknown* control) {
     RECT pos{0, 0, pageArea_.right - pageArea_.left, pageArea_.bottom - pageArea_.top};
     hr = object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, siteWindow_.get(), &pos);
     (void)control->QueryInterface(IID_IOleInPlaceActiveObject, activeObject_.putVoid());
-    if (HWND page = pageWindow()) {
+    if (HWND page = PageWindow()) {
         // As the host's dialog opens on a page: the focus on the page's first control.
         if (HWND first = GetNextDlgTabItem(page, nullptr, FALSE)) SetFocus(first);
     }
@@ -310,7 +310,7 @@ void PageContainer::LetGo() {
     if (site_) site_->page = nullptr;
 }
 
-HWND PageContainer::pageWindow() const {
+HWND PageContainer::PageWindow() const {
     HWND page = nullptr;
     if (!object_) return nullptr;
     com::ComPtr<IOleInPlaceObject> inPlace;
@@ -327,14 +327,14 @@ std::optional<bool> PageContainer::Dirty() const {
 HRESULT PageContainer::Apply() {
     if (!site_ || !site_->page) return E_NOINTERFACE;
     const HRESULT hr = site_->page->Apply();
-    site_->pageSite().applyEnabled = Dirty().value_or(false);
-    EnableWindow(applyButton(), site_->pageSite().applyEnabled);
+    site_->PropertyPageSite().applyEnabled = Dirty().value_or(false);
+    EnableWindow(ApplyButton(), site_->PropertyPageSite().applyEnabled);
     return hr;
 }
 
-int PageContainer::statusChanges() const noexcept { return site_ ? site_->pageSite().statusChanges : 0; }
-bool PageContainer::applyEnabled() const noexcept { return site_ && site_->pageSite().applyEnabled; }
-bool PageContainer::inPlaceActive() const noexcept { return site_ && site_->active; }
+int PageContainer::StatusChanges() const noexcept { return site_ ? site_->PropertyPageSite().statusChanges : 0; }
+bool PageContainer::ApplyEnabled() const noexcept { return site_ && site_->PropertyPageSite().applyEnabled; }
+bool PageContainer::InPlaceActive() const noexcept { return site_ && site_->active; }
 
 void PageContainer::Command(int id) {
     if (id == kApplyButton) {
@@ -359,7 +359,7 @@ LRESULT CALLBACK PageContainer::WindowProc(HWND window, UINT message, WPARAM wPa
 bool PageContainer::PreTranslateMessage(MSG& msg) {
     if (!window_ || (msg.hwnd != window_.get() && !IsChild(window_.get(), msg.hwnd))) return false;
     const bool key = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
-    HWND page = pageWindow();
+    HWND page = PageWindow();
     if (key && activeObject_ && page && IsChild(page, GetFocus()) && activeObject_->TranslateAccelerator(&msg) == S_OK)
         return true;
     return IsDialogMessageW(window_.get(), &msg) != FALSE;

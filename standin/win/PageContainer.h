@@ -55,12 +55,12 @@ public:
     /// The dialog window (its class is not a dialog box's: the host's robot leaves it alone).
     HWND window() const noexcept { return window_.get(); }
     /// The control's own window, from IOleInPlaceObject::GetWindow.
-    HWND pageWindow() const;
-    HWND applyButton() const noexcept { return GetDlgItem(window_.get(), kApplyButton); }
-    int statusChanges() const noexcept;
+    HWND PageWindow() const;
+    HWND ApplyButton() const noexcept { return GetDlgItem(window_.get(), kApplyButton); }
+    int StatusChanges() const noexcept;
     /// The Apply button: enabled exactly when Dirty was true after the last status change or Apply.
-    bool applyEnabled() const noexcept;
-    bool inPlaceActive() const noexcept;
+    bool ApplyEnabled() const noexcept;
+    bool InPlaceActive() const noexcept;
 
     /// The page's Dirty through the vtable; nothing when the control is not a PropertyPage or fails.
     std::optional<bool> Dirty() const;

@@ -17,7 +17,7 @@ namespace standin::win {
 namespace {
 
 // Identities of pictures read back from a state file; kept for the whole run.
-std::deque<std::u16string>& loadedPictures() {
+std::deque<std::u16string>& LoadedPictures() {
     static std::deque<std::u16string> pictures;
     return pictures;
 }
@@ -100,8 +100,8 @@ void LoadState(const std::wstring& path, CommandBarStore& store) {
             for (auto [key, slot] : {std::pair{u"picture", &c->picture}, std::pair{u"mask", &c->mask}}) {
                 const std::u16string value = fields[key];
                 if (value.empty() || value == u"none") continue;
-                loadedPictures().push_back(value);
-                *slot = &loadedPictures().back();
+                LoadedPictures().push_back(value);
+                *slot = &LoadedPictures().back();
             }
             c->parent = bar;
             bar->controls.push_back(std::move(c));
@@ -112,7 +112,7 @@ void LoadState(const std::wstring& path, CommandBarStore& store) {
 }
 
 std::u16string LoadedPictureText(const void* identity) {
-    for (const auto& p : loadedPictures())
+    for (const auto& p : LoadedPictures())
         if (&p == identity) return p;
     return {};
 }

@@ -346,7 +346,7 @@ TEST(AboutFromThePage, TheAboutButtonShowsTheBoxModallyOverTheHost) {
     auto page = com::make<proppage::win::PropPageControl>();
     testpage::TestContainer container(testpage::SiteRoute::ClientSite);
     ASSERT_EQ(container.Site(page->identity()), S_OK);
-    HWND button = GetDlgItem(container.pageWindow(), proppage::win::PageAboutButton);
+    HWND button = GetDlgItem(container.PageWindow(), proppage::win::PageAboutButton);
     Visit visit;
     WhileAboutIsOpen([&] { SendMessageW(button, BM_CLICK, 0, 0); },
                      [&](HWND about) {
@@ -358,7 +358,7 @@ TEST(AboutFromThePage, TheAboutButtonShowsTheBoxModallyOverTheHost) {
     VARIANT_BOOL dirty = VARIANT_TRUE;
     EXPECT_EQ(static_cast<PropertyPage*>(page.get())->get_Dirty(&dirty), S_OK);
     EXPECT_EQ(dirty, VARIANT_FALSE) << "the About box changes nothing";
-    EXPECT_EQ(container.statusChanges(), 0);
+    EXPECT_EQ(container.StatusChanges(), 0);
 }
 
 }  // namespace

@@ -194,7 +194,7 @@ TEST_F(PageDllTest, WithoutTheAddInThePageOpensAndTheDllUnloadsAfterwards) {
         auto page = create();
         testpage::TestContainer container(testpage::SiteRoute::ClientSite);
         ASSERT_EQ(container.Site(page.get()), S_OK);
-        HWND box = GetDlgItem(container.pageWindow(), proppage::win::PageReplaceWithLinks);
+        HWND box = GetDlgItem(container.PageWindow(), proppage::win::PageReplaceWithLinks);
         EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
         EXPECT_FALSE(IsWindowEnabled(box));
         EXPECT_FALSE(dirty(page));
@@ -217,11 +217,11 @@ TEST_F(PageDllTest, ThePageReachesTheAddInsPreferenceThroughTheRealBridge) {
         auto page = create();
         testpage::TestContainer container(testpage::SiteRoute::ClientSite);
         ASSERT_EQ(container.Site(page.get()), S_OK);
-        HWND box = GetDlgItem(container.pageWindow(), proppage::win::PageReplaceWithLinks);
+        HWND box = GetDlgItem(container.PageWindow(), proppage::win::PageReplaceWithLinks);
         EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
-        EXPECT_FALSE(container.applyEnabled());
+        EXPECT_FALSE(container.ApplyEnabled());
         SendMessageW(box, BM_CLICK, 0, 0);
-        EXPECT_TRUE(container.applyEnabled());
+        EXPECT_TRUE(container.ApplyEnabled());
         EXPECT_EQ(page.query<PropertyPage>()->Apply(), S_OK);
         EXPECT_FALSE(dirty(page));
     }

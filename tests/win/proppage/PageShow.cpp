@@ -104,7 +104,7 @@ int wmain(int argc, wchar_t** argv) {
     auto page = com::make<proppage::win::PropPageControl>();
     auto container = std::make_unique<testpage::TestContainer>(testpage::SiteRoute::ClientSite);
     if (FAILED(container->Site(page->identity()))) return 3;
-    pageWindow = container->pageWindow();
+    pageWindow = container->PageWindow();
     SetTimer(nullptr, 0, 50, &OnTimer);
     if (aboutMode) PostMessageW(GetDlgItem(pageWindow, proppage::win::PageAboutButton), BM_CLICK, 0, 0);
 

@@ -50,10 +50,10 @@ protected:
         page = com::make<proppage::win::PropPageControl>();
         container = std::make_unique<TestContainer>(route);
         ASSERT_EQ(container->Site(page->identity()), S_OK);
-        ASSERT_NE(container->pageWindow(), nullptr);
+        ASSERT_NE(container->PageWindow(), nullptr);
     }
 
-    HWND control(int id) const { return GetDlgItem(container->pageWindow(), id); }
+    HWND control(int id) const { return GetDlgItem(container->PageWindow(), id); }
     HWND box() const { return control(proppage::win::PageReplaceWithLinks); }
     bool checked() const { return SendMessageW(box(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void click() const { SendMessageW(box(), BM_CLICK, 0, 0); }
@@ -82,8 +82,8 @@ TEST_F(PageTest, PreferenceTrueOpensCheckedCleanWithApplyDisabled) {
     EXPECT_TRUE(checked());
     EXPECT_TRUE(IsWindowEnabled(box()));
     EXPECT_FALSE(dirty());
-    EXPECT_EQ(container->statusChanges(), 0) << "setting the box at start is not a user change";
-    EXPECT_FALSE(container->applyEnabled());
+    EXPECT_EQ(container->StatusChanges(), 0) << "setting the box at start is not a user change";
+    EXPECT_FALSE(container->ApplyEnabled());
     EXPECT_EQ(preference.created, 1);
     EXPECT_TRUE(preference.puts.empty());
 }
@@ -142,8 +142,8 @@ TEST_F(PageTest, OneClickMakesThePageDirtyAndTellsTheSite) {
     click();
     EXPECT_FALSE(checked());
     EXPECT_TRUE(dirty());
-    EXPECT_EQ(container->statusChanges(), 1);
-    EXPECT_TRUE(container->applyEnabled()) << "the host read Dirty after the status change";
+    EXPECT_EQ(container->StatusChanges(), 1);
+    EXPECT_TRUE(container->ApplyEnabled()) << "the host read Dirty after the status change";
     EXPECT_TRUE(preference.puts.empty()) << "nothing is written before Apply";
 }
 
@@ -162,8 +162,8 @@ TEST_F(PageTest, TwoClicksLeaveThePageDirtyAndApplyWritesTheUnchangedValue) {
     click();
     EXPECT_TRUE(checked());
     EXPECT_TRUE(dirty());
-    EXPECT_EQ(container->statusChanges(), 2);
-    EXPECT_TRUE(container->applyEnabled());
+    EXPECT_EQ(container->StatusChanges(), 2);
+    EXPECT_TRUE(container->ApplyEnabled());
     EXPECT_EQ(asPage()->Apply(), S_OK);
     EXPECT_EQ(preference.puts, std::vector<bool>{true});
     EXPECT_FALSE(dirty());
@@ -187,7 +187,7 @@ TEST_F(PageTest, TheKeyboardSpaceIsAUserClickToo) {
     SendMessageW(box(), WM_KEYUP, VK_SPACE, 0xC0000001);
     EXPECT_FALSE(checked());
     EXPECT_TRUE(dirty());
-    EXPECT_EQ(container->statusChanges(), 1);
+    EXPECT_EQ(container->StatusChanges(), 1);
 }
 
 // ---- finding the site
@@ -195,15 +195,15 @@ TEST_F(PageTest, TheKeyboardSpaceIsAUserClickToo) {
 TEST_F(PageTest, WithoutPropertyPageSiteOnTheClientSiteTheExtendersParentIsTold) {
     Open(SiteRoute::ExtenderParent);
     click();
-    EXPECT_EQ(container->statusChanges(), 1);
-    EXPECT_TRUE(container->applyEnabled());
+    EXPECT_EQ(container->StatusChanges(), 1);
+    EXPECT_TRUE(container->ApplyEnabled());
 }
 
 TEST_F(PageTest, WithoutAnySiteTheClickStillMakesThePageDirty) {
     Open(SiteRoute::None);
     click();
     EXPECT_TRUE(dirty());
-    EXPECT_EQ(container->statusChanges(), 0);
+    EXPECT_EQ(container->StatusChanges(), 0);
 }
 
 // ---- the shared bridge
@@ -425,7 +425,7 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
     Open();
     const int dpi = proppage::win::ScreenDpi();
     RECT client{};
-    GetClientRect(container->pageWindow(), &client);
+    GetClientRect(container->PageWindow(), &client);
     EXPECT_EQ(client.right, proppage::Scale(L::ClientWidth, dpi));
     EXPECT_EQ(client.bottom, proppage::Scale(L::ClientHeight, dpi));
     const struct {
@@ -441,7 +441,7 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
         ASSERT_NE(w, nullptr);
         RECT r{};
         GetWindowRect(w, &r);
-        MapWindowPoints(nullptr, container->pageWindow(), reinterpret_cast<POINT*>(&r), 2);
+        MapWindowPoints(nullptr, container->PageWindow(), reinterpret_cast<POINT*>(&r), 2);
         const proppage::Box at = proppage::Scale(e.box, dpi);
         EXPECT_EQ(r.left, at.left);
         EXPECT_EQ(r.top, at.top);
@@ -461,7 +461,7 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAtThisScreensResolution) {
 
 TEST_F(PageTest, TabGoesFromTheBoxToTheAboutButtonAndBack) {
     Open();
-    HWND window = container->pageWindow();
+    HWND window = container->PageWindow();
     EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) << "the host's dialog tabs into the page";
     EXPECT_EQ(GetWindow(window, GW_CHILD), box()) << "tab order 0 is the box";
     EXPECT_EQ(GetWindow(box(), GW_HWNDNEXT), control(proppage::win::PageFrame));
@@ -476,8 +476,8 @@ TEST_F(PageTest, NothingStaysAliveWhenTheContainerLetsGo) {
     Open();
     click();
     container->LetGo();
-    EXPECT_FALSE(container->inPlaceActive()) << "the control deactivated itself on Close";
-    EXPECT_EQ(container->pageWindow(), nullptr);
+    EXPECT_FALSE(container->InPlaceActive()) << "the control deactivated itself on Close";
+    EXPECT_EQ(container->PageWindow(), nullptr);
     page = nullptr;
     EXPECT_EQ(preference.alive, 0);
     EXPECT_EQ(proppage::win::ThreadBridge::Current(), nullptr);
