@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "com/ComPtr.h"
+
 namespace testing_support {
 
 /// Forgets the folder each program's Save As dialog last confirmed, which the system (and Wine)
@@ -99,6 +101,16 @@ struct Apartment {
     Apartment& operator=(const Apartment&) = delete;
     HRESULT hr;
 };
+
+/// The in-process object registered for `progId`, as IDispatch; empty, with the test failed, when
+/// it cannot be made.
+inline com::ComPtr<IDispatch> createRegistered(const wchar_t* progId) {
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
+    com::ComPtr<IDispatch> object;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.putVoid()), S_OK);
+    return object;
+}
 
 /// An IUnknown that only counts: never deleted by Release, so a test can read the count at the end.
 class CountingUnknown : public IUnknown {

@@ -93,6 +93,13 @@ void writeString(HKEY root, const std::wstring& path, const wchar_t* name, const
     RegCloseKey(key);
 }
 
+// The class's registered in-process server is this DLL.
+void expectServedByTheDll(const std::wstring& clsidKey) {
+    const auto server = testing_support::stringValue(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", nullptr);
+    ASSERT_TRUE(server);
+    EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, dllPath().c_str(), -1, TRUE), CSTR_EQUAL);
+}
+
 class AddInDllTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -101,13 +108,7 @@ protected:
     }
     void TearDown() override { (void)regsvr32(true); }
 
-    ComPtr<IDispatch> create(const wchar_t* progId) {
-        CLSID clsid{};
-        EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
-        ComPtr<IDispatch> object;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.putVoid()), S_OK);
-        return object;
-    }
+    ComPtr<IDispatch> create(const wchar_t* progId) { return testing_support::createRegistered(progId); }
 
     testing_support::Apartment apartment;
 };
@@ -138,9 +139,7 @@ TEST_F(AddInDllTest, EveryClassIsRegisteredMachineWideWithItsProgId) {
     for (const ClassCase& cls : kClasses) {
         SCOPED_TRACE(narrow(cls.progId));
         const std::wstring key = L"CLSID\\" + guidText(*cls.clsid);
-        const auto server = testing_support::stringValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr);
-        ASSERT_TRUE(server);
-        EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, dllPath().c_str(), -1, TRUE), CSTR_EQUAL);
+        ASSERT_NO_FATAL_FAILURE(expectServedByTheDll(key));
         EXPECT_EQ(testing_support::stringValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", L"ThreadingModel"),
                   std::wstring(L"Apartment"));
         EXPECT_EQ(testing_support::stringValue(HKEY_CLASSES_ROOT, key + L"\\ProgID", nullptr), std::wstring(cls.progId));
@@ -411,9 +410,7 @@ TEST(AddInDllAllUsers, RegistersForEveryUserAndRemovesExactlyThat) {
     for (const ClassCase& cls : kClasses) {
         SCOPED_TRACE(narrow(cls.progId));
         const std::wstring key = L"CLSID\\" + guidText(*cls.clsid);
-        const auto server = testing_support::stringValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr);
-        ASSERT_TRUE(server);
-        EXPECT_EQ(CompareStringOrdinal(server->c_str(), -1, dllPath().c_str(), -1, TRUE), CSTR_EQUAL);
+        ASSERT_NO_FATAL_FAILURE(expectServedByTheDll(key));
         EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, user + key));
         EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, user + cls.progId));
     }

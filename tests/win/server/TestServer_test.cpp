@@ -39,13 +39,7 @@ protected:
     }
     void TearDown() override { (void)regsvr32(true); }
 
-    ComPtr<IDispatch> create() {
-        CLSID clsid{};
-        EXPECT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK);
-        ComPtr<IDispatch> object;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.putVoid()), S_OK);
-        return object;
-    }
+    ComPtr<IDispatch> create() { return testing_support::createRegistered(kProgId); }
 
     testing_support::Apartment apartment;
 };
