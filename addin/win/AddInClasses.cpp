@@ -15,15 +15,15 @@ namespace {
 
 // Every object is made with the module's shared state.
 template <class T>
-constexpr com::CreateFunction createWithModule = &com::createObject<T, &AddInModule::Instance>;
+constexpr com::CreateFunction kCreateWithModule = &com::createObject<T, &AddInModule::Instance>;
 
 const AddInClass kClasses[] = {
-    {&CLSID_Connect, createWithModule<ConnectObject>, L"Connect"},
-    {&CLSID_EventManager, createWithModule<EventManagerObject>, L"EventManager"},
-    {&CLSID_ActionManager, createWithModule<ActionManagerObject>, L"ActionManager"},
-    {&CLSID_FileNameMangler, createWithModule<FileNameManglerObject>, L"FileNameMangler"},
+    {&CLSID_Connect, kCreateWithModule<ConnectObject>, L"Connect"},
+    {&CLSID_EventManager, kCreateWithModule<EventManagerObject>, L"EventManager"},
+    {&CLSID_ActionManager, kCreateWithModule<ActionManagerObject>, L"ActionManager"},
+    {&CLSID_FileNameMangler, kCreateWithModule<FileNameManglerObject>, L"FileNameMangler"},
     {&CLSID_FileDialogManager, &com::createObject<FileDialogManagerObject>, L"FileDialogManager"},
-    {&CLSID_PropPageBridge, createWithModule<PropPageBridgeObject>, L"PropPageBridge"},
+    {&CLSID_PropPageBridge, kCreateWithModule<PropPageBridgeObject>, L"PropPageBridge"},
 };
 
 // Failures the core tolerates go where the ones caught at COM boundaries go: the debug output.
