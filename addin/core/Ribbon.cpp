@@ -22,7 +22,7 @@ constexpr std::array<std::pair<Callback, std::u16string_view>, 6> kCallbacks{{
 // The item windows' ribbons and the tab each shows first, from the host's published lists of
 // control identifiers (one list per ribbon; a tab the window lacks shows nothing, so a name not in
 // the window's own list loses the command there). Notes have no ribbon; the main window's ribbon
-// (Microsoft.Outlook.Explorer) gets nothing, as it gets no toolbar. A ribbon not named here (the
+// (Microsoft.Outlook.Explorer) has a markup of its own (ExplorerUI). A ribbon not named here (the
 // text and multimedia message windows of version 14, whose lists are not published with the
 // others) gets no markup rather than a guess.
 constexpr std::array<std::pair<std::u16string_view, std::u16string_view>, 19> kFirstTabs{{
