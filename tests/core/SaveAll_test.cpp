@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -583,3 +584,74 @@ TEST_F(SelectedTest, TheUnsavedItemQuestionNamesTheItemsItMeans) {
     EXPECT_TRUE(folderPrompt->calls.empty());
 }
 
+// ---- no temporary file left, whatever breaks
+
+struct BrokenWriteCase {
+    const char* what;
+    std::function<void(SaveAllTest&)> arrange;
+    std::vector<std::string> left;    // the folder afterwards
+    std::vector<std::string> marked;  // the files marked as come from another computer
+    std::u16string notSaved;          // the summary's "Not saved" part
+};
+
+TEST_F(SaveAllTest, AWriteThatBreaksLeavesNoTemporaryFileAndOnlyTheWrittenFilesAreMarked) {
+    const BrokenWriteCase cases[] = {
+        {"a write that breaks off",
+         [](SaveAllTest& t) { t.host.ledger().FailWriteAfter("Attachment.SaveAsFile", 3, HostStatus::Fail, 2); },
+         {"a.txt", "c.txt"},
+         {"a.txt", "c.txt"},
+         u"Not saved:\r\nb.txt: "},
+        {"a write that reports success and writes nothing",
+         [](SaveAllTest& t) { t.host.ledger().WriteNothing("Attachment.SaveAsFile", 2); },
+         {"a.txt", "c.txt"},
+         {"a.txt", "c.txt"},
+         u"Not saved:\r\nb.txt: the attachment's file was not written"},
+        {"the folder removed mid-run",
+         [](SaveAllTest& t) {
+             t.host.ledger().BeforeNextCall("Attachment.SaveAsFile", [&t] {
+                 t.host.ledger().BeforeNextCall("Attachment.SaveAsFile", [&t] { fs::remove_all(t.folder); });
+             });
+         },
+         {},
+         {"a.txt"},
+         u"1 of 3 attachments saved"},
+        {"a name taken after the listing in a folder that takes no new file",
+         [](SaveAllTest& t) {
+             t.platform.refusingNewFiles = {t.folder.u16string()};
+             t.host.ledger().BeforeNextCall("Attachment.FileName", [&t] { t.Existing("a.txt"); });
+         },
+         {"a.txt"},
+         {},
+         u"0 of 3 attachments saved"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        platform.shown.clear();
+        platform.marked.clear();
+        platform.temporaryPaths.clear();
+        platform.refusingNewFiles.clear();
+        host.ledger().ClearFailures();
+        host.ledger().ClearCalls();
+        c.arrange(*this);
+        Choose();
+        platform.answers.push_back(MessageBoxResult::Ok);
+        Run(Message({u"a.txt", u"b.txt", u"c.txt"}));
+        std::vector<std::string> left;
+        if (fs::exists(folder)) left = Names();
+        EXPECT_EQ(left, c.left);
+        for (const auto& temporary : platform.temporaryPaths) EXPECT_FALSE(fs::exists(fs::path(temporary)));
+        EXPECT_TRUE(Has(Summary(), c.notSaved)) << Narrow(Summary());
+        // The zone mark goes on each file in its place, and on nothing else.
+        std::vector<std::u16string> marked;
+        for (const auto& name : c.marked) marked.push_back((folder / name).u16string());
+        EXPECT_EQ(platform.marked, marked);
+        if (!platform.refusingNewFiles.empty()) {
+            EXPECT_TRUE(Has(Summary(), u"Not saved:\r\na.txt: the folder takes no new file\r\n"));
+            EXPECT_EQ(BytesOf(folder / "a.txt"), "the user's own");
+            EXPECT_EQ(CallsOf("Attachment.SaveAsFile"), 0);
+        }
+    }
+    fs::create_directories(folder);
+}
