@@ -45,8 +45,9 @@ public:
     /// by an attachment written before in the run, the first free name its drop-down would offer;
     /// never over an existing file. A failed attachment does not stop the others; a long run shows
     /// a progress window whose Cancel stops after the attachment at hand. Then the shortcuts, as
-    /// Action makes them, one summary, and the folder opened if the user asked. The caller keeps
-    /// the action manager alive until it returns.
+    /// Action makes them, each item's on its own (a failure leaves that item unsaved and named),
+    /// one summary, and the folder opened if the user asked. The caller keeps the action manager
+    /// alive until it returns.
     void SaveAll(const std::shared_ptr<host::Inspector>& ins);
 
     /// What a command run from the main window acts on: the attachments of `item` the host's list
@@ -63,8 +64,9 @@ public:
     /// The commands on what the main window selected. Items that the item windows' rule would not
     /// enable (IsEnabled) are skipped. One target and `saveAll` false: the single command on it, as
     /// Action, for the targeted attachments. Otherwise "Save All Attachments" over every target:
-    /// one folder, names unique across the items, one summary naming each item. When nothing is
-    /// left to save the user is told so. The caller keeps the action manager alive until it returns.
+    /// one folder, names unique across the items, one summary naming each item. The selection is
+    /// walked once; an item that cannot be read is skipped and named. When nothing is left to save
+    /// the user is told so. The caller keeps the action manager alive until it returns.
     void SaveSelected(const std::vector<Target>& targets, bool saveAll);
     /// The main window's rule for its buttons, asked at every change of the selection: true while
     /// one of the first kSelectionChecked selected items is enabled (IsEnabled), and while more
