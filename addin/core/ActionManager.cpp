@@ -71,20 +71,6 @@ std::vector<ActionManager::Target> ActionManager::TargetsOf(host::AttachmentSele
     return targets;
 }
 
-void ActionManager::SaveSelected(const std::vector<Target>& targets, bool saveAll) {
-    if (stopRequested_) return;
-    // The item windows' rule, item by item: a message still being written is not saved from.
-    std::vector<Target> enabled;
-    for (const Target& t : targets) {
-        bool sentOrNonMail = false;
-        base::Tolerate([&] { sentOrNonMail = t.item && IsSentOrNonMailItem(t.item); });
-        if (sentOrNonMail && HasSaveableAttachments(t.item, t.only)) enabled.push_back(t);
-    }
-    if (enabled.empty()) return TellNothingToSave(saveAll);
-    if (!saveAll && enabled.size() == 1) return SaveAttachments(enabled.front().item, enabled.front().only);
-    SaveAllOf(enabled);
-}
-
 bool ActionManager::IsSelectionEnabled(host::Selection& selection) {
     const int32_t count = selection.Count();
     if (count > kSelectionChecked) return true;
@@ -92,13 +78,6 @@ bool ActionManager::IsSelectionEnabled(host::Selection& selection) {
     bool enabled = false;
     for (int32_t i = 1; i <= count && !enabled; ++i) base::Tolerate([&] { enabled = IsEnabled(selection.Item(i)); });
     return enabled;
-}
-
-void ActionManager::TellNothingToSave(bool saveAll) noexcept {
-    base::TolerateAll([&] {
-        platform_.ShowMessageBox(u"The selected items have no attachments to save.",
-                                 saveAll ? GetSaveAllCaption() : GetCaption(), MessageBoxFlags::Ok);
-    });
 }
 
 bool ActionManager::IsShortcut(host::Attachment& attachment) {
@@ -231,11 +210,13 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Item>& item, con
     (void)ReplaceAndSave(*item, *attachments, replacements, wasUnsaved);
 }
 
-bool ActionManager::ContinueWithUnsavedItem(const std::u16string& title) {
-    const int32_t answer = platform_.ShowMessageBox(
+bool ActionManager::ContinueWithUnsavedItem(const std::u16string& title, const std::vector<std::u16string>& items) {
+    std::u16string text =
         u"An attachment may be currently open in another program. We recommend that you exit this program\r\n"
-        u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?",
-        title, MessageBoxFlags::YesNo);
+        u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?";
+    if (!items.empty()) text += u"\r\n\r\nItems with unsaved changes:";
+    for (const std::u16string& item : items) text += u"\r\n" + item;
+    const int32_t answer = platform_.ShowMessageBox(text, title, MessageBoxFlags::YesNo);
     return answer == MessageBoxResult::Yes;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "addin/core/PictureIds.h"
@@ -44,8 +45,9 @@ public:
     /// by an attachment written before in the run, the first free name its drop-down would offer;
     /// never over an existing file. A failed attachment does not stop the others; a long run shows
     /// a progress window whose Cancel stops after the attachment at hand. Then the shortcuts, as
-    /// Action makes them, one summary, and the folder opened if the user asked. The caller keeps
-    /// the action manager alive until it returns.
+    /// Action makes them, each item's on its own (a failure leaves that item unsaved and named),
+    /// one summary, and the folder opened if the user asked. The caller keeps the action manager
+    /// alive until it returns.
     void SaveAll(const std::shared_ptr<host::Inspector>& ins);
 
     /// What a command run from the main window acts on: the attachments of `item` the host's list
@@ -62,8 +64,9 @@ public:
     /// The commands on what the main window selected. Items that the item windows' rule would not
     /// enable (IsEnabled) are skipped. One target and `saveAll` false: the single command on it, as
     /// Action, for the targeted attachments. Otherwise "Save All Attachments" over every target:
-    /// one folder, names unique across the items, one summary naming each item. When nothing is
-    /// left to save the user is told so. The caller keeps the action manager alive until it returns.
+    /// one folder, names unique across the items, one summary naming each item. The selection is
+    /// walked once; an item that cannot be read is skipped and named. When nothing is left to save
+    /// the user is told so. The caller keeps the action manager alive until it returns.
     void SaveSelected(const std::vector<Target>& targets, bool saveAll);
     /// The main window's rule for its buttons, asked at every change of the selection: true while
     /// one of the first kSelectionChecked selected items is enabled (IsEnabled), and while more
@@ -115,10 +118,20 @@ private:
     static bool HasShortcutAttachments(const std::shared_ptr<host::Item>& item) noexcept;
     /// The single command on `item`'s shown attachments, or of those the ones at `only`.
     void SaveAttachments(const std::shared_ptr<host::Item>& item, const std::vector<int32_t>& only);
-    /// "Save All Attachments" over `targets`; one target is the item window's command.
-    void SaveAllOf(const std::vector<Target>& targets);
-    /// Tells the user that the selection holds nothing to save.
-    void TellNothingToSave(bool saveAll) noexcept;
+    /// Items named with why they could not be read or saved: the item's name, the reason.
+    using ItemFailures = std::vector<std::pair<std::u16string, std::u16string>>;
+    /// Tells the user that the selection holds nothing to save, naming the items `skipped`.
+    void TellNothingToSave(bool saveAll, const ItemFailures& skipped) noexcept;
+    /// One item's part of a save-all run, and the targets walked once.
+    struct Part;
+    struct Walked;
+    /// Walks `targets` once: each item's saveable attachments and whether it has unsaved changes.
+    /// From the main window (`fromSelection`) items the item windows' rule would not enable are left
+    /// out, and an item that cannot be read is skipped and named; otherwise its failure is thrown.
+    /// A long walk shows the progress window, whose Cancel ends it.
+    Walked WalkTargets(const std::vector<Target>& targets, bool fromSelection);
+    /// "Save All Attachments" over what the walk found.
+    void SaveAllOf(Walked& walked);
     /// An attachment saved to a file that is to become a shortcut to it: its index in the item
     /// (1-based, as walked), the file and its display name.
     struct Replacement {
@@ -135,8 +148,9 @@ private:
     int32_t ReplaceAndSave(host::Item& item, host::Attachments& attachments,
                            const std::vector<Replacement>& replacements, bool wasUnsaved,
                            std::u16string* kept = nullptr);
-    /// For an item with unsaved changes: asks whether to go on. True to go on.
-    bool ContinueWithUnsavedItem(const std::u16string& title);
+    /// For an item with unsaved changes: asks whether to go on, naming `items` (those it means, in a
+    /// run over several). True to go on.
+    bool ContinueWithUnsavedItem(const std::u16string& title, const std::vector<std::u16string>& items = {});
     /// The save-all run's summary, in one message box.
     struct SaveAllReport;
     void TellSaveAllSummary(const SaveAllReport& report) noexcept;

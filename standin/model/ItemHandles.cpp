@@ -42,6 +42,7 @@ public:
         }
         // A write that breaks off (a full disk, a share that drops) leaves what it wrote.
         const auto broken = world_->ledger.WriteLimit("Attachment.SaveAsFile");
+        if (broken && broken->bytes < 0) return;
         if (broken && broken->bytes < static_cast<int64_t>(bytes.size())) bytes.resize(static_cast<size_t>(broken->bytes));
         world_->written.push_back(path);
         std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);

@@ -79,6 +79,10 @@ void Ledger::FailWriteAfter(std::string member, int64_t bytes, int32_t status, i
     writeFaults_.push_back({std::move(member), nth, nth > 0, {bytes, status}});
 }
 
+void Ledger::WriteNothing(std::string member, int64_t nth) {
+    writeFaults_.push_back({std::move(member), nth, nth > 0, {-1, 0}});
+}
+
 std::optional<Ledger::WriteFailure> Ledger::WriteLimit(std::string_view member) {
     if (armedMember_ != member) return std::nullopt;
     armedMember_.clear();

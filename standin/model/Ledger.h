@@ -32,8 +32,12 @@ public:
     /// `bytes` bytes of it and then fail with `status`, until ClearFailures; with `nth`, only the
     /// `nth` call of it from now. The call first passes Enter as any other.
     void FailWriteAfter(std::string member, int64_t bytes, int32_t status, int64_t nth = 0);
+    /// Makes the `nth` call of `member` that writes a file (every call, without `nth`) report
+    /// success and write no file, as a host may.
+    void WriteNothing(std::string member, int64_t nth = 0);
     /// For a call of `member` that writes a file, right after its Enter: the bytes it writes before
-    /// it fails (WriteFailure::bytes), or nothing when it writes the whole file.
+    /// it fails (WriteFailure::bytes; negative: it writes no file and succeeds), or nothing when it
+    /// writes the whole file.
     struct WriteFailure {
         int64_t bytes;
         int32_t status;

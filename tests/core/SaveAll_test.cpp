@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -427,4 +429,229 @@ TEST_F(SaveAllCopiesTest, AHostThatCopiesKeepsTheOriginalsTellsOnceAndOffersNoSh
     Run(Message({u"c.txt"}));
     EXPECT_FALSE(folderPrompt->calls.back().replaceOffered);
     EXPECT_FALSE(folderPrompt->calls.back().replaceIn);
+}
+
+// ---- every run ends in its summary
+
+namespace {
+
+struct SelectedTest : SaveAllLinksTest {
+    // Received messages named by their subjects, one attachment each ("<subject>.txt").
+    std::vector<std::shared_ptr<standin::ItemNode>> Items(const std::vector<std::u16string>& subjects) {
+        std::vector<std::shared_ptr<standin::ItemNode>> items;
+        for (const auto& subject : subjects) {
+            items.push_back(Message({subject + u".txt"}));
+            items.back()->subject = subject;
+        }
+        return items;
+    }
+    void RunSelected(const std::vector<std::shared_ptr<standin::ItemNode>>& items) {
+        std::vector<ActionManager::Target> targets;
+        for (const auto& item : items) targets.push_back({host.ItemObject(item), {}});
+        EXPECT_NO_THROW(actions.SaveSelected(targets, true));
+    }
+};
+
+}  // namespace
+
+TEST_F(SelectedTest, AnItemWhoseShortcutsOrSaveFailCostsOnlyItselfAndTheRunEndsInItsSummary) {
+    // A store that refuses the save (read-only, shared), or a shortcut step that fails, in the first item.
+    for (const char* member : {"Item.Save", "Attachments.Add", "Attachment.Delete", "Attachment.DisplayName="}) {
+        SCOPED_TRACE(member);
+        platform.shown.clear();
+        platform.openedWithShell.clear();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        host.ledger().FailMember(member, HostStatus::Fail, 1);
+        Choose(true, true);
+        platform.answers.push_back(MessageBoxResult::Ok);
+        platform.shellAnswers.push_back(42);
+        const auto items = Items({u"Quarter", u"Holiday"});
+        RunSelected(items);
+        EXPECT_EQ(Names(), (std::vector<std::string>{"Holiday.txt", "Quarter.txt"}));
+        ASSERT_EQ(items[1]->attachments.size(), 1u);
+        EXPECT_EQ(items[1]->attachments[0]->type, host::AttachmentType::ByReference) << "the next item still replaced";
+        EXPECT_TRUE(items[1]->saved);
+        const std::u16string summary = Summary();
+        EXPECT_TRUE(Has(summary, u"2 of 2 attachments saved in ")) << Narrow(summary);
+        EXPECT_TRUE(Has(summary, u"1 replaced with shortcuts.\r\n\r\nItems left unsaved:\r\nQuarter: ")) << Narrow(summary);
+        EXPECT_EQ(platform.openedWithShell, std::vector<std::u16string>{folder.u16string()});
+        // Nothing of the user's is lost: the first item still holds its attachment, or, where its
+        // save was refused, is left unsaved, so the store keeps it.
+        if (std::string(member) == "Item.Save")
+            EXPECT_FALSE(items[0]->saved);
+        else
+            EXPECT_TRUE(std::any_of(items[0]->attachments.begin(), items[0]->attachments.end(),
+                                    [](const auto& a) { return a->content == "content 1"; }));
+        host.ledger().ClearFailures();
+    }
+}
+
+TEST_F(SaveAllLinksTest, ASaveTheStoreRefusesInAnItemWindowsRunEndsInTheSummary) {
+    host.ledger().FailMember("Item.Save", HostStatus::Fail);
+    Choose(true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    const auto item = Message({u"a.txt"});
+    item->subject = u"Report";
+    EXPECT_NO_THROW(Run(item));
+    EXPECT_TRUE(Has(Summary(), u"Items left unsaved:\r\nReport: "));
+}
+
+// ---- nothing counted twice
+
+TEST_F(SaveAllLinksTest, AnAttachmentWhoseDisplayNameCannotBeReadIsSavedOnceAndLinkedUnderItsFileName) {
+    host.ledger().FailMember("Attachment.DisplayName", HostStatus::Fail);
+    Choose(true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    const auto item = Message({u"a.txt"});
+    Run(item);
+    EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+    const std::u16string summary = Summary();
+    EXPECT_TRUE(Has(summary, u"1 of 1 attachment saved in "));
+    EXPECT_FALSE(Has(summary, u"Not saved")) << Narrow(summary);
+    ASSERT_EQ(item->attachments.size(), 1u);
+    EXPECT_EQ(item->attachments[0]->type, host::AttachmentType::ByReference);
+    EXPECT_EQ(item->attachments[0]->displayName, u"a.txt");
+}
+
+// ---- one item costs only itself
+
+TEST_F(SelectedTest, AnItemThatCannotBeReadIsSkippedAndNamedAndTheOthersAreSaved) {
+    for (const char* member : {"Item.Attachments", "Item.Saved", "Attachments.Item", "Attachment.Type"}) {
+        SCOPED_TRACE(member);
+        platform.shown.clear();
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        host.ledger().FailMember(member, HostStatus::Fail, 1);
+        Choose();
+        platform.answers.push_back(MessageBoxResult::Ok);
+        RunSelected(Items({u"Quarter", u"Holiday", u"Beach"}));
+        EXPECT_EQ(Names(), (std::vector<std::string>{"Beach.txt", "Holiday.txt"}));
+        const std::u16string summary = Summary();
+        EXPECT_TRUE(Has(summary, u"2 of 2 attachments saved in ")) << Narrow(summary);
+        EXPECT_TRUE(Has(summary, u"\r\n\r\nItems skipped:\r\nQuarter: ")) << Narrow(summary);
+        host.ledger().ClearFailures();
+    }
+}
+
+TEST_F(SelectedTest, ASelectionWhoseOnlyItemCannotBeReadIsNamedInTheNothingToSaveMessage) {
+    host.ledger().FailMember("Item.Attachments", HostStatus::Fail);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    RunSelected(Items({u"Quarter"}));
+    EXPECT_TRUE(folderPrompt->calls.empty());
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text.substr(0, 47), u"The selected items have no attachments to save.");
+    EXPECT_TRUE(Has(platform.shown[0].text, u"\r\n\r\nItems skipped:\r\nQuarter: "));
+}
+
+TEST_F(SelectedTest, TheSelectionIsWalkedOnceBeforeTheFolderDialog) {
+    std::map<std::string, int> atDialog;
+    folderPrompt->whileUp = [&](const FolderCall&) {
+        for (const char* member : {"Item.Attachments", "Attachments.Count", "Attachment.Type", "Item.Saved"})
+            atDialog[member] = CallsOf(member);
+    };
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    RunSelected(Items({u"Quarter", u"Holiday", u"Beach"}));
+    for (const auto& [member, calls] : atDialog) EXPECT_EQ(calls, 3) << member;
+    EXPECT_EQ(Names().size(), 3u);
+}
+
+TEST_F(SelectedTest, ALongWalkShowsTheProgressWindowAndItsCancelEndsTheRun) {
+    // Every clock reading is 300 ms after the one before: the window comes at the third item.
+    platform.tick = 300;
+    platform.progress->cancelAt = 2;
+    RunSelected(Items({u"Quarter", u"Holiday", u"Beach", u"Garden"}));
+    EXPECT_EQ(platform.progress->titles, std::vector<std::u16string>{kTitle});
+    ASSERT_FALSE(platform.progress->updates.empty());
+    EXPECT_EQ(platform.progress->updates[0], std::make_tuple(2u, 4u, std::u16string(u"Beach")));
+    EXPECT_EQ(platform.progress->open, 0);
+    EXPECT_TRUE(folderPrompt->calls.empty()) << "cancelled before the folder dialog";
+    EXPECT_TRUE(platform.shown.empty());
+    EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(SelectedTest, TheUnsavedItemQuestionNamesTheItemsItMeans) {
+    auto items = Items({u"Quarter", u"Holiday", u"Beach"});
+    items[0]->saved = false;
+    items[2]->saved = false;
+    platform.answers.push_back(MessageBoxResult::No);
+    RunSelected(items);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].flags, MessageBoxFlags::YesNo);
+    EXPECT_TRUE(Has(platform.shown[0].text, u"Do you want to continue?\r\n\r\nItems with unsaved changes:\r\nQuarter\r\nBeach"))
+        << Narrow(platform.shown[0].text);
+    EXPECT_TRUE(folderPrompt->calls.empty());
+}
+
+// ---- no temporary file left, whatever breaks
+
+struct BrokenWriteCase {
+    const char* what;
+    std::function<void(SaveAllTest&)> arrange;
+    std::vector<std::string> left;    // the folder afterwards
+    std::vector<std::string> marked;  // the files marked as come from another computer
+    std::u16string notSaved;          // the summary's "Not saved" part
+};
+
+TEST_F(SaveAllTest, AWriteThatBreaksLeavesNoTemporaryFileAndOnlyTheWrittenFilesAreMarked) {
+    const BrokenWriteCase cases[] = {
+        {"a write that breaks off",
+         [](SaveAllTest& t) { t.host.ledger().FailWriteAfter("Attachment.SaveAsFile", 3, HostStatus::Fail, 2); },
+         {"a.txt", "c.txt"},
+         {"a.txt", "c.txt"},
+         u"Not saved:\r\nb.txt: "},
+        {"a write that reports success and writes nothing",
+         [](SaveAllTest& t) { t.host.ledger().WriteNothing("Attachment.SaveAsFile", 2); },
+         {"a.txt", "c.txt"},
+         {"a.txt", "c.txt"},
+         u"Not saved:\r\nb.txt: the attachment's file was not written"},
+        {"the folder removed mid-run",
+         [](SaveAllTest& t) {
+             t.host.ledger().BeforeNextCall("Attachment.SaveAsFile", [&t] {
+                 t.host.ledger().BeforeNextCall("Attachment.SaveAsFile", [&t] { fs::remove_all(t.folder); });
+             });
+         },
+         {},
+         {"a.txt"},
+         u"1 of 3 attachments saved"},
+        {"a name taken after the listing in a folder that takes no new file",
+         [](SaveAllTest& t) {
+             t.platform.refusingNewFiles = {t.folder.u16string()};
+             t.host.ledger().BeforeNextCall("Attachment.FileName", [&t] { t.Existing("a.txt"); });
+         },
+         {"a.txt"},
+         {},
+         u"0 of 3 attachments saved"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        platform.shown.clear();
+        platform.marked.clear();
+        platform.temporaryPaths.clear();
+        platform.refusingNewFiles.clear();
+        host.ledger().ClearFailures();
+        host.ledger().ClearCalls();
+        c.arrange(*this);
+        Choose();
+        platform.answers.push_back(MessageBoxResult::Ok);
+        Run(Message({u"a.txt", u"b.txt", u"c.txt"}));
+        std::vector<std::string> left;
+        if (fs::exists(folder)) left = Names();
+        EXPECT_EQ(left, c.left);
+        for (const auto& temporary : platform.temporaryPaths) EXPECT_FALSE(fs::exists(fs::path(temporary)));
+        EXPECT_TRUE(Has(Summary(), c.notSaved)) << Narrow(Summary());
+        // The zone mark goes on each file in its place, and on nothing else.
+        std::vector<std::u16string> marked;
+        for (const auto& name : c.marked) marked.push_back((folder / name).u16string());
+        EXPECT_EQ(platform.marked, marked);
+        if (!platform.refusingNewFiles.empty()) {
+            EXPECT_TRUE(Has(Summary(), u"Not saved:\r\na.txt: the folder takes no new file\r\n"));
+            EXPECT_EQ(BytesOf(folder / "a.txt"), "the user's own");
+            EXPECT_EQ(CallsOf("Attachment.SaveAsFile"), 0);
+        }
+    }
+    fs::create_directories(folder);
 }
