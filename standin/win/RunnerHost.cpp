@@ -4,11 +4,15 @@
 namespace standin::win {
 
 void Runner::DoVersion(const ScriptLine& line) {
-    const auto& w = line.words;
-    Need(line, 1, 1);
+    const BehaviourAnswer answer = ReadAnswer(line);
     if (host_) Error(u"version must come before the host starts");
-    hostOptions_.version = w[1];
-    hostOptions_.buttonPictures = Major() >= 10;
+    answer.behaviour->play(answer, hostOptions_, play_);
+}
+
+BehaviourAnswer Runner::ReadAnswer(const ScriptLine& line) const {
+    ParsedAnswer parsed = ParseAnswer(line.words);
+    if (!parsed.error.empty()) Error(parsed.error);
+    return std::move(parsed.answer);
 }
 
 void Runner::DoSample(const ScriptLine& line) {
@@ -352,40 +356,12 @@ void Runner::DoFail(const ScriptLine& line) {
 // play <behaviour> <answer>: which of the plausible answers the host gives where no source says
 // (docs/host-behaviour.md), or a setting of the user's the host obeys.
 void Runner::DoPlay(const ScriptLine& line) {
-    const auto& w = line.words;
-    if (w.size() >= 2 && w[1] == u"slow-save") {
-        Need(line, 3, 3);
-        play_.slowSaveMs = ToInt(w[2], line_);
-        if (play_.slowSaveMs < 0 || play_.slowSaveMs > 10000) Error(u"play slow-save: 0 to 10000 ms");
-        if (w[3] != u"pump" && w[3] != u"still") Error(u"play slow-save <ms> pump|still expected");
-        play_.slowSavePumps = w[3] == u"pump";
-        t_.Line(u"host plays slow-save=" + w[2] + u" " + w[3]);
-        return;
-    }
-    Need(line, 2, 2);
-    const auto choice = [&](std::initializer_list<const char16_t*> answers) {
-        int n = 0;
-        for (const char16_t* a : answers) {
-            if (w[2] == a) return n;
-            ++n;
-        }
-        Error(u"play " + w[1] + u": " + w[2] + u" is not one of its answers");
-    };
-    if (w[1] == u"exit-close") {
-        play_.exitClose = choice({u"on", u"off"}) == 0;
-    } else if (w[1] == u"guard") {
-        RequireHost().options().guardRefuses = choice({u"allow", u"refuse"}) == 1;
-    } else if (w[1] == u"byref") {
-        constexpr ByReference answers[] = {ByReference::Refuse, ByReference::Copy, ByReference::Link};
-        RequireHost().options().byReference = answers[choice({u"refuse", u"copy", u"link"})];
-    } else if (w[1] == u"menus") {
-        play_.menus = choice({u"ask-each-open", u"cached"}) == 0 ? MenuAsking::EachOpening : MenuAsking::UntilInvalidated;
-        for (auto& addIn : addIns_)
-            if (addIn.ribbon) addIn.ribbon->SetMenuAsking(play_.menus);
-    } else {
-        Error(u"play: exit-close, guard, byref, menus or slow-save expected");
-    }
-    t_.Line(u"host plays " + w[1] + u"=" + w[2]);
+    const BehaviourAnswer answer = ReadAnswer(line);
+    // An option of the host's objects takes effect in the host, made now if it is not yet.
+    answer.behaviour->play(answer, answer.behaviour->ofHost ? RequireHost().options() : hostOptions_, play_);
+    for (auto& addIn : addIns_)
+        if (addIn.ribbon) addIn.ribbon->SetMenuAsking(play_.menus);
+    t_.Line(PlaysLine(answer));
 }
 
 // A write that takes its time (a slow share, a server's store), then, while a progress window is up

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <set>
 
+#include "standin/model/Behaviours.h"
 #include "standin/win/AddIns.h"
 #include "standin/win/Face.h"
 #include "standin/model/Host.h"
@@ -162,6 +163,9 @@ private:
     }
 
     [[noreturn]] void Error(std::u16string message) const { throw ScriptError(line_, std::move(message)); }
+
+    /// The line's answer, by the table of behaviours (standin/model/Behaviours.h).
+    BehaviourAnswer ReadAnswer(const ScriptLine& line) const;
 
     void Need(const ScriptLine& line, size_t least, size_t most) const;
 
@@ -315,13 +319,8 @@ private:
     SaveAsAnswers saveAs_;
     FolderAnswers folders_{t_};
     HostOptions hostOptions_;
-    /// The answers the host plays where no source says (`play`).
-    struct Played {
-        bool exitClose = true;
-        int slowSaveMs = 0;
-        bool slowSavePumps = false;
-        MenuAsking menus = MenuAsking::EachOpening;
-    } play_;
+    /// The host program's own behaviours a script chose (`play`).
+    Played play_;
     // Items of the main window's folder that have no window (list).
     std::vector<std::shared_ptr<ItemNode>> listed_;
     std::shared_ptr<CommandBarStore> store_;
