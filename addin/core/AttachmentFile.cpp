@@ -31,12 +31,6 @@ constexpr char16_t kNoFile[] = u"the attachment's file was not written";
 namespace AttachmentFile {
 
 bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform) noexcept {
-    std::u16string ignored;
-    return Write(attachment, path, platform, ignored);
-}
-
-bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform,
-           std::u16string& reason) noexcept {
     std::optional<std::u16string> temporary;
     try {
         temporary = platform.TemporaryPathFor(path);
@@ -44,22 +38,12 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
             attachment.SaveAsFile(*temporary);
             // A host may report success without writing: nothing then takes the place of what the
             // user has there.
-            if (platform.FileExists(*temporary) != 1) {
-                reason = kNoFile;
-                return false;
-            }
+            if (platform.FileExists(*temporary) != 1) return false;
             platform.PutInPlace(*temporary, path);
         } else {
             attachment.SaveAsFile(path);
-            if (platform.FileExists(path) != 1) {
-                reason = kNoFile;
-                return false;
-            }
+            if (platform.FileExists(path) != 1) return false;
         }
-    } catch (const HostError& e) {
-        if (temporary) (void)platform.RemoveFile(*temporary);
-        SetReason(reason, e);
-        return false;
     } catch (const std::exception&) {
         // What the host wrote, whole or broken off, goes; what the user had stays.
         if (temporary) (void)platform.RemoveFile(*temporary);

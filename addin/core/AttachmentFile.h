@@ -22,9 +22,6 @@ namespace AttachmentFile {
 /// nothing of the add-in's left in the folder, when it does not. Every command that saves
 /// attachments as files writes each one through this function.
 bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform) noexcept;
-/// The same, and on failure `reason` says why: the text of the failure, or that the host wrote no file.
-bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform,
-           std::u16string& reason) noexcept;
 
 /// For a command that must never write over a file: writes `attachment` once, beside the first
 /// path `next` gives, then gives the file that path while no entry has it (Platform::PlaceAsNewFile),

@@ -1,5 +1,7 @@
 #include "addin/core/EventManager.h"
 
+#include <algorithm>
+
 #include "addin/core/ActionManager.h"
 #include "addin/core/HostVersion.h"
 #include "addin/core/Platform.h"
@@ -28,9 +30,14 @@ void EventManager::InitHandler(const std::shared_ptr<host::Application>& applica
         Preferences::SetReplaceWithLinks(Preferences::kDefault);
     application_.Assign(application, static_cast<host::ApplicationEvents&>(*this));
     hostVersion_.Read(*Require(application));
-    // Without a main window (or its events) the item windows still get the command.
+    // Every main window open now, and each opened later (NewExplorer). Without them (or their
+    // events) the item windows still get the command; a window that cannot be followed costs that
+    // window.
     base::Tolerate([&] {
-        activeExplorer_.Assign(application->ActiveExplorer(), static_cast<host::ExplorerEvents&>(*this));
+        const auto explorers = Require(application->Explorers());
+        explorers_.Assign(explorers, static_cast<host::ExplorersEvents&>(*this));
+        const int32_t count = explorers->Count();
+        for (int32_t i = 1; i <= count; ++i) base::Tolerate([&] { Follow(explorers->Item(i)); });
     });
     inspectors_.Assign(Require(application->Inspectors()), static_cast<host::InspectorsEvents&>(*this));
     progId_ = progId;
@@ -54,7 +61,8 @@ void EventManager::LetGo(bool stopCommand) noexcept {
     base::TolerateAll([&] { Preferences::SavePreferences(platform_); });
     // Emptying a member ends its subscription and never fails.
     application_.Reset();
-    activeExplorer_.Reset();
+    explorers_.Reset();
+    mainWindows_.clear();
     inspectors_.Reset();
     button_.Reset();
     saveAllButton_.Reset();
@@ -119,8 +127,36 @@ void EventManager::OptionsPagesAdd(const std::shared_ptr<host::PropertyPages>& p
     Require(pages)->Add(u"TallowbyPage.PropPage", u"Save Attachments");
 }
 
-void EventManager::Close() {
+void EventManager::NewExplorer(const std::shared_ptr<host::Explorer>& explorer) {
+    if (cleanedUp_) return;
     const auto self = shared_from_this();
+    Follow(explorer);
+}
+
+void EventManager::Follow(const std::shared_ptr<host::Explorer>& explorer) {
+    if (!explorer) return;
+    auto window = std::make_shared<MainWindow>(*this);
+    window->Follow(explorer);
+    mainWindows_.push_back(std::move(window));
+}
+
+void EventManager::MainWindow::Close() {
+    // This window is let go here; it stays alive until its handler returns.
+    const auto closed = owner_.Closed(*this);
+}
+
+void EventManager::MainWindow::SelectionChange() { owner_.SelectionChange(); }
+
+std::shared_ptr<EventManager::MainWindow> EventManager::Closed(const MainWindow& window) {
+    const auto self = shared_from_this();
+    std::shared_ptr<MainWindow> closed;
+    const auto it = std::find_if(mainWindows_.begin(), mainWindows_.end(),
+                                 [&](const auto& followed) { return followed.get() == &window; });
+    if (it != mainWindows_.end()) {
+        closed = std::move(*it);
+        mainWindows_.erase(it);
+        closed->LetGo();
+    }
     // Every failure is ignored; a count that cannot be read lets go of the host as well.
     bool last = true;
     bool exiting = true;
@@ -133,6 +169,7 @@ void EventManager::Close() {
         exiting = Require(app->Inspectors())->Count() == 0;
     });
     if (last) LetGo(exiting);
+    return closed;
 }
 
 void EventManager::SelectionChange() {

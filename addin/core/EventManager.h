@@ -32,7 +32,7 @@ class Platform;
 /// returns.
 class EventManager : public std::enable_shared_from_this<EventManager>,
                      private host::ApplicationEvents,
-                     private host::ExplorerEvents,
+                     private host::ExplorersEvents,
                      private host::InspectorsEvents,
                      private host::ButtonEvents {
 public:
@@ -84,9 +84,8 @@ private:
     // Application events.
     void ItemSend(const std::shared_ptr<host::Item>& item, bool& cancel) override;
     void OptionsPagesAdd(const std::shared_ptr<host::PropertyPages>& pages) override;
-    // Active explorer events.
-    void Close() override;
-    void SelectionChange() override;
+    // Explorers events.
+    void NewExplorer(const std::shared_ptr<host::Explorer>& explorer) override;
     // Inspectors events.
     void NewInspector(const std::shared_ptr<host::Inspector>& inspector) override;
     // Button events.
@@ -102,6 +101,27 @@ private:
     private:
         EventManager& owner_;
     };
+    /// One main window followed: its selection refreshes the buttons, and it is let go when it closes.
+    class MainWindow final : public host::ExplorerEvents {
+    public:
+        explicit MainWindow(EventManager& owner) : owner_(owner) {}
+        void Follow(std::shared_ptr<host::Explorer> explorer) { explorer_.Assign(std::move(explorer), *this); }
+        void LetGo() noexcept { explorer_.Reset(); }
+        void Close() override;
+        void SelectionChange() override;
+
+    private:
+        EventManager& owner_;
+        host::Subscribed<host::Explorer> explorer_;
+    };
+    /// Follows `explorer` (nothing when empty) for as long as it is open.
+    void Follow(const std::shared_ptr<host::Explorer>& explorer);
+    /// `window` closed: it is let go, and with the last main window the host too. Returns the
+    /// window, which its own handler holds until it returns.
+    std::shared_ptr<MainWindow> Closed(const MainWindow& window);
+    /// A main window's selection changed.
+    void SelectionChange();
+
     using Command = void (ActionManager::*)(const std::shared_ptr<host::Inspector>&);
     /// Where a command ran: in an item window, or (no inspector) on the main window's selection.
     struct Ran {
@@ -143,7 +163,8 @@ private:
     Platform& platform_;
     HostVersion hostVersion_;
     host::Subscribed<host::Application> application_;
-    host::Subscribed<host::Explorer> activeExplorer_;
+    host::Subscribed<host::Explorers> explorers_;
+    std::vector<std::shared_ptr<MainWindow>> mainWindows_;
     host::Subscribed<host::Inspectors> inspectors_;
     host::Subscribed<host::CommandBarButton> button_;
     SaveAllClicks saveAllClicks_{*this};

@@ -17,6 +17,8 @@ namespace addin {
 namespace {
 
 constexpr char16_t kSeparator[] = u" -- ";
+// The stem of an attachment whose name leaves none.
+constexpr char16_t kNoName[] = u"attachment";
 constexpr char16_t kDatePattern[] = u"d-mmm-yyyy";
 constexpr char16_t kMailItem[] = u"MailItem";
 constexpr int kLastNumber = 100;
@@ -47,10 +49,18 @@ std::vector<FileNameMangler::Candidate> FileNameMangler::Candidates(const std::u
                                                                      const std::u16string& folder, bool decorated) {
     // The text of the box may be anything the user typed or the sender chose: only its safe form
     // (no folder part, no forbidden or hidden characters) is a stem for names in this folder.
+    const std::u16string safeName = PathNames::SafeFileName(fileName);
     std::u16string baseName;
-    const std::u16string extension = PathNames::SplitFileName(PathNames::SafeFileName(fileName), baseName);
+    std::u16string extension = PathNames::SplitFileName(safeName, baseName);
+    // A name that splits into no stem (".htaccess") is a stem as a whole, with no extension.
+    if (baseName.empty()) {
+        baseName = safeName;
+        extension.clear();
+    }
     // A name made by an earlier suggestion goes back to its stem.
     if (const auto cut = baseName.find(kSeparator); cut != std::u16string::npos) baseName.resize(cut);
+    // With nothing left of the name (empty, dots only), the names still say what they are.
+    if (baseName.empty()) baseName = kNoName;
 
     // Every candidate is known before the folder is asked, so that one listing answers for all.
     const std::size_t room = PathNames::RoomInFolder(folder);

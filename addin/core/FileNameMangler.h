@@ -52,7 +52,9 @@ public:
     /// drive root), in the order: numbered name; then, for a mail item on a version 11+ host, name
     /// with sender, with sender and date, with date. Every name is safe (PathNames::SafeFileName: no
     /// folder part, no forbidden or hidden character, no trailing dot or space, no device name) and
-    /// shortened to fit into the folder, extension and number kept. Candidates for which every
+    /// shortened to fit into the folder, extension and number kept. A name that leaves no stem
+    /// before its extension (".htaccess") is a stem as a whole; one that leaves nothing at all
+    /// (empty, dots only) takes the stem "attachment". Candidates for which every
     /// number is taken are left out, so the list may be empty; so are the date's when the date
     /// cannot be read or formatted, and the sender's when the host refuses the sender's name (read
     /// once per item). Any other failing host or platform call is thrown as HostError and no list

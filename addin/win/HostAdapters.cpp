@@ -128,11 +128,6 @@ public:
     }
 };
 
-class ExplorersAdapter final : public Adapter<host::Explorers> {
-public:
-    using Adapter::Adapter;
-    int32_t Count() override { return caller_.get(u"Count").toLong(); }
-};
 
 class SelectionAdapter final : public Adapter<host::Selection> {
 public:
@@ -178,13 +173,33 @@ public:
     }
 };
 
+std::shared_ptr<host::Explorer> WrapExplorer(ComPtr<IDispatch> object) {
+    return std::make_shared<ExplorerAdapter>(std::move(object));
+}
+
+class ExplorersAdapter final : public Adapter<host::Explorers> {
+public:
+    using Adapter::Adapter;
+    int32_t Count() override { return caller_.get(u"Count").toLong(); }
+    std::shared_ptr<host::Explorer> Item(int32_t index) override {
+        return Wrapped(caller_.callOrGet(u"Item", {Variant(index)}), WrapExplorer);
+    }
+    host::Subscription Subscribe(host::ExplorersEvents& sink) override {
+        return SubscribeTo(object(), iids::ExplorersEvents, [&sink](DISPID id, com::EventArgs& args) {
+            if (id == events::NewExplorer) {
+                const ComPtr<IDispatch> explorer = args.object(0);
+                sink.NewExplorer(explorer ? WrapExplorer(explorer) : nullptr);
+            }
+        });
+    }
+};
+
 class ApplicationAdapter final : public Adapter<host::Application> {
 public:
     using Adapter::Adapter;
     std::u16string Version() override { return caller_.get(u"Version").toString(); }
     std::shared_ptr<host::Explorer> ActiveExplorer() override {
-        return Wrapped(caller_.callOrGet(u"ActiveExplorer"),
-                       [](ComPtr<IDispatch> o) { return std::make_shared<ExplorerAdapter>(std::move(o)); });
+        return Wrapped(caller_.callOrGet(u"ActiveExplorer"), WrapExplorer);
     }
     std::shared_ptr<host::Inspector> ActiveInspector() override {
         return Wrapped(caller_.callOrGet(u"ActiveInspector"), WrapInspector);
@@ -245,7 +260,7 @@ public:
         if (auto o = as(iids::Inspector))
             context.inspector = WrapInspector(std::move(o));
         else if (auto e = as(iids::Explorer))
-            context.explorer = std::make_shared<ExplorerAdapter>(std::move(e));
+            context.explorer = WrapExplorer(std::move(e));
         else if (auto sel = as(iids::Selection))
             context.selection = WrapSelection(std::move(sel));
         else if (auto a = as(iids::AttachmentSelection))

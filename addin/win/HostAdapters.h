@@ -39,6 +39,7 @@ inline constexpr IID COMAddIn = {0x000C033A, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46
 
 inline constexpr IID ApplicationEvents = {0x0006304E, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID ExplorerEvents = {0x0006304F, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID ExplorersEvents = {0x00063078, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID InspectorsEvents = {0x00063079, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID CommandBarButtonEvents = {0x000C0351, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 }  // namespace iids
@@ -50,6 +51,7 @@ inline constexpr DISPID OptionsPagesAdd = 61445;
 inline constexpr DISPID ExplorerSelectionChange = 61447;
 inline constexpr DISPID ExplorerClose = 61448;
 inline constexpr DISPID NewInspector = 61441;
+inline constexpr DISPID NewExplorer = 61441;
 inline constexpr DISPID ButtonClick = 1;
 }  // namespace events
 

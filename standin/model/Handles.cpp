@@ -148,6 +148,21 @@ public:
         Enter("Explorers.Count");
         return static_cast<int32_t>(world_->explorers.size());
     }
+    std::shared_ptr<host::Explorer> Item(int32_t index) override {
+        Enter("Explorers.Item");
+        if (index < 1 || index > static_cast<int32_t>(world_->explorers.size()))
+            throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
+        if (Nothing("Explorers.Item")) return nullptr;
+        return std::make_shared<ExplorerHandle>(world_, world_->explorers[static_cast<size_t>(index - 1)]);
+    }
+    host::Subscription Subscribe(host::ExplorersEvents& sink) override {
+        Enter("Explorers.Subscribe");
+        const int id = world_->nextSubscription++;
+        world_->explorersSinks.push_back({id, &sink});
+        return host::Subscription([w = std::weak_ptr<World>(world_), id] {
+            if (auto world = w.lock()) std::erase_if(world->explorersSinks, [id](const auto& s) { return s.id == id; });
+        });
+    }
 };
 
 class ApplicationHandle final : public Handle<host::Application, World> {

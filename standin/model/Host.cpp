@@ -60,6 +60,9 @@ std::shared_ptr<ExplorerNode> Host::OpenExplorer() {
     explorer->bars = CopyPersistentBars(world_->store->explorer);
     world_->explorers.push_back(explorer);
     world_->activeExplorer = explorer;
+    world_->RaiseEach(
+        world_->explorersSinks, [](const auto&) { return true; },
+        [&](host::ExplorersEvents& sink) { sink.NewExplorer(MakeExplorer(world_, explorer)); });
     return explorer;
 }
 

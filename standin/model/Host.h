@@ -74,7 +74,8 @@ public:
     std::shared_ptr<host::RibbonUI> RibbonUIObject(const std::shared_ptr<RibbonNode>& ribbon);
     std::shared_ptr<host::RibbonControl> RibbonControlObject(const std::shared_ptr<RibbonControlNode>& control);
 
-    /// Opens a main window with the kept explorer bars; it becomes the active explorer.
+    /// Opens a main window with the kept explorer bars; it becomes the active explorer, then
+    /// NewExplorer is raised.
     std::shared_ptr<ExplorerNode> OpenExplorer();
     /// Raises the explorer's Close (unless `raiseClose` is false: a host exiting without a word),
     /// keeps its bars and closes it.

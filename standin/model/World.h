@@ -73,6 +73,7 @@ struct World {
     int nextSubscription = 1;
     std::vector<SinkEntry<host::ApplicationEvents>> applicationSinks;
     std::vector<SinkEntry<host::InspectorsEvents>> inspectorsSinks;
+    std::vector<SinkEntry<host::ExplorersEvents>> explorersSinks;
     std::vector<ExplorerSink> explorerSinks;
     std::vector<ClickSink> clickSinks;
     std::vector<HostError> eventFailures;

@@ -137,10 +137,15 @@ private:
     EventPoint events_;
 };
 
-class ExplorersObject final : public com::ComObject<DispatchImpl<_Explorers>>, public Tracked {
+class ExplorersObject final : public com::ComObject<DispatchImpl<_Explorers>, IConnectionPointContainer>,
+                              public Tracked,
+                              private host::ExplorersEvents {
 public:
     ExplorersObject(std::shared_ptr<FaceState> s, const void* node, int kind, std::shared_ptr<host::Explorers> list)
-        : Tracked(std::move(s), node, kind), list_(std::move(list)) {}
+        : Tracked(std::move(s), node, kind),
+          list_(std::move(list)),
+          events_(*this, __uuidof(::ExplorersEvents),
+                  [this] { return list_->Subscribe(static_cast<host::ExplorersEvents&>(*this)); }) {}
 
     STDMETHODIMP get_Class(LONG* out) noexcept override {
         return Answer(out, 60);  // olExplorers
@@ -150,20 +155,26 @@ public:
     }
     STDMETHODIMP Item(VARIANT index, _Explorer** out) noexcept override {
         return com::guardOut(out, [&] {
-            const int32_t i = CopyOf(index).toLong();
-            const auto& open = state_->host->Explorers();
-            if (i < 1 || i > static_cast<int32_t>(open.size()))
-                throw HostError(HostStatus::InvalidArg, u"Array index out of bounds.");
-            auto explorer = state_->host->ExplorerObject(open[static_cast<size_t>(i - 1)]);
-            *out = WrapExplorer(state_, std::move(explorer)).query<_Explorer>().detach();
+            *out = WrapExplorer(state_, list_->Item(CopyOf(index).toLong())).tryQuery<_Explorer>().detach();
         });
+    }
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) noexcept override { return EnumPoints(out); }
+    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) noexcept override {
+        return FindPoint({&events_}, iid, out);
     }
 
 protected:
-    ~ExplorersObject() override = default;
+    ~ExplorersObject() override { events_.clear(); }
 
 private:
+    void NewExplorer(const std::shared_ptr<host::Explorer>& explorer) override {
+        com::Variant args[] = {com::Variant(static_cast<IDispatch*>(WrapExplorer(state_, explorer).get()))};
+        VARIANT raw[] = {*args[0].get()};
+        state_->Fired(u"NewExplorer", events_.fireCounting(61441, raw));
+    }
+
     std::shared_ptr<host::Explorers> list_;
+    EventPoint events_;
 };
 
 class PagesObject final : public com::ComObject<DispatchImpl<::PropertyPages>>, public Tracked {

@@ -79,7 +79,8 @@ TEST(EventManagerStartUp, InitHandlerStepsRunInTheirOrder) {
     std::vector<std::string> calls = s.host.ledger().Calls();
     std::erase(calls, "AddInInstance.ProgId");
     EXPECT_EQ(calls, (std::vector<std::string>{"Application.Subscribe", "Application.Version",
-                                               "Application.ActiveExplorer", "Explorer.Subscribe",
+                                               "Application.Explorers", "Explorers.Subscribe", "Explorers.Count",
+                                               "Explorers.Item", "Explorer.Subscribe",
                                                "Application.Inspectors", "Inspectors.Subscribe",
                                                "Application.Inspectors", "Inspectors.Count"}));
     EXPECT_EQ(s.platform.reads, 1);
@@ -129,11 +130,21 @@ TEST(EventManagerStartUp, ConnectsWheneverTheAddInCanWork) {
              EXPECT_TRUE(spoiled.bars->bars.empty());
              EXPECT_EQ(Session::ButtonsIn(other).size(), 1u);
          }},
-        {"no main window to listen to",
-         [](Session& s) { s.host.ledger().FailMember("Application.ActiveExplorer", HostStatus::Fail); },
+        {"no main windows to listen to",
+         [](Session& s) { s.host.ledger().FailMember("Application.Explorers", HostStatus::Fail); },
          {HostStatus::Fail},
          [](Session& s, const standin::InspectorNode& spoiled, const standin::InspectorNode&) {
              EXPECT_EQ(s.CallsOf("Explorer.Subscribe"), 0);
+             EXPECT_EQ(Session::ButtonsIn(spoiled).size(), 1u);
+         }},
+        {"one main window cannot be followed: the others are",
+         [](Session& s) {
+             s.host.OpenExplorer();
+             s.host.ledger().FailMember("Explorers.Item", HostStatus::Fail, 1);
+         },
+         {HostStatus::Fail},
+         [](Session& s, const standin::InspectorNode& spoiled, const standin::InspectorNode&) {
+             EXPECT_EQ(s.CallsOf("Explorer.Subscribe"), 1);
              EXPECT_EQ(Session::ButtonsIn(spoiled).size(), 1u);
          }},
     };
@@ -235,6 +246,56 @@ TEST(EventManagerRunning, SelectionChangeRefreshesTheActiveInspectorsButton) {
     item->Attach(1, u"new.txt", "x");
     s.host.ChangeSelection(explorer);
     EXPECT_TRUE(Session::ButtonsIn(*ins)[0]->enabled);
+}
+
+TEST(EventManagerRunning, EveryMainWindowsSelectionRefreshesTheButtonsUntilItCloses) {
+    // Which windows are open when the add-in connects, which open and close after, and the window
+    // whose selection then changes.
+    const struct {
+        const char* what;
+        int openBefore;
+        int openAfter;
+        std::vector<int> closed;  // by order of opening, from 0
+        int selecting;
+    } cases[] = {
+        {"the one open at start-up", 1, 0, {}, 0},
+        {"one opened later", 1, 1, {}, 1},
+        {"one opened later, after the first closed", 1, 1, {0}, 1},
+        {"the second of two open at start-up, after the active one closed", 2, 0, {1}, 0},
+        {"the third, after the other two closed", 1, 2, {0, 1}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s;
+        std::vector<std::shared_ptr<standin::ExplorerNode>> windows;
+        for (int i = 0; i < c.openBefore; ++i) windows.push_back(s.host.OpenExplorer());
+        const auto item = Session::Item(ItemKind::Post);
+        const auto ins = s.host.OpenInspector(item);  // keeps the host running while main windows close
+        s.Connect();
+        for (int i = 0; i < c.openAfter; ++i) windows.push_back(s.host.OpenExplorer());
+        for (int i : c.closed) s.host.CloseExplorer(windows[static_cast<size_t>(i)]);
+        ASSERT_FALSE(Session::ButtonsIn(*ins)[0]->enabled);
+        item->Attach(1, u"new.txt", "x");
+        s.host.ChangeSelection(windows[static_cast<size_t>(c.selecting)]);
+        EXPECT_TRUE(Session::ButtonsIn(*ins)[0]->enabled);
+        auto live = s.host.ledger().Live();
+        EXPECT_EQ(static_cast<size_t>(live["Explorer"]), windows.size() - c.closed.size())
+            << "only the windows still open are held";
+        EXPECT_TRUE(s.host.EventFailures().empty());
+    }
+}
+
+TEST(EventManagerRunning, AClosedMainWindowIsLetGoAndTheNextOneFollowed) {
+    Session s;
+    s.host.OpenExplorer();
+    s.Connect();
+    const auto held = s.host.ledger().Live();
+    for (int i = 0; i < 20; ++i) {
+        const auto second = s.host.OpenExplorer();
+        s.host.CloseExplorer(second);
+    }
+    EXPECT_EQ(s.host.ledger().Live(), held) << "a reference kept for every main window";
+    EXPECT_EQ(s.host.OpenOptionsDialog().size(), 1u) << "still connected";
 }
 
 TEST(EventManagerRunning, ClickOnAnyInspectorsButtonReachesTheCommand) {

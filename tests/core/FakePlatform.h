@@ -293,18 +293,60 @@ public:
         existenceTests.push_back(path);
         return std::filesystem::exists(std::filesystem::path(path)) ? 1 : 0;
     }
+    /// Lists the real folder as the system does, each entry that is no 8.3 name with the short alias
+    /// a file system that makes them gives it ("Quarterly report.txt": "QUARTE~1.TXT").
     std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
-                                                          bool) override {
+                                                          bool withAliases) override {
         if (!listFolders) Unexpected("ListFolder");
         listings.push_back(folder);
         if (unlistable) return std::nullopt;
-        std::vector<std::u16string> names;
+        std::vector<std::u16string> entries;
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), error)) {
-            const std::u16string name = entry.path().filename().u16string();
-            if (base::EqualsIgnoringAsciiCase(std::u16string_view(name).substr(0, prefix.size()), std::u16string_view(prefix))) names.push_back(name);
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), error))
+            entries.push_back(entry.path().filename().u16string());
+        std::sort(entries.begin(), entries.end());  // the aliases' numbers in a known order
+        const auto starts = [&](const std::u16string& name) {
+            return base::EqualsIgnoringAsciiCase(std::u16string_view(name).substr(0, prefix.size()),
+                                                 std::u16string_view(prefix));
+        };
+        std::map<std::u16string, int> numbers;
+        std::vector<std::u16string> names;
+        for (const std::u16string& name : entries) {
+            const std::u16string alias = ShortAlias(name, numbers);
+            if (!starts(name) && (alias.empty() || !starts(alias))) continue;
+            names.push_back(name);
+            if (withAliases && !alias.empty()) names.push_back(alias);
         }
         return names;
+    }
+    /// The alias of `name`, empty for a name that is an 8.3 name already; `numbers` counts the
+    /// aliases given per stem and extension.
+    static std::u16string ShortAlias(const std::u16string& name, std::map<std::u16string, int>& numbers) {
+        const auto dot = name.rfind(u'.');
+        const std::u16string stem = name.substr(0, dot);
+        const std::u16string extension = dot == std::u16string::npos ? std::u16string() : name.substr(dot + 1);
+        const auto plain = [](const std::u16string& part, size_t most) {
+            return part.size() <= most && !part.empty() &&
+                   std::all_of(part.begin(), part.end(), [](char16_t c) {
+                       return c > 0x20 && c < 0x7F && std::u16string_view(u" .+,;=[]").find(c) == std::u16string_view::npos;
+                   });
+        };
+        if (plain(stem, 8) && (extension.empty() || plain(extension, 3))) return {};
+        const auto squeeze = [](const std::u16string& part, size_t most) {
+            std::u16string kept;
+            for (char16_t c : part) {
+                if (kept.size() == most) break;
+                if (std::u16string_view(u" .").find(c) != std::u16string_view::npos) continue;
+                if (c >= 0x7F || std::u16string_view(u"+,;=[]").find(c) != std::u16string_view::npos) c = u'_';
+                kept.push_back(c);
+            }
+            return base::ToAsciiUpper(kept);
+        };
+        const std::u16string head = squeeze(stem, 6);
+        const std::u16string tail = squeeze(extension, 3);
+        const int n = ++numbers[head + u"." + tail];
+        const std::string number = std::to_string(n);
+        return head + u"~" + std::u16string(number.begin(), number.end()) + (tail.empty() ? u"" : u"." + tail);
     }
     bool IsOnNetwork(const std::u16string&) override {
         Unexpected("IsOnNetwork");

@@ -171,8 +171,27 @@ TEST_F(FileNameManglerTest, NoTrailingDotForAnEmptyExtension) {
     // The system would drop the dot: the name offered is the name written.
     EXPECT_EQ(Suggest(u"README"), (Names{u"README -- 1"}));
     EXPECT_EQ(platform.tested.front(), u"C:\\Docs\\README");
-    EXPECT_EQ(Suggest(u".profile"), (Names{u" -- 1"}));
     EXPECT_EQ(Suggest(u"file."), (Names{u"file -- 1"}));
+}
+
+TEST_F(FileNameManglerTest, ANameWithoutAStemKeepsItsTextAndAnEmptyNameGetsAWord) {
+    const struct {
+        const char16_t* fileName;
+        const char16_t* suggested;
+    } cases[] = {
+        {u".profile", u".profile -- 1"},
+        {u".htaccess", u".htaccess -- 1"},
+        {u".htaccess -- 4", u".htaccess -- 1"},  // an earlier suggestion goes back to its stem
+        {u"", u"attachment -- 1"},
+        {u".", u"attachment -- 1"},
+        {u"...", u"attachment -- 1"},
+        {u"  ", u"attachment -- 1"},
+        {u"a\\", u"attachment -- 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.fileName, c.fileName + std::char_traits<char16_t>::length(c.fileName)));
+        EXPECT_EQ(Suggest(c.fileName), (Names{c.suggested}));
+    }
 }
 
 TEST_F(FileNameManglerTest, AllHundredNumbersTakenGivesNoCandidate) {

@@ -224,21 +224,41 @@ TEST_F(MainWindowTest, ASelectionWithNothingToSaveIsDisabledAndAClickSaysSo) {
 }
 
 TEST_F(MainWindowTest, TheEnabledRuleReadsAFewItemsAtAnySizeOfSelection) {
-    std::vector<std::shared_ptr<standin::ItemNode>> items;
-    for (int i = 0; i < 1000; ++i) items.push_back(Message(u"m", {}));
-    items.push_back(Message(u"last", {u"x.txt"}));
+    // `empty` items with nothing to save, then one with an attachment; the rule reads the first
+    // kSelectionChecked and, past them, takes the selection to have something.
     const struct {
-        size_t selected;
+        const char* what;
+        size_t empty;
+        bool withLast;
+        bool firstFails;  // Selection.Item(1) fails
         bool enabled;
-    } cases[] = {{1, false}, {8, false}, {9, true}, {1001, true}};
+    } cases[] = {
+        {"one with nothing", 1, false, false, false},
+        {"eight with nothing", 8, false, false, false},
+        {"only the 8th of 8 has something", 7, true, false, true},
+        {"nine with nothing", 9, false, false, true},
+        {"the 9th of 9 has something", 8, true, false, true},
+        {"1001, the last has something", 1000, true, false, true},
+        {"the first cannot be read, the 2nd has something", 1, true, true, true},
+        {"the first cannot be read, nothing else", 1, false, true, false},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.selected);
-        s.host.Select(explorer, {items.begin(), items.begin() + static_cast<std::ptrdiff_t>(c.selected)});
+        SCOPED_TRACE(c.what);
+        std::vector<std::shared_ptr<standin::ItemNode>> items;
+        for (size_t i = 0; i < c.empty; ++i) items.push_back(Message(u"m", {}));
+        if (c.withLast) items.push_back(Message(u"last", {u"x.txt"}));
+        s.host.Select(explorer, items);
+        if (c.firstFails) s.host.ledger().FailMember("Selection.Item", HostStatus::Fail, 1);
         const int before = CallsOf("Item.Attachments");
         EXPECT_EQ(Enabled(u"TallowbyMailSave", RibbonPlace::MainWindow), c.enabled);
         EXPECT_LE(CallsOf("Item.Attachments") - before, ActionManager::kSelectionChecked);
+        s.host.ledger().ClearFailures();
     }
     // A big selection is checked in full when clicked: only the one item with an attachment.
+    std::vector<std::shared_ptr<standin::ItemNode>> items;
+    for (int i = 0; i < 1000; ++i) items.push_back(Message(u"m", {}));
+    items.push_back(Message(u"last", {u"x.txt"}));
+    s.host.Select(explorer, items);
     savePrompt->script.push_back({(folder / "x.txt").u16string(), std::nullopt, false});
     Click(u"TallowbyMailSave", RibbonPlace::MainWindow);
     EXPECT_EQ(Files(), (std::vector<std::string>{"x.txt"}));
@@ -256,20 +276,33 @@ TEST_F(MainWindowTest, AnItemOpenInItsOwnWindowWithUnsavedChangesIsAskedAboutAnd
     const auto item = Message(u"Open twice", {u"a.txt"});
     const auto ins = s.host.OpenInspector(item);
     item->Edit();
+    // The open window's ribbon, as the host shows it: its buttons asked when shown, and again only
+    // where the add-in invalidates them.
+    KeptRibbonLog log;
+    CoreRibbonAddIn core(*s.addIn);
+    standin::RibbonHost ribbon(s.host, core, 14, log);
+    ribbon.Show(ins);
+    const auto windowShows = [&] {
+        ribbon.Refresh();
+        std::vector<std::string> shown;
+        for (const auto& b : ribbon.Buttons(ins)) shown.push_back(Narrow(b.label) + "=" + (b.enabled.value_or(false) ? "on" : "off"));
+        return shown;
+    };
+    const std::vector<std::string> on{"Save Attachments=on", "Save All Attachments=on"};
+    ASSERT_EQ(windowShows(), on);
     s.host.Select(explorer, {item, Message(u"Other", {u"b.txt"})});
     // No: nothing happens.
     s.platform.answers.push_back(MessageBoxResult::No);
     Click(u"TallowbyMailSaveAll", RibbonPlace::MainWindow);
     EXPECT_TRUE(folderPrompt->calls.empty());
-    // Yes: both saved, the edited item left for the user to save, its window's buttons refreshed.
+    EXPECT_EQ(windowShows(), on);
+    // Yes: both saved, the edited item left for the user to save.
     Preferences::SetReplaceWithLinks(true);
     s.platform.answers.push_back(MessageBoxResult::Yes);
     folderPrompt->script.push_back(FolderChoice{folder.u16string(), true, false});
     s.platform.answers.push_back(MessageBoxResult::Ok);
     s.platform.answers.push_back(MessageBoxResult::Ok);
     const size_t before = s.platform.shown.size();
-    const auto itemRibbon = std::make_shared<standin::RibbonNode>();
-    s.addIn->Events()->OnRibbonLoad(s.host.RibbonUIObject(itemRibbon), false);
     Click(u"TallowbyMailSaveAll", RibbonPlace::MainWindow);
     EXPECT_EQ(Files(), (std::vector<std::string>{"a.txt", "b.txt"}));
     EXPECT_FALSE(item->saved) << "the user's unsaved changes are not saved for them";
@@ -278,9 +311,24 @@ TEST_F(MainWindowTest, AnItemOpenInItsOwnWindowWithUnsavedChangesIsAskedAboutAnd
     EXPECT_TRUE(Has(s.platform.shown[before + 1].text, u"still in the item:\r\n\r\na.txt\r\nb.txt"))
         << Narrow(s.platform.shown[before + 1].text);
     EXPECT_EQ(item->attachments.size(), 1u);
-    EXPECT_EQ(itemRibbon->invalid, (std::vector<std::u16string>{Ribbon::ButtonId, Ribbon::SaveAllButtonId}))
-        << "the open window's buttons follow";
     EXPECT_TRUE(ins->open);
+
+    // A host that links: the item in the window then holds only its shortcut, and the window's
+    // buttons follow.
+    s.host.options().byReference = standin::ByReference::Link;
+    Preferences::SetShortcutsRefused(false);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    s.platform.answers.push_back(MessageBoxResult::Yes);
+    folderPrompt->script.push_back(FolderChoice{folder.u16string(), true, false});
+    s.platform.answers.push_back(MessageBoxResult::Ok);
+    Click(u"TallowbyMailSaveAll", RibbonPlace::MainWindow);
+    ASSERT_EQ(item->attachments.size(), 1u);
+    EXPECT_EQ(item->attachments[0]->type, host::AttachmentType::ByReference);
+    EXPECT_FALSE(item->saved);
+    EXPECT_EQ(windowShows(), (std::vector<std::string>{"Save Attachments=off", "Save All Attachments=off"}))
+        << "the open window's buttons follow its item";
+    EXPECT_TRUE(log.failures.empty()) << (log.failures.empty() ? "" : Narrow(log.failures.front()));
 }
 
 namespace {

@@ -259,6 +259,29 @@ TEST(FolderNames, RecordsCompareAsTheFileSystemComparesAndPathsJoinOnce) {
     EXPECT_FALSE(names.Taken(u"report.docx"));
 }
 
+TEST(FolderNames, AnotherFilesShortAliasIsTaken) {
+    const fs::path folder = fs::current_path() / "folder-names-aliases";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::ofstream(folder / "Quarterly report.txt") << "x";
+    std::ofstream(folder / "Quarterly figures.txt") << "x";
+    std::ofstream(folder / "NOTES.TXT") << "x";
+    FakePlatform platform;
+    platform.listFolders = true;
+    platform.filesOnDisk = true;
+    FolderNames names(platform, folder.u16string());
+    const struct {
+        const char16_t* name;
+        bool taken;
+    } cases[] = {
+        {u"QUARTE~1.TXT", true}, {u"quarte~2.txt", true}, {u"QUARTE~3.TXT", false},
+        {u"notes.txt", true},    {u"NOTES~1.TXT", false}, {u"Quarterly report.txt", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(names.Taken(c.name), c.taken) << Narrow(c.name);
+    EXPECT_EQ(platform.listings.size(), 1u);
+    fs::remove_all(folder);
+}
+
 // ---- the folder dialog and cancelling
 
 TEST_F(SaveAllTest, CancelInTheFolderDialogChangesNothing) {

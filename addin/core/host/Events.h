@@ -6,6 +6,7 @@
 
 namespace host {
 
+class Explorer;
 class Item;
 class PropertyPages;
 class Inspector;
@@ -27,6 +28,14 @@ public:
     virtual ~ExplorerEvents() = default;
     virtual void Close() = 0;
     virtual void SelectionChange() = 0;
+};
+
+/// Events of the explorers collection.
+class ExplorersEvents {
+public:
+    virtual ~ExplorersEvents() = default;
+    /// A new main window opened; the host raises it before the window shows.
+    virtual void NewExplorer(const std::shared_ptr<Explorer>& explorer) = 0;
 };
 
 /// Events of the inspectors collection.

@@ -9,6 +9,7 @@
 namespace host {
 
 class Attachment;
+class Explorer;
 class Item;
 
 /// The items selected in a main window's list, counted from 1, as the host took them when asked.
@@ -30,6 +31,10 @@ class Explorers : public Object {
 public:
     /// The number of open main windows.
     virtual int32_t Count() = 0;
+    /// The open main window at `index`, counted from 1.
+    virtual std::shared_ptr<Explorer> Item(int32_t index) = 0;
+    /// Subscribes `sink` to NewExplorer.
+    virtual Subscription Subscribe(ExplorersEvents& sink) = 0;
 };
 
 /// One main window.

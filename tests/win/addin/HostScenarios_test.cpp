@@ -107,6 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"ToolbarKeptAcrossRuns", {"kept-toolbar-1.script", "kept-toolbar-2.script"}},
                       Scenario{"UnloadRemovesButtonsAndEmptyBars", {"unload.script"}},
                       Scenario{"LateWindowsAndSelection", {"late-windows.script"}},
+                      Scenario{"EveryMainWindowIsFollowed", {"every-main-window.script"}},
                       Scenario{"SaveAttachmentsFilesAndShortcuts", {"save-attachments.script"}},
                       Scenario{"SaveAttachmentsQuestionsAndErrors", {"save-questions.script"}},
                       Scenario{"OpenAfterSavingWithoutAProgram", {"open-after-saving.script"}},
