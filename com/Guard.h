@@ -34,12 +34,13 @@ template <class Body>
 
 /// Runs the body of a COM method that answers through `out`: E_POINTER when `out` is null;
 /// otherwise an interface pointer or BSTR out-parameter starts as null, so a failure hands out nothing,
-/// and `body` runs as in guard.
+/// and `body` runs as in guard. A failure is reported with the caller's place, not this one.
 template <class T, class Body>
-[[nodiscard]] HRESULT guardOut(T* out, Body&& body) noexcept {
+[[nodiscard]] HRESULT guardOut(T* out, Body&& body,
+                               std::source_location where = std::source_location::current()) noexcept {
     if (!out) return E_POINTER;
     if constexpr (std::is_pointer_v<T>) *out = nullptr;
-    return guard(std::forward<Body>(body));
+    return guard(std::forward<Body>(body), where);
 }
 
 /// Runs the body of a window or dialog procedure or of a hook: returns `onError` when it throws.

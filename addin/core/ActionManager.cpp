@@ -296,13 +296,15 @@ void ActionManager::TellNotSaved(host::Attachments& attachments, const std::vect
     });
 }
 
-bool ActionManager::WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept {
-    const bool written = AttachmentFile::Write(attachment, path, platform_);
+bool ActionManager::WriteAttachment(host::Attachment& attachment, const std::u16string& path) {
+    std::u16string reason;
+    const bool written = AttachmentFile::Write(attachment, path, platform_, reason);
     if (!written) {
-        base::TolerateAll([&] {
-            platform_.ShowMessageBox(
-                u"Cannot save to file " + path + u".\r\n\r\nThe file might be in use by another program.",
-                u"Error saving attachment", MessageBoxFlags::Ok);
+        base::Tolerate([&] {
+            platform_.ShowMessageBox(u"Cannot save to file " + path +
+                                         u".\r\n\r\nThe file might be in use by another program.\r\n\r\n(" +
+                                         reason + u")",
+                                     u"Error saving attachment", MessageBoxFlags::Ok);
         });
     }
     return written;

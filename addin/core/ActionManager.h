@@ -154,7 +154,7 @@ private:
     /// The save-all run's summary, in one message box.
     struct SaveAllReport;
     void TellSaveAllSummary(const SaveAllReport& report) noexcept;
-    bool WriteAttachment(host::Attachment& attachment, const std::u16string& path) noexcept;
+    bool WriteAttachment(host::Attachment& attachment, const std::u16string& path);
     /// Adds a shortcut to `path` named `displayName`; true when the host made a link to that very
     /// file. Whatever else it made is removed again, and from then on the host is known to refuse
     /// (Preferences::ShortcutsRefused). From version 12 a failing Add is such a refusal.

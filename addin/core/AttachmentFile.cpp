@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <new>
 #include <optional>
 
 #include "addin/core/Platform.h"
@@ -20,8 +21,10 @@ std::u16string Hex(int32_t status) {
     return text;
 }
 
-void SetReason(std::u16string& reason, const HostError& e) noexcept {
-    base::TolerateAll([&] { reason = e.text.empty() ? u"error " + Hex(e.status) : e.text; });
+// The reason a write failed, for the caller's message, and told where tolerated failures are told.
+void SetReason(std::u16string& reason, int32_t status, const std::u16string& text, const base::Where& where) {
+    reason = text.empty() ? u"error " + Hex(status) : text;
+    base::ReportTolerated(status, reason, where);
 }
 
 constexpr char16_t kNoFile[] = u"the attachment's file was not written";
@@ -30,23 +33,36 @@ constexpr char16_t kNoFile[] = u"the attachment's file was not written";
 
 namespace AttachmentFile {
 
-bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform) noexcept {
+bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform, std::u16string& reason) {
     std::optional<std::u16string> temporary;
+    // Without a file of the add-in's own, `path` is a new, empty file made for the host to write
+    // (a folder that lets files be made but not renamed): it goes again on failure.
+    std::optional<std::u16string> madeInPlace;
     try {
         temporary = platform.TemporaryPathFor(path);
-        if (temporary) {
-            attachment.SaveAsFile(*temporary);
-            // A host may report success without writing: nothing then takes the place of what the
-            // user has there.
-            if (platform.FileExists(*temporary) != 1) return false;
-            platform.PutInPlace(*temporary, path);
-        } else {
-            attachment.SaveAsFile(path);
-            if (platform.FileExists(path) != 1) return false;
+        if (!temporary) madeInPlace = path;
+        const std::u16string& written = temporary ? *temporary : path;
+        attachment.SaveAsFile(written);
+        // A host may report success without writing: nothing then takes the place of what the
+        // user has there.
+        if (platform.FileExists(written) != 1) {
+            SetReason(reason, HostStatus::Fail, kNoFile, base::Where::Here());
+            return false;
         }
-    } catch (const std::exception&) {
+        if (temporary) platform.PutInPlace(*temporary, path);
+    } catch (...) {
         // What the host wrote, whole or broken off, goes; what the user had stays.
         if (temporary) (void)platform.RemoveFile(*temporary);
+        if (madeInPlace) (void)platform.RemoveFile(*madeInPlace);
+        try {
+            throw;
+        } catch (const HostError& e) {
+            SetReason(reason, e.status, e.text, base::Where::Here());
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (...) {
+            SetReason(reason, HostStatus::Unexpected, kNoFile, base::Where::Here());
+        }
         return false;
     }
     // Marked before anything opens it, so the system warns before running what a stranger sent.
@@ -55,9 +71,10 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 }
 
 std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
-                          const std::function<std::u16string()>& next, std::u16string& reason) noexcept {
+                          const std::function<std::u16string()>& next, std::u16string& reason) {
     constexpr char16_t kAllTaken[] = u"every name for it is taken in the folder";
     std::optional<std::u16string> temporary;
+    std::optional<std::u16string> madeInPlace;
     try {
         std::u16string path = next();
         if (path.empty()) {
@@ -65,18 +82,17 @@ std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
             return {};
         }
         temporary = platform.TemporaryPathFor(path);
-        if (!temporary) {
-            reason = u"the folder takes no new file";
-            return {};
-        }
-        attachment.SaveAsFile(*temporary);
-        if (platform.FileExists(*temporary) != 1) {
-            reason = kNoFile;
-            (void)platform.RemoveFile(*temporary);
+        // A folder that lets files be made but not renamed: `path` itself is the new file.
+        if (!temporary) madeInPlace = path;
+        const std::u16string written = temporary ? *temporary : path;
+        attachment.SaveAsFile(written);
+        if (platform.FileExists(written) != 1) {
+            SetReason(reason, HostStatus::Fail, kNoFile, base::Where::Here());
+            (void)platform.RemoveFile(written);
             return {};
         }
         // A name free when the folder was listed may have been taken since: the next one is tried.
-        while (!platform.PlaceAsNewFile(*temporary, path)) {
+        while (temporary && !platform.PlaceAsNewFile(*temporary, path)) {
             path = next();
             if (path.empty()) {
                 reason = kAllTaken;
@@ -85,14 +101,21 @@ std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
             }
         }
         temporary.reset();
+        madeInPlace.reset();
         (void)platform.MarkAsFromInternet(path);
         return path;
-    } catch (const HostError& e) {
+    } catch (...) {
         if (temporary) (void)platform.RemoveFile(*temporary);
-        SetReason(reason, e);
-    } catch (const std::exception&) {
-        if (temporary) (void)platform.RemoveFile(*temporary);
-        reason = kNoFile;
+        if (madeInPlace) (void)platform.RemoveFile(*madeInPlace);
+        try {
+            throw;
+        } catch (const HostError& e) {
+            SetReason(reason, e.status, e.text, base::Where::Here());
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (...) {
+            SetReason(reason, HostStatus::Unexpected, kNoFile, base::Where::Here());
+        }
     }
     return {};
 }

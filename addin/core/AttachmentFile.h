@@ -16,21 +16,24 @@ namespace AttachmentFile {
 /// Writes `attachment` to `path` so that `path` holds at every moment either what it held before,
 /// whole, or the attachment, whole. The host writes a file of the add-in's own beside it
 /// (Platform::TemporaryPathFor), which takes `path`'s place once the host reports it complete
-/// (Platform::PutInPlace) and is removed on every other way out; where the folder takes no new
-/// file but the existing one may be written, the host writes `path` itself. The file is then
-/// marked as come from another computer. True when `path` holds the attachment; false, with
-/// nothing of the add-in's left in the folder, when it does not. Every command that saves
-/// attachments as files writes each one through this function.
-bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform) noexcept;
+/// (Platform::PutInPlace) and is removed on every other way out; where the folder lets files be
+/// made but not renamed, the platform makes `path` as a new, empty file and the host writes that
+/// (an existing file is never written in place). The file is then marked as come from another
+/// computer. True when `path` holds the attachment; false, with nothing of the add-in's left in
+/// the folder, when it does not, and `reason` says why (the failure's text, or that the host wrote
+/// no file), also told where tolerated failures are. Out of memory is let through, after the
+/// clean-up. Every command that saves attachments as files writes each one through this function.
+bool Write(host::Attachment& attachment, const std::u16string& path, Platform& platform, std::u16string& reason);
 
 /// For a command that must never write over a file: writes `attachment` once, beside the first
 /// path `next` gives, then gives the file that path while no entry has it (Platform::PlaceAsNewFile),
 /// else the next path `next` gives, and so on; an empty path means none is left. Every path `next`
 /// gives is in one folder. Returns the path that holds the attachment, marked as come from another
 /// computer; empty on failure, with `reason` saying why and nothing of the add-in's left in the
-/// folder. A folder that takes no new file fails: no existing file is written in place.
+/// folder, also told where tolerated failures are. Out of memory is let through, after the
+/// clean-up. Where the folder lets files be made but not renamed, the first path is the new file.
 std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
-                          const std::function<std::u16string()>& next, std::u16string& reason) noexcept;
+                          const std::function<std::u16string()>& next, std::u16string& reason);
 
 }  // namespace AttachmentFile
 

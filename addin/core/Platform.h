@@ -113,9 +113,10 @@ public:
     /// Where a file meant for `target` is written first, to be put in `target`'s place once it is
     /// complete (PutInPlace): a path in `target`'s folder whose name is the add-in's own (never
     /// `target`'s, never that of an entry that exists), free at the moment of the call and proven
-    /// to take a new file there. Nothing when the folder takes no new file but `target` is an
-    /// existing file that may be written: it is then written in place. Throws HostError when no
-    /// file can be written there at all (the folder is gone, the disk refuses).
+    /// to take a new file there. Nothing when the folder takes new files but lets none be renamed
+    /// (a drop box): `target` is then a new, empty file made for the caller to write in place, and
+    /// removed on failure. Throws HostError when no file can be written there (the folder is gone,
+    /// the disk refuses, or only an existing `target` could be written over).
     virtual std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) = 0;
     /// Puts the complete file at `file` in `target`'s place in one step, its content on the disk
     /// first: over an existing `target`, whose attributes and security it keeps, or as a new file.

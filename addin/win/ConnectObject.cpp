@@ -235,9 +235,7 @@ STDMETHODIMP ConnectObject::RibbonPart::Invoke(DISPID id, REFIID iid, LCID, WORD
 }
 
 STDMETHODIMP ConnectObject::RibbonPart::GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) noexcept {
-    if (!RibbonXml) return E_POINTER;
-    *RibbonXml = nullptr;
-    return com::guard([&] { *RibbonXml = com::Bstr(outer_.core_.Events()->GetCustomUI(com::fromBstr(RibbonID))).release(); });
+    return com::guardOut(RibbonXml, [&] { *RibbonXml = com::Bstr(outer_.core_.Events()->GetCustomUI(com::fromBstr(RibbonID))).release(); });
 }
 
 }  // namespace addin::win

@@ -25,6 +25,12 @@ constexpr DWORD SaveDialogFlags =
     OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_ENABLETEMPLATEHANDLE | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
 static_assert(SaveDialogFlags == 0x000808A6);
 
+std::u16string Hex(DWORD value) {
+    std::u16string text = u"0x";
+    for (int shift = 12; shift >= 0; shift -= 4) text += u"0123456789ABCDEF"[(value >> shift) & 0xF];
+    return text;
+}
+
 // One entry whose pattern is empty, then the list's terminating empty entry.
 constexpr wchar_t Filter[] = L"All files (*.*)\0\0";
 
@@ -94,13 +100,17 @@ std::u16string FileDialogManager::GetSaveAsPath(const std::u16string& fileName, 
     dialog.lpTemplateName = nullptr;
 
     std::u16string path;
-    if (GetSaveFileNameW(&dialog)) {
+    const BOOL chosen = GetSaveFileNameW(&dialog);
+    replaceWithLink = state.replaceWithLinkChecked;
+    openAfterSaving = state.openAfterSavingChecked;
+    if (chosen) {
         const auto end = std::find(file.begin(), file.end(), L'\0');
         path.assign(file.begin(), end);
         lastFolder_ = PathNames::GetPathFolder(path);
+    } else if (const DWORD error = CommDlgExtendedError()) {
+        // Not the user's Cancel: the dialog could not be shown, or could not give the name chosen.
+        throw HostError(HostStatus::Fail, u"The Save As dialog failed (common dialog error " + Hex(error) + u")");
     }
-    replaceWithLink = state.replaceWithLinkChecked;
-    openAfterSaving = state.openAfterSavingChecked;
     return path;
 }
 

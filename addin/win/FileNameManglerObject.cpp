@@ -47,9 +47,7 @@ public:
     }
 
     STDMETHODIMP Clone(IEnumVARIANT** out) noexcept override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        return com::guard([&] { *out = com::make<NameEnumerator>(names_, next_).detach(); });
+        return com::guardOut(out, [&] { *out = com::make<NameEnumerator>(names_, next_).detach(); });
     }
 
 protected:
@@ -81,9 +79,8 @@ STDMETHODIMP FileNameManglerObject::putref_mItem(IDispatch* item) noexcept {
 
 STDMETHODIMP FileNameManglerObject::GetFileNameMangling(BSTR* fileName, BSTR* folder,
                                                         _NameCollection** result) noexcept {
-    if (!fileName || !folder || !result) return E_POINTER;
-    *result = nullptr;
-    return com::guard([&] {
+    if (!fileName || !folder) return E_POINTER;
+    return com::guardOut(result, [&] {
         auto names = core_.GetFileNameMangling(com::fromBstr(*fileName), com::fromBstr(*folder));
         *result = com::make<NameCollectionObject>(std::move(names)).detach();
     });
@@ -115,9 +112,7 @@ STDMETHODIMP NameCollectionObject::Item(VARIANT Index, VARIANT* result) noexcept
 }
 
 STDMETHODIMP NameCollectionObject::_NewEnum(IUnknown** result) noexcept {
-    if (!result) return E_POINTER;
-    *result = nullptr;
-    return com::guard([&] { *result = com::make<NameEnumerator>(names_, 0).detach(); });
+    return com::guardOut(result, [&] { *result = com::make<NameEnumerator>(names_, 0).detach(); });
 }
 
 }  // namespace addin::win

@@ -8,6 +8,7 @@
 
 #include "addin/win/HostAdapterSupport.h"
 #include "base/HostError.h"
+#include "base/Tolerate.h"
 #include "com/DispatchCaller.h"
 #include "com/EventSink.h"
 #include "com/Strings.h"
@@ -273,13 +274,12 @@ public:
 std::u16string NameOf(ITypeInfo* info) noexcept {
     com::Bstr name;
     if (!info || FAILED(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr))) return {};
-    try {
-        std::u16string text = name.str();
+    std::u16string text;
+    base::TolerateAll([&] {
+        text = name.str();
         if (!text.empty() && text.front() == u'_') text.erase(0, 1);
-        return text;
-    } catch (...) {
-        return {};
-    }
+    });
+    return text;
 }
 
 }  // namespace

@@ -20,9 +20,7 @@ HRESULT Answer(Value* out, Value value) noexcept {
 }
 
 HRESULT Answer(BSTR* out, const std::u16string& text) noexcept {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    return com::guard([&] { *out = com::Bstr(text).release(); });
+    return com::guardOut(out, [&] { *out = com::Bstr(text).release(); });
 }
 
 }  // namespace
@@ -70,8 +68,7 @@ STDMETHODIMP ActionManagerObject::Action(IDispatch* ins) noexcept {
 }
 
 STDMETHODIMP ActionManagerObject::IsEnabled(IDispatch* Item, VARIANT_BOOL* result) noexcept {
-    if (!result) return E_POINTER;
-    return com::guard([&] { *result = core_->IsEnabled(ItemOf(Item)) ? VARIANT_TRUE : VARIANT_FALSE; });
+    return com::guardOut(result, [&] { *result = core_->IsEnabled(ItemOf(Item)) ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 STDMETHODIMP ActionManagerObject::GetImageResourceId(short* result) noexcept {
@@ -91,8 +88,7 @@ STDMETHODIMP ActionManagerObject::GetTag(BSTR* result) noexcept {
 }
 
 STDMETHODIMP ActionManagerObject::CheckItemSend(IDispatch* Item, VARIANT_BOOL* Cancel) noexcept {
-    if (!Cancel) return E_POINTER;
-    return com::guard([&] {
+    return com::guardOut(Cancel, [&] {
         bool cancel = *Cancel != VARIANT_FALSE;
         // By reference: what the check wrote reaches the caller even when it then fails.
         const base::ScopeExit writeBack([&]() noexcept { *Cancel = cancel ? VARIANT_TRUE : VARIANT_FALSE; });

@@ -11,6 +11,7 @@
 #include "addin/win/HostAdapters.h"
 #include "addin/win/WinServices.h"
 #include "base/HostError.h"
+#include "base/Tolerate.h"
 #include "com/ComPtr.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
@@ -64,7 +65,8 @@ bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept {
     // Asked again after a while: the folder may by then be on another volume (a drive letter
     // given to another disk).
     constexpr int64_t kFresh = 2000;
-    try {
+    bool asked = false;
+    base::TolerateAll([&] {
         const std::u16string folder = path.substr(0, path.find_last_of(u"\\/") + 1);
         const int64_t now = Milliseconds();
         if (folder.empty() || folder != streamsFolder_ || now - streamsAsked_ > kFresh || now < streamsAsked_) {
@@ -72,10 +74,10 @@ bool WinPlatform::MarkAsFromInternet(const std::u16string& path) noexcept {
             streamsFolder_ = folder;
             streamsAsked_ = now;
         }
-        return addin::win::MarkAsFromInternet(path, streamsKept_);
-    } catch (...) {
-        return addin::win::MarkAsFromInternet(path, addin::win::KeepsNamedStreams(path));  // out of memory
-    }
+        asked = true;
+    });
+    // Without memory to remember the folder, the volume is asked for this file alone.
+    return addin::win::MarkAsFromInternet(path, asked ? streamsKept_ : addin::win::KeepsNamedStreams(path));
 }
 
 std::optional<std::u16string> WinPlatform::TemporaryPathFor(const std::u16string& target) {

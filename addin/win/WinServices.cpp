@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "addin/core/PathNames.h"
 #include "base/HostError.h"
+#include "base/Tolerate.h"
 #include "com/Handles.h"
 #include "com/Strings.h"
 #include "com/Win32Error.h"
@@ -21,12 +23,19 @@ using com::toWide;
 
 // A name for a file of the add-in's own: distinct within the process (a counter) and between
 // processes (the process id and the time mixed in). CREATE_NEW settles what is left to chance.
-std::u16string OwnName() {
+// In a folder so deep that the full name does not fit, as many of the name's last characters as
+// `room` allows, down to one hexadecimal digit: a target that fits leaves room for a name of its
+// length at least.
+std::u16string OwnName(std::size_t room = 17) {
     static std::atomic<uint32_t> counter{0};
     const uint32_t value = (GetCurrentProcessId() * 0x9E3779B1u) ^ GetTickCount() ^ (++counter * 0x85EBCA6Bu);
-    std::u16string name = u".~tlb";
-    for (int shift = 28; shift >= 0; shift -= 4) name += u"0123456789abcdef"[(value >> shift) & 0xF];
-    return name + u".tmp";
+    std::u16string digits;
+    for (int shift = 28; shift >= 0; shift -= 4) digits += u"0123456789abcdef"[(value >> shift) & 0xF];
+    const std::u16string name = u".~tlb" + digits + u".tmp";
+    if (room >= name.size()) return name;
+    // Shorter: the dot that hides it and the digits that vary most, as far as they fit.
+    if (room >= 3) return u".~" + digits.substr(digits.size() - std::min<std::size_t>(room - 2, digits.size()));
+    return digits.substr(digits.size() - std::max<std::size_t>(room, 1));
 }
 
 std::u16string NameOf(const std::u16string& path) { return path.substr(path.find_last_of(u'\\') + 1); }
@@ -35,13 +44,16 @@ bool IsFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// An existing file that opens for writing (and is left as it was).
-bool OpensForWriting(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return false;
-    return static_cast<bool>(com::File(CreateFileW(path.c_str(), GENERIC_WRITE,
-                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+// A folder that lets files be made but not renamed or removed: `target` made there as a new, empty
+// file for the host to write, without DELETE access, which such a folder refuses. Nothing (write
+// in place) once made; an existing file is never written over, so its name is refused.
+std::nullopt_t NewFileInPlace(const std::u16string& target) {
+    if (com::File(CreateFileW(toWide(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr)))
+        return std::nullopt;
+    const DWORD error = GetLastError();
+    com::throwWin32(error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? ERROR_ACCESS_DENIED : error,
+                    u"The folder takes no new file");
 }
 
 // The content of `path` on the disk before its name moves: best effort, the move does not depend on it.
@@ -112,38 +124,39 @@ std::u16string FileSystemUpperCase(const std::u16string& name) {
 }
 
 bool KeepsNamedStreams(const std::u16string& path) noexcept {
-    try {
+    bool keeps = false;
+    base::TolerateAll([&] {
         wchar_t root[MAX_PATH + 1] = {};
-        if (path.empty() || !GetVolumePathNameW(toWide(path).c_str(), root, MAX_PATH + 1)) return false;
+        if (path.empty() || !GetVolumePathNameW(toWide(path).c_str(), root, MAX_PATH + 1)) return;
         DWORD flags = 0;
-        if (!GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return false;
-        return (flags & FILE_NAMED_STREAMS) != 0;
-    } catch (...) {
-        return false;  // only the path's copy can fail: out of memory
-    }
+        if (!GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return;
+        keeps = (flags & FILE_NAMED_STREAMS) != 0;
+    });
+    return keeps;
 }
 
 bool WriteZoneIdentifier(const std::u16string& stream) noexcept {
     // What the system itself writes for a download; readers take the section and key, in any order.
     static constexpr char Mark[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
-    try {
+    bool whole = false;
+    base::TolerateAll([&] {
         const com::File file(CreateFileW(toWide(stream).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
+        if (!file) return;
         DWORD written = 0;
-        return WriteFile(file.get(), Mark, sizeof Mark - 1, &written, nullptr) && written == sizeof Mark - 1;
-    } catch (...) {
-        return false;  // only the path's copy can fail: out of memory
-    }
+        whole = WriteFile(file.get(), Mark, sizeof Mark - 1, &written, nullptr) && written == sizeof Mark - 1;
+    });
+    return whole;
 }
 
 bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noexcept {
-    try {
+    bool marked = false;
+    base::TolerateAll([&] {
         // Only a file is marked: an empty path would otherwise name a stream of the current folder.
         const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
-        if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return false;
+        if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return;
         // Elsewhere the stream would be a file of its own beside the user's file.
-        if (!keepsNamedStreams) return false;
+        if (!keepsNamedStreams) return;
         const std::u16string stream = path + u":Zone.Identifier";
         const bool written = WriteZoneIdentifier(stream);
         // A directory listing shows files, never streams: where it shows this one, the system made
@@ -151,12 +164,11 @@ bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noex
         WIN32_FIND_DATAW found;
         if (com::Find(FindFirstFileW(toWide(stream).c_str(), &found))) {
             (void)DeleteFileW(toWide(stream).c_str());
-            return false;
+            return;
         }
-        return written;
-    } catch (...) {
-        return false;
-    }
+        marked = written;
+    });
+    return marked;
 }
 
 std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) {
@@ -164,22 +176,25 @@ std::optional<std::u16string> TemporaryPathFor(const std::u16string& target) {
     if (slash == std::u16string::npos) com::throwWin32(ERROR_INVALID_NAME, u"The path names no folder");
     const std::u16string folder = target.substr(0, slash + 1);
     const std::u16string targetName = FileSystemUpperCase(NameOf(target));
+    const std::size_t room = PathNames::MaxPathLength > folder.size() ? PathNames::MaxPathLength - folder.size() : 0;
+    if (room == 0) com::throwWin32(ERROR_FILENAME_EXCED_RANGE, u"The path is too long");
     for (int attempt = 0; attempt < 64; ++attempt) {
-        const std::u16string name = OwnName();
+        const std::u16string name = OwnName(room);
         const std::u16string path = folder + name;
-        // No name of the add-in's fits beside it: the target itself fits, and is written in place.
-        if (path.size() > PathNames::MaxPathLength) return std::nullopt;
         if (FileSystemUpperCase(name) == targetName) continue;
         // DELETE access: the folder must also let the file be renamed and removed again.
         // Closed (and so deleted) at once: the name is free and the folder takes new files.
-        if (com::File(CreateFileW(toWide(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr)))
-            return path;
+        const std::wstring wide = toWide(path);
+        if (com::File(CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr))) {
+            // Still there: the folder takes files and lets none go (a drop box). Where the system
+            // refuses DELETE access to such a file it never gets made.
+            if (GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return path;
+            return NewFileInPlace(target);
+        }
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-        // Rights that refuse new files but let the existing one be written (rare): written in place,
-        // as the host always wrote it.
-        if (error == ERROR_ACCESS_DENIED && OpensForWriting(toWide(target))) return std::nullopt;
+        if (error == ERROR_ACCESS_DENIED) return NewFileInPlace(target);
         com::throwWin32(error, u"No file can be written in the folder");
     }
     com::throwWin32(ERROR_FILE_EXISTS, u"No free name for a file in the folder");
@@ -213,9 +228,10 @@ void PutInPlace(const std::u16string& file, const std::u16string& target) {
     // backup's and goes back. (Without one, Windows' may delete it and then fail, and Wine's
     // deletes it before it moves the new one in.)
     const std::u16string folder = target.substr(0, target.find_last_of(u'\\') + 1);
+    const std::size_t room = PathNames::MaxPathLength > folder.size() ? PathNames::MaxPathLength - folder.size() : 1;
     std::wstring backup;
     for (int attempt = 0; attempt < 64 && backup.empty(); ++attempt) {
-        const std::wstring candidate = toWide(folder + OwnName());
+        const std::wstring candidate = toWide(folder + OwnName(room));
         if (GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
             backup = candidate;
     }
@@ -245,17 +261,22 @@ bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) {
 }
 
 bool RemoveFile(const std::u16string& path) noexcept {
-    try {
+    bool gone = false;
+    base::TolerateAll([&] {
         const std::wstring name = toWide(path);
-        if (DeleteFileW(name.c_str())) return true;
+        if (DeleteFileW(name.c_str())) {
+            gone = true;
+            return;
+        }
         const DWORD attributes = GetFileAttributesW(name.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) return true;
+        if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) {
+            gone = true;
+            return;
+        }
         if ((attributes & FILE_ATTRIBUTE_READONLY) && SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL))
-            return DeleteFileW(name.c_str()) != FALSE;
-        return false;
-    } catch (...) {
-        return false;
-    }
+            gone = DeleteFileW(name.c_str()) != FALSE;
+    });
+    return gone;
 }
 
 std::u16string FormatDate(const host::DateTime& value, const std::u16string& pattern) {

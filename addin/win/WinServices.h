@@ -56,11 +56,14 @@ bool MarkAsFromInternet(const std::u16string& path, bool keepsNamedStreams) noex
 /// The name Platform::TemporaryPathFor gives a file written for `target`: ".~tlb<8 hexadecimal
 /// digits>.tmp" in `target`'s folder (hidden where the system hides names that begin with a dot,
 /// as Wine does; not by the hidden attribute, which a host that writes with CREATE_ALWAYS would be
-/// refused over), made there with CREATE_NEW, DELETE access and FILE_FLAG_DELETE_ON_CLOSE and so
-/// removed again at once: proof that the folder takes a new file that can be renamed and removed.
-/// Never `target`'s own name. Nothing (write `target` in place) when making it is refused with
-/// ERROR_ACCESS_DENIED while `target` is an existing file that opens for writing, or when no such
-/// name fits the path limit beside `target`. Throws HostError otherwise.
+/// refused over), or in a folder too deep for that, as much of ".~<digits>" as fits beside it
+/// (down to one digit: wherever `target` fits). Made there with CREATE_NEW, DELETE access and
+/// FILE_FLAG_DELETE_ON_CLOSE and so removed again at once: proof that the folder takes a new file
+/// that can be renamed and removed. Never `target`'s own name. Where the folder takes new files but
+/// lets none be removed (DELETE refused, or the proof still there after its close), `target` is made
+/// there as a new, empty file for the host to write, without DELETE access (nothing is given); an
+/// existing `target` is then refused with ERROR_ACCESS_DENIED, as where the folder takes no new file:
+/// no existing file is written in place. Throws HostError otherwise.
 std::optional<std::u16string> TemporaryPathFor(const std::u16string& target);
 
 /// Platform::PutInPlace on Win32: the content of `file` flushed to the disk, then, over an existing

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -211,13 +212,15 @@ public:
     std::vector<std::u16string> marked;  // files marked as come from another computer, in order
     // Writing beside, then in place (on the real file system, as FileExists): the temporary paths
     // handed out, the files put in place and the files removed, in order. A folder in
-    // `refusingNewFiles` takes no new file (an existing target there is written in place, as the
-    // system allows); the `failPutInPlaceAt`-th move is refused; a target that is a folder is
-    // refused as the system refuses it.
+    // `refusingNewFiles` takes no new file; one in `dropBoxes` takes new files but lets none be
+    // renamed or removed, so a free target is made there, empty, for the host to write (nothing
+    // given) and a taken one is refused; the `failPutInPlaceAt`-th move is refused; a target that
+    // is a folder is refused as the system refuses it.
     std::vector<std::u16string> temporaryPaths;
     std::vector<std::pair<std::u16string, std::u16string>> putInPlace;
     std::vector<std::u16string> removed;
     std::vector<std::u16string> refusingNewFiles;
+    std::vector<std::u16string> dropBoxes;
     int failPutInPlaceAt = 0;
     // Placing as a new file (its targets in order, also those refused because a file had the name);
     // `appearing` runs just before, as another program creating the target would.
@@ -364,9 +367,12 @@ public:
         if (!filesOnDisk) Unexpected("TemporaryPathFor");
         const std::filesystem::path path(target);
         const std::filesystem::path folder = path.parent_path();
-        if (std::find(refusingNewFiles.begin(), refusingNewFiles.end(), folder.u16string()) != refusingNewFiles.end()) {
-            if (std::filesystem::is_regular_file(path)) return std::nullopt;
+        if (std::find(refusingNewFiles.begin(), refusingNewFiles.end(), folder.u16string()) != refusingNewFiles.end())
             throw HostError(HostStatus::Fail, u"the folder takes no new file");
+        if (std::find(dropBoxes.begin(), dropBoxes.end(), folder.u16string()) != dropBoxes.end()) {
+            if (std::filesystem::exists(path)) throw HostError(HostStatus::Fail, u"the folder lets no file be replaced");
+            std::ofstream(path, std::ios::binary).flush();
+            return std::nullopt;
         }
         if (!std::filesystem::is_directory(folder)) throw HostError(HostStatus::FileNotFound, u"no such folder");
         for (int n = static_cast<int>(temporaryPaths.size()) + 1;; ++n) {

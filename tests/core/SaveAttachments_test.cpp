@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <map>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "addin/core/ActionManager.h"
 #include "addin/core/host/Inspector.h"
+#include "base/ScopeExit.h"
 #include "tests/core/Session.h"
 
 using namespace addin;
@@ -29,8 +31,12 @@ constexpr char16_t kUnsavedQuestion[] =
     u"An attachment may be currently open in another program. We recommend that you exit this program\r\n"
     u"before you continue. Otherwise the changes you have done may be lost. Do you want to continue?";
 
-std::u16string ErrorText(const std::u16string& path) {
-    return u"Cannot save to file " + path + u".\r\n\r\nThe file might be in use by another program.";
+constexpr char16_t kNotWritten[] = u"the attachment's file was not written";
+
+// The error box, with the reason the write failed.
+std::u16string ErrorText(const std::u16string& path, const std::u16string& reason) {
+    return u"Cannot save to file " + path + u".\r\n\r\nThe file might be in use by another program.\r\n\r\n(" +
+           reason + u")";
 }
 
 std::u16string U16(const std::string& s) { return {s.begin(), s.end()}; }
@@ -48,6 +54,7 @@ std::string BytesOf(const fs::path& path) {
 // What the misbehaving host does differently.
 struct Faults {
     std::set<std::u16string> silentSaves;  // file names whose SaveAsFile succeeds without writing
+    std::set<std::u16string> memoryFails;  // file names whose SaveAsFile writes, then runs out of memory
     int failAddAt = 0;                     // the n-th Add fails
     int adds = 0;
 };
@@ -76,6 +83,7 @@ public:
     void SetDisplayName(const std::u16string& value) override { inner_->SetDisplayName(value); }
     void SaveAsFile(const std::u16string& path) override {
         if (!faults_->silentSaves.contains(inner_->FileName())) inner_->SaveAsFile(path);
+        if (faults_->memoryFails.contains(inner_->FileName())) throw std::bad_alloc();
     }
     void Delete() override { inner_->Delete(); }
     std::u16string PathName() override { return inner_->PathName(); }
@@ -335,7 +343,7 @@ TEST_F(SaveAttachmentsTest, SecondOfThreeFailingIsReportedAndTheOthersAreHandled
     Run(item);
 
     ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].text, ErrorText(unwritable));
+    EXPECT_EQ(platform.shown[0].text, ErrorText(unwritable, u"no such folder"));
     EXPECT_EQ(platform.shown[0].title, u"Error saving attachment");
     EXPECT_EQ(platform.shown[0].flags, 0);
     EXPECT_EQ(FilesWritten().size(), 2u);
@@ -372,25 +380,62 @@ TEST_F(SaveAttachmentsTest, ReplacingAFileWritesBesideItAndPutsTheWholeFileInIts
     EXPECT_TRUE(platform.shown.empty());
 }
 
-TEST_F(SaveAttachmentsTest, AFolderThatTakesNoNewFileHasItsExistingFileWrittenInPlace) {
+// A folder that takes no new file never has its file written in place, where a write that breaks
+// off would leave the user's file broken; one that takes new files but lets none be renamed (a
+// drop box) has a new name written where it lets it: in the file made for it.
+TEST_F(SaveAttachmentsTest, NoExistingFileIsWrittenInPlaceAndADropBoxTakesNewNames) {
+    Tolerated::Statuses().clear();
+    base::SetToleratedReport(&Tolerated::Record);
+    const base::ScopeExit disconnect([]() noexcept { base::SetToleratedReport(nullptr); });
     Preferences::SetReplaceWithLinks(true);
     std::ofstream(folder / "file1.bin", std::ios::binary) << "older";
     platform.refusingNewFiles = {folder.u16string()};
     Confirm("file1.bin");
-    Confirm("file2.bin");  // no such file there: nothing can be written
+    platform.answers = {MessageBoxResult::Ok};
+    const auto refused = Message({1});
+    Run(refused);
+    EXPECT_EQ(BytesOf(folder / "file1.bin"), "older");
+    EXPECT_EQ(CallsOf("Attachment.SaveAsFile"), 0) << "no write where no file can be made";
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, ErrorText(PathFor("file1.bin"), u"the folder takes no new file"));
+    EXPECT_EQ(Tolerated::Statuses(), std::vector<int32_t>{HostStatus::Fail}) << "and told where failures are";
+    ExpectOriginal(*refused->attachments[0], 1);
+
+    platform.refusingNewFiles.clear();
+    platform.dropBoxes = {folder.u16string()};
+    platform.shown.clear();
+    Confirm("file1.bin");  // taken: refused as above
+    Confirm("file2.bin");  // free: written in the file made for it
     platform.answers = {MessageBoxResult::Ok};
     const auto item = Message({1, 1});
     Run(item);
-    ExpectWritten("file1.bin", 1);
+    EXPECT_EQ(BytesOf(folder / "file1.bin"), "older");
+    ExpectWritten("file2.bin", 2);
     EXPECT_TRUE(platform.temporaryPaths.empty());
     EXPECT_TRUE(platform.putInPlace.empty());
-    EXPECT_EQ(CallsOf("Attachment.SaveAsFile"), 1) << "no write is tried where no file can be made";
-    EXPECT_EQ(platform.marked, std::vector{PathFor("file1.bin")});
+    EXPECT_EQ(platform.marked, std::vector{PathFor("file2.bin")});
     ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].text, ErrorText(PathFor("file2.bin")));
+    EXPECT_EQ(platform.shown[0].text, ErrorText(PathFor("file1.bin"), u"the folder lets no file be replaced"));
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"file1.bin", "file2.bin"}));
+    ExpectOriginal(*item->attachments[0], 1);
+    ExpectShortcut(*item->attachments[1], PathFor("file2.bin"), u"Attachment 2");
+}
+
+// Out of memory is no reason of one attachment's: it ends the command, as everywhere else, with
+// the file written so far gone and the user's file as it was.
+TEST_F(SaveAttachmentsTest, OutOfMemoryWhileWritingEndsTheCommandAndLeavesNothingOfOurs) {
+    Preferences::SetReplaceWithLinks(true);
+    std::ofstream(folder / "file1.bin", std::ios::binary) << "older";
+    const auto faults = std::make_shared<Faults>();
+    faults->memoryFails = {u"file1.bin"};
+    Confirm("file1.bin");
+    Confirm("file2.bin");
+    const auto item = Message({1, 1});
+    EXPECT_THROW(RunFaulty(item, faults), std::bad_alloc);
+    EXPECT_TRUE(platform.shown.empty()) << "no error box for one attachment";
+    EXPECT_EQ(BytesOf(folder / "file1.bin"), "older");
     EXPECT_EQ(Names(folder), std::vector<std::string>{"file1.bin"});
-    ExpectOriginal(*item->attachments[0], 2);
-    ExpectShortcut(*item->attachments[1], PathFor("file1.bin"), u"Attachment 1");
+    ExpectOriginal(*item->attachments[0], 1);
 }
 
 // How the write of the second of three attachments goes wrong.
@@ -400,6 +445,7 @@ struct WriteFaultCase {
     const char* name;
     WriteFault fault;
     bool existing;  // the user chose a file that is there, and confirmed replacing it
+    const char16_t* reason;  // what the error box says of it; null: the host's own text of the broken write
 };
 
 void PrintTo(const WriteFaultCase& c, std::ostream* out) { *out << c.name; }
@@ -449,7 +495,11 @@ TEST_P(WriteFaultTest, WhatWasThereStaysNothingOfOursIsLeftAndTheRestIsSaved) {
     RunFaulty(item, faults);
 
     ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].text, ErrorText(target.u16string()));
+    ASSERT_GE(platform.temporaryPaths.size(), 2u);
+    const std::u16string reason = c.reason ? std::u16string(c.reason)
+                                           : u"Cannot save the attachment to " + platform.temporaryPaths[1] +
+                                                 u": the write broke off";
+    EXPECT_EQ(platform.shown[0].text, ErrorText(target.u16string(), reason));
     EXPECT_EQ(platform.shown[0].title, u"Error saving attachment");
     ExpectWritten("file1.bin", 1);
     ExpectWritten("file3.bin", 3);
@@ -476,15 +526,15 @@ TEST_P(WriteFaultTest, WhatWasThereStaysNothingOfOursIsLeftAndTheRestIsSaved) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, WriteFaultTest,
-    testing::Values(WriteFaultCase{"BreaksOffOverAFile", WriteFault::BreaksOff, true},
-                    WriteFaultCase{"BreaksOffAsANewFile", WriteFault::BreaksOff, false},
-                    WriteFaultCase{"ClaimedWithoutWritingOverAFile", WriteFault::ClaimedWithoutWriting, true},
-                    WriteFaultCase{"ClaimedWithoutWritingAsANewFile", WriteFault::ClaimedWithoutWriting, false},
-                    WriteFaultCase{"MoveRefusedOverAFile", WriteFault::MoveRefused, true},
-                    WriteFaultCase{"MoveRefusedAsANewFile", WriteFault::MoveRefused, false},
-                    WriteFaultCase{"FolderGoneWithTheFile", WriteFault::FolderGone, true},
-                    WriteFaultCase{"FolderGone", WriteFault::FolderGone, false},
-                    WriteFaultCase{"TargetIsAFolder", WriteFault::TargetIsAFolder, false}),
+    testing::Values(WriteFaultCase{"BreaksOffOverAFile", WriteFault::BreaksOff, true, nullptr},
+                    WriteFaultCase{"BreaksOffAsANewFile", WriteFault::BreaksOff, false, nullptr},
+                    WriteFaultCase{"ClaimedWithoutWritingOverAFile", WriteFault::ClaimedWithoutWriting, true, kNotWritten},
+                    WriteFaultCase{"ClaimedWithoutWritingAsANewFile", WriteFault::ClaimedWithoutWriting, false, kNotWritten},
+                    WriteFaultCase{"MoveRefusedOverAFile", WriteFault::MoveRefused, true, u"the move is refused"},
+                    WriteFaultCase{"MoveRefusedAsANewFile", WriteFault::MoveRefused, false, u"the move is refused"},
+                    WriteFaultCase{"FolderGoneWithTheFile", WriteFault::FolderGone, true, u"no such folder"},
+                    WriteFaultCase{"FolderGone", WriteFault::FolderGone, false, u"no such folder"},
+                    WriteFaultCase{"TargetIsAFolder", WriteFault::TargetIsAFolder, false, u"the target is a folder"}),
     [](const testing::TestParamInfo<WriteFaultCase>& p) { return std::string(p.param.name); });
 
 // ---- an item with unsaved changes
@@ -714,7 +764,7 @@ TEST_F(SaveAttachmentsTest, HostClaimingSuccessWithoutWritingKeepsTheAttachment)
     platform.answers = {MessageBoxResult::Ok};
     RunFaulty(item, faults);
     ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].text, ErrorText(PathFor("file1.bin")));
+    EXPECT_EQ(platform.shown[0].text, ErrorText(PathFor("file1.bin"), kNotWritten));
     EXPECT_FALSE(fs::exists(folder / "file1.bin"));
     EXPECT_EQ(platform.marked, std::vector{PathFor("file2.bin")}) << "only a file written is marked";
     ASSERT_EQ(item->attachments.size(), 2u);

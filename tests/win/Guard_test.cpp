@@ -132,6 +132,27 @@ TEST(GuardReport, EveryKindOfFailureIsToldWithItsStatusTextAndPlace) {
     }
 }
 
+// The guards that answer through an out-parameter or return a fallback name their caller too, not
+// the guard's own header.
+TEST(GuardReport, EveryGuardTellsItsCallersPlace) {
+    testing_support::DebugOutput output;
+    BSTR text = nullptr;
+    IUnknown* object = nullptr;
+    const int line = __LINE__ + 1;
+    EXPECT_EQ(com::guardOut(&text, [] { throw HostError(E_ACCESSDENIED, u"out text"); }), E_ACCESSDENIED);
+    EXPECT_EQ(com::guardOut(&object, [] { throw std::bad_alloc(); }), E_OUTOFMEMORY);
+    EXPECT_EQ(com::guardOr(LRESULT(-1), []() -> LRESULT { throw HostError(E_FAIL, u"fallback"); }), -1);
+    EXPECT_EQ(text, nullptr);
+    EXPECT_EQ(object, nullptr);
+    const auto messages = output.messages();
+    ASSERT_EQ(messages.size(), 3u);
+    for (size_t i = 0; i < messages.size(); ++i) {
+        SCOPED_TRACE(messages[i]);
+        EXPECT_THAT(messages[i], HasSubstr("EveryGuardTellsItsCallersPlace"));
+        EXPECT_THAT(messages[i], EndsWith("Guard_test.cpp:" + std::to_string(line + static_cast<int>(i)) + ")"));
+    }
+}
+
 TEST(GuardReport, NothingIsToldWhenNothingFailsOrAFailureIsReturned) {
     testing_support::DebugOutput output;
     EXPECT_EQ(com::guard([] {}), S_OK);

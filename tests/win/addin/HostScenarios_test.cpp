@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"FailedWritesKeepTheUsersFileAndLeaveNothing", {"save-faults.script"}},
                       Scenario{"ADiskThatFillsKeepsTheUsersFile", {"small-disk-full.script"}, false,
                                L"C:\\tallowby-small-disk\\mounted"},
-                      Scenario{"AFolderRefusingNewFilesHasItsFileWrittenInPlace", {"small-disk-refusing.script"}, false,
+                      Scenario{"AFolderRefusingNewFilesHasNoFileWrittenInPlace", {"small-disk-refusing.script"}, false,
                                L"C:\\tallowby-small-disk\\refusing"},
                       Scenario{"RibbonAtStartUp", {"ribbon-startup.script"}},
                       Scenario{"RibbonFollowsSelection", {"ribbon-selection.script"}},

@@ -248,19 +248,61 @@ TEST(WinTemporaryPathFor, AFreeNameOfOurOwnBesideTheTargetThatIsGoneAgain) {
     EXPECT_EQ(Listing(folder.Path()), Names{u"report.doc"}) << "each proof of a name is removed again";
 }
 
-TEST(WinTemporaryPathFor, AFolderThatIsGoneIsAFailureAndNoRoomBesideIsAWriteInPlace) {
+TEST(WinTemporaryPathFor, AFolderThatIsGoneIsAFailure) {
     TempFolder folder;
     EXPECT_EQ(StatusOf([&] { (void)addin::win::TemporaryPathFor(folder.Child(u"gone\\report.doc")); }),
               Win32Status(ERROR_PATH_NOT_FOUND));
-    // A folder so deep that the target's short name fits under the path limit and no name of ours does.
+}
+
+// A folder so deep that the target fits under the path limit with little or no room to spare: a
+// shorter name of the add-in's own fits wherever the target does, and takes the place of the
+// user's file as beside any other; the user's file is never written in place.
+TEST(WinTemporaryPathFor, ADeepFolderStillGetsAFileOfItsOwnWhereverTheTargetFits) {
+    TempFolder folder;
     std::u16string deep = folder.Path();
-    while (deep.size() < 245) {
-        deep += u"\\" + std::u16string(std::max<size_t>(1, std::min<size_t>(60, 244 - deep.size())), u'd');
+    while (deep.size() < 220) {
+        deep += u"\\" + std::u16string(std::max<size_t>(1, std::min<size_t>(60, 219 - deep.size())), u'd');
         ASSERT_TRUE(CreateDirectoryW(Wide(deep).c_str(), nullptr)) << "error " << GetLastError();
     }
-    ASSERT_LE(deep.size() + 1 + 6, 259u);
-    ASSERT_GT(deep.size() + 1 + 17, 259u);
-    EXPECT_EQ(addin::win::TemporaryPathFor(deep + u"\\a.doc"), std::nullopt);
+    for (size_t length : {1u, 2u, 3u, 5u, 16u, 17u, 18u}) {
+        for (const bool existing : {false, true}) {
+            SCOPED_TRACE(std::to_string(length) + (existing ? " existing" : " new"));
+            // The target's folder, as deep as leaves its name `length` characters under the limit.
+            const std::u16string where = deep + u"\\" + std::u16string(259 - deep.size() - 2 - length, u'e');
+            CreateDirectoryW(Wide(where).c_str(), nullptr);
+            const std::u16string target = where + u"\\" + std::u16string(length, u't');
+            ASSERT_EQ(target.size(), 259u);
+            if (existing) Write(target, "the user's own");
+            const auto path = addin::win::TemporaryPathFor(target);
+            ASSERT_TRUE(path) << "never the target itself";
+            EXPECT_LE(path->size(), 259u) << Utf8(*path);
+            EXPECT_EQ(path->substr(0, where.size() + 1), where + u"\\");
+            EXPECT_NE(*path, target);
+            EXPECT_EQ(GetFileAttributesW(Wide(*path).c_str()), INVALID_FILE_ATTRIBUTES) << "free, the proof gone";
+            Write(*path, "written");
+            EXPECT_EQ(StatusOf([&] { addin::win::PutInPlace(*path, target); }), 0);
+            EXPECT_EQ(Read(target), "written");
+            EXPECT_TRUE(addin::win::RemoveFile(target));
+        }
+    }
+}
+
+// A drop box (drop-box.sh): a folder that takes new files and lets none be renamed or removed. A
+// new name is made there, empty, for the host to write in place (nothing given); the user's file
+// is never written over.
+TEST(WinTemporaryPathFor, ADropBoxTakesANewNameAndNeverWritesOverAFile) {
+    const std::u16string box = u"C:\\tallowby-drop-box";
+    if (GetFileAttributesW(Wide(box + u".ready").c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "not on this machine (drop-box.sh could not make it)";
+    const std::u16string fresh = box + u"\\new " + U16(std::to_wstring(GetTickCount())) + u".txt";
+    EXPECT_EQ(addin::win::TemporaryPathFor(fresh), std::nullopt);
+    EXPECT_EQ(Read(fresh), "") << "made, empty, for the host";
+    const HANDLE file = CreateFileW(Wide(fresh).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the host can write it: error " << GetLastError();
+    CloseHandle(file);
+    EXPECT_EQ(StatusOf([&] { (void)addin::win::TemporaryPathFor(box + u"\\report.txt"); }),
+              Win32Status(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Read(box + u"\\report.txt"), "the user's report");
 }
 
 // A file written (`written`) put in the place of a target of each kind; what is there afterwards.
