@@ -42,6 +42,9 @@ inline constexpr int32_t FileNotFound = static_cast<int32_t>(0x80070002u);
 inline constexpr int32_t GuardRefused = static_cast<int32_t>(0x80040102u);
 /// MAPI_E_NOT_FOUND: the object has no such property (PropertyAccessor.GetProperty).
 inline constexpr int32_t NotFound = static_cast<int32_t>(0x8004010Fu);
+/// MAPI_E_NO_ACCESS (E_ACCESSDENIED): the user may not change the object (a save of an item in a
+/// folder the user may only read).
+inline constexpr int32_t NoAccess = static_cast<int32_t>(0x80070005u);
 }  // namespace HostStatus
 
 /// `object` itself; Nothing (an empty reference) where the host promises an object fails as the

@@ -91,6 +91,14 @@ public:
     std::u16string SenderName() override { return inner_->SenderName(); }
     host::DateTime SentOn() override { return inner_->SentOn(); }
     std::u16string HTMLBody() override { return inner_->HTMLBody(); }
+    void SetHTMLBody(const std::u16string& html) override { inner_->SetHTMLBody(html); }
+    int32_t BodyFormat() override { return inner_->BodyFormat(); }
+    std::u16string Body() override { return inner_->Body(); }
+    void SetBody(const std::u16string& text) override { inner_->SetBody(text); }
+    std::string RTFBody() override { return inner_->RTFBody(); }
+    void SetRTFBody(const std::string& bytes) override { inner_->SetRTFBody(bytes); }
+    std::u16string MessageClass() override { return inner_->MessageClass(); }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override { return inner_->PropertyAccessor(); }
     std::u16string Subject() override { return inner_->Subject(); }
     bool SameObject(const host::Object& other) const override { return inner_->SameObject(other); }
 

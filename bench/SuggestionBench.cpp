@@ -18,6 +18,7 @@
 #include "addin/core/FileNameMangler.h"
 #include "addin/core/host/Item.h"
 #include "addin/win/WinPlatform.h"
+#include "base/HostError.h"
 #include "bench/ForwardingPlatform.h"
 
 using namespace addin;
@@ -61,6 +62,15 @@ public:
     std::u16string HTMLBody() override { return {}; }
     std::u16string Subject() override { return {}; }
     std::shared_ptr<host::Attachments> Attachments() override { return nullptr; }
+    // The suggestions read no body: a plain message's answers, and no change.
+    void SetHTMLBody(const std::u16string&) override { throw HostError(HostStatus::NotImplemented); }
+    int32_t BodyFormat() override { return host::BodyFormat::Plain; }
+    std::u16string Body() override { return {}; }
+    void SetBody(const std::u16string&) override { throw HostError(HostStatus::NotImplemented); }
+    std::string RTFBody() override { return {}; }
+    void SetRTFBody(const std::string&) override { throw HostError(HostStatus::NotImplemented); }
+    std::u16string MessageClass() override { return u"IPM.Note"; }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override { return nullptr; }
     bool Saved() override { return true; }
     void Save() override {}
     bool Sent() override { return true; }

@@ -99,6 +99,24 @@ Variant Variant::byRef(LONG* target) noexcept { return referenceTo(VT_I4, target
 
 Variant Variant::byRef(VARIANT* target) noexcept { return referenceTo(VT_VARIANT, target); }
 
+Variant Variant::fromBytes(std::string_view bytes) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (!array) throw std::bad_alloc();
+    if (!bytes.empty()) {
+        void* data = nullptr;
+        if (FAILED(SafeArrayAccessData(array, &data))) {
+            SafeArrayDestroy(array);
+            throw std::bad_alloc();
+        }
+        std::memcpy(data, bytes.data(), bytes.size());
+        SafeArrayUnaccessData(array);
+    }
+    Variant v;
+    V_VT(&v.v_) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&v.v_) = array;
+    return v;
+}
+
 Variant Variant::adopt(const VARIANT& source) noexcept {
     Variant v;
     v.v_ = source;
@@ -155,6 +173,27 @@ ComPtr<IDispatch> dispatchOf(const VARIANT& value) {
     }
     if (!object) return {};
     return ComPtr<IUnknown>(object).query<IDispatch>();
+}
+
+std::string Variant::toBytes() const {
+    const VARIANT* v = &v_;
+    if (V_VT(v) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    SAFEARRAY* array = nullptr;
+    if (V_VT(v) == (VT_ARRAY | VT_UI1)) array = V_ARRAY(v);
+    else if (V_VT(v) == (VT_ARRAY | VT_UI1 | VT_BYREF) && V_ARRAYREF(v)) array = *V_ARRAYREF(v);
+    else throw HostError(DISP_E_TYPEMISMATCH, {});
+    if (!array || SafeArrayGetDim(array) == 0) return {};
+    if (SafeArrayGetDim(array) != 1) throw HostError(DISP_E_TYPEMISMATCH, {});
+    LONG lower = 0, upper = -1;
+    check(SafeArrayGetLBound(array, 1, &lower));
+    check(SafeArrayGetUBound(array, 1, &upper));
+    std::string bytes;
+    if (upper < lower) return bytes;
+    void* data = nullptr;
+    check(SafeArrayAccessData(array, &data));
+    bytes.assign(static_cast<const char*>(data), static_cast<size_t>(upper - lower + 1));
+    SafeArrayUnaccessData(array);
+    return bytes;
 }
 
 }  // namespace com

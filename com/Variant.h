@@ -46,6 +46,8 @@ public:
     [[nodiscard]] static Variant byRef(BSTR* target) noexcept;
     [[nodiscard]] static Variant byRef(LONG* target) noexcept;
     [[nodiscard]] static Variant byRef(VARIANT* target) noexcept;
+    /// A byte array (VT_ARRAY | VT_UI1) holding `bytes`. Throws std::bad_alloc.
+    [[nodiscard]] static Variant fromBytes(std::string_view bytes);
     /// Takes ownership of `v`'s contents.
     [[nodiscard]] static Variant adopt(const VARIANT& v) noexcept;
 
@@ -67,6 +69,9 @@ public:
     int32_t toLong() const;
     bool toBool() const;
     double toDouble() const;
+    /// The bytes of a byte array (VT_ARRAY | VT_UI1, or by reference); HostError
+    /// (DISP_E_TYPEMISMATCH) for anything else.
+    std::string toBytes() const;
     /// The object held (VT_DISPATCH, VT_UNKNOWN, or by reference); empty for Nothing or VT_EMPTY.
     ComPtr<IDispatch> toDispatch() const;
 

@@ -218,6 +218,16 @@ public:
     std::u16string HTMLBody() override { return {}; }
     std::u16string Subject() override { return {}; }
     std::shared_ptr<host::Attachments> Attachments() override { return Unexpected<std::shared_ptr<host::Attachments>>(); }
+    void SetHTMLBody(const std::u16string&) override { Unexpected<bool>(); }
+    int32_t BodyFormat() override { return Unexpected<int32_t>(); }
+    std::u16string Body() override { return Unexpected<std::u16string>(); }
+    void SetBody(const std::u16string&) override { Unexpected<bool>(); }
+    std::string RTFBody() override { return Unexpected<std::string>(); }
+    void SetRTFBody(const std::string&) override { Unexpected<bool>(); }
+    std::u16string MessageClass() override { return Unexpected<std::u16string>(); }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override {
+        return Unexpected<std::shared_ptr<host::PropertyAccessor>>();
+    }
     bool Saved() override { return Unexpected<bool>(); }
     void Save() override { Unexpected<bool>(); }
     bool Sent() override { return Unexpected<bool>(); }

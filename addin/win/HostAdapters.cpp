@@ -4,7 +4,10 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "addin/win/HostAdapterSupport.h"
 #include "base/HostError.h"
@@ -43,15 +46,30 @@ public:
             default: return value.toLong();
         }
     }
+    void SetProperty(const std::u16string& schemaName, const host::PropertyValue& value) override {
+        const Variant v = std::visit(
+            [](const auto& x) -> Variant {
+                if constexpr (std::is_same_v<std::decay_t<decltype(x)>, std::monostate>) return Variant();
+                else return Variant(x);
+            },
+            value);
+        (void)caller_.call(u"SetProperty", {Variant(schemaName), v});
+    }
+    void DeleteProperty(const std::u16string& schemaName) override {
+        (void)caller_.call(u"DeleteProperty", {Variant(schemaName)});
+    }
 };
+
+std::shared_ptr<host::PropertyAccessor> WrapPropertyAccessor(ComPtr<IDispatch> object) {
+    return std::make_shared<PropertyAccessorAdapter>(std::move(object));
+}
 
 class AttachmentAdapter final : public Adapter<host::Attachment> {
 public:
     using Adapter::Adapter;
     std::u16string PathName() override { return caller_.get(u"PathName").toString(); }
     std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override {
-        return Wrapped(caller_.get(u"PropertyAccessor"),
-                       [](ComPtr<IDispatch> o) { return std::make_shared<PropertyAccessorAdapter>(std::move(o)); });
+        return Wrapped(caller_.get(u"PropertyAccessor"), WrapPropertyAccessor);
     }
     int32_t Type() override { return caller_.get(u"Type").toLong(); }
     std::u16string FileName() override { return caller_.get(u"FileName").toString(); }
@@ -95,6 +113,17 @@ public:
     bool Sent() override { return caller_.get(u"Sent").toBool(); }
     std::u16string SenderName() override { return caller_.get(u"SenderName").toString(); }
     std::u16string HTMLBody() override { return caller_.get(u"HTMLBody").toString(); }
+    void SetHTMLBody(const std::u16string& html) override { caller_.put(u"HTMLBody", Variant(html)); }
+    int32_t BodyFormat() override { return caller_.get(u"BodyFormat").toLong(); }
+    std::u16string Body() override { return caller_.get(u"Body").toString(); }
+    void SetBody(const std::u16string& text) override { caller_.put(u"Body", Variant(text)); }
+    // A byte array both ways (VT_ARRAY | VT_UI1).
+    std::string RTFBody() override { return caller_.get(u"RTFBody").toBytes(); }
+    void SetRTFBody(const std::string& bytes) override { caller_.put(u"RTFBody", Variant::fromBytes(bytes)); }
+    std::u16string MessageClass() override { return caller_.get(u"MessageClass").toString(); }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override {
+        return Wrapped(caller_.get(u"PropertyAccessor"), WrapPropertyAccessor);
+    }
     std::u16string Subject() override { return caller_.get(u"Subject").toString(); }
     host::DateTime SentOn() override {
         SYSTEMTIME st{};

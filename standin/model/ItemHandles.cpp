@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <string>
+#include <variant>
 
 #include "base/Ascii.h"
 #include "standin/model/Handle.h"
@@ -80,25 +83,101 @@ private:
     std::shared_ptr<ItemNode> item_;
 };
 
-class PropertyAccessorHandle final : public Handle<host::PropertyAccessor, AttachmentNode> {
+constexpr std::u16string_view kTagPrefix = u"HTTP://SCHEMAS.MICROSOFT.COM/MAPI/PROPTAG/";
+constexpr std::u16string_view kStringPrefix = u"HTTP://SCHEMAS.MICROSOFT.COM/MAPI/STRING/{";
+/// MAPI_E_COMPUTED: a property the store computes, which a client cannot set.
+constexpr int32_t kComputed = static_cast<int32_t>(0x8004011Au);
+/// The longest text a store returns in one call (they return 4 to 16 KB); a longer one must be
+/// read as a stream, and GetProperty fails.
+constexpr size_t kLongestTextBytes = 16 * 1024;
+
+std::u16string Unknown(const std::u16string& schemaName) {
+    return u"The property \"" + schemaName + u"\" is unknown or cannot be found.";
+}
+
+// The name a property is kept under: the tag's hexadecimal digits and a named property's GUID
+// compare without regard to case, the name after the GUID with (as the host's do).
+std::u16string PropertyKey(const std::u16string& schemaName) {
+    const std::u16string upper = base::ToAsciiUpper(schemaName);
+    if (upper.starts_with(kTagPrefix) && upper.size() > kTagPrefix.size()) return upper;
+    if (upper.starts_with(kStringPrefix)) {
+        const size_t close = upper.find(u'}', kStringPrefix.size());
+        if (close == kStringPrefix.size() + 36 && close + 2 < upper.size() && upper[close + 1] == u'/')
+            return upper.substr(0, close + 2) + schemaName.substr(close + 2);
+    }
+    throw HostError(HostStatus::InvalidArg, u"The property \"" + schemaName + u"\" is unknown.");
+}
+
+std::u16string TagOf(const std::u16string& key) {
+    return key.starts_with(kTagPrefix) ? key.substr(kTagPrefix.size()) : std::u16string();
+}
+
+// The properties the host computes from the object: the attachment's list marks, the item's
+// access rights.
+std::optional<host::PropertyValue> Computed(const AttachmentNode& n, const std::u16string& tag) {
+    if (tag == u"0X7FFE000B" && n.hidden) return *n.hidden;
+    if (tag == u"0X3712001F" && !n.contentId.empty()) return n.contentId;
+    if (tag == u"0X37140003") return int32_t{n.contentId.empty() ? 0 : 4};  // ATT_MHTML_REF
+    return std::nullopt;
+}
+std::optional<host::PropertyValue> Computed(const ItemNode& n, const std::u16string& tag) {
+    if (tag == u"0X0FF40003") return n.access;  // PR_ACCESS
+    return std::nullopt;
+}
+bool ReadOnly(const AttachmentNode&, const std::u16string&) { return false; }
+bool ReadOnly(const ItemNode&, const std::u16string& tag) { return tag == u"0X0FF40003"; }
+bool Deleted(const AttachmentNode& n) { return n.deleted; }
+bool Deleted(const ItemNode&) { return false; }
+
+/// The PropertyAccessor of an item or of an attachment of `item`.
+template <class NodeT>
+class PropertyAccessorHandle final : public Handle<host::PropertyAccessor, NodeT> {
+    using Base = Handle<host::PropertyAccessor, NodeT>;
+
 public:
-    PropertyAccessorHandle(std::shared_ptr<World> w, std::shared_ptr<AttachmentNode> n)
-        : Handle(std::move(w), std::move(n), "PropertyAccessor") {}
+    PropertyAccessorHandle(std::shared_ptr<World> w, std::shared_ptr<NodeT> n, std::shared_ptr<ItemNode> item)
+        : Base(std::move(w), std::move(n), "PropertyAccessor"), item_(std::move(item)) {}
 
     host::PropertyValue GetProperty(const std::u16string& schemaName) override {
-        Enter("PropertyAccessor.GetProperty");
-        if (node_->deleted) throw Gone("attachment");
-        // Tags compare without regard to the case of their hexadecimal digits, as the host's do.
-        const std::u16string name = base::ToAsciiUpper(schemaName);
-        const std::u16string prefix = u"HTTP://SCHEMAS.MICROSOFT.COM/MAPI/PROPTAG/";
-        if (name.rfind(prefix, 0) != 0)
-            throw HostError(HostStatus::InvalidArg, u"The property \"" + schemaName + u"\" is unknown.");
-        const std::u16string tag = name.substr(prefix.size());
-        if (tag == u"0X7FFE000B" && node_->hidden) return *node_->hidden;
-        if (tag == u"0X3712001F" && !node_->contentId.empty()) return node_->contentId;
-        if (tag == u"0X37140003") return int32_t{node_->contentId.empty() ? 0 : 4};  // ATT_MHTML_REF
-        throw HostError(HostStatus::NotFound, u"The property \"" + schemaName + u"\" is unknown or cannot be found.");
+        NodeT& n = Live("PropertyAccessor.GetProperty");
+        const std::u16string key = PropertyKey(schemaName);
+        const auto kept = n.properties.find(key);
+        if (kept == n.properties.end()) {
+            if (auto value = Computed(n, TagOf(key))) return *value;
+            throw HostError(HostStatus::NotFound, Unknown(schemaName));
+        }
+        const auto* text = std::get_if<std::u16string>(&kept->second);
+        if (text && text->size() * sizeof(char16_t) > kLongestTextBytes)
+            throw HostError(HostStatus::OutOfMemory, u"Not enough memory to read the property \"" + schemaName + u"\".");
+        return kept->second;
     }
+    void SetProperty(const std::u16string& schemaName, const host::PropertyValue& value) override {
+        NodeT& n = Live("PropertyAccessor.SetProperty");
+        const std::u16string key = PropertyKey(schemaName);
+        if (ReadOnly(n, TagOf(key)))
+            throw HostError(kComputed, u"The property \"" + schemaName + u"\" cannot be set.");
+        if (std::holds_alternative<std::monostate>(value))
+            throw HostError(HostStatus::TypeMismatch, u"The value of the property \"" + schemaName + u"\" is empty.");
+        n.properties[key] = value;
+        item_->Edit();
+    }
+    void DeleteProperty(const std::u16string& schemaName) override {
+        NodeT& n = Live("PropertyAccessor.DeleteProperty");
+        const std::u16string key = PropertyKey(schemaName);
+        // Documented: only custom (named) properties are deleted, never a MAPI property.
+        if (!TagOf(key).empty())
+            throw HostError(HostStatus::Fail, u"The property \"" + schemaName + u"\" cannot be deleted.");
+        if (!n.properties.erase(key)) throw HostError(HostStatus::NotFound, Unknown(schemaName));
+        item_->Edit();
+    }
+
+private:
+    NodeT& Live(std::string_view member) {
+        this->Enter(member);
+        if (Deleted(*this->node_)) throw Gone("attachment");
+        return *this->node_;
+    }
+    std::shared_ptr<ItemNode> item_;
 };
 
 std::shared_ptr<host::PropertyAccessor> AttachmentHandle::PropertyAccessor() {
@@ -106,7 +185,7 @@ std::shared_ptr<host::PropertyAccessor> AttachmentHandle::PropertyAccessor() {
     if (world_->options.Major() < 12)
         throw HostError(HostStatus::MemberNotFound, u"Object doesn't support this property or method");
     if (Nothing("Attachment.PropertyAccessor")) return nullptr;
-    return std::make_shared<PropertyAccessorHandle>(world_, node_);
+    return std::make_shared<PropertyAccessorHandle<AttachmentNode>>(world_, node_, item_);
 }
 
 class AttachmentsHandle final : public Handle<host::Attachments, ItemNode> {
@@ -126,7 +205,8 @@ public:
         return std::make_shared<AttachmentHandle>(world_, node_->attachments[static_cast<size_t>(index - 1)], node_);
     }
     std::shared_ptr<host::Attachment> Add(const std::u16string& source, std::optional<int32_t> type,
-                                          std::optional<int32_t>, std::optional<std::u16string> displayName) override {
+                                          std::optional<int32_t> position,
+                                          std::optional<std::u16string> displayName) override {
         Enter("Attachments.Add");
         if (Nothing("Attachments.Add")) return nullptr;
         auto node = std::make_shared<AttachmentNode>();
@@ -141,6 +221,7 @@ public:
             throw HostError(HostStatus::InvalidArg, u"Only files can be attached by value or by reference");
         }
         node->added = true;
+        node->position = position;
         node_->attachments.push_back(node);
         node_->saved = false;
         return std::make_shared<AttachmentHandle>(world_, node, node_);
@@ -192,6 +273,8 @@ public:
     }
     void Save() override {
         Member("Item.Save", u"Save");
+        if (!(node_->access & MapiAccess::Modify))
+            throw HostError(HostStatus::NoAccess, u"You don't have appropriate permission to perform this operation.");
         node_->Saving();
     }
     bool Sent() override {
@@ -209,9 +292,50 @@ public:
         Member("Item.SentOn", u"SentOn");
         return node_->sentOn;
     }
+    // A plain or RTF item's HTMLBody is an HTML rendering in the host; the stand-in answers
+    // empty, so an add-in cannot mistake it for the item's own HTML.
     std::u16string HTMLBody() override {
         Member("Item.HTMLBody", u"HTMLBody");
         return node_->htmlBody;
+    }
+    void SetHTMLBody(const std::u16string& html) override {
+        Member("Item.HTMLBody=", u"HTMLBody");
+        node_->SetHTMLBody(html);
+        node_->Edit();
+    }
+    int32_t BodyFormat() override {
+        Member("Item.BodyFormat", u"BodyFormat");
+        return node_->bodyFormat;
+    }
+    std::u16string Body() override {
+        Member("Item.Body", u"Body");
+        return node_->body;
+    }
+    // What Body's setter does to an HTML item is not documented (and to an RTF one it can lose
+    // embedded objects): the stand-in loses the formatting, the answer that costs a careless
+    // add-in most.
+    void SetBody(const std::u16string& text) override {
+        Member("Item.Body=", u"Body");
+        node_->SetPlainBody(text);
+        node_->Edit();
+    }
+    std::string RTFBody() override {
+        Member("Item.RTFBody", u"RTFBody");
+        return node_->rtfBody;
+    }
+    void SetRTFBody(const std::string& bytes) override {
+        Member("Item.RTFBody=", u"RTFBody");
+        node_->SetRTFBody(bytes);
+        node_->Edit();
+    }
+    std::u16string MessageClass() override {
+        Member("Item.MessageClass", u"MessageClass");
+        return node_->messageClass;
+    }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override {
+        Member("Item.PropertyAccessor", u"PropertyAccessor");
+        if (Nothing("Item.PropertyAccessor")) return nullptr;
+        return std::make_shared<PropertyAccessorHandle<ItemNode>>(world_, node_, node_);
     }
     std::u16string Subject() override {
         Enter("Item.Subject");
@@ -221,7 +345,7 @@ public:
 private:
     void Member(std::string_view logged, std::u16string_view name) {
         Enter(logged);
-        if (!node_->Has(name))
+        if (!node_->Has(name, world_->options.Major()))
             throw HostError(HostStatus::MemberNotFound, u"Object doesn't support this property or method");
     }
 };

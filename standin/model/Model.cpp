@@ -1,5 +1,9 @@
 #include "standin/model/Model.h"
 
+#include <utility>
+
+#include "standin/model/BodyText.h"
+
 namespace standin {
 
 namespace {
@@ -9,38 +13,75 @@ struct KindInfo {
     bool attachments;
     bool sent;
     bool sender;
-    bool html;
+    bool html;  // HTMLBody and BodyFormat
+    bool rtf;   // RTFBody (version 14 on)
+    std::u16string_view messageClass;
 };
 
-// Members of each class in the host's type library, as far as the add-in reaches them.
+// Members of each class in the host's type library, as far as the add-in reaches them, and the
+// message class the host gives a new item of the kind.
 KindInfo Info(ItemKind kind) {
     switch (kind) {
-        case ItemKind::Mail: return {u"MailItem", true, true, true, true};
-        case ItemKind::Post: return {u"PostItem", true, false, true, true};
-        case ItemKind::Note: return {u"NoteItem", false, false, false, false};
-        case ItemKind::Appointment: return {u"AppointmentItem", true, false, false, false};
-        case ItemKind::Contact: return {u"ContactItem", true, false, false, false};
-        case ItemKind::Task: return {u"TaskItem", true, false, false, false};
-        case ItemKind::Meeting: return {u"MeetingItem", true, true, true, false};
-        case ItemKind::Report: return {u"ReportItem", true, false, false, false};
-        case ItemKind::Journal: return {u"JournalItem", true, false, false, false};
-        case ItemKind::DistList: return {u"DistListItem", true, false, false, false};
+        case ItemKind::Mail: return {u"MailItem", true, true, true, true, true, u"IPM.Note"};
+        case ItemKind::Post: return {u"PostItem", true, false, true, true, true, u"IPM.Post"};
+        case ItemKind::Note: return {u"NoteItem", false, false, false, false, false, u"IPM.StickyNote"};
+        case ItemKind::Appointment:
+            return {u"AppointmentItem", true, false, false, false, true, u"IPM.Appointment"};
+        case ItemKind::Contact: return {u"ContactItem", true, false, false, false, true, u"IPM.Contact"};
+        case ItemKind::Task: return {u"TaskItem", true, false, false, false, true, u"IPM.Task"};
+        case ItemKind::Meeting:
+            return {u"MeetingItem", true, true, true, false, true, u"IPM.Schedule.Meeting.Request"};
+        case ItemKind::Report: return {u"ReportItem", true, false, false, false, false, u"REPORT.IPM.Note.NDR"};
+        case ItemKind::Journal: return {u"JournalItem", true, false, false, false, false, u"IPM.Activity"};
+        case ItemKind::DistList: return {u"DistListItem", true, false, false, false, true, u"IPM.DistList"};
     }
-    return {u"", false, false, false, false};
+    return {u"", false, false, false, false, false, u""};
 }
 
 }  // namespace
+
+ItemNode::ItemNode(ItemKind k) : kind(k), messageClass(Info(k).messageClass) {}
 
 std::u16string ItemNode::TypeName() const { return std::u16string(Info(kind).typeName); }
 
 bool ItemNode::Has(std::u16string_view member) const {
     const KindInfo info = Info(kind);
-    if (member == u"Saved" || member == u"Save") return true;
+    if (member == u"Saved" || member == u"Save" || member == u"Body" || member == u"MessageClass" ||
+        member == u"PropertyAccessor")
+        return true;
     if (member == u"Attachments") return info.attachments;
     if (member == u"Sent") return info.sent;
     if (member == u"SenderName" || member == u"SentOn") return info.sender;
-    if (member == u"HTMLBody") return info.html;
+    if (member == u"HTMLBody" || member == u"BodyFormat") return info.html;
+    if (member == u"RTFBody") return info.rtf;
     return false;
+}
+
+bool ItemNode::Has(std::u16string_view member, int major) const {
+    if (member == u"RTFBody" && major < 14) return false;
+    if (member == u"PropertyAccessor" && major < 12) return false;
+    return Has(member);
+}
+
+void ItemNode::SetHTMLBody(std::u16string html) {
+    body = TextOfHTML(html);
+    htmlBody = std::move(html);
+    rtfBody.clear();
+    bodyFormat = host::BodyFormat::HTML;
+}
+
+void ItemNode::SetRTFBody(std::string rtf) {
+    body = TextOfRTF(rtf);
+    rtfBody = std::move(rtf);
+    htmlBody.clear();
+    bodyFormat = host::BodyFormat::RichText;
+}
+
+void ItemNode::SetPlainBody(std::u16string text) {
+    body = std::move(text);
+    htmlBody.clear();
+    rtfBody.clear();
+    bodyFormat = host::BodyFormat::Plain;
 }
 
 std::shared_ptr<AttachmentNode> ItemNode::Attach(int32_t type, std::u16string fileName, std::string content) {
@@ -62,7 +103,7 @@ std::shared_ptr<AttachmentNode> ItemNode::AttachInline(std::u16string fileName, 
     auto node = Attach(1, std::move(fileName), std::move(content));
     node->contentId = contentId;
     node->hidden = hidden;
-    htmlBody += u"<img src=\"cid:" + contentId + u"\">";
+    SetHTMLBody(htmlBody + u"<img src=\"cid:" + contentId + u"\">");
     return node;
 }
 

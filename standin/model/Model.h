@@ -2,17 +2,31 @@
 // The state of the in-memory host: items and attachments, windows, command bars. Plain data that
 // the host's objects (Handles.cpp) and the host's own actions (Host.h) work on.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "addin/core/host/DateTime.h"
+#include "addin/core/host/Item.h"
 
 namespace standin {
 
 /// The item kinds of the host, each with the members its class has.
 enum class ItemKind { Mail, Post, Note, Appointment, Contact, Task, Meeting, Report, Journal, DistList };
+
+/// PR_ACCESS's flags (PidTagAccess); the create flags are found on folders only.
+namespace MapiAccess {
+inline constexpr int32_t Modify = 0x1;
+inline constexpr int32_t Read = 0x2;
+inline constexpr int32_t Delete = 0x4;
+/// An item of the user's own folders.
+inline constexpr int32_t Owner = Modify | Read | Delete;
+}  // namespace MapiAccess
+
+/// MAPI properties set through a PropertyAccessor, by the name PropertyKey gives them.
+using PropertyMap = std::map<std::u16string, host::PropertyValue>;
 
 /// One attachment. By-value, embedded and OLE attachments carry their content; a by-reference
 /// attachment keeps the path of the file it points to.
@@ -30,11 +44,15 @@ struct AttachmentNode {
     /// PR_ATTACH_CONTENT_ID (absent when empty).
     std::optional<bool> hidden;
     std::u16string contentId;
+    /// The place in the body's text Attachments.Add was given; the collection's order is not
+    /// changed by it.
+    std::optional<int32_t> position;
+    PropertyMap properties;
 };
 
 /// One item.
 struct ItemNode {
-    explicit ItemNode(ItemKind k) : kind(k) {}
+    explicit ItemNode(ItemKind k);
 
     ItemKind kind;
     bool saved = true;
@@ -44,8 +62,17 @@ struct ItemNode {
     std::u16string senderName;
     host::DateTime sentOn;
     std::vector<std::shared_ptr<AttachmentNode>> attachments;
-    /// The body's HTML (mail and posts); empty for a plain-text body.
+    /// The body: its format (host::BodyFormat), its text (Body), and for an HTML item the HTML, for
+    /// an RTF item the RTF's bytes; each empty where the format is another.
+    int32_t bodyFormat = host::BodyFormat::Plain;
+    std::u16string body;
     std::u16string htmlBody;
+    std::string rtfBody;
+    /// "IPM.Note", ...: the kind's class unless the item was made with another.
+    std::u16string messageClass;
+    PropertyMap properties;
+    /// PR_ACCESS: what the user may do with the item (MapiAccess).
+    int32_t access = MapiAccess::Owner;
     /// The kind of window the host shows the item in, as the last part of its ribbon id
     /// ("Response.CounterPropose", "Resend", "RSS", ...), where the item's kind does not tell it;
     /// empty for the window of its kind.
@@ -54,8 +81,19 @@ struct ItemNode {
     /// The type name the item's type information reports: "MailItem", "NoteItem", ...
     std::u16string TypeName() const;
     /// Whether the item's class has `member` (Attachments, Saved, Save, Sent, SenderName, SentOn,
-    /// HTMLBody).
+    /// HTMLBody, BodyFormat, Body, RTFBody, MessageClass, PropertyAccessor) in any version.
     bool Has(std::u16string_view member) const;
+    /// Whether it has `member` in the host of version `major` (RTFBody from 14, PropertyAccessor
+    /// from 12).
+    bool Has(std::u16string_view member, int major) const;
+
+    // The body as the item has it; the host's setters also mark the item unsaved.
+    /// The body becomes `html`, its text the HTML's (HTMLBody's setter).
+    void SetHTMLBody(std::u16string html);
+    /// The body becomes the RTF `rtf`, its text the RTF's (RTFBody's setter).
+    void SetRTFBody(std::string rtf);
+    /// The body becomes the plain `text`: HTML or RTF formatting is lost (Body's setter).
+    void SetPlainBody(std::u16string text);
 
     /// Adds an attachment as the item's own content (not a change the user made).
     std::shared_ptr<AttachmentNode> Attach(int32_t type, std::u16string fileName, std::string content);

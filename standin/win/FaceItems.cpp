@@ -9,6 +9,18 @@ namespace {
 
 // ---- items
 
+// The value a script or an add-in set, as the model keeps it: text, a Boolean, or a number (which
+// the host would keep in the type given; the model keeps 32 bits).
+host::PropertyValue ValueOf(const com::Variant& v) {
+    switch (v.type()) {
+        case VT_EMPTY:
+        case VT_NULL: return std::monostate();
+        case VT_BOOL: return v.toBool();
+        case VT_BSTR: return v.toString();
+        default: return v.toLong();
+    }
+}
+
 class PropertyAccessorObject final : public com::ComObject<DispatchImpl<::_PropertyAccessor>>, public Tracked {
 public:
     PropertyAccessorObject(std::shared_ptr<FaceState> s, const void* node, int kind,
@@ -30,6 +42,12 @@ public:
                 },
                 accessor_->GetProperty(com::fromBstr(name)));
         });
+    }
+    STDMETHODIMP SetProperty(BSTR name, VARIANT value) noexcept override {
+        return guard([&] { accessor_->SetProperty(com::fromBstr(name), ValueOf(CopyOf(value))); });
+    }
+    STDMETHODIMP DeleteProperty(BSTR name) noexcept override {
+        return guard([&] { accessor_->DeleteProperty(com::fromBstr(name)); });
     }
 
 protected:
@@ -228,6 +246,34 @@ public:
     }
     STDMETHODIMP get_HTMLBody(BSTR* out) noexcept {
         return com::guardOut(out, [&] { SetText(out, item_->HTMLBody()); });
+    }
+    STDMETHODIMP put_HTMLBody(BSTR value) noexcept {
+        return guard([&] { item_->SetHTMLBody(com::fromBstr(value)); });
+    }
+    STDMETHODIMP get_BodyFormat(LONG* out) noexcept {
+        return com::guardOut(out, [&] { *out = item_->BodyFormat(); });
+    }
+    STDMETHODIMP get_Body(BSTR* out) noexcept {
+        return com::guardOut(out, [&] { SetText(out, item_->Body()); });
+    }
+    STDMETHODIMP put_Body(BSTR value) noexcept {
+        return guard([&] { item_->SetBody(com::fromBstr(value)); });
+    }
+    STDMETHODIMP get_RTFBody(VARIANT* out) noexcept {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        return guard([&] { *out = com::Variant::fromBytes(item_->RTFBody()).release(); });
+    }
+    STDMETHODIMP put_RTFBody(VARIANT value) noexcept {
+        return guard([&] { item_->SetRTFBody(CopyOf(value).toBytes()); });
+    }
+    STDMETHODIMP get_MessageClass(BSTR* out) noexcept {
+        return com::guardOut(out, [&] { SetText(out, item_->MessageClass()); });
+    }
+    STDMETHODIMP get_PropertyAccessor(::_PropertyAccessor** out) noexcept {
+        return com::guardOut(out, [&] {
+            HandOut(WrapNode<PropertyAccessorObject>(state_, kPropertyAccessor, item_->PropertyAccessor()), out);
+        });
     }
     STDMETHODIMP GetClassInfo(ITypeInfo** out) noexcept override { return ClassInfo(clsid_, out); }
 

@@ -296,6 +296,8 @@ private:
     // ---- what the host shows
 
     std::u16string PictureText(const void* p) const;
+    // show body: the item's body as the window shows it, and its HTML or RTF.
+    void ShowBody(const std::shared_ptr<InspectorNode>& inspector);
     std::vector<std::u16string> State();
 
     /// Writes the lines of the state that are new since the last snapshot, and "gone <line>" for

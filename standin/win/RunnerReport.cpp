@@ -89,16 +89,28 @@ void Runner::DoFolder(const ScriptLine& line) {
 
 void Runner::DoShow(const ScriptLine& line) {
     const auto& w = line.words;
-    Need(line, 1, 1);
-    if (w[1] == u"bars" || w[1] == u"items") {
+    Need(line, 1, w.size() > 1 && w[1] == u"body" ? 2 : 1);
+    if (w[1] == u"body") {
+        ShowBody(w.size() == 3 ? FindInspector(w[2]) : ActiveInspector());
+    } else if (w[1] == u"bars" || w[1] == u"items") {
         Snapshot(true);
     } else if (w[1] == u"held") {
         Held();
     } else if (w[1] == u"explorer") {
         for (const auto& l : ExplorerRibbons()) t_.Line(l);
     } else {
-        Error(u"show: bars, items, explorer or held expected");
+        Error(u"show: bars, items, explorer, held or body expected");
     }
+}
+
+void Runner::ShowBody(const std::shared_ptr<InspectorNode>& inspector) {
+    const ItemNode& item = *inspector->item;
+    const char16_t* format = item.bodyFormat == host::BodyFormat::HTML       ? u"html"
+                             : item.bodyFormat == host::BodyFormat::RichText ? u"rtf"
+                                                                             : u"plain";
+    t_.Line(u"body window=" + Name(inspector) + u" format=" + format + u" text=" + Transcript::Quote(item.body));
+    if (item.bodyFormat == host::BodyFormat::HTML) t_.Line(u"body html=" + Transcript::Quote(item.htmlBody));
+    if (item.bodyFormat == host::BodyFormat::RichText) t_.Line(u"body rtf=" + Transcript::Quote(FromUtf8(item.rtfBody)));
 }
 
 std::u16string Runner::PictureText(const void* p) const {

@@ -245,6 +245,29 @@ std::shared_ptr<ItemNode> Runner::MakeItem(const std::vector<std::u16string>& w,
             item->window = next(u"the kind of window (the last part of its ribbon id)");
         } else if (word == u"edited") {
             edited = true;
+        } else if (word == u"body") {
+            // The item's own body: HTML source, RTF source (its bytes the text's UTF-8), or text.
+            const std::u16string format = next(u"html, rtf or plain");
+            const std::u16string text = next(u"the body's text");
+            if (format == u"html") {
+                if (!item->Has(u"HTMLBody")) Error(command + u": only mail and posts have an HTML body");
+                item->SetHTMLBody(text);
+            } else if (format == u"rtf") {
+                if (!item->Has(u"RTFBody"))
+                    Error(command + u": an item of kind " + w[1] + u" has no RTF body");
+                if (!item->Has(u"RTFBody", Major()))
+                    Error(command + u": a host of version " + Num(Major()) + u" has no RTF body (version 14 on)");
+                item->SetRTFBody(ToUtf8(text));
+            } else if (format == u"plain") {
+                item->SetPlainBody(text);
+            } else {
+                Error(command + u": body html, rtf or plain expected");
+            }
+        } else if (word == u"class") {
+            item->messageClass = next(u"a message class");
+        } else if (word == u"access") {
+            if (next(u"read") != u"read") Error(command + u": access read expected");
+            item->access = MapiAccess::Read;
         } else if (word == u"attach") {
             const std::u16string type = next(u"an attachment type");
             const std::u16string name = next(u"an attachment name");
@@ -278,7 +301,7 @@ std::shared_ptr<ItemNode> Runner::MakeItem(const std::vector<std::u16string>& w,
 
 bool Runner::IsOpenKeyword(const std::u16string& w) {
     for (const char16_t* k : {u"sent", u"received", u"unsent", u"draft", u"from", u"on", u"wordmail", u"window",
-                              u"edited", u"attach"})
+                              u"edited", u"attach", u"body", u"class", u"access"})
         if (w == k) return true;
     return false;
 }

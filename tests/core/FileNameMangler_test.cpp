@@ -93,6 +93,16 @@ public:
     std::u16string SenderName() override { return u"Jane"; }
     host::DateTime SentOn() override { return {2004, 3, 5}; }
     std::u16string HTMLBody() override { return {}; }
+    void SetHTMLBody(const std::u16string&) override { Unexpected<bool>(); }
+    int32_t BodyFormat() override { return Unexpected<int32_t>(); }
+    std::u16string Body() override { return Unexpected<std::u16string>(); }
+    void SetBody(const std::u16string&) override { Unexpected<bool>(); }
+    std::string RTFBody() override { return Unexpected<std::string>(); }
+    void SetRTFBody(const std::string&) override { Unexpected<bool>(); }
+    std::u16string MessageClass() override { return Unexpected<std::u16string>(); }
+    std::shared_ptr<host::PropertyAccessor> PropertyAccessor() override {
+        return Unexpected<std::shared_ptr<host::PropertyAccessor>>();
+    }
     std::u16string Subject() override { return {}; }
     bool SameObject(const Object& other) const override { return this == &other; }
 

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
 
 #include "addin/core/host/CommandBars.h"
 #include "addin/core/host/Explorer.h"
@@ -270,4 +272,198 @@ TEST_F(ModelTest, AnAttachmentReplacedByAShortcutIsNotLostWhenTheSendDropsTheSho
     EXPECT_TRUE(lost().empty()) << "the file still holds it after the send dropped the shortcut";
     std::filesystem::remove(dir / "a.txt");
     EXPECT_EQ(lost().size(), 1u) << "without the file it is lost";
+}
+
+// ---- bodies, message classes, item properties and access rights
+
+namespace {
+
+standin::HostOptions Version(int major) {
+    standin::HostOptions options;
+    const std::string version = std::to_string(major) + ".0.0.1";
+    options.version = std::u16string(version.begin(), version.end());
+    return options;
+}
+
+constexpr char16_t kNamed[] = u"http://schemas.microsoft.com/mapi/string/{6ED8DA90-450B-101B-98DA-00AA003F1305}/Record";
+constexpr char16_t kAccess[] = u"http://schemas.microsoft.com/mapi/proptag/0x0FF40003";
+
+}  // namespace
+
+TEST(StandinBodies, EachKindHasTheBodyMembersOfItsClassInEachVersion) {
+    struct Row {
+        ItemKind kind;
+        bool html;  // HTMLBody and BodyFormat
+        bool rtf;   // RTFBody from version 14
+        const char16_t* messageClass;
+    };
+    const Row rows[] = {
+        {ItemKind::Mail, true, true, u"IPM.Note"},
+        {ItemKind::Post, true, true, u"IPM.Post"},
+        {ItemKind::Note, false, false, u"IPM.StickyNote"},
+        {ItemKind::Appointment, false, true, u"IPM.Appointment"},
+        {ItemKind::Contact, false, true, u"IPM.Contact"},
+        {ItemKind::Task, false, true, u"IPM.Task"},
+        {ItemKind::Meeting, false, true, u"IPM.Schedule.Meeting.Request"},
+        {ItemKind::Report, false, false, u"REPORT.IPM.Note.NDR"},
+        {ItemKind::Journal, false, false, u"IPM.Activity"},
+        {ItemKind::DistList, false, true, u"IPM.DistList"},
+    };
+    for (int major : {9, 11, 12, 14, 15, 16}) {
+        standin::Host host(std::make_shared<standin::CommandBarStore>(), Version(major));
+        for (const Row& row : rows) {
+            const auto item = host.ItemObject(std::make_shared<standin::ItemNode>(row.kind));
+            const auto present = [](int32_t status) { return status != HostStatus::MemberNotFound; };
+            const std::u16string type = item->TypeName();
+            SCOPED_TRACE(testing::Message() << "version " << major << ", " << std::string(type.begin(), type.end()));
+            EXPECT_EQ(present(StatusOf([&] { item->HTMLBody(); })), row.html);
+            EXPECT_EQ(present(StatusOf([&] { item->SetHTMLBody(u"<p>x</p>"); })), row.html);
+            EXPECT_EQ(present(StatusOf([&] { item->BodyFormat(); })), row.html);
+            EXPECT_EQ(present(StatusOf([&] { item->RTFBody(); })), row.rtf && major >= 14);
+            EXPECT_EQ(present(StatusOf([&] { item->SetRTFBody("{\\rtf1 x}"); })), row.rtf && major >= 14);
+            EXPECT_EQ(present(StatusOf([&] { item->PropertyAccessor(); })), major >= 12);
+            EXPECT_EQ(StatusOf([&] { item->Body(); }), 0);
+            EXPECT_EQ(StatusOf([&] { item->SetBody(u"x"); }), 0);
+            EXPECT_EQ(item->MessageClass(), row.messageClass);
+        }
+    }
+}
+
+TEST(StandinBodies, SettingABodySetsTheFormatAndTheTextAndLosesTheOtherFormats) {
+    struct Case {
+        const char* name;
+        std::function<void(host::Item&)> set;
+        int32_t format;
+        std::u16string body;
+        std::u16string html;
+        std::string rtf;
+    };
+    const std::u16string html = u"<html><head><style>p{}</style></head><body><p>A &amp; B</p><div>x&lt;y&#65;&#x42;&nbsp;"
+                                u"&quot;q&gt;</div>line<br>two\r\n<!-- note --><b>bold</b></body></html>";
+    const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\*\\generator Writer;}\\f0 Caf\\'e9 \\u8364?"
+                            "{\\field{\\*\\fldinst HYPERLINK \"http://x/\"}{\\fldrslt link}}\\par\r\nend\\tab\\{x\\}}";
+    const Case cases[] = {
+        {"html", [&](host::Item& i) { i.SetHTMLBody(html); }, host::BodyFormat::HTML,
+         u"A & B\r\nx<yAB\u00A0\"q>\r\nline\r\ntwobold", html, ""},
+        {"rtf", [&](host::Item& i) { i.SetRTFBody(rtf); }, host::BodyFormat::RichText,
+         u"Caf\u00E9 \u20AClink\r\nend\t{x}", u"", rtf},
+        {"plain after html", [&](host::Item& i) { i.SetHTMLBody(html); i.SetBody(u"plain"); }, host::BodyFormat::Plain,
+         u"plain", u"", ""},
+        {"plain after rtf", [&](host::Item& i) { i.SetRTFBody(rtf); i.SetBody(u"plain"); }, host::BodyFormat::Plain,
+         u"plain", u"", ""},
+        {"html after rtf", [&](host::Item& i) { i.SetRTFBody(rtf); i.SetHTMLBody(u"<p>h</p>"); }, host::BodyFormat::HTML,
+         u"h\r\n", u"<p>h</p>", ""},
+        {"rtf after html", [&](host::Item& i) { i.SetHTMLBody(html); i.SetRTFBody("{\\rtf1 r}"); },
+         host::BodyFormat::RichText, u"r", u"", "{\\rtf1 r}"},
+        {"plain", [&](host::Item& i) { i.SetBody(u"just text"); }, host::BodyFormat::Plain, u"just text", u"", ""},
+    };
+    standin::Host host(std::make_shared<standin::CommandBarStore>(), Version(16));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto node = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+        const auto item = host.ItemObject(node);
+        EXPECT_EQ(item->BodyFormat(), host::BodyFormat::Plain);
+        EXPECT_TRUE(item->Saved());
+        c.set(*item);
+        EXPECT_FALSE(item->Saved());
+        EXPECT_EQ(item->BodyFormat(), c.format);
+        EXPECT_EQ(item->Body(), c.body);
+        EXPECT_EQ(item->HTMLBody(), c.html);
+        EXPECT_EQ(item->RTFBody(), c.rtf);
+    }
+    // A kind without HTMLBody keeps an RTF body the same way.
+    auto node = std::make_shared<standin::ItemNode>(ItemKind::Appointment);
+    const auto appointment = host.ItemObject(node);
+    appointment->SetRTFBody(rtf);
+    EXPECT_EQ(node->bodyFormat, host::BodyFormat::RichText);
+    EXPECT_EQ(appointment->Body(), u"Caf\u00E9 \u20AClink\r\nend\t{x}");
+    appointment->SetBody(u"plain");
+    EXPECT_EQ(appointment->RTFBody(), "");
+}
+
+TEST(StandinBodies, ItemPropertiesAreSetReadAndDeletedByName) {
+    standin::Host host(std::make_shared<standin::CommandBarStore>(), Version(16));
+    auto node = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+    const auto item = host.ItemObject(node);
+    const auto properties = item->PropertyAccessor();
+    EXPECT_EQ(StatusOf([&] { properties->GetProperty(kNamed); }), HostStatus::NotFound);
+    EXPECT_EQ(StatusOf([&] { properties->DeleteProperty(kNamed); }), HostStatus::NotFound);
+    EXPECT_TRUE(item->Saved());
+    properties->SetProperty(kNamed, std::u16string(u"kept"));
+    EXPECT_FALSE(item->Saved());
+    struct Read {
+        std::u16string name;
+        int32_t status;
+    };
+    const std::u16string base = u"http://schemas.microsoft.com/mapi/string/";
+    const Read reads[] = {
+        {kNamed, 0},
+        {base + u"{6ed8da90-450b-101b-98da-00aa003f1305}/Record", 0},   // the GUID's case does not count
+        {u"HTTP://SCHEMAS.MICROSOFT.COM/MAPI/STRING/{6ED8DA90-450B-101B-98DA-00AA003F1305}/Record", 0},
+        {base + u"{6ED8DA90-450B-101B-98DA-00AA003F1305}/record", HostStatus::NotFound},  // the name's does
+        {base + u"{6ED8DA90-450B-101B-98DA-00AA003F1306}/Record", HostStatus::NotFound},
+        {base + u"6ED8DA90-450B-101B-98DA-00AA003F1305/Record", HostStatus::InvalidArg},
+        {base + u"{6ED8DA90-450B-101B-98DA-00AA003F1305}/", HostStatus::InvalidArg},
+        {u"Record", HostStatus::InvalidArg},
+    };
+    for (const Read& r : reads) {
+        SCOPED_TRACE(std::string(r.name.begin(), r.name.end()));
+        EXPECT_EQ(StatusOf([&] { EXPECT_EQ(properties->GetProperty(r.name), host::PropertyValue(u"kept")); }), r.status);
+    }
+    // The property takes the type of the value set.
+    properties->SetProperty(kNamed, int32_t{42});
+    EXPECT_EQ(properties->GetProperty(kNamed), host::PropertyValue(int32_t{42}));
+    properties->SetProperty(kNamed, true);
+    EXPECT_EQ(properties->GetProperty(kNamed), host::PropertyValue(true));
+    // Another handle of the same item sees the property; deleting it removes it.
+    item->Save();
+    host.ItemObject(node)->PropertyAccessor()->DeleteProperty(kNamed);
+    EXPECT_FALSE(item->Saved());
+    EXPECT_EQ(StatusOf([&] { properties->GetProperty(kNamed); }), HostStatus::NotFound);
+}
+
+TEST(StandinBodies, ATextTooLongForOneCallFailsWithOutOfMemory) {
+    standin::Host host(std::make_shared<standin::CommandBarStore>(), Version(16));
+    const auto properties = host.ItemObject(std::make_shared<standin::ItemNode>(ItemKind::Mail))->PropertyAccessor();
+    const std::u16string longest(8192, u'x');  // 16 KB of UTF-16
+    properties->SetProperty(kNamed, longest);
+    EXPECT_EQ(properties->GetProperty(kNamed), host::PropertyValue(longest));
+    properties->SetProperty(kNamed, longest + u"x");
+    EXPECT_EQ(StatusOf([&] { properties->GetProperty(kNamed); }), HostStatus::OutOfMemory);
+}
+
+TEST(StandinBodies, AccessRightsAreReadAndAReadOnlyItemIsNotSaved) {
+    std::filesystem::path dir = std::filesystem::current_path() / "standin-model" / "AccessRights";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "new.txt") << "fresh";
+    standin::Host host(std::make_shared<standin::CommandBarStore>(), Version(16));
+    auto own = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+    auto shared = std::make_shared<standin::ItemNode>(ItemKind::Mail);
+    shared->access = standin::MapiAccess::Read;
+    EXPECT_EQ(host.ItemObject(own)->PropertyAccessor()->GetProperty(kAccess), host::PropertyValue(int32_t{0x7}));
+    EXPECT_EQ(host.ItemObject(own)->PropertyAccessor()->GetProperty(
+                  u"http://schemas.microsoft.com/mapi/proptag/0x0ff40003"),
+              host::PropertyValue(int32_t{0x7}));
+    const auto item = host.ItemObject(shared);
+    EXPECT_EQ(item->PropertyAccessor()->GetProperty(kAccess), host::PropertyValue(int32_t{0x2}));
+    EXPECT_EQ(StatusOf([&] { item->PropertyAccessor()->SetProperty(kAccess, int32_t{0x7}); }),
+              static_cast<int32_t>(0x8004011Au));
+    EXPECT_EQ(StatusOf([&] { item->PropertyAccessor()->DeleteProperty(kAccess); }), HostStatus::Fail);
+
+    const auto added = item->Attachments()->Add((dir / "new.txt").u16string(), 1, 7, u"shown");
+    EXPECT_EQ(shared->attachments.back()->position, 7);
+    item->SetHTMLBody(u"<p>changed</p>");
+    try {
+        item->Save();
+        ADD_FAILURE() << "a read-only item was saved";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, static_cast<int32_t>(0x80070005u));
+        EXPECT_EQ(e.text, u"You don't have appropriate permission to perform this operation.");
+    }
+    EXPECT_FALSE(item->Saved());
+    EXPECT_EQ(shared->saveCount, 0);
+    EXPECT_EQ(added->Type(), host::AttachmentType::Ole);  // still the unsaved attachment
+    host.ItemObject(own)->Save();
+    EXPECT_EQ(own->saveCount, 1);
+    std::filesystem::remove_all(dir);
 }

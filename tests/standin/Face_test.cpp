@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "standin/win/Face.h"
@@ -196,6 +198,79 @@ TEST_F(FaceTest, AttachmentsAddAppendsWithOptionalArgumentsLeftOut) {
     invoke(item.get(), 61512, DISPATCH_METHOD);
     EXPECT_EQ(invoke(last.get(), 14085, DISPATCH_PROPERTYGET).toLong(), 4) << "a link once saved";
     DeleteFileW(path.c_str());
+}
+
+template <class F>
+int32_t statusOf(F call) {
+    try {
+        call();
+    } catch (const HostError& e) {
+        return e.status;
+    }
+    return 0;
+}
+
+TEST_F(FaceTest, BodiesAndItemPropertiesAnswerByTheHostsDispatchIds) {
+    Start(u"16.0.0.1");
+    auto node = mail(u"m");
+    auto item = DispatchCaller(inspectorOf(node)).get(u"CurrentItem").toDispatch();
+    DISPID id = 0;
+    for (auto [member, expected] : {std::pair{L"Body", 37120}, {L"HTMLBody", 62468}, {L"BodyFormat", 64073},
+                                    {L"RTFBody", 64644}, {L"MessageClass", 26}, {L"PropertyAccessor", 64253}}) {
+        LPOLESTR name = const_cast<LPOLESTR>(member);
+        EXPECT_EQ(item->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, expected);
+    }
+    const DispatchCaller caller(item);
+    caller.put(u"HTMLBody", Variant(u"<p>a &amp; b</p>"));
+    EXPECT_EQ(invoke(item.get(), 64073, DISPATCH_PROPERTYGET).toLong(), 2);
+    EXPECT_EQ(invoke(item.get(), 37120, DISPATCH_PROPERTYGET).toString(), u"a & b\r\n");
+    EXPECT_FALSE(node->saved);
+    // RTFBody is a byte array both ways.
+    const std::string rtf = "{\\rtf1 x\\par y\\'e9}";
+    caller.put(u"RTFBody", Variant::fromBytes(rtf));
+    const Variant got = invoke(item.get(), 64644, DISPATCH_PROPERTYGET);
+    EXPECT_EQ(got.type(), VT_ARRAY | VT_UI1);
+    EXPECT_EQ(got.toBytes(), rtf);
+    EXPECT_EQ(node->body, u"x\r\ny\u00E9");
+    EXPECT_EQ(statusOf([&] { caller.put(u"RTFBody", Variant(u"text")); }), DISP_E_TYPEMISMATCH);
+    caller.put(u"Body", Variant(u"plain"));
+    EXPECT_EQ(invoke(item.get(), 64073, DISPATCH_PROPERTYGET).toLong(), 1);
+    EXPECT_EQ(invoke(item.get(), 26, DISPATCH_PROPERTYGET).toString(), u"IPM.Note");
+
+    auto accessor = invoke(item.get(), 64253, DISPATCH_PROPERTYGET).toDispatch();
+    for (auto [member, expected] : {std::pair{L"GetProperty", 64251}, {L"SetProperty", 64252}, {L"DeleteProperty", 64401}}) {
+        LPOLESTR name = const_cast<LPOLESTR>(member);
+        EXPECT_EQ(accessor->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, expected);
+    }
+    const Variant named(u"http://schemas.microsoft.com/mapi/string/{00020329-0000-0000-C000-000000000046}/Record");
+    invoke(accessor.get(), 64252, DISPATCH_METHOD, {named, Variant(u"kept")});
+    EXPECT_EQ(invoke(accessor.get(), 64251, DISPATCH_METHOD, {named}).toString(), u"kept");
+    invoke(accessor.get(), 64252, DISPATCH_METHOD, {named, Variant(5)});
+    EXPECT_EQ(invoke(accessor.get(), 64251, DISPATCH_METHOD, {named}).type(), VT_I4);
+    invoke(accessor.get(), 64401, DISPATCH_METHOD, {named});
+    EXPECT_EQ(statusOf([&] { invoke(accessor.get(), 64251, DISPATCH_METHOD, {named}); }), HostStatus::NotFound);
+    const Variant access(u"http://schemas.microsoft.com/mapi/proptag/0x0FF40003");
+    EXPECT_EQ(invoke(accessor.get(), 64251, DISPATCH_METHOD, {access}).toLong(), 0x7);
+    node->access = standin::MapiAccess::Read;
+    EXPECT_EQ(invoke(accessor.get(), 64251, DISPATCH_METHOD, {access}).toLong(), 0x2);
+    EXPECT_EQ(statusOf([&] { invoke(item.get(), 61512, DISPATCH_METHOD); }), E_ACCESSDENIED);
+}
+
+TEST_F(FaceTest, RTFBodyComesWithVersion14AndPropertyAccessorWith12) {
+    for (const auto& [version, rtf, accessor] : {std::tuple{u"9.0.0.2711", false, false}, {u"12.0.0.1", false, true},
+                                                 {u"14.0.0.1", true, true}}) {
+        SCOPED_TRACE(com::toWide(version).c_str());
+        Start(version);
+        auto item = DispatchCaller(inspectorOf(mail(u"m"))).get(u"CurrentItem").toDispatch();
+        EXPECT_EQ(statusOf([&] { invoke(item.get(), 64644, DISPATCH_PROPERTYGET); }) == HostStatus::MemberNotFound, !rtf);
+        EXPECT_EQ(statusOf([&] { invoke(item.get(), 64253, DISPATCH_PROPERTYGET); }) == HostStatus::MemberNotFound,
+                  !accessor);
+        item.reset();
+        host->CloseAllWindows();
+        app.reset();
+    }
 }
 
 TEST_F(FaceTest, InjectedFailuresComeBackAsTheirStatus) {

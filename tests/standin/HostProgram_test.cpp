@@ -196,6 +196,48 @@ TEST_F(HostProgramTest, ALaterVersionGetsPictureAndMask) {
                       " enabled=true faceid=0 picture=\"bitmap 16x16\" mask=\"bitmap 16x16\""));
 }
 
+TEST_F(HostProgramTest, ItemsOpenWithTheirBodyClassAndRightsAndShowTheirBody) {
+    const HostRun r = run(
+        "version 14.0.0.1\n"
+        "open mail \"Html\" sent body html \"<p>A &amp; B</p>line<br>two\"\n"
+        "open appointment \"Rtf\" body rtf \"{\\rtf1 Caf\\'e9\\par end}\"\n"
+        "open mail \"Plain\" body plain \"just text\" class \"IPM.Note.SMIME\" access read\n"
+        "start\n"
+        "show body 1\n"
+        "show body \"Rtf\"\n"
+        "show body\n");
+    SCOPED_TRACE(r.transcript);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(r.has("body window=inspector:1 format=html text=\"A & B\\r\\nline\\r\\ntwo\""));
+    EXPECT_TRUE(r.has("body html=\"<p>A &amp; B</p>line<br>two\""));
+    EXPECT_TRUE(r.has("body window=inspector:2 format=rtf text=\"Caf\xC3\xA9\\r\\nend\""));
+    EXPECT_TRUE(r.has("body rtf=\"{\\rtf1 Caf\\'e9\\par end}\""));
+    EXPECT_TRUE(r.has("body window=inspector:3 format=plain text=\"just text\""));
+    EXPECT_EQ(r.count("body html="), 1u);
+    EXPECT_EQ(r.count("body rtf="), 1u);
+}
+
+TEST_F(HostProgramTest, ABodyTheItemCannotHaveIsAScriptError) {
+    const struct {
+        const char* script;
+        const char* error;
+    } cases[] = {
+        {"open note body html \"<p>x</p>\"\n", "error line 1: open: only mail and posts have an HTML body"},
+        {"version 12.0.0.1\nopen mail body rtf \"{\\rtf1 x}\"\n",
+         "error line 2: open: a host of version 12 has no RTF body (version 14 on)"},
+        {"version 14.0.0.1\nopen journal body rtf \"{\\rtf1 x}\"\n",
+         "error line 2: open: an item of kind journal has no RTF body"},
+        {"open mail body word \"x\"\n", "error line 1: open: body html, rtf or plain expected"},
+        {"open mail access write\n", "error line 1: open: access read expected"},
+    };
+    for (const auto& c : cases) {
+        const HostRun r = run(c.script);
+        SCOPED_TRACE(r.transcript);
+        EXPECT_NE(r.exitCode, 0u);
+        EXPECT_TRUE(r.has(c.error));
+    }
+}
+
 TEST_F(HostProgramTest, UnloadingRemovesTheButtonsAndReleasesEverything) {
     const HostRun r = run("open mail \"Report\" sent attach byvalue r.doc\nunload StandinTest.FakeAddIn\nclose\n");
     SCOPED_TRACE(r.transcript);

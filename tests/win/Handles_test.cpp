@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "base/HostError.h"
 #include "com/Strings.h"
 #include "com/Variant.h"
@@ -217,6 +219,25 @@ TEST(VariantConversions, FollowAutomationRules) {
     EXPECT_TRUE(Variant(true).toBool());
     EXPECT_EQ(V_BOOL(Variant(true).get()), VARIANT_TRUE);
     EXPECT_EQ(Variant(u"text").toString(), u"text");
+}
+
+TEST(VariantBytes, AByteArrayHoldsEveryByteAndReadsBackAlsoByReference) {
+    const std::string bytes("{\\rtf1 \0\xff}", 10);
+    for (const std::string& value : {bytes, std::string()}) {
+        Variant v = Variant::fromBytes(value);
+        ASSERT_EQ(v.type(), VT_ARRAY | VT_UI1);
+        EXPECT_EQ(SafeArrayGetDim(V_ARRAY(v.get())), 1u);
+        EXPECT_EQ(v.toBytes(), value);
+        EXPECT_EQ(Variant::byRef(v.get()).toBytes(), value);  // as a script passes its variable
+        const Variant copy(v);
+        EXPECT_EQ(copy.toBytes(), value);
+    }
+    try {
+        (void)Variant(u"text").toBytes();
+        ADD_FAILURE() << "text is no byte array";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.status, DISP_E_TYPEMISMATCH);
+    }
 }
 
 TEST(VariantConversions, AMismatchThrowsHostErrorWithTheStatus) {

@@ -23,6 +23,13 @@ inline constexpr int32_t EmbeddedItem = 5;
 inline constexpr int32_t Ole = 6;
 }  // namespace AttachmentType
 
+/// An item's body format (OlBodyFormat).
+namespace BodyFormat {
+inline constexpr int32_t Plain = 1;
+inline constexpr int32_t HTML = 2;
+inline constexpr int32_t RichText = 3;
+}  // namespace BodyFormat
+
 /// An item of any kind. Its members are reached by name, as the host's late binding does: a
 /// member the item's kind lacks throws HostError (HostStatus::MemberNotFound).
 class Item : public Object {
@@ -40,6 +47,20 @@ public:
     virtual DateTime SentOn() = 0;
     /// The HTML of the body (mail and posts); empty for a body that is not HTML.
     virtual std::u16string HTMLBody() = 0;
+    /// Replaces the body by `html`: the item becomes HTML and its Body the HTML's text.
+    virtual void SetHTMLBody(const std::u16string& html) = 0;
+    /// One of BodyFormat (mail and posts).
+    virtual int32_t BodyFormat() = 0;
+    /// The body as plain text (every kind).
+    virtual std::u16string Body() = 0;
+    virtual void SetBody(const std::u16string& text) = 0;
+    /// The body as RTF, the bytes of the host's byte array (version 14 on).
+    virtual std::string RTFBody() = 0;
+    virtual void SetRTFBody(const std::string& bytes) = 0;
+    /// "IPM.Note", "IPM.Appointment", ...
+    virtual std::u16string MessageClass() = 0;
+    /// The item's MAPI properties (version 12 on; earlier hosts fail).
+    virtual std::shared_ptr<host::PropertyAccessor> PropertyAccessor() = 0;
     /// The item's subject, as its list shows it.
     virtual std::u16string Subject() = 0;
 };
@@ -82,12 +103,16 @@ public:
 /// A property value as the host's PropertyAccessor returns it.
 using PropertyValue = std::variant<std::monostate, bool, int32_t, std::u16string>;
 
-/// Reads an object's MAPI properties by their schema name
-/// ("http://schemas.microsoft.com/mapi/proptag/0x7FFE000B"). A property the object does not have
+/// Reads and writes an object's MAPI properties by their schema name
+/// ("http://schemas.microsoft.com/mapi/proptag/0x7FFE000B",
+/// "http://schemas.microsoft.com/mapi/string/{GUID}/name"). A property the object does not have
 /// fails with HostStatus::NotFound.
 class PropertyAccessor : public Object {
 public:
     virtual PropertyValue GetProperty(const std::u16string& schemaName) = 0;
+    /// The property takes the type of `value`.
+    virtual void SetProperty(const std::u16string& schemaName, const PropertyValue& value) = 0;
+    virtual void DeleteProperty(const std::u16string& schemaName) = 0;
 };
 
 }  // namespace host
