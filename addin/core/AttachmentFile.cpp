@@ -71,7 +71,8 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 }
 
 std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
-                          const std::function<std::u16string()>& next, std::u16string& reason) noexcept {
+                          const std::function<std::u16string()>& next, std::u16string& reason,
+                          const std::function<std::u16string(const std::u16string& written)>& same) noexcept {
     constexpr char16_t kAllTaken[] = u"every name for it is taken in the folder";
     std::optional<std::u16string> temporary;
     try {
@@ -90,6 +91,13 @@ std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
             reason = kNoFile;
             (void)platform.RemoveFile(*temporary);
             return {};
+        }
+        // The bytes are only known once written: a file that already holds them is not written twice.
+        if (same) {
+            if (std::u16string existing = same(*temporary); !existing.empty()) {
+                (void)platform.RemoveFile(*temporary);
+                return existing;
+            }
         }
         // A name free when the folder was listed may have been taken since: the next one is tried.
         while (!platform.PlaceAsNewFile(*temporary, path)) {

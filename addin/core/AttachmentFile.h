@@ -31,9 +31,12 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 /// else the next path `next` gives, and so on; an empty path means none is left. Every path `next`
 /// gives is in one folder. Returns the path that holds the attachment, marked as come from another
 /// computer; empty on failure, with `reason` saying why and nothing of the add-in's left in the
-/// folder. A folder that takes no new file fails: no existing file is written in place.
+/// folder. A folder that takes no new file fails: no existing file is written in place. Once
+/// written, `same` (when given) may name a path in the folder that already holds the same bytes:
+/// the written file is then removed and that path returned, the folder as it was.
 std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
-                          const std::function<std::u16string()>& next, std::u16string& reason) noexcept;
+                          const std::function<std::u16string()>& next, std::u16string& reason,
+                          const std::function<std::u16string(const std::u16string& written)>& same = {}) noexcept;
 
 }  // namespace AttachmentFile
 
