@@ -19,6 +19,11 @@ public:
                                                           bool withAliases) override {
         return real_.ListFolder(folder, prefix, withAliases);
     }
+    std::optional<std::vector<FolderEntry>> ListFolderEntries(const std::u16string& folder) override {
+        return real_.ListFolderEntries(folder);
+    }
+    std::optional<uint64_t> FileSize(const std::u16string& path) override { return real_.FileSize(path); }
+    bool FilesEqual(const std::u16string& a, const std::u16string& b) override { return real_.FilesEqual(a, b); }
     bool IsOnNetwork(const std::u16string& folder) override { return real_.IsOnNetwork(folder); }
     std::u16string FileSystemUpperCase(const std::u16string& name) override { return real_.FileSystemUpperCase(name); }
     bool MarkAsFromInternet(const std::u16string& path) noexcept override { return real_.MarkAsFromInternet(path); }

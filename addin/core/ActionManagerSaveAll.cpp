@@ -73,6 +73,7 @@ struct ActionManager::SaveAllReport {
     int32_t saved = 0;
     int32_t replaced = 0;
     std::vector<std::pair<std::u16string, std::u16string>> renamed;  // the attachment's name, the file's
+    std::vector<std::pair<std::u16string, std::u16string>> already;  // the attachment's name, the file's
     std::vector<std::pair<std::u16string, std::u16string>> failed;   // the attachment's name, why
     std::vector<std::u16string> notAttempted;                        // left by Cancel or a stop
     ItemFailures skipped;                                             // items that could not be read
@@ -220,6 +221,7 @@ void ActionManager::SaveAllOf(Walked& walked) {
                 if (progress) base::Tolerate([&] { progress->Update(done, total, fileName); });
                 std::u16string name;
                 std::u16string reason;
+                std::u16string found;
                 const std::u16string path = AttachmentFile::WriteAsNew(
                     *attachment, platform_,
                     [&] {
@@ -228,15 +230,24 @@ void ActionManager::SaveAllOf(Walked& walked) {
                         name = names.NameFor(fileName, mangler);
                         return name.empty() ? std::u16string() : names.PathOf(name);
                     },
-                    reason);
+                    reason,
+                    [&](const std::u16string& written) {
+                        // A run again over the same folder writes nothing twice.
+                        found = names.SameFileAs(written, fileName, mangler);
+                        return found.empty() ? std::u16string() : names.PathOf(found);
+                    });
                 if (path.empty()) {
                     report.failed.emplace_back(named(fileName), reason);
                     continue;
                 }
-                names.Record(name);
                 ++report.saved;
                 ++message.saved;
-                if (name != fileName) report.renamed.emplace_back(named(fileName), name);
+                if (!found.empty()) {
+                    report.already.emplace_back(named(fileName), found);
+                } else {
+                    names.Record(name);
+                    if (name != fileName) report.renamed.emplace_back(named(fileName), name);
+                }
                 if (replace) {
                     // The file is saved whatever the host answers now: a name it will not give is the file's.
                     std::u16string displayName = fileName;
@@ -282,6 +293,10 @@ void ActionManager::TellSaveAllSummary(const SaveAllReport& report) noexcept {
         if (!report.renamed.empty()) {
             text += u"\r\n\r\nSaved under another name:";
             for (const auto& [from, to] : report.renamed) text += u"\r\n" + from + u" -> " + to;
+        }
+        if (!report.already.empty()) {
+            text += u"\r\n";
+            for (const auto& [from, to] : report.already) text += u"\r\n" + from + u": already in the folder as " + to;
         }
         if (!report.failed.empty()) {
             text += u"\r\n\r\nNot saved:";

@@ -71,7 +71,8 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 }
 
 std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
-                          const std::function<std::u16string()>& next, std::u16string& reason) {
+                          const std::function<std::u16string()>& next, std::u16string& reason,
+                          const std::function<std::u16string(const std::u16string& written)>& same) {
     constexpr char16_t kAllTaken[] = u"every name for it is taken in the folder";
     std::optional<std::u16string> temporary;
     std::optional<std::u16string> madeInPlace;
@@ -90,6 +91,14 @@ std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
             SetReason(reason, HostStatus::Fail, kNoFile, base::Where::Here());
             (void)platform.RemoveFile(written);
             return {};
+        }
+        // The bytes are only known once written: a file that already holds them is not written twice.
+        // (A file made in place in a drop box cannot be taken back: it stays as written.)
+        if (same && temporary) {
+            if (std::u16string existing = same(*temporary); !existing.empty()) {
+                (void)platform.RemoveFile(*temporary);
+                return existing;
+            }
         }
         // A name free when the folder was listed may have been taken since: the next one is tried.
         while (temporary && !platform.PlaceAsNewFile(*temporary, path)) {

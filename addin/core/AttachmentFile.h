@@ -32,8 +32,12 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 /// computer; empty on failure, with `reason` saying why and nothing of the add-in's left in the
 /// folder, also told where tolerated failures are. Out of memory is let through, after the
 /// clean-up. Where the folder lets files be made but not renamed, the first path is the new file.
+/// Once written beside the folder's files, `same` (when given) may name a path in the folder that
+/// already holds the same bytes: the written file is then removed and that path returned, the
+/// folder as it was.
 std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
-                          const std::function<std::u16string()>& next, std::u16string& reason);
+                          const std::function<std::u16string()>& next, std::u16string& reason,
+                          const std::function<std::u16string(const std::u16string& written)>& same = {});
 
 }  // namespace AttachmentFile
 

@@ -1,10 +1,12 @@
 #include "addin/core/FolderNames.h"
 
+#include <unordered_set>
 #include <utility>
 
 #include "addin/core/FileNameMangler.h"
 #include "addin/core/PathNames.h"
 #include "addin/core/Platform.h"
+#include "base/Tolerate.h"
 
 namespace addin {
 
@@ -48,22 +50,71 @@ const std::u16string& FolderNames::KeyOf(const std::u16string& name) {
 
 void FolderNames::Record(const std::u16string& name) { written_.insert(KeyOf(name)); }
 
+void FolderNames::List() {
+    if (listed_) return;
+    listed_ = true;
+    ++listings_;
+    // Every entry, with its short alias (a long name may equal another file's alias) and its size.
+    if (auto listing = platform_.ListFolderEntries(folder_)) {
+        entries_.emplace();
+        for (FolderEntry& entry : *listing) {
+            const size_t index = listing_.size();
+            if (!entry.alias.empty()) entries_->emplace(FileNameMangler::NameKey(platform_, entry.alias), index);
+            entries_->emplace(FileNameMangler::NameKey(platform_, entry.name), index);
+            listing_.push_back({std::move(entry.name), entry.size});
+        }
+    }
+}
+
 bool FolderNames::Taken(const std::u16string& name) {
     const std::u16string& key = KeyOf(name);
     if (written_.count(key) != 0) return true;
-    if (!listed_) {
-        listed_ = true;
-        ++listings_;
-        // Every entry, with its short alias: a long name may equal another file's alias.
-        if (auto listing = platform_.ListFolder(folder_, {}, true)) {
-            entries_.emplace();
-            for (const std::u16string& entry : *listing) entries_->insert(FileNameMangler::NameKey(platform_, entry));
-        }
-    }
+    List();
     if (entries_) return entries_->count(key) != 0;
     // A folder that cannot be listed (no right to list it) may still take files: ask for this name.
     ++tests_;
     return platform_.FileExists(PathOf(name)) == 1;
+}
+
+std::u16string FolderNames::SameFileAs(const std::u16string& written, const std::u16string& fileName,
+                                       FileNameMangler& mangler) {
+    List();
+    if (!entries_) return {};
+    std::optional<uint64_t> size;
+    bool sized = false;
+    std::unordered_set<std::u16string> compared;
+    Listed* same = nullptr;
+    // True when `name` is a file of the listing with `written`'s bytes.
+    const auto matches = [&](const std::u16string& name) {
+        const auto key = entries_->find(KeyOf(name));
+        if (key == entries_->end()) return false;
+        Listed& entry = listing_[key->second];
+        if (entry.found || !entry.size) return false;
+        // The written file's size is read once, and only when a file could be the same.
+        if (!sized) {
+            sized = true;
+            base::Tolerate([&] { size = platform_.FileSize(written); });
+        }
+        if (size != entry.size || !compared.insert(entry.name).second) return false;
+        // A file that cannot be read is not taken for the same.
+        bool equal = false;
+        base::Tolerate([&] { equal = platform_.FilesEqual(written, PathOf(entry.name)); });
+        if (!equal) return false;
+        same = &entry;
+        return true;
+    };
+    const std::u16string start = StartName(fileName);
+    if (start.empty() || !matches(start)) {
+        // The suggestions' names in NameFor's order; the walk ends at the same file, which it
+        // takes for a free name.
+        (void)mangler.FirstFreeName(fileName, folder_, [&](const std::u16string& name) {
+            if (same || matches(name)) return false;
+            return Taken(name);
+        });
+    }
+    if (!same) return {};
+    same->found = true;
+    return same->name;
 }
 
 }  // namespace addin

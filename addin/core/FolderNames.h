@@ -1,10 +1,12 @@
 #pragma once
 // The names taken in the one folder that "Save All Attachments" writes every attachment into.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace addin {
 
@@ -34,6 +36,11 @@ public:
     std::u16string NameFor(const std::u16string& fileName, FileNameMangler& mangler);
     /// The name the Save As dialog would start with for `fileName` in this folder.
     std::u16string StartName(const std::u16string& fileName) const;
+    /// The name of a file the folder held when listed, under `fileName`'s start name or a name of
+    /// its suggestions (as NameFor walks them), that holds the same bytes as the file at `written`;
+    /// empty when there is none. Only files of `written`'s size are compared, each once, and a file
+    /// found here is not found again in the run: each attachment has its own.
+    std::u16string SameFileAs(const std::u16string& written, const std::u16string& fileName, FileNameMangler& mangler);
     /// Records that `name` is taken (the run wrote it, or found it taken since the listing): no
     /// later attachment of the run gets it.
     void Record(const std::u16string& name);
@@ -50,8 +57,17 @@ private:
     Platform& platform_;
     std::u16string folder_;
     bool listed_ = false;
-    // The folder's entries (names and short aliases) by key; nothing when the folder cannot be listed.
-    std::optional<std::unordered_set<std::u16string>> entries_;
+    struct Listed {
+        std::u16string name;
+        std::optional<uint64_t> size;  // nothing for a folder
+        bool found = false;            // already found the same as an attachment of the run
+    };
+    void List();
+
+    // The folder's entries, and their indexes by the keys of their names and short aliases; nothing
+    // when the folder cannot be listed.
+    std::vector<Listed> listing_;
+    std::optional<std::unordered_map<std::u16string, size_t>> entries_;
     std::unordered_set<std::u16string> written_;
     std::unordered_map<std::u16string, std::u16string> keys_;  // name -> FileNameMangler::NameKey
     int32_t listings_ = 0;

@@ -78,6 +78,14 @@ public:
     virtual bool Cancelled() = 0;
 };
 
+/// An entry of a folder, as one directory query gives it.
+struct FolderEntry {
+    std::u16string name;
+    std::u16string alias;  // the short 8.3 alias; empty where it has none
+    /// The file's size in bytes; nothing for a folder.
+    std::optional<uint64_t> size;
+};
+
 /// Operating-system services. Every call may throw HostError.
 class Platform {
 public:
@@ -99,6 +107,15 @@ public:
     /// right to list it, a path the query refuses), where only an existence test can tell.
     virtual std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder,
                                                                   const std::u16string& prefix, bool withAliases) = 0;
+    /// One directory query for every entry of `folder`, with its alias and size (ListFolder's
+    /// answer otherwise): an empty list when the folder is empty or does not exist, nothing when
+    /// it cannot be listed.
+    virtual std::optional<std::vector<FolderEntry>> ListFolderEntries(const std::u16string& folder) = 0;
+    /// The size in bytes of the file at `path`; nothing when there is no such file.
+    virtual std::optional<uint64_t> FileSize(const std::u16string& path) = 0;
+    /// True when the files at `a` and `b` hold the same bytes, read in chunks. Throws HostError
+    /// when either cannot be read.
+    virtual bool FilesEqual(const std::u16string& a, const std::u16string& b) = 0;
     /// True when `folder` is on a network share, where every file-system call is a round trip to
     /// another computer; false on a local disk, and when the system cannot tell.
     virtual bool IsOnNetwork(const std::u16string& folder) = 0;

@@ -57,6 +57,14 @@ std::optional<std::vector<std::u16string>> WinPlatform::ListFolder(const std::u1
     return addin::win::ListFolder(folder, prefix, withAliases, addin::win::RunningFindOptions());
 }
 
+std::optional<std::vector<FolderEntry>> WinPlatform::ListFolderEntries(const std::u16string& folder) {
+    return addin::win::ListFolderEntries(folder, addin::win::RunningFindOptions());
+}
+
+std::optional<uint64_t> WinPlatform::FileSize(const std::u16string& path) { return addin::win::FileSize(path); }
+
+bool WinPlatform::FilesEqual(const std::u16string& a, const std::u16string& b) { return addin::win::FilesEqual(a, b); }
+
 bool WinPlatform::IsOnNetwork(const std::u16string& folder) { return addin::win::IsOnNetwork(folder); }
 
 std::u16string WinPlatform::FileSystemUpperCase(const std::u16string& name) { return addin::win::FileSystemUpperCase(name); }

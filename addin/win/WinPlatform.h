@@ -26,6 +26,10 @@ public:
     /// addin::win::ListFolder with the options of the running Windows.
     std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                           bool withAliases) override;
+    /// addin::win::ListFolderEntries, addin::win::FileSize, addin::win::FilesEqual.
+    std::optional<std::vector<FolderEntry>> ListFolderEntries(const std::u16string& folder) override;
+    std::optional<uint64_t> FileSize(const std::u16string& path) override;
+    bool FilesEqual(const std::u16string& a, const std::u16string& b) override;
     bool IsOnNetwork(const std::u16string& folder) override;
     std::u16string FileSystemUpperCase(const std::u16string& name) override;
     /// The "Zone.Identifier" stream with ZoneId=3 where the volume keeps named streams

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "addin/core/PathNames.h"
 #include "base/HostError.h"
@@ -75,34 +76,98 @@ FindOptions RunningFindOptions() noexcept {
     return seven ? FindOptions::Windows7 : FindOptions::Classic;
 }
 
-std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
-                                                      bool withAliases, FindOptions options) {
+namespace {
+
+// One directory query for `pattern`, each entry handed to `take`: false when the folder cannot be
+// listed or the listing breaks off; an empty folder, or one that does not exist, lists nothing.
+template <typename Take>
+bool FindEach(const std::u16string& pattern, bool withAliases, FindOptions options, Take take) {
     com::Find search;
-    const std::wstring pattern = toWide(folder + u"\\" + prefix + u"*");
+    const std::wstring wide = toWide(pattern);
     WIN32_FIND_DATAW found{};
     if (options == FindOptions::Windows7) {
         // The basic level leaves the aliases out, which is all it saves.
-        search.reset(FindFirstFileExW(pattern.c_str(), withAliases ? FindExInfoStandard : FindExInfoBasic, &found,
+        search.reset(FindFirstFileExW(wide.c_str(), withAliases ? FindExInfoStandard : FindExInfoBasic, &found,
                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
         if (!search && GetLastError() == ERROR_INVALID_PARAMETER)
             options = FindOptions::Classic;
     }
-    if (options == FindOptions::Classic) search.reset(FindFirstFileW(pattern.c_str(), &found));
+    if (options == FindOptions::Classic) search.reset(FindFirstFileW(wide.c_str(), &found));
     if (!search) {
         // A folder that does not exist holds nothing, as each existence test in it would say.
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_PATH_NOT_FOUND)
-            return std::vector<std::u16string>{};
-        return std::nullopt;
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES || error == ERROR_PATH_NOT_FOUND;
     }
-    std::vector<std::u16string> names;
     do {
-        names.push_back(com::fromWide(std::wstring_view(found.cFileName, wcsnlen(found.cFileName, MAX_PATH))));
-        if (withAliases && found.cAlternateFileName[0] != L'\0')
-            names.push_back(com::fromWide(std::wstring_view(found.cAlternateFileName, wcsnlen(found.cAlternateFileName, 14))));
+        take(found);
     } while (FindNextFileW(search.get(), &found));
-    if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+std::u16string FoundName(const WIN32_FIND_DATAW& found) {
+    return com::fromWide(std::wstring_view(found.cFileName, wcsnlen(found.cFileName, MAX_PATH)));
+}
+
+std::u16string FoundAlias(const WIN32_FIND_DATAW& found) {
+    return com::fromWide(std::wstring_view(found.cAlternateFileName, wcsnlen(found.cAlternateFileName, 14)));
+}
+
+}  // namespace
+
+std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
+                                                      bool withAliases, FindOptions options) {
+    std::vector<std::u16string> names;
+    const auto take = [&](const WIN32_FIND_DATAW& found) {
+        names.push_back(FoundName(found));
+        if (withAliases && found.cAlternateFileName[0] != L'\0') names.push_back(FoundAlias(found));
+    };
+    if (!FindEach(folder + u"\\" + prefix + u"*", withAliases, options, take)) return std::nullopt;
     return names;
+}
+
+std::optional<std::vector<FolderEntry>> ListFolderEntries(const std::u16string& folder, FindOptions options) {
+    std::vector<FolderEntry> entries;
+    const bool listed = FindEach(folder + u"\\*", true, options, [&](const WIN32_FIND_DATAW& found) {
+        FolderEntry entry{FoundName(found), FoundAlias(found), std::nullopt};
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            entry.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        entries.push_back(std::move(entry));
+    });
+    if (!listed) return std::nullopt;
+    return entries;
+}
+
+std::optional<uint64_t> FileSize(const std::u16string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+        com::throwWin32(error, u"The file's size cannot be read");
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool FilesEqual(const std::u16string& a, const std::u16string& b) {
+    const auto open = [](const std::u16string& path) {
+        constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        com::File file(CreateFileW(toWide(path).c_str(), GENERIC_READ, kShared, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file) com::throwLastError(u"The file cannot be read");
+        return file;
+    };
+    const com::File first = open(a);
+    const com::File second = open(b);
+    constexpr DWORD kChunk = 64 * 1024;
+    std::vector<char> one(kChunk), other(kChunk);
+    for (;;) {
+        DWORD readOne = 0, readOther = 0;
+        if (!ReadFile(first.get(), one.data(), kChunk, &readOne, nullptr) ||
+            !ReadFile(second.get(), other.data(), kChunk, &readOther, nullptr))
+            com::throwLastError(u"The file cannot be read");
+        if (readOne != readOther || std::memcmp(one.data(), other.data(), readOne) != 0) return false;
+        if (readOne == 0) return true;
+    }
 }
 
 bool IsOnNetwork(const std::u16string& folder) {

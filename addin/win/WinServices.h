@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "addin/core/Platform.h"
 #include "addin/core/host/DateTime.h"
 
 namespace addin::win {
@@ -27,6 +28,17 @@ FindOptions RunningFindOptions() noexcept;
 /// not exist; nothing when the folder cannot be listed or the listing breaks off.
 std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
                                                       bool withAliases, FindOptions options);
+
+/// One directory query for every entry of `folder` (Platform::ListFolderEntries): names, aliases
+/// and the sizes of files, as ListFolder answers otherwise.
+std::optional<std::vector<FolderEntry>> ListFolderEntries(const std::u16string& folder, FindOptions options);
+
+/// The size of the file at `path` (GetFileAttributesExW); nothing when there is no such file.
+std::optional<uint64_t> FileSize(const std::u16string& path);
+
+/// Whether the files at `a` and `b` hold the same bytes: both read in chunks of 64 KiB, shared for
+/// reading and writing with other programs. Throws HostError when either cannot be read.
+bool FilesEqual(const std::u16string& a, const std::u16string& b);
 
 /// True when `folder` is on a network share: a UNC path, or a drive the system reports as remote.
 bool IsOnNetwork(const std::u16string& folder);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -209,6 +210,9 @@ public:
     bool unlistable = false;
     std::vector<std::u16string> listings;
     std::vector<std::u16string> existenceTests;
+    // Content comparisons (FilesEqual), each pair in order; sizes read (FileSize).
+    std::vector<std::pair<std::u16string, std::u16string>> compared;
+    std::vector<std::u16string> sizesRead;
     std::vector<std::u16string> marked;  // files marked as come from another computer, in order
     // Writing beside, then in place (on the real file system, as FileExists): the temporary paths
     // handed out, the files put in place and the files removed, in order. A folder in
@@ -350,6 +354,41 @@ public:
         const int n = ++numbers[head + u"." + tail];
         const std::string number = std::to_string(n);
         return head + u"~" + std::u16string(number.begin(), number.end()) + (tail.empty() ? u"" : u"." + tail);
+    }
+    std::optional<std::vector<FolderEntry>> ListFolderEntries(const std::u16string& folder) override {
+        if (!listFolders) Unexpected("ListFolderEntries");
+        listings.push_back(folder);
+        if (unlistable) return std::nullopt;
+        std::vector<FolderEntry> entries;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(folder), error)) {
+            FolderEntry listed{entry.path().filename().u16string(), {}, std::nullopt};
+            if (entry.is_regular_file()) listed.size = static_cast<uint64_t>(entry.file_size());
+            entries.push_back(std::move(listed));
+        }
+        // The aliases as ListFolder gives them, numbered in the same known order.
+        std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+        std::map<std::u16string, int> numbers;
+        for (FolderEntry& entry : entries) entry.alias = ShortAlias(entry.name, numbers);
+        return entries;
+    }
+    std::optional<uint64_t> FileSize(const std::u16string& path) override {
+        if (!filesOnDisk) Unexpected("FileSize");
+        sizesRead.push_back(path);
+        std::error_code error;
+        const auto size = std::filesystem::file_size(std::filesystem::path(path), error);
+        if (error) return std::nullopt;
+        return static_cast<uint64_t>(size);
+    }
+    bool FilesEqual(const std::u16string& a, const std::u16string& b) override {
+        if (!filesOnDisk) Unexpected("FilesEqual");
+        compared.emplace_back(a, b);
+        const auto read = [](const std::u16string& path) {
+            std::ifstream in(std::filesystem::path(path), std::ios::binary);
+            if (!in) throw HostError(HostStatus::FileNotFound, u"the file cannot be read");
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        return read(a) == read(b);
     }
     bool IsOnNetwork(const std::u16string&) override {
         Unexpected("IsOnNetwork");

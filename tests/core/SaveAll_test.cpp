@@ -678,3 +678,127 @@ TEST_F(SaveAllTest, AWriteThatBreaksLeavesNoTemporaryFileAndOnlyTheWrittenFilesA
     }
     fs::create_directories(folder);
 }
+
+// ---- a run again writes nothing twice
+
+TEST_F(SaveAllTest, ARunAgainWritesNothingAndListsEachAsAlreadyThere) {
+    const std::vector<std::u16string> attached = {u"a.txt", u"a.txt", u"b.txt"};
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message(attached));
+    const std::vector<std::string> first = Names();
+    ASSERT_EQ(first, (std::vector<std::string>{"a -- 1.txt", "a.txt", "b.txt"}));
+
+    platform.listings.clear();
+    platform.placedAsNew.clear();
+    platform.marked.clear();
+    platform.temporaryPaths.clear();
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message(attached));
+    EXPECT_EQ(Names(), first) << "nothing written a second time, no temporary file left";
+    EXPECT_TRUE(platform.placedAsNew.empty());
+    EXPECT_TRUE(platform.marked.empty()) << "the user's files are left as they are";
+    EXPECT_EQ(platform.listings, std::vector<std::u16string>{folder.u16string()}) << "one directory query per run";
+    const std::u16string summary = Summary();
+    EXPECT_TRUE(Has(summary, u"3 of 3 attachments saved in ")) << Narrow(summary);
+    EXPECT_TRUE(Has(summary, u"\r\n\r\na.txt: already in the folder as a.txt\r\na.txt: already in the folder as a -- 1.txt"
+                             u"\r\nb.txt: already in the folder as b.txt"))
+        << Narrow(summary);
+    EXPECT_FALSE(Has(summary, u"Saved under another name")) << Narrow(summary);
+}
+
+struct AlreadyCase {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> existing;  // name, content
+    std::string written;                                        // the name written; empty: none
+    std::u16string already;                                     // the file found the same; empty: none
+    std::vector<std::string> compared;                          // the files compared, in order
+};
+
+TEST_F(SaveAllTest, OnlyAFileOfTheSameSizeAndBytesUnderTheStartNameOrASuggestionIsTakenForTheAttachment) {
+    // The attachment is "a.txt" with "content 1" (9 bytes).
+    const AlreadyCase cases[] = {
+        {"the same under the start name", {{"a.txt", "content 1"}}, "", u"a.txt", {"a.txt"}},
+        {"the same under a suggestion's name", {{"a.txt", "the user's own"}, {"a -- 1.txt", "content 1"}}, "",
+         u"a -- 1.txt", {"a -- 1.txt"}},
+        {"the same size, other bytes: the next free name", {{"a.txt", "content 2"}}, "a -- 1.txt", u"", {"a.txt"}},
+        {"other sizes are not compared",
+         {{"a.txt", "the user's own"}, {"a -- 1.txt", "content 2"}, {"a -- 2.txt", "content 1"}, {"a -- 3.txt", "content"}},
+         "",
+         u"a -- 2.txt",
+         {"a -- 1.txt", "a -- 2.txt"}},
+        {"the same under a name no suggestion gives", {{"a.txt", "x"}, {"copy.txt", "content 1"}}, "a -- 1.txt", u"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        platform.compared.clear();
+        platform.listings.clear();
+        std::vector<std::string> expected;
+        for (const auto& [name, content] : c.existing) {
+            std::ofstream(folder / name, std::ios::binary) << content;
+            expected.push_back(name);
+        }
+        if (!c.written.empty()) expected.push_back(c.written);
+        std::sort(expected.begin(), expected.end());
+        Choose();
+        platform.answers.push_back(MessageBoxResult::Ok);
+        Run(Message({u"a.txt"}));
+        EXPECT_EQ(Names(), expected);
+        for (const auto& [name, content] : c.existing) EXPECT_EQ(BytesOf(folder / name), content) << name;
+        std::vector<std::string> compared;
+        for (const auto& [written, existing] : platform.compared) compared.push_back(fs::path(existing).filename().string());
+        EXPECT_EQ(compared, c.compared);
+        const std::u16string summary = Summary();
+        // The line comes last in a run without failures or shortcuts.
+        const std::u16string line = u"\r\n\r\na.txt: already in the folder as " + c.already;
+        if (c.already.empty())
+            EXPECT_FALSE(Has(summary, u"already in the folder")) << Narrow(summary);
+        else
+            EXPECT_TRUE(summary.size() >= line.size() && summary.compare(summary.size() - line.size(), line.size(), line) == 0)
+            << Narrow(summary);
+        EXPECT_EQ(platform.listings.size(), 1u);
+    }
+}
+
+TEST_F(SaveAllLinksTest, TheShortcutOfAnAttachmentAlreadyThereLeadsToThatFile) {
+    std::ofstream(folder / "a.txt", std::ios::binary) << "the user's own";
+    std::ofstream(folder / "a -- 1.txt", std::ios::binary) << "content 1";
+    Choose(true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    const auto item = Message({u"a.txt"});
+    Run(item);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a -- 1.txt", "a.txt"}));
+    ASSERT_EQ(item->attachments.size(), 1u);
+    EXPECT_EQ(item->attachments[0]->type, host::AttachmentType::ByReference);
+    EXPECT_EQ(item->attachments[0]->source, (folder / "a -- 1.txt").u16string());
+    EXPECT_TRUE(Has(Summary(), u"1 replaced with shortcuts."));
+}
+
+TEST_F(SelectedTest, TheMainWindowsRunAgainWritesNothingAndItsShortcutsLeadToTheFilesThere) {
+    Choose(true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    RunSelected(Items({u"Quarter", u"Holiday"}));
+    const std::vector<std::string> first = Names();
+    ASSERT_EQ(first, (std::vector<std::string>{"Holiday.txt", "Quarter.txt"}));
+
+    platform.listings.clear();
+    platform.placedAsNew.clear();
+    Choose(true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    const auto again = Items({u"Quarter", u"Holiday"});
+    RunSelected(again);
+    EXPECT_EQ(Names(), first);
+    EXPECT_TRUE(platform.placedAsNew.empty());
+    EXPECT_EQ(platform.listings.size(), 1u);
+    const std::u16string summary = Summary();
+    EXPECT_TRUE(Has(summary, u"Quarter.txt (Quarter): already in the folder as Quarter.txt\r\n"
+                             u"Holiday.txt (Holiday): already in the folder as Holiday.txt"))
+        << Narrow(summary);
+    for (size_t i = 0; i < again.size(); ++i) {
+        ASSERT_EQ(again[i]->attachments.size(), 1u);
+        EXPECT_EQ(again[i]->attachments[0]->source, (folder / first[1 - i]).u16string());
+    }
+}

@@ -22,6 +22,11 @@ public:
                                                           bool) override {
         Fail("ListFolder");
     }
+    std::optional<std::vector<FolderEntry>> ListFolderEntries(const std::u16string&) override {
+        Fail("ListFolderEntries");
+    }
+    std::optional<uint64_t> FileSize(const std::u16string&) override { Fail("FileSize"); }
+    bool FilesEqual(const std::u16string&, const std::u16string&) override { Fail("FilesEqual"); }
     bool IsOnNetwork(const std::u16string&) override { Fail("IsOnNetwork"); }
     std::u16string FileSystemUpperCase(const std::u16string&) override { Fail("FileSystemUpperCase"); }
     bool MarkAsFromInternet(const std::u16string&) noexcept override {

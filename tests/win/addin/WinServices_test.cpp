@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -444,6 +445,44 @@ TEST(WinRemoveFile, RemovesAReadOnlyFileAndSaysWhenOneStays) {
     EXPECT_FALSE(addin::win::RemoveFile(folder.Child(u"held.txt")));
     CloseHandle(held);
     EXPECT_EQ(Listing(folder.Path()), Names{u"held.txt"});
+}
+
+// ---- a file already there: the listing's sizes, a file's size, and its bytes compared
+
+TEST(WinListFolderEntries, EveryEntryWithItsSizeAndFoldersWithout) {
+    TempFolder folder;
+    Write(folder.Child(u"empty.txt"), "");
+    Write(folder.Child(u"big.bin"), std::string(200000, 'x'));
+    folder.AddFolder(u"sub");
+    const auto entries = addin::win::ListFolderEntries(folder.Path(), addin::win::RunningFindOptions());
+    ASSERT_TRUE(entries);
+    std::map<std::u16string, std::optional<uint64_t>> sizes;
+    for (const auto& entry : *entries)
+        if (entry.name != u"." && entry.name != u"..") sizes[entry.name] = entry.size;
+    EXPECT_EQ(sizes, (std::map<std::u16string, std::optional<uint64_t>>{
+                         {u"big.bin", 200000}, {u"empty.txt", 0}, {u"sub", std::nullopt}}));
+    EXPECT_EQ(addin::win::FileSize(folder.Child(u"big.bin")), std::optional<uint64_t>(200000));
+    EXPECT_EQ(addin::win::FileSize(folder.Child(u"never there.txt")), std::nullopt);
+    const auto gone = addin::win::ListFolderEntries(folder.Child(u"gone"), addin::win::RunningFindOptions());
+    ASSERT_TRUE(gone);
+    EXPECT_TRUE(gone->empty());
+}
+
+TEST(WinFilesEqual, ComparesEveryChunkAndAFileThatCannotBeReadIsAFailure) {
+    TempFolder folder;
+    // Past the first chunk: a difference in the last byte of a file of several chunks counts.
+    const std::string bytes(3 * 65536 + 17, 'a');
+    std::string other = bytes;
+    other.back() = 'b';
+    Write(folder.Child(u"a.bin"), bytes);
+    Write(folder.Child(u"b.bin"), bytes);
+    Write(folder.Child(u"c.bin"), other);
+    Write(folder.Child(u"short.bin"), bytes.substr(0, 65536));
+    EXPECT_TRUE(addin::win::FilesEqual(folder.Child(u"a.bin"), folder.Child(u"b.bin")));
+    EXPECT_FALSE(addin::win::FilesEqual(folder.Child(u"a.bin"), folder.Child(u"c.bin")));
+    EXPECT_FALSE(addin::win::FilesEqual(folder.Child(u"a.bin"), folder.Child(u"short.bin")));
+    EXPECT_EQ(StatusOf([&] { (void)addin::win::FilesEqual(folder.Child(u"a.bin"), folder.Child(u"never there.bin")); }),
+              Win32Status(ERROR_FILE_NOT_FOUND));
 }
 
 // ---- the date
