@@ -36,7 +36,9 @@ constexpr char16_t kTitle[] = u"Save All Attachments";
 
 struct SaveAllTest : testing::Test {
     explicit SaveAllTest(standin::HostOptions options = {}) : host(std::make_shared<standin::CommandBarStore>(), options) {
+        // Module state outlives a test: each starts as a freshly loaded add-in.
         Preferences::SetReplaceWithLinks(false);
+        Preferences::SetShortcutsRefused(false);
         platform.filesOnDisk = true;
         platform.listFolders = true;
         platform.folderPrompt = folderPrompt;

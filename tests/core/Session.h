@@ -37,6 +37,7 @@ struct Session {
         : store(std::move(kept)), host(store, std::move(options)) {
         // Module state lives as long as the test program; each run starts from a loaded library.
         Preferences::SetReplaceWithLinks(false);
+        Preferences::SetShortcutsRefused(false);
         Tolerated::Statuses().clear();
         base::SetToleratedReport(&Tolerated::Record);
     }
