@@ -29,6 +29,20 @@ void SetReason(std::u16string& reason, int32_t status, const std::u16string& tex
 
 constexpr char16_t kNoFile[] = u"the attachment's file was not written";
 
+// Called in a handler: the failure in flight as the reason, told at `where`. Out of memory goes
+// on to the caller, after the clean-up the handler did.
+void SetReasonOfFailure(std::u16string& reason, const base::Where& where) {
+    try {
+        throw;
+    } catch (const HostError& e) {
+        SetReason(reason, e.status, e.text, where);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+        SetReason(reason, HostStatus::Unexpected, kNoFile, where);
+    }
+}
+
 }  // namespace
 
 namespace AttachmentFile {
@@ -54,15 +68,7 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
         // What the host wrote, whole or broken off, goes; what the user had stays.
         if (temporary) (void)platform.RemoveFile(*temporary);
         if (madeInPlace) (void)platform.RemoveFile(*madeInPlace);
-        try {
-            throw;
-        } catch (const HostError& e) {
-            SetReason(reason, e.status, e.text, base::Where::Here());
-        } catch (const std::bad_alloc&) {
-            throw;
-        } catch (...) {
-            SetReason(reason, HostStatus::Unexpected, kNoFile, base::Where::Here());
-        }
+        SetReasonOfFailure(reason, base::Where::Here());
         return false;
     }
     // Marked before anything opens it, so the system warns before running what a stranger sent.
@@ -116,15 +122,7 @@ std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
     } catch (...) {
         if (temporary) (void)platform.RemoveFile(*temporary);
         if (madeInPlace) (void)platform.RemoveFile(*madeInPlace);
-        try {
-            throw;
-        } catch (const HostError& e) {
-            SetReason(reason, e.status, e.text, base::Where::Here());
-        } catch (const std::bad_alloc&) {
-            throw;
-        } catch (...) {
-            SetReason(reason, HostStatus::Unexpected, kNoFile, base::Where::Here());
-        }
+        SetReasonOfFailure(reason, base::Where::Here());
     }
     return {};
 }
