@@ -89,25 +89,32 @@ struct Found {
     std::vector<Line> lines;
 };
 
+// The first block that is whole: its opening line, lines, and its closing line. An opening line
+// that is never closed, or that another opening line follows before the close, starts none.
 template <class Char>
 std::optional<Found<Char>> FindBlock(const Syntax<Char>& syntax, std::basic_string_view<Char> body) {
-    const auto begin = body.find(syntax.open);
-    if (begin == std::basic_string_view<Char>::npos) return std::nullopt;
+    using View = std::basic_string_view<Char>;
     const std::basic_string<Char> lineEnd = LineEnd<Char>();
-    Found<Char> found;
-    found.begin = begin;
-    for (std::size_t at = begin + syntax.open.size();;) {
-        const auto stop = body.find(lineEnd, at);
-        if (stop == std::basic_string_view<Char>::npos) return std::nullopt;  // never closed: not ours
-        const auto line = body.substr(at, stop - at);
-        if (line == std::basic_string_view<Char>(syntax.close).substr(0, syntax.close.size() - 2)) {
-            found.closeAt = at;
-            found.end = stop + 2;
-            return found;
+    const View open = View(syntax.open).substr(0, syntax.open.size() - 2);
+    const View close = View(syntax.close).substr(0, syntax.close.size() - 2);
+    for (auto begin = body.find(syntax.open); begin != View::npos; begin = body.find(syntax.open, begin + 1)) {
+        Found<Char> found;
+        found.begin = begin;
+        for (std::size_t at = begin + syntax.open.size();;) {
+            const auto stop = body.find(lineEnd, at);
+            if (stop == View::npos) return std::nullopt;  // nothing after is closed either
+            const auto line = body.substr(at, stop - at);
+            if (line == close) {
+                found.closeAt = at;
+                found.end = stop + 2;
+                return found;
+            }
+            if (line.find(open) != View::npos) break;
+            found.lines.push_back({at, line});
+            at = stop + 2;
         }
-        found.lines.push_back({at, line});
-        at = stop + 2;
     }
+    return std::nullopt;
 }
 
 template <class Char>

@@ -147,6 +147,22 @@ TEST(DetachBlock, AnEditedLineIsLeftAlone) {
     }
 }
 
+// An opening line nobody closed starts no block of ours, even where it comes before the body's
+// start tag: the block added is the one taken out, whole.
+TEST(DetachBlock, AnOpeningLineWithoutItsCloseIsNoBlock) {
+    const std::u16string open = u"<div id=\"tallowby-saved-attachments\">\r\n";
+    for (const std::u16string& body : {u"<html><head>" + open + u"</head><body>\r\n<p>x</p>\r\n</body>",
+                                       u"<body>" + open + u"x\r\n" + open + u"</div>"}) {
+        SCOPED_TRACE(Narrow(body));
+        const std::u16string added = *DetachBlock::Add(TextFormat::Html, body, {kReport, kThird});
+        const auto listing = DetachBlock::List(TextFormat::Html, added);
+        EXPECT_EQ(listing.files.size(), 2u);
+        EXPECT_EQ(listing.edited, 0u);
+        const auto once = DetachBlock::Remove(TextFormat::Html, added, kReport);
+        EXPECT_EQ(DetachBlock::Remove(TextFormat::Html, once.body, kThird).body, body);
+    }
+}
+
 TEST(DetachBlock, APathThatIsNoLinkChangesNothing) {
     for (const Format& format : Formats()) {
         SCOPED_TRACE(format.name);
