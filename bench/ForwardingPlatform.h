@@ -24,6 +24,7 @@ public:
     }
     std::optional<uint64_t> FileSize(const std::u16string& path) override { return real_.FileSize(path); }
     bool FilesEqual(const std::u16string& a, const std::u16string& b) override { return real_.FilesEqual(a, b); }
+    base::Sha256Digest FileSha256(const std::u16string& path) override { return real_.FileSha256(path); }
     bool IsOnNetwork(const std::u16string& folder) override { return real_.IsOnNetwork(folder); }
     std::u16string FileSystemUpperCase(const std::u16string& name) override { return real_.FileSystemUpperCase(name); }
     bool MarkAsFromInternet(const std::u16string& path) noexcept override { return real_.MarkAsFromInternet(path); }

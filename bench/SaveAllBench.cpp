@@ -8,8 +8,10 @@
 //   saveall <attachments> <directory queries per run> <total ms> <host SaveAsFile ms>
 //           <the add-in's own ms per attachment: median> <min> <max>
 // and one for the run again:
-//   saveall-again <attachments> <directory queries per run> <content comparisons per run> <total ms>
-//                 <host SaveAsFile ms> <the add-in's own ms per attachment: median> <min> <max>
+//   saveall-again <attachments> <found already there> <directory queries per run> <files digested per run>
+//                 <byte comparisons per run> <total ms> <host SaveAsFile ms>
+//                 <the add-in's own ms per attachment: median> <min> <max>
+// The run again fails unless it finds every file the first run wrote, and writes none.
 #include <windows.h>
 
 #include <algorithm>
@@ -147,10 +149,13 @@ public:
     int queries = 0;
     int summaries = 0;
     int comparisons = 0;
+    int digests = 0;
     int placed = 0;
+    std::u16string summary;
 
-    int32_t ShowMessageBox(const std::u16string&, const std::u16string&, int32_t) override {
+    int32_t ShowMessageBox(const std::u16string& text, const std::u16string&, int32_t) override {
         ++summaries;
+        summary = text;
         return MessageBoxResult::Ok;
     }
     std::optional<std::vector<std::u16string>> ListFolder(const std::u16string& folder, const std::u16string& prefix,
@@ -166,6 +171,10 @@ public:
         ++comparisons;
         return real_.FilesEqual(a, b);
     }
+    base::Sha256Digest FileSha256(const std::u16string& path) override {
+        ++digests;
+        return real_.FileSha256(path);
+    }
     bool PlaceAsNewFile(const std::u16string& file, const std::u16string& target) override {
         ++placed;
         return real_.PlaceAsNewFile(file, target);
@@ -180,6 +189,18 @@ private:
 };
 
 std::u16string U16(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+
+int Files(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int files = 0;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return files;
+}
 
 void Empty(const std::wstring& folder) {
     WIN32_FIND_DATAW found{};
@@ -210,10 +231,11 @@ int wmain(int argc, wchar_t** argv) {
     for (const int n : {10, 100, 1000}) {
         std::vector<double> own, ownAgain;
         double total = 0, host = 0, totalAgain = 0, hostAgain = 0;
-        int queries = 0, queriesAgain = 0, comparisons = 0;
+        int queries = 0, queriesAgain = 0, comparisons = 0, digests = 0, found = 0;
         // One run over the folder as it is: its total and the host's share of it; false when the
         // run ended without its summary, or wrote when `again` says nothing is to be written.
-        const auto save = [&](bool again, double& elapsed, double& hostShare, int& runQueries, int& runComparisons) {
+        const auto save = [&](bool again, double& elapsed, double& hostShare, int& runQueries, int& runComparisons,
+                              int& runDigests, int& runFound) {
             standin::Host model;
             auto item = std::make_shared<standin::ItemNode>(standin::ItemKind::Mail);
             item->sent = true;
@@ -230,22 +252,33 @@ int wmain(int argc, wchar_t** argv) {
             hostShare = hostMs;
             runQueries = platform.queries;
             runComparisons = platform.comparisons;
+            runDigests = platform.digests;
+            runFound = 0;
+            for (size_t at = platform.summary.find(u": already in the folder as "); at != std::u16string::npos;
+                 at = platform.summary.find(u": already in the folder as ", at + 1))
+                ++runFound;
             return platform.summaries == 1 && (!again || platform.placed == 0);
         };
         for (int run = 0; run < runs; ++run) {
             Empty(folder);
-            int unused = 0;
-            if (!save(false, total, host, queries, unused)) return 1;
+            int unused = 0, foundFirst = 0;
+            if (!save(false, total, host, queries, unused, unused, foundFirst)) return 1;
             own.push_back((total - host) / n);
             if (n != 1000) continue;
-            if (!save(true, totalAgain, hostAgain, queriesAgain, comparisons)) return 1;
+            const int written = Files(folder);
+            if (!save(true, totalAgain, hostAgain, queriesAgain, comparisons, digests, found)) return 1;
+            if (found != written || Files(folder) != written) {
+                std::fprintf(stderr, "the run again found %d of the %d files written\n", found, written);
+                return 1;
+            }
             ownAgain.push_back((totalAgain - hostAgain) / n);
         }
         std::printf("saveall\t%d\t%d\t%.1f\t%.1f\t%.3f\t%.3f\t%.3f\n", n, queries, total, host, median(own),
                     own.front(), own.back());
         if (!ownAgain.empty())
-            std::printf("saveall-again\t%d\t%d\t%d\t%.1f\t%.1f\t%.3f\t%.3f\t%.3f\n", n, queriesAgain, comparisons,
-                        totalAgain, hostAgain, median(ownAgain), ownAgain.front(), ownAgain.back());
+            std::printf("saveall-again\t%d\t%d\t%d\t%d\t%d\t%.1f\t%.1f\t%.3f\t%.3f\t%.3f\n", n, found, queriesAgain,
+                        digests, comparisons, totalAgain, hostAgain, median(ownAgain), ownAgain.front(),
+                        ownAgain.back());
         std::fflush(stdout);
     }
     Empty(folder);

@@ -235,7 +235,9 @@ void ActionManager::SaveAllOf(Walked& walked) {
                         // A run again over the same folder writes nothing twice.
                         found = names.SameFileAs(written, fileName, mangler);
                         return found.empty() ? std::u16string() : names.PathOf(found);
-                    });
+                    },
+                    // Every name taken: the folder may hold the attachment under one of them.
+                    names.StartName(fileName).empty() ? std::u16string() : names.PathOf(names.StartName(fileName)));
                 if (path.empty()) {
                     report.failed.emplace_back(named(fileName), reason);
                     continue;

@@ -78,17 +78,23 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 
 std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
                           const std::function<std::u16string()>& next, std::u16string& reason,
-                          const std::function<std::u16string(const std::u16string& written)>& same) {
+                          const std::function<std::u16string(const std::u16string& written)>& same,
+                          const std::u16string& beside) {
     constexpr char16_t kAllTaken[] = u"every name for it is taken in the folder";
     std::optional<std::u16string> temporary;
     std::optional<std::u16string> madeInPlace;
     try {
         std::u16string path = next();
-        if (path.empty()) {
+        const bool onlyCompare = path.empty() && same && !beside.empty();
+        if (path.empty() && !onlyCompare) {
             reason = kAllTaken;
             return {};
         }
-        temporary = platform.TemporaryPathFor(path);
+        temporary = platform.TemporaryPathFor(onlyCompare ? beside : path);
+        if (!temporary && onlyCompare) {
+            reason = kAllTaken;
+            return {};
+        }
         // A folder that lets files be made but not renamed: `path` itself is the new file.
         if (!temporary) madeInPlace = path;
         const std::u16string written = temporary ? *temporary : path;
@@ -105,6 +111,11 @@ std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
                 (void)platform.RemoveFile(*temporary);
                 return existing;
             }
+        }
+        if (onlyCompare) {
+            reason = kAllTaken;
+            (void)platform.RemoveFile(*temporary);
+            return {};
         }
         // A name free when the folder was listed may have been taken since: the next one is tried.
         while (temporary && !platform.PlaceAsNewFile(*temporary, path)) {

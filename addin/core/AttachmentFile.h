@@ -34,10 +34,13 @@ bool Write(host::Attachment& attachment, const std::u16string& path, Platform& p
 /// clean-up. Where the folder lets files be made but not renamed, the first path is the new file.
 /// Once written beside the folder's files, `same` (when given) may name a path in the folder that
 /// already holds the same bytes: the written file is then removed and that path returned, the
-/// folder as it was.
+/// folder as it was. Where `next` gives no path at first, the attachment is still written beside
+/// `beside` (a path in the folder, taken or not) when both it and `same` are given: a folder whose
+/// every name is taken may already hold the attachment.
 std::u16string WriteAsNew(host::Attachment& attachment, Platform& platform,
                           const std::function<std::u16string()>& next, std::u16string& reason,
-                          const std::function<std::u16string(const std::u16string& written)>& same = {});
+                          const std::function<std::u16string(const std::u16string& written)>& same = {},
+                          const std::u16string& beside = {});
 
 }  // namespace AttachmentFile
 

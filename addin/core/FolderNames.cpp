@@ -1,6 +1,5 @@
 #include "addin/core/FolderNames.h"
 
-#include <unordered_set>
 #include <utility>
 
 #include "addin/core/FileNameMangler.h"
@@ -61,7 +60,7 @@ void FolderNames::List() {
             const size_t index = listing_.size();
             if (!entry.alias.empty()) entries_->emplace(FileNameMangler::NameKey(platform_, entry.alias), index);
             entries_->emplace(FileNameMangler::NameKey(platform_, entry.name), index);
-            listing_.push_back({std::move(entry.name), entry.size});
+            listing_.push_back({std::move(entry.name), entry.size, false, false, std::nullopt});
         }
     }
 }
@@ -81,10 +80,13 @@ std::u16string FolderNames::SameFileAs(const std::u16string& written, const std:
     List();
     if (!entries_) return {};
     std::optional<uint64_t> size;
+    std::optional<base::Sha256Digest> digest;
     bool sized = false;
-    std::unordered_set<std::u16string> compared;
+    bool digested = false;
     Listed* same = nullptr;
-    // True when `name` is a file of the listing with `written`'s bytes.
+    // True when `name` is a file of the listing with `written`'s bytes. Each file of the folder is
+    // digested at most once per run, whatever number of attachments it is compared with; a file
+    // whose digest matches is then compared byte for byte.
     const auto matches = [&](const std::u16string& name) {
         const auto key = entries_->find(KeyOf(name));
         if (key == entries_->end()) return false;
@@ -95,8 +97,18 @@ std::u16string FolderNames::SameFileAs(const std::u16string& written, const std:
             sized = true;
             base::Tolerate([&] { size = platform_.FileSize(written); });
         }
-        if (size != entry.size || !compared.insert(entry.name).second) return false;
+        if (size != entry.size) return false;
+        if (!digested) {
+            digested = true;
+            base::Tolerate([&] { digest = platform_.FileSha256(written); });
+        }
+        if (!digest) return false;
         // A file that cannot be read is not taken for the same.
+        if (!entry.digested) {
+            entry.digested = true;
+            base::Tolerate([&] { entry.digest = platform_.FileSha256(PathOf(entry.name)); });
+        }
+        if (entry.digest != digest) return false;
         bool equal = false;
         base::Tolerate([&] { equal = platform_.FilesEqual(written, PathOf(entry.name)); });
         if (!equal) return false;

@@ -8,6 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/Sha256.h"
+
 namespace addin {
 
 class FileNameMangler;
@@ -38,8 +40,9 @@ public:
     std::u16string StartName(const std::u16string& fileName) const;
     /// The name of a file the folder held when listed, under `fileName`'s start name or a name of
     /// its suggestions (as NameFor walks them), that holds the same bytes as the file at `written`;
-    /// empty when there is none. Only files of `written`'s size are compared, each once, and a file
-    /// found here is not found again in the run: each attachment has its own.
+    /// empty when there is none. Only files of `written`'s size are compared: by digest, each file
+    /// read once per run, then byte for byte where the digests match; a file found here is not
+    /// found again in the run: each attachment has its own.
     std::u16string SameFileAs(const std::u16string& written, const std::u16string& fileName, FileNameMangler& mangler);
     /// Records that `name` is taken (the run wrote it, or found it taken since the listing): no
     /// later attachment of the run gets it.
@@ -61,6 +64,8 @@ private:
         std::u16string name;
         std::optional<uint64_t> size;  // nothing for a folder
         bool found = false;            // already found the same as an attachment of the run
+        bool digested = false;         // its digest read (nothing where it could not be read)
+        std::optional<base::Sha256Digest> digest;
     };
     void List();
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "addin/core/host/DateTime.h"
+#include "base/Sha256.h"
 #include "addin/core/host/Picture.h"
 
 namespace addin {
@@ -116,6 +117,9 @@ public:
     /// True when the files at `a` and `b` hold the same bytes, read in chunks. Throws HostError
     /// when either cannot be read.
     virtual bool FilesEqual(const std::u16string& a, const std::u16string& b) = 0;
+    /// The SHA-256 of the bytes of the file at `path`, read in chunks. Throws HostError when it
+    /// cannot be read.
+    virtual base::Sha256Digest FileSha256(const std::u16string& path) = 0;
     /// True when `folder` is on a network share, where every file-system call is a round trip to
     /// another computer; false on a local disk, and when the system cannot tell.
     virtual bool IsOnNetwork(const std::u16string& folder) = 0;

@@ -64,6 +64,7 @@ std::optional<std::vector<FolderEntry>> WinPlatform::ListFolderEntries(const std
 std::optional<uint64_t> WinPlatform::FileSize(const std::u16string& path) { return addin::win::FileSize(path); }
 
 bool WinPlatform::FilesEqual(const std::u16string& a, const std::u16string& b) { return addin::win::FilesEqual(a, b); }
+base::Sha256Digest WinPlatform::FileSha256(const std::u16string& path) { return addin::win::FileSha256(path); }
 
 bool WinPlatform::IsOnNetwork(const std::u16string& folder) { return addin::win::IsOnNetwork(folder); }
 

@@ -30,6 +30,7 @@ public:
     std::optional<std::vector<FolderEntry>> ListFolderEntries(const std::u16string& folder) override;
     std::optional<uint64_t> FileSize(const std::u16string& path) override;
     bool FilesEqual(const std::u16string& a, const std::u16string& b) override;
+    base::Sha256Digest FileSha256(const std::u16string& path) override;
     bool IsOnNetwork(const std::u16string& folder) override;
     std::u16string FileSystemUpperCase(const std::u16string& name) override;
     /// The "Zone.Identifier" stream with ZoneId=3 where the volume keeps named streams

@@ -148,17 +148,23 @@ std::optional<uint64_t> FileSize(const std::u16string& path) {
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+namespace {
+
+com::File OpenToRead(const std::u16string& path) {
+    constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    com::File file(CreateFileW(toWide(path).c_str(), GENERIC_READ, kShared, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) com::throwLastError(u"The file cannot be read");
+    return file;
+}
+
+constexpr DWORD kChunk = 64 * 1024;
+
+}  // namespace
+
 bool FilesEqual(const std::u16string& a, const std::u16string& b) {
-    const auto open = [](const std::u16string& path) {
-        constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-        com::File file(CreateFileW(toWide(path).c_str(), GENERIC_READ, kShared, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!file) com::throwLastError(u"The file cannot be read");
-        return file;
-    };
-    const com::File first = open(a);
-    const com::File second = open(b);
-    constexpr DWORD kChunk = 64 * 1024;
+    const com::File first = OpenToRead(a);
+    const com::File second = OpenToRead(b);
     std::vector<char> one(kChunk), other(kChunk);
     for (;;) {
         DWORD readOne = 0, readOther = 0;
@@ -167,6 +173,18 @@ bool FilesEqual(const std::u16string& a, const std::u16string& b) {
             com::throwLastError(u"The file cannot be read");
         if (readOne != readOther || std::memcmp(one.data(), other.data(), readOne) != 0) return false;
         if (readOne == 0) return true;
+    }
+}
+
+base::Sha256Digest FileSha256(const std::u16string& path) {
+    const com::File file = OpenToRead(path);
+    std::vector<char> chunk(kChunk);
+    base::Sha256 sha;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), chunk.data(), kChunk, &read, nullptr)) com::throwLastError(u"The file cannot be read");
+        if (read == 0) return sha.Finish();
+        sha.Update(chunk.data(), read);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "addin/core/Platform.h"
 #include "addin/core/host/DateTime.h"
+#include "base/Sha256.h"
 
 namespace addin::win {
 
@@ -39,6 +40,7 @@ std::optional<uint64_t> FileSize(const std::u16string& path);
 /// Whether the files at `a` and `b` hold the same bytes: both read in chunks of 64 KiB, shared for
 /// reading and writing with other programs. Throws HostError when either cannot be read.
 bool FilesEqual(const std::u16string& a, const std::u16string& b);
+base::Sha256Digest FileSha256(const std::u16string& path);
 
 /// True when `folder` is on a network share: a UNC path, or a drive the system reports as remote.
 bool IsOnNetwork(const std::u16string& folder);

@@ -213,6 +213,7 @@ public:
     // Content comparisons (FilesEqual), each pair in order; sizes read (FileSize).
     std::vector<std::pair<std::u16string, std::u16string>> compared;
     std::vector<std::u16string> sizesRead;
+    std::vector<std::u16string> digested;  // files digested (FileSha256), in order
     std::vector<std::u16string> marked;  // files marked as come from another computer, in order
     // Writing beside, then in place (on the real file system, as FileExists): the temporary paths
     // handed out, the files put in place and the files removed, in order. A folder in
@@ -389,6 +390,13 @@ public:
             return std::string(std::istreambuf_iterator<char>(in), {});
         };
         return read(a) == read(b);
+    }
+    base::Sha256Digest FileSha256(const std::u16string& path) override {
+        if (!filesOnDisk) Unexpected("FileSha256");
+        digested.push_back(path);
+        std::ifstream in(std::filesystem::path(path), std::ios::binary);
+        if (!in) throw HostError(HostStatus::FileNotFound, u"the file cannot be read");
+        return base::Sha256::Of(std::string(std::istreambuf_iterator<char>(in), {}));
     }
     bool IsOnNetwork(const std::u16string&) override {
         Unexpected("IsOnNetwork");

@@ -710,33 +710,79 @@ TEST_F(SaveAllTest, ARunAgainWritesNothingAndListsEachAsAlreadyThere) {
     EXPECT_FALSE(Has(summary, u"Saved under another name")) << Narrow(summary);
 }
 
+TEST_F(SaveAllTest, ARunAgainOverAFolderWhoseEveryNameIsTakenFindsEachFileReadingItOnce) {
+    // One more attachment of the name than the suggestions have names: the first run saves all but
+    // the last, the run again finds every one of those, byte for byte, and writes nothing.
+    std::vector<std::u16string> attached(102, u"a.txt");
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message(attached));
+    const std::vector<std::string> first = Names();
+    ASSERT_EQ(first.size(), 101u);
+    EXPECT_TRUE(Has(Summary(), u"a.txt: every name for it is taken in the folder")) << Narrow(Summary());
+
+    platform.placedAsNew.clear();
+    platform.digested.clear();
+    platform.compared.clear();
+    platform.listings.clear();
+    Choose();
+    platform.answers.push_back(MessageBoxResult::Ok);
+    Run(Message(attached));
+    EXPECT_EQ(Names(), first) << "nothing written twice, no temporary file left";
+    EXPECT_TRUE(platform.placedAsNew.empty());
+    EXPECT_EQ(platform.listings.size(), 1u);
+    const std::u16string summary = Summary();
+    EXPECT_TRUE(Has(summary, u"101 of 102 attachments saved in ")) << Narrow(summary);
+    EXPECT_TRUE(Has(summary, u"\r\na.txt: already in the folder as a.txt\r\na.txt: already in the folder as a -- 1.txt\r\n"))
+        << Narrow(summary);
+    EXPECT_TRUE(Has(summary, u"\r\na.txt: already in the folder as a -- 100.txt")) << Narrow(summary);
+    EXPECT_TRUE(Has(summary, u"Not saved:\r\na.txt: every name for it is taken in the folder")) << Narrow(summary);
+    // Each of the folder's files digested once, whatever number of attachments it was weighed
+    // against; each attachment's own file once; one byte comparison per file found.
+    std::map<fs::path, int> digests;
+    for (const auto& path : platform.digested) ++digests[fs::path(path)];
+    size_t ofTheFolder = 0;
+    for (const auto& [path, times] : digests) {
+        if (std::find(first.begin(), first.end(), path.filename().string()) == first.end()) continue;
+        ++ofTheFolder;
+        EXPECT_EQ(times, 1) << path;
+    }
+    EXPECT_EQ(ofTheFolder, 101u);
+    // The last attachment meets only files already found for others: its own file is not read.
+    EXPECT_EQ(platform.digested.size(), 101u + 101u);
+    EXPECT_EQ(platform.compared.size(), 101u);
+}
+
 struct AlreadyCase {
     const char* what;
     std::vector<std::pair<std::string, std::string>> existing;  // name, content
     std::string written;                                        // the name written; empty: none
     std::u16string already;                                     // the file found the same; empty: none
-    std::vector<std::string> compared;                          // the files compared, in order
+    std::vector<std::string> digested;                          // the folder's files digested, in order
+    std::vector<std::string> compared;                          // the files compared byte for byte
 };
 
 TEST_F(SaveAllTest, OnlyAFileOfTheSameSizeAndBytesUnderTheStartNameOrASuggestionIsTakenForTheAttachment) {
     // The attachment is "a.txt" with "content 1" (9 bytes).
     const AlreadyCase cases[] = {
-        {"the same under the start name", {{"a.txt", "content 1"}}, "", u"a.txt", {"a.txt"}},
+        {"the same under the start name", {{"a.txt", "content 1"}}, "", u"a.txt", {"a.txt"}, {"a.txt"}},
         {"the same under a suggestion's name", {{"a.txt", "the user's own"}, {"a -- 1.txt", "content 1"}}, "",
-         u"a -- 1.txt", {"a -- 1.txt"}},
-        {"the same size, other bytes: the next free name", {{"a.txt", "content 2"}}, "a -- 1.txt", u"", {"a.txt"}},
+         u"a -- 1.txt", {"a -- 1.txt"}, {"a -- 1.txt"}},
+        {"the same size, other bytes: the next free name", {{"a.txt", "content 2"}}, "a -- 1.txt", u"", {"a.txt"}, {}},
         {"other sizes are not compared",
          {{"a.txt", "the user's own"}, {"a -- 1.txt", "content 2"}, {"a -- 2.txt", "content 1"}, {"a -- 3.txt", "content"}},
          "",
          u"a -- 2.txt",
-         {"a -- 1.txt", "a -- 2.txt"}},
-        {"the same under a name no suggestion gives", {{"a.txt", "x"}, {"copy.txt", "content 1"}}, "a -- 1.txt", u"", {}},
+         {"a -- 1.txt", "a -- 2.txt"},
+         {"a -- 2.txt"}},
+        {"the same under a name no suggestion gives", {{"a.txt", "x"}, {"copy.txt", "content 1"}}, "a -- 1.txt", u"", {}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(folder);
         fs::create_directories(folder);
         platform.compared.clear();
+        platform.digested.clear();
         platform.listings.clear();
         std::vector<std::string> expected;
         for (const auto& [name, content] : c.existing) {
@@ -753,6 +799,15 @@ TEST_F(SaveAllTest, OnlyAFileOfTheSameSizeAndBytesUnderTheStartNameOrASuggestion
         std::vector<std::string> compared;
         for (const auto& [written, existing] : platform.compared) compared.push_back(fs::path(existing).filename().string());
         EXPECT_EQ(compared, c.compared);
+        // The written file first, then the folder's files of its size.
+        std::vector<std::string> digested;
+        for (const auto& path : platform.digested) digested.push_back(fs::path(path).filename().string());
+        if (!c.digested.empty()) {
+            ASSERT_FALSE(digested.empty());
+            EXPECT_EQ(fs::path(platform.digested.front()).parent_path(), folder) << "written beside the folder's files";
+            digested.erase(digested.begin());
+        }
+        EXPECT_EQ(digested, c.digested);
         const std::u16string summary = Summary();
         // The line comes last in a run without failures or shortcuts.
         const std::u16string line = u"\r\n\r\na.txt: already in the folder as " + c.already;

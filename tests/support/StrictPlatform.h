@@ -27,6 +27,7 @@ public:
     }
     std::optional<uint64_t> FileSize(const std::u16string&) override { Fail("FileSize"); }
     bool FilesEqual(const std::u16string&, const std::u16string&) override { Fail("FilesEqual"); }
+    base::Sha256Digest FileSha256(const std::u16string&) override { Fail("FileSha256"); }
     bool IsOnNetwork(const std::u16string&) override { Fail("IsOnNetwork"); }
     std::u16string FileSystemUpperCase(const std::u16string&) override { Fail("FileSystemUpperCase"); }
     bool MarkAsFromInternet(const std::u16string&) noexcept override {

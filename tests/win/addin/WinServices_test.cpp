@@ -483,6 +483,15 @@ TEST(WinFilesEqual, ComparesEveryChunkAndAFileThatCannotBeReadIsAFailure) {
     EXPECT_FALSE(addin::win::FilesEqual(folder.Child(u"a.bin"), folder.Child(u"short.bin")));
     EXPECT_EQ(StatusOf([&] { (void)addin::win::FilesEqual(folder.Child(u"a.bin"), folder.Child(u"never there.bin")); }),
               Win32Status(ERROR_FILE_NOT_FOUND));
+    // The digest, read in the same chunks, is the bytes' own: a file of several chunks, an empty
+    // one, and a file that cannot be read is a failure.
+    EXPECT_EQ(addin::win::FileSha256(folder.Child(u"a.bin")), base::Sha256::Of(bytes));
+    EXPECT_NE(addin::win::FileSha256(folder.Child(u"c.bin")), base::Sha256::Of(bytes));
+    Write(folder.Child(u"empty.bin"), "");
+    EXPECT_EQ(base::Sha256::Hex(addin::win::FileSha256(folder.Child(u"empty.bin"))),
+              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(StatusOf([&] { (void)addin::win::FileSha256(folder.Child(u"never there.bin")); }),
+              Win32Status(ERROR_FILE_NOT_FOUND));
 }
 
 // ---- the date
