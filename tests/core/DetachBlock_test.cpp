@@ -186,6 +186,7 @@ TEST(DetachBlock, HtmlBlockIsRightAfterTheBodyStartTag) {
         {u"<body style=\"a:'>'\" data-x='\">'>", u"x"},
         {u"", u"<p>no body tag</p>"},
         {u"<!-- <body> --><body>", u"x"},
+        {u"<!-- a > b <body class=\"c\"> --><body>", u"x"},
         {u"<head><script>if (a<b) document.write('<body>')</script><style>/*<body>*/</style></head><body>", u""},
         {u"<head><title><body></title></head><Body\r\nbgcolor=white>", u""},
         {u"<tbody><bodyx><body>", u""},
