@@ -249,6 +249,164 @@ Outcome IntoBody(host::Item& item, host::Attachments& attachments, const std::ve
     return outcome;
 }
 
+namespace {
+
+constexpr char16_t kNoRecord[] = u"the item has no record of saved attachments";
+
+std::optional<std::u16string> ReadRecord(host::PropertyAccessor& properties) {
+    try {
+        const host::PropertyValue value = properties.GetProperty(kRecordProperty);
+        if (const auto* text = std::get_if<std::u16string>(&value)) return *text;
+    } catch (const HostError& e) {
+        if (e.status != HostStatus::NotFound) throw;
+    }
+    return std::nullopt;
+}
+
+// `body` without the line of `file`, where it reads as written; the body as it is otherwise.
+Body WithoutLine(const Body& body, const DetachedFile& file) {
+    Body changed = body;
+    if (body.format == Format::Rtf) {
+        auto removal = DetachBlock::RemoveRtf(body.rtf, file);
+        if (removal.outcome == DetachBlock::Outcome::Removed) changed.rtf = std::move(removal.body);
+    } else {
+        auto removal = DetachBlock::Remove(
+            body.format == Format::Html ? DetachBlock::TextFormat::Html : DetachBlock::TextFormat::Plain, body.text, file);
+        if (removal.outcome == DetachBlock::Outcome::Removed) changed.text = std::move(removal.body);
+    }
+    return changed;
+}
+
+}  // namespace
+
+bool HasRecord(host::Item& item, int16_t hostMajor) noexcept {
+    if (hostMajor < 12) return false;
+    bool has = false;
+    base::Tolerate([&] {
+        const auto record = ReadRecord(*Require(item.PropertyAccessor()));
+        has = record && DetachRecord::Decode(*record).known && !DetachRecord::Decode(*record).entries.empty();
+    });
+    return has;
+}
+
+Restored Restore(host::Item& item, host::Attachments& attachments, int16_t hostMajor, const CheckFile& check,
+                 const LocateFile& locate, bool save) {
+    Restored outcome;
+    std::optional<Body> body;
+    std::shared_ptr<host::PropertyAccessor> properties;
+    std::optional<std::u16string> recordBefore;
+    DetachRecord::Decoded record;
+    try {
+        if (hostMajor < 12) return outcome;
+        properties = Require(item.PropertyAccessor());
+        recordBefore = ReadRecord(*properties);
+        if (recordBefore) record = DetachRecord::Decode(*recordBefore);
+        if (!recordBefore || !record.known) {
+            outcome.notRestored.emplace_back(std::u16string(), kNoRecord);
+            return outcome;
+        }
+        std::u16string why;
+        body = ReadBody(item, hostMajor, why);
+        if (!body) {
+            for (const auto& entry : record.entries) outcome.notRestored.emplace_back(entry.displayName, why);
+            return outcome;
+        }
+    } catch (const HostError& e) {
+        outcome.notRestored.emplace_back(std::u16string(), u"the item cannot be read: " + Why(e));
+        return outcome;
+    }
+
+    // Which files come back, from where: each only with the bytes it was saved with.
+    struct Back {
+        size_t entry;
+        std::u16string from;
+    };
+    std::vector<Back> back;
+    std::vector<DetachRecord::Entry> staying;
+    Body bodyAfter = *body;
+    for (size_t n = 0; n < record.entries.size(); ++n) {
+        const DetachRecord::Entry& entry = record.entries[n];
+        const auto matches = [&](const std::optional<FileFacts>& facts) {
+            return facts && facts->size == entry.size && facts->sha256 == entry.sha256;
+        };
+        std::optional<FileFacts> facts;
+        base::Tolerate([&] { facts = check(entry.path); });
+        std::u16string from = entry.path;
+        if (!facts) {
+            std::u16string pointed;
+            if (locate) base::Tolerate([&] { pointed = locate(entry); });
+            if (!pointed.empty()) {
+                base::Tolerate([&] { facts = check(pointed); });
+                if (!matches(facts)) {
+                    staying.push_back(entry);
+                    outcome.notRestored.emplace_back(entry.displayName, u"the file pointed to is not the one saved");
+                    continue;
+                }
+                from = pointed;
+            }
+        }
+        if (!facts) {
+            staying.push_back(entry);
+            outcome.notRestored.emplace_back(entry.displayName, u"the file is no longer at " + entry.path);
+            continue;
+        }
+        if (!matches(facts)) {
+            staying.push_back(entry);
+            outcome.notRestored.emplace_back(entry.displayName, u"the file has changed since it was saved");
+            continue;
+        }
+        back.push_back({n, from});
+        bodyAfter = WithoutLine(bodyAfter, {entry.displayName, entry.path, entry.size});
+    }
+    if (back.empty()) return outcome;
+
+    // The attachments first, so that a failure after them leaves a duplicate, never a loss.
+    std::vector<std::shared_ptr<host::Attachment>> added;
+    bool bodyWritten = false;
+    bool recordWritten = false;
+    std::u16string failure;
+    const auto putBack = [&] {
+        for (const auto& attachment : added) base::Tolerate([&] { attachment->Delete(); });
+        if (bodyWritten) base::Tolerate([&] { WriteBody(item, *body); });
+        if (recordWritten) base::Tolerate([&] { properties->SetProperty(kRecordProperty, *recordBefore); });
+    };
+    try {
+        try {
+            for (const Back& b : back) {
+                const DetachRecord::Entry& entry = record.entries[b.entry];
+                added.push_back(
+                    Require(attachments.Add(b.from, host::AttachmentType::ByValue, std::nullopt, entry.displayName)));
+            }
+            if (bodyAfter.text != body->text || bodyAfter.rtf != body->rtf) {
+                WriteBody(item, bodyAfter);
+                bodyWritten = true;
+            }
+            recordWritten = true;
+            if (staying.empty())
+                properties->DeleteProperty(kRecordProperty);
+            else
+                properties->SetProperty(kRecordProperty, DetachRecord::Encode(staying, {}).text);
+            if (save) {
+                item.Save();
+                outcome.saved = true;
+            }
+        } catch (const HostError& e) {
+            failure = Why(e);
+        }
+    } catch (...) {
+        putBack();
+        throw;
+    }
+    if (!failure.empty()) {
+        putBack();
+        for (const Back& b : back)
+            outcome.notRestored.emplace_back(record.entries[b.entry].displayName, u"the item cannot be changed: " + failure);
+        return outcome;
+    }
+    for (const Back& b : back) outcome.restored.push_back(record.entries[b.entry].displayName);
+    return outcome;
+}
+
 }  // namespace Detach
 
 }  // namespace addin

@@ -6,6 +6,7 @@
 // its link, never neither.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -54,6 +55,32 @@ std::optional<DetachRefusal> RefusalOf(host::Item& item, host::Attachments& atta
 /// memory is let through after the item is put back.
 Outcome IntoBody(host::Item& item, host::Attachments& attachments, const std::vector<Saved>& saved, int16_t hostMajor,
                  const DetachRecord::UtcTime& now, bool save);
+
+/// What Restore knows of a file on disk.
+struct FileFacts {
+    uint64_t size = 0;
+    std::string sha256;  ///< 64 lower-case hex digits
+};
+/// The size and SHA-256 of the file at a path; nothing when there is no file there.
+using CheckFile = std::function<std::optional<FileFacts>(const std::u16string& path)>;
+/// Where the user says a file that is not at its recorded path went; empty when they do not say.
+using LocateFile = std::function<std::u16string(const DetachRecord::Entry& entry)>;
+
+struct Restored {
+    std::vector<std::u16string> restored;                              ///< display names
+    std::vector<std::pair<std::u16string, std::u16string>> notRestored;  ///< display name, reason
+    bool saved = false;
+};
+
+/// Whether the item has a record of detached files (version 12 on). Failures read as no.
+bool HasRecord(host::Item& item, int16_t hostMajor) noexcept;
+
+/// Attaches again, by value under its display name, each file of the item's record whose size and
+/// SHA-256 still match (at its path, or where `locate` points, accepted only with the recorded
+/// hash); takes its line out of the body (a line the user edited stays) and out of the record (the
+/// record goes with its last line), then saves the item when `save`. A failure puts the item back.
+Restored Restore(host::Item& item, host::Attachments& attachments, int16_t hostMajor, const CheckFile& check,
+                 const LocateFile& locate, bool save);
 
 }  // namespace Detach
 

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <variant>
 #include <vector>
@@ -49,21 +50,18 @@ struct Fixture {
             std::ofstream(fs::path(PathOf(fs::path(name).u16string())), std::ios::binary) << content;
         }
         item = host.ItemObject(node);
+        for (const int32_t index : {1, 3}) {
+            const auto& a = node->attachments[static_cast<size_t>(index - 1)];
+            saved_.push_back({index, a->displayName, PathOf(a->fileName), a->content.size(),
+                              base::Sha256::Hex(base::Sha256::Of(a->content))});
+        }
     }
     ~Fixture() {
         for (const char16_t* name : {u"a.txt", u"b b.pdf", u"c.doc"}) fs::remove(fs::path(PathOf(name)));
     }
     std::u16string PathOf(const std::u16string& name) const { return folder + u"\\" + name; }
-    // The first and third attachments, saved.
-    std::vector<Detach::Saved> Saved() const {
-        std::vector<Detach::Saved> saved;
-        for (const int32_t index : {1, 3}) {
-            const auto& a = node->attachments[static_cast<size_t>(index - 1)];
-            saved.push_back({index, a->displayName, PathOf(a->fileName), a->content.size(),
-                             base::Sha256::Hex(base::Sha256::Of(a->content))});
-        }
-        return saved;
-    }
+    // The first and third attachments, saved (as the item had them at the start).
+    std::vector<Detach::Saved> Saved() const { return saved_; }
     Detach::Outcome Run(bool save = true) { return Run(item->Attachments(), save); }
     Detach::Outcome Run(const std::shared_ptr<host::Attachments>& attachments, bool save = true) {
         return Detach::IntoBody(*item, *attachments, Saved(), static_cast<int16_t>(host.options().Major()), kNow, save);
@@ -99,6 +97,7 @@ struct Fixture {
     std::shared_ptr<standin::ItemNode> node;
     std::shared_ptr<host::Item> item;
     std::u16string folder;
+    std::vector<Detach::Saved> saved_;
 };
 
 bool Has(const std::vector<std::u16string>& list, const std::u16string& s) {
@@ -258,6 +257,140 @@ TEST(Detach, EveryHostCallFailingInTurnLeavesEachAttachmentInTheItemOrLinkedAndR
                 } else {
                     EXPECT_EQ(outcome.saved, f.node->saveCount == 1);
                 }
+            }
+        }
+    }
+}
+
+// ---- restore
+
+std::optional<Detach::FileFacts> Check(const std::u16string& path) {
+    std::ifstream in(fs::path(path), std::ios::binary);
+    if (!in) return std::nullopt;
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    return Detach::FileFacts{bytes.size(), base::Sha256::Hex(base::Sha256::Of(bytes))};
+}
+
+TEST(DetachRestore, EachFileComesBackAndTheBodyIsAsBeforeByteForByte) {
+    for (const Form form : {Form::Html, Form::Rtf, Form::Plain}) {
+        SCOPED_TRACE(static_cast<int>(form));
+        Fixture f(u"14.0.7015.1000", form);
+        const std::u16string html = f.node->htmlBody, text = f.node->body;
+        const std::string rtf = f.node->rtfBody;
+        ASSERT_EQ(f.Run().detached.size(), 2u);
+        EXPECT_TRUE(Detach::HasRecord(*f.item, 14));
+        const auto attachments = f.item->Attachments();
+        const auto restored = Detach::Restore(*f.item, *attachments, 14, Check, {}, true);
+        EXPECT_EQ(restored.restored, (std::vector<std::u16string>{u"a.txt", u"c.doc"}));
+        EXPECT_TRUE(restored.notRestored.empty());
+        EXPECT_TRUE(restored.saved);
+        EXPECT_EQ(f.node->htmlBody, html);
+        EXPECT_EQ(f.node->rtfBody, rtf);
+        if (form == Form::Plain) EXPECT_EQ(f.node->body, text);
+        EXPECT_TRUE(f.Record().empty()) << "the record goes with its last line";
+        EXPECT_FALSE(Detach::HasRecord(*f.item, 14));
+        EXPECT_TRUE(f.InItem("content of a.txt") && f.InItem("content of b b.pdf") && f.InItem("content of c.doc"));
+    }
+}
+
+TEST(DetachRestore, AFileMissingMovedOrChangedComesBackOnlyWithItsOwnBytes) {
+    struct Case {
+        const char* what;
+        std::string onDisk;  // a.txt's content at its path after the detach; empty: gone
+        std::string pointed;  // the content of the file the user points to; empty: they point to none
+        bool back;
+        const char16_t* reason;
+    };
+    const Case cases[] = {
+        {"in place", "content of a.txt", "", true, u""},
+        {"gone, not pointed to", "", "", false, u"no longer at"},
+        {"moved and pointed to", "", "content of a.txt", true, u""},
+        {"gone, another file pointed to", "", "something else", false, u"not the one saved"},
+        {"changed in place", "content of a.txt, edited", "", false, u"changed since"},
+        {"the same size, other bytes", "content of a.tx!", "", false, u"changed since"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f(u"14.0.7015.1000", Form::Html);
+        ASSERT_EQ(f.Run().detached.size(), 2u);
+        const fs::path a(f.PathOf(u"a.txt"));
+        fs::remove(a);
+        if (!c.onDisk.empty()) std::ofstream(a, std::ios::binary) << c.onDisk;
+        const std::u16string moved = f.PathOf(u"moved a.txt");
+        if (!c.pointed.empty()) std::ofstream(fs::path(moved), std::ios::binary) << c.pointed;
+        int asked = 0;
+        const auto locate = [&](const DetachRecord::Entry& entry) {
+            ++asked;
+            EXPECT_EQ(entry.displayName, u"a.txt");
+            return c.pointed.empty() ? std::u16string() : moved;
+        };
+        const auto attachments = f.item->Attachments();
+        const auto restored = Detach::Restore(*f.item, *attachments, 14, Check, locate, true);
+        fs::remove(fs::path(moved));
+        EXPECT_EQ(asked, c.onDisk.empty() ? 1 : 0) << "asked only for a file not where it was saved";
+        EXPECT_EQ(f.InItem("content of a.txt"), c.back);
+        EXPECT_TRUE(f.InItem("content of c.doc"));
+        const auto record = DetachRecord::Decode(f.Record());
+        if (c.back) {
+            EXPECT_TRUE(f.Record().empty());
+            EXPECT_TRUE(f.Linked().empty());
+        } else {
+            ASSERT_EQ(restored.notRestored.size(), 1u);
+            EXPECT_NE(restored.notRestored[0].second.find(c.reason), std::u16string::npos);
+            ASSERT_EQ(record.entries.size(), 1u) << "its line stays in the record";
+            EXPECT_EQ(record.entries[0].displayName, u"a.txt");
+            EXPECT_EQ(f.Linked(), std::vector<std::u16string>{f.PathOf(u"a.txt")}) << "and in the body";
+        }
+    }
+}
+
+TEST(DetachRestore, ALineTheUserEditedStaysWhileItsFileComesBack) {
+    Fixture f(u"14.0.7015.1000", Form::Plain);
+    ASSERT_EQ(f.Run().detached.size(), 2u);
+    std::u16string body = f.node->body;
+    const size_t at = body.find(u"a.txt (");
+    ASSERT_NE(at, std::u16string::npos);
+    body.insert(at, u"see ");
+    f.node->SetPlainBody(body);
+    const auto attachments = f.item->Attachments();
+    const auto restored = Detach::Restore(*f.item, *attachments, 14, Check, {}, true);
+    EXPECT_EQ(restored.restored.size(), 2u);
+    EXPECT_TRUE(f.InItem("content of a.txt"));
+    EXPECT_NE(f.node->body.find(u"see a.txt ("), std::u16string::npos) << "the edited line is the user's";
+    EXPECT_EQ(f.node->body.find(u"c.doc ("), std::u16string::npos);
+    EXPECT_TRUE(f.Record().empty());
+}
+
+TEST(DetachRestore, EveryHostCallFailingInTurnLeavesEachFileAttachedOrLinkedAndRecorded) {
+    for (const Form form : {Form::Html, Form::Rtf, Form::Plain}) {
+        Fixture twin(u"14.0.7015.1000", form);
+        ASSERT_EQ(twin.Run().detached.size(), 2u);
+        const auto twinAttachments = twin.item->Attachments();
+        twin.host.ledger().ClearCalls();
+        (void)Detach::Restore(*twin.item, *twinAttachments, 14, Check, {}, true);
+        const size_t calls = twin.host.ledger().Calls().size();
+        ASSERT_GT(calls, 6u);
+        for (size_t nth = 1; nth <= calls + 1; ++nth) {
+            SCOPED_TRACE(testing::Message() << "form " << static_cast<int>(form) << ", call " << nth << " of " << calls);
+            Fixture f(u"14.0.7015.1000", form);
+            ASSERT_EQ(f.Run().detached.size(), 2u);
+            const std::u16string linkedBody = f.node->body;
+            const auto attachments = f.item->Attachments();
+            f.host.ledger().FailCall(static_cast<int64_t>(nth), kChangedElsewhere);
+            Detach::Restored restored;
+            ASSERT_NO_THROW(restored = Detach::Restore(*f.item, *attachments, 14, Check, {}, true));
+            f.host.ledger().ClearFailures();
+            const auto linked = f.Linked();
+            const auto record = DetachRecord::Decode(f.Record());
+            for (const auto& s : f.Saved()) {
+                bool recorded = false;
+                for (const auto& e : record.entries) recorded = recorded || e.path == s.path;
+                const std::string content = "content of " + std::string(s.displayName.begin(), s.displayName.end());
+                EXPECT_TRUE(f.InItem(content) || (recorded && Has(linked, s.path))) << content;
+            }
+            if (restored.restored.empty()) {
+                EXPECT_EQ(f.node->body, linkedBody) << "put back as it was";
+                EXPECT_EQ(record.entries.size(), 2u);
             }
         }
     }
