@@ -60,7 +60,12 @@ std::vector<Case> Cases() {
         {"both ReplaceWithLinks: the machine's wins (0 over 1)", {Dword(0), Dword(1)}, {}, false, true, {}},
         {"both ReplaceWithLinks: the machine's wins (1 over 0)", {Dword(1), Dword(0)}, {}, true, true, {}},
         {"both AllowReplace: the machine's 1 wins over the user's 0", {}, {Dword(1), Dword(0)}, std::nullopt, true, {}},
-        {"both AllowReplace: the machine's 0 wins over the user's 1", {}, {Dword(0), Dword(1)}, std::nullopt, false, {}},
+        {"both AllowReplace: the machine's 0 wins over the user's 1",
+         {},
+         {Dword(0), Dword(1)},
+         std::nullopt,
+         false,
+         {}},
         {"each value from another hive", {Dword(1), kAbsent}, {kAbsent, Dword(0)}, true, false, {}},
         // Wrong types and values out of range count as absent, and are told.
         {"machine ReplaceWithLinks as text",
