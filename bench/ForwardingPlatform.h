@@ -54,6 +54,9 @@ public:
         return real_.ShowProgress(title);
     }
     int64_t Milliseconds() noexcept override { return real_.Milliseconds(); }
+    PolicyValue ReadPolicyValue(PolicyHive hive, const std::u16string& key, const std::u16string& name) override {
+        return real_.ReadPolicyValue(hive, key, name);
+    }
 
 protected:
     Platform& real_;

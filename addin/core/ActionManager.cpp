@@ -15,6 +15,7 @@
 #include "addin/core/FolderNames.h"
 #include "addin/core/PathNames.h"
 #include "addin/core/Platform.h"
+#include "addin/core/Policies.h"
 #include "addin/core/Preferences.h"
 #include "addin/core/host/Explorer.h"
 #include "addin/core/host/Inspector.h"
@@ -169,6 +170,8 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Item>& item, con
     // is told which of the rest were not saved.
     int32_t walked = 0;
     const int32_t count = static_cast<int32_t>(saveable.size());
+    // Read once per command: an administrator's change applies from the next one.
+    const Policies::Effective policies = Policies::Read(platform_);
     for (int32_t i = 1; i <= count && !stopRequested_; ++i) {
         walked = i;
         const std::shared_ptr<host::Attachment> attachment = Require(attachments->Item(i));
@@ -177,7 +180,7 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Item>& item, con
         if (saveable[static_cast<std::size_t>(i - 1)]) {
             Increment(ordinal);
             // Reset for every attachment: a choice made in one dialog applies to that one only.
-            bool replace = Preferences::ReplaceWithLinks() && !Preferences::ShortcutsRefused();
+            bool replace = policies.StartsTicked(Preferences::ReplaceWithLinks()) && !Preferences::ShortcutsRefused();
             bool open = false;
             const std::u16string fileName = attachment->FileName();
             if (!fileDialogManager_) {
@@ -187,7 +190,7 @@ void ActionManager::SaveAttachments(const std::shared_ptr<host::Item>& item, con
             }
             // Ours until the dialog returns, whatever happens to the action manager meanwhile.
             const std::shared_ptr<SaveAsPrompt> dialog = Require(fileDialogManager_);
-            dialog->SetReplaceOffered(!Preferences::ShortcutsRefused());
+            dialog->SetReplaceOffered(policies.replaceAllowed && !Preferences::ShortcutsRefused());
             const std::u16string path = dialog->GetSaveAsPath(fileName, mangler, ordinal, saveableCount, replace, open);
             if (!path.empty() && WriteAttachment(*attachment, path)) {
                 savedPaths.push_back(path);

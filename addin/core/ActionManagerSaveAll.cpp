@@ -10,6 +10,7 @@
 #include "addin/core/FileNameMangler.h"
 #include "addin/core/FolderNames.h"
 #include "addin/core/Platform.h"
+#include "addin/core/Policies.h"
 #include "addin/core/Preferences.h"
 #include "addin/core/host/Inspector.h"
 #include "addin/core/host/Item.h"
@@ -175,11 +176,12 @@ void ActionManager::SaveAllOf(Walked& walked) {
     // Ours until the dialog returns, whatever happens to the action manager meanwhile.
     const std::shared_ptr<FolderPrompt> prompt = Require(folderPrompt_);
     const std::u16string start = fileDialogManager_ ? fileDialogManager_->LastFolder() : lastFolder_;
-    const bool offered = !Preferences::ShortcutsRefused();
+    const Policies::Effective policies = Policies::Read(platform_);
+    const bool offered = policies.replaceAllowed && !Preferences::ShortcutsRefused();
     const std::optional<FolderChoice> choice =
-        prompt->PickFolder(kTitle, start, Preferences::ReplaceWithLinks() && offered, offered);
+        prompt->PickFolder(kTitle, start, policies.StartsTicked(Preferences::ReplaceWithLinks()) && offered, offered);
     if (!choice || choice->folder.empty() || stopRequested_) return;
-    const bool replace = choice->replaceWithLinks && !Preferences::ShortcutsRefused();
+    const bool replace = choice->replaceWithLinks && offered && !Preferences::ShortcutsRefused();
 
     // One listing of the folder for the whole run: names are unique across the items.
     FolderNames names(platform_, choice->folder);

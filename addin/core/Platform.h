@@ -172,6 +172,19 @@ public:
     virtual std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string& title) = 0;
     /// A monotonic clock in milliseconds, for how long a step has taken; never throws.
     virtual int64_t Milliseconds() noexcept = 0;
+
+    /// Which registry hive a policy value is read from.
+    enum class PolicyHive { Machine, User };
+    /// What one registry value holds: nothing, a REG_DWORD, or a value of another type.
+    struct PolicyValue {
+        enum class Kind { Absent, Dword, OtherType };
+        Kind kind = Kind::Absent;
+        uint32_t number = 0;
+    };
+    /// The value `name` of `key` under HKLM or HKCU, in the host process's own registry view, as
+    /// administrators' policies are read. Absent when the key or the value is not there; throws
+    /// HostError when the key cannot be read.
+    virtual PolicyValue ReadPolicyValue(PolicyHive hive, const std::u16string& key, const std::u16string& name) = 0;
 };
 
 }  // namespace addin

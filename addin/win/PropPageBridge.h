@@ -12,6 +12,8 @@ class AddInModule;
 
 /// Created by the options page as "Tallowby.PropPageBridge". No state of its own: get and put reach
 /// Preferences::ReplaceWithLinks() of the calling thread; put (the page's Apply) also stores it.
+/// Where an administrator's policy decides the box, get gives the policy's state and put keeps
+/// the user's preference as it is.
 class PropPageBridgeObject final : public com::ComObject<com::DispatchImpl<_PropPageBridge>> {
 public:
     explicit PropPageBridgeObject(AddInModule& module) noexcept : module_(module) {}
@@ -19,6 +21,7 @@ public:
     STDMETHODIMP get_PrefReplaceWithLinks(VARIANT_BOOL* result) noexcept override;
     STDMETHODIMP put_PrefReplaceWithLinks(VARIANT_BOOL value) noexcept override;
     STDMETHODIMP get_ShortcutsRefused(VARIANT_BOOL* result) noexcept override;
+    STDMETHODIMP get_SetByAdministrator(VARIANT_BOOL* result) noexcept override;
 
 protected:
     ~PropPageBridgeObject() override = default;

@@ -141,6 +141,26 @@ void WinPlatform::SaveSetting(const std::u16string& appName, const std::u16strin
     if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The setting cannot be written");
 }
 
+Platform::PolicyValue WinPlatform::ReadPolicyValue(PolicyHive hive, const std::u16string& key,
+                                                   const std::u16string& name) {
+    com::RegKey handle;
+    LSTATUS status = RegOpenKeyExW(hive == PolicyHive::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                                   com::toWide(key).c_str(), 0, KEY_QUERY_VALUE, handle.put());
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The policy key cannot be read");
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    status = RegQueryValueExW(handle.get(), com::toWide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data),
+                              &size);
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    // A value too large for a DWORD is of another type whatever it claims.
+    if (status == ERROR_MORE_DATA) return {PolicyValue::Kind::OtherType, 0};
+    if (status != ERROR_SUCCESS) com::throwWin32(static_cast<DWORD>(status), u"The policy cannot be read");
+    if (type != REG_DWORD || size != sizeof(data)) return {PolicyValue::Kind::OtherType, 0};
+    return {PolicyValue::Kind::Dword, data};
+}
+
 std::u16string WinPlatform::FormatDate(const host::DateTime& value, const std::u16string& pattern) {
     return addin::win::FormatDate(value, pattern);
 }

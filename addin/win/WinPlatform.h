@@ -60,6 +60,8 @@ public:
     std::shared_ptr<ProgressWindow> ShowProgress(const std::u16string& title) override;
     /// The performance counter in milliseconds.
     int64_t Milliseconds() noexcept override;
+    /// RegOpenKeyExW and RegQueryValueExW in the process's own registry view.
+    PolicyValue ReadPolicyValue(PolicyHive hive, const std::u16string& key, const std::u16string& name) override;
 
 private:
     HMODULE resources_;

@@ -36,9 +36,12 @@ inline constexpr int ClientHeight = 389;
 inline constexpr Box ReplaceWithLinks{44, 57, 225, 25};
 inline constexpr Box Frame{16, 24, 382, 84};
 inline constexpr Box AboutButton{310, 313, 83, 30};
+/// Below the box, inside the frame; shown only where a policy sets the box.
+inline constexpr Box AdministratorNote{44, 84, 300, 16};
 inline constexpr char16_t ReplaceWithLinksCaption[] = u"Replace saved attachments with links";
 inline constexpr char16_t FrameCaption[] = u"Defaults";
 inline constexpr char16_t AboutButtonCaption[] = u"About...";
+inline constexpr char16_t AdministratorNoteText[] = u"Set by your administrator.";
 }  // namespace PageLayout
 
 namespace AboutLayout {

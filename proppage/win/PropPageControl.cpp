@@ -40,11 +40,12 @@ HRESULT CreateBridge() noexcept {
     return S_OK;
 }
 
-// The add-in's word that the host keeps no shortcuts, read by name: an add-in that has no such
-// member (an older one) answers that it does not know it, and the box works as before.
-bool ShortcutsRefused(_PropPageBridge* bridge) noexcept {
+// A Boolean word of the add-in's, read by name: an add-in that has no such member (an older one)
+// answers that it does not know it, and the box works as before.
+bool BridgeFlag(_PropPageBridge* bridge, const wchar_t* member) noexcept {
     if (!bridge) return false;
-    wchar_t name[] = L"ShortcutsRefused";
+    wchar_t name[32] = {};
+    for (int i = 0; i < 31 && member[i]; ++i) name[i] = member[i];
     LPOLESTR names[] = {name};
     DISPID id = DISPID_UNKNOWN;
     if (FAILED(bridge->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return false;
@@ -69,14 +70,16 @@ PropPageControl::PropPageControl()
     : OleControl({CLSID_PropPage, DIID___PropPage, MiscStatus}, InitialExtent()) {
     std::optional<bool> preference;
     bool refused = false;
+    bool administrator = false;
     bridgeStatus_ = CreateBridge();
     if (SUCCEEDED(bridgeStatus_)) {
         VARIANT_BOOL value = VARIANT_FALSE;
         bridgeStatus_ = ThreadBridge::Current()->get_PrefReplaceWithLinks(&value);
         if (SUCCEEDED(bridgeStatus_)) preference = value != VARIANT_FALSE;
-        refused = ShortcutsRefused(ThreadBridge::Current());
+        refused = BridgeFlag(ThreadBridge::Current(), L"ShortcutsRefused");
+        administrator = BridgeFlag(ThreadBridge::Current(), L"SetByAdministrator");
     }
-    state_.Initialize(preference, refused);
+    state_.Initialize(preference, refused, administrator);
 }
 
 PropPageControl::~PropPageControl() {
@@ -237,6 +240,9 @@ void PropPageControl::CreateControls(HWND dialog) {
     // Setting the box is not a user click: BM_SETCHECK sends no BN_CLICKED.
     SendMessageW(box_, BM_SETCHECK, state_.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
     EnableWindow(box_, state_.BoxEnabled() ? TRUE : FALSE);
+    if (state_.SetByAdministrator())
+        CreateControl(dialog, L"STATIC", L::AdministratorNoteText, SS_LEFT, PageAdministratorNote, L::AdministratorNote,
+                      dpi, font);
 }
 
 void PropPageControl::OnUserClick() {

@@ -14,7 +14,7 @@
 namespace proppage::win {
 
 /// Ids of the page's controls, so tests can find them.
-enum PageId : int { PageReplaceWithLinks = 101, PageFrame = 102, PageAboutButton = 103 };
+enum PageId : int { PageReplaceWithLinks = 101, PageFrame = 102, PageAboutButton = 103, PageAdministratorNote = 104 };
 
 /// The host's member ids of PropertyPage, served through IDispatch::Invoke.
 inline constexpr DISPID DispidGetPageInfo = 0x2100;

@@ -31,6 +31,12 @@ bool IsCheckBox(HWND window) {
     return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE;
 }
 
+// A line of text the page shows the user (a label).
+bool IsStaticText(HWND window) {
+    wchar_t name[16] = {};
+    return GetClassNameW(window, name, 16) && lstrcmpiW(name, L"Static") == 0;
+}
+
 BOOL CALLBACK AddChild(HWND child, LPARAM list) {
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
     return TRUE;
@@ -108,6 +114,10 @@ void OptionsDialog::Report(Page& page) {
     t_.Line(u"page " + Transcript::Quote(page.title) + u" dirty=" + (dirty ? (*dirty ? u"true" : u"false") : u"unknown") +
             u" apply=" + (IsWindowEnabled(c.ApplyButton()) ? u"enabled" : u"disabled") + u" bridge=" + BridgeValue());
     for (HWND child : Descendants(c.PageWindow())) {
+        if (IsStaticText(child) && IsWindowVisible(child)) {
+            t_.Line(u"text " + Transcript::Quote(WithoutAmpersands(Text(child))));
+            continue;
+        }
         if (!IsCheckBox(child)) continue;
         const LRESULT state = SendMessageW(child, BM_GETCHECK, 0, 0);
         t_.Line(u"check " + Transcript::Quote(WithoutAmpersands(Text(child))) + u" checked=" +

@@ -193,6 +193,10 @@ public:
     std::vector<std::u16string> saved;  // each value written, in order
     int reads = 0;
     bool failSave = false;
+    // Policy values by hive and name (the key is the add-in's); each read recorded as key\\name.
+    std::map<std::pair<PolicyHive, std::u16string>, PolicyValue> policies;
+    std::vector<std::pair<PolicyHive, std::u16string>> policyReads;
+    bool failPolicyRead = false;
 
     // Message boxes: answered from the queue, or by `answerFor`. `whileUp` is called while one is up,
     // before it is answered (the host's events may come then).
@@ -495,6 +499,12 @@ public:
         const int64_t reading = now;
         now += tick;
         return reading;
+    }
+    PolicyValue ReadPolicyValue(PolicyHive hive, const std::u16string& key, const std::u16string& name) override {
+        policyReads.push_back({hive, key + u"\\" + name});
+        if (failPolicyRead) throw HostError(HostStatus::NoAccess, u"the policy key cannot be read");
+        const auto it = policies.find({hive, name});
+        return it == policies.end() ? PolicyValue{} : it->second;
     }
 
 private:

@@ -322,6 +322,48 @@ TEST_F(SaveAllTest, TheDialogStartsWhereTheSaveAsDialogWouldAndTheNextSaveAsStar
     EXPECT_EQ(savePrompt->lastFolder, folder.u16string()) << "the Save As dialog follows the folder chosen";
 }
 
+TEST_F(SaveAllTest, PoliciesSetTheFolderDialogsBoxOrWithdrawIt) {
+    using Hive = Platform::PolicyHive;
+    using Value = Platform::PolicyValue;
+    const Value on{Value::Kind::Dword, 1}, off{Value::Kind::Dword, 0}, seven{Value::Kind::Dword, 7};
+    struct Row {
+        const char* name;
+        std::map<std::pair<Hive, std::u16string>, Value> policies;
+        bool preference;
+        bool replaceIn;
+        bool offered;
+    };
+    const Row rows[] = {
+        {"no policy: the preference", {}, true, true, true},
+        {"user ReplaceWithLinks 0", {{{Hive::User, u"ReplaceWithLinks"}, off}}, true, false, true},
+        {"machine ReplaceWithLinks 1", {{{Hive::Machine, u"ReplaceWithLinks"}, on}}, false, true, true},
+        {"machine AllowReplace 0", {{{Hive::Machine, u"AllowReplace"}, off}}, true, false, false},
+        {"AllowReplace 7 is ignored", {{{Hive::Machine, u"AllowReplace"}, seven}}, true, true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        platform.policies = row.policies;
+        Preferences::SetReplaceWithLinks(row.preference);
+        folderPrompt->script.push_back(std::nullopt);
+        Run(Message({u"a.txt"}));
+        ASSERT_FALSE(folderPrompt->calls.empty());
+        EXPECT_EQ(folderPrompt->calls.back().replaceIn, row.replaceIn);
+        EXPECT_EQ(folderPrompt->calls.back().replaceOffered, row.offered);
+    }
+}
+
+TEST_F(SaveAllTest, WithTheBoxWithdrawnAFolderDialogThatStillAnswersReplaceMakesNoShortcut) {
+    platform.policies[{Platform::PolicyHive::User, u"AllowReplace"}] = {Platform::PolicyValue::Kind::Dword, 0};
+    Choose(true);
+    platform.answers.push_back(MessageBoxResult::Ok);
+    const auto item = Message({u"a.txt"});
+    Run(item);
+    EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+    ASSERT_EQ(item->attachments.size(), 1u);
+    EXPECT_EQ(item->attachments[0]->type, host::AttachmentType::ByValue);
+    EXPECT_EQ(CallsOf("Attachments.Add"), 0);
+}
+
 TEST_F(SaveAllTest, NoShownAttachmentShowsNoDialog) {
     auto item = std::make_shared<standin::ItemNode>(ItemKind::Mail);
     item->sent = true;

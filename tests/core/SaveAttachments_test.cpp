@@ -294,6 +294,51 @@ TEST_F(SaveAttachmentsTest, OptionsStartFromThePreferenceForEveryAttachment) {
     }
 }
 
+TEST_F(SaveAttachmentsTest, PoliciesSetTheStartStateOrWithdrawTheBoxInEveryDialog) {
+    using Hive = Platform::PolicyHive;
+    using Value = Platform::PolicyValue;
+    const Value on{Value::Kind::Dword, 1}, off{Value::Kind::Dword, 0}, text{Value::Kind::OtherType, 0};
+    struct Row {
+        const char* name;
+        std::map<std::pair<Hive, std::u16string>, Value> policies;
+        bool preference;
+        bool replaceIn;
+        bool offered;
+    };
+    const Row rows[] = {
+        {"no policy: the preference", {}, true, true, true},
+        {"machine ReplaceWithLinks 0 over the preference", {{{Hive::Machine, u"ReplaceWithLinks"}, off}}, true, false,
+         true},
+        {"user ReplaceWithLinks 1 over the preference", {{{Hive::User, u"ReplaceWithLinks"}, on}}, false, true, true},
+        {"machine wins over user",
+         {{{Hive::Machine, u"ReplaceWithLinks"}, on}, {{Hive::User, u"ReplaceWithLinks"}, off}},
+         false,
+         true,
+         true},
+        {"AllowReplace 0 withdraws the box", {{{Hive::User, u"AllowReplace"}, off}}, true, false, false},
+        {"AllowReplace 0 over ReplaceWithLinks 1",
+         {{{Hive::Machine, u"AllowReplace"}, off}, {{Hive::Machine, u"ReplaceWithLinks"}, on}},
+         true,
+         false,
+         false},
+        {"a text value is ignored: the preference", {{{Hive::Machine, u"ReplaceWithLinks"}, text}}, false, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        platform.policies = row.policies;
+        Preferences::SetReplaceWithLinks(row.preference);
+        prompt->calls.clear();
+        Cancel(2);
+        Run(Message({1, 1}));
+        ASSERT_EQ(prompt->calls.size(), 2u);
+        for (const auto& call : prompt->calls) {
+            EXPECT_EQ(call.replaceIn, row.replaceIn);
+            EXPECT_EQ(call.replaceOffered, row.offered);
+        }
+        EXPECT_EQ(Preferences::ReplaceWithLinks(), row.preference) << "a policy is not the user's preference";
+    }
+}
+
 // ---- writing and replacing
 
 TEST_F(SaveAttachmentsTest, ReplaceClearedWritesTheFilesAndLeavesTheItemAlone) {

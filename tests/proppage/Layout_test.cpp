@@ -45,6 +45,8 @@ TEST(LayoutFont, EightPointQuarterIsElevenPixelsAt96) {
 
 TEST(LayoutPage, TheBoxLiesInsideTheFrameAndEverythingInsideThePage) {
     EXPECT_TRUE(Inside(Page::ReplaceWithLinks, Page::Frame));
+    EXPECT_TRUE(Inside(Page::AdministratorNote, Page::Frame));
+    EXPECT_GE(Page::AdministratorNote.top, Page::ReplaceWithLinks.top + Page::ReplaceWithLinks.height) << "below the box";
     const Box client{0, 0, Page::ClientWidth, Page::ClientHeight};
     for (const Box& b : {Page::ReplaceWithLinks, Page::Frame, Page::AboutButton}) EXPECT_TRUE(Inside(b, client));
 }

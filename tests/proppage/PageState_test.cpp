@@ -32,6 +32,30 @@ TEST(PageStateInitialise, AHostThatKeepsNoShortcutsDisablesTheBoxAndKeepsThePref
     EXPECT_TRUE(page.BoxEnabled());
 }
 
+TEST(PageStateInitialise, APolicyDisablesTheBoxSaysSoAndApplyWritesNothing) {
+    struct Row {
+        bool preference;
+        bool refused;
+    };
+    for (const Row r : {Row{true, false}, Row{false, false}, Row{true, true}}) {
+        PageState page;
+        page.Initialize(r.preference, r.refused, true);
+        EXPECT_EQ(page.Checked(), r.preference) << "the state the policy holds the box in";
+        EXPECT_FALSE(page.BoxEnabled());
+        EXPECT_TRUE(page.SetByAdministrator());
+        EXPECT_FALSE(page.Dirty());
+        int puts = 0;
+        page.Apply([&](bool) { ++puts; });
+        EXPECT_EQ(puts, 0);
+    }
+    PageState page;
+    page.Initialize(std::nullopt, false, true);
+    EXPECT_FALSE(page.SetByAdministrator()) << "only a bridge tells of a policy";
+    page.Initialize(true, false, false);
+    EXPECT_FALSE(page.SetByAdministrator());
+    EXPECT_TRUE(page.BoxEnabled());
+}
+
 TEST(PageStateInitialise, WithoutBridgeIsUncheckedCleanAndDisabled) {
     PageState page;
     page.Initialize(std::nullopt);

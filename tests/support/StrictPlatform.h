@@ -61,6 +61,9 @@ public:
         Unexpected("Milliseconds");
         return 0;
     }
+    PolicyValue ReadPolicyValue(PolicyHive, const std::u16string&, const std::u16string&) override {
+        Fail("ReadPolicyValue");
+    }
 
 protected:
     /// Told of each service called that the test did not override, before the call fails.

@@ -476,6 +476,61 @@ TEST(AddInDllReport, AFailureAtTheHostsCallIsToldWithTheDllAndTheEntryPoint) {
     EXPECT_EQ(regsvr32(true), 0u);
 }
 
+// Under an administrator's policy the page's bridge reads the policy's state and stores nothing;
+// a policy value of another type or out of range is ignored and told to the debug output.
+TEST(AddInDllPolicies, TheBridgeGivesThePolicysStateStoresNothingAndTellsWhatItIgnores) {
+    const wchar_t* const policyKey = L"Software\\Policies\\Quenmark\\Save Attachments";
+    const wchar_t* const settingsKey = L"Software\\VB and VBA Program Settings\\Quenmark Save Attachments";
+    const auto clear = [&] {
+        for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) (void)RegDeleteTreeW(hive, policyKey);
+        (void)RegDeleteTreeW(HKEY_CURRENT_USER, settingsKey);
+    };
+    const auto write = [&](HKEY hive, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(hive, policyKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+        RegCloseKey(key);
+    };
+    testing_support::Apartment apartment;
+    clear();
+    ASSERT_EQ(regsvr32(false), 0u);
+    {
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(L"Tallowby.PropPageBridge", &clsid), S_OK);
+        ComPtr<_PropPageBridge> bridge;
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(_PropPageBridge), bridge.putVoid()),
+                  S_OK);
+        const wchar_t text[] = L"1";
+        const DWORD five = 5, one = 1;
+        write(HKEY_LOCAL_MACHINE, L"ReplaceWithLinks", REG_SZ, text, sizeof text);
+        write(HKEY_CURRENT_USER, L"AllowReplace", REG_DWORD, &five, sizeof five);
+        VARIANT_BOOL set = VARIANT_TRUE;
+        {
+            testing_support::DebugOutput output;
+            ASSERT_EQ(bridge->get_SetByAdministrator(&set), S_OK);
+            EXPECT_EQ(set, VARIANT_FALSE) << "both values ignored";
+            const auto messages = output.messages();
+            ASSERT_EQ(messages.size(), 2u);
+            EXPECT_NE(messages[0].find("Policy HKLM\\Software\\Policies\\Quenmark\\Save Attachments\\ReplaceWithLinks "
+                                       "ignored: not a REG_DWORD"),
+                      std::string::npos)
+                << messages[0];
+            EXPECT_NE(messages[1].find("AllowReplace ignored: 5 is neither 0 nor 1"), std::string::npos) << messages[1];
+        }
+
+        write(HKEY_LOCAL_MACHINE, L"ReplaceWithLinks", REG_DWORD, &one, sizeof one);
+        ASSERT_EQ(bridge->get_SetByAdministrator(&set), S_OK);
+        EXPECT_EQ(set, VARIANT_TRUE);
+        VARIANT_BOOL value = VARIANT_FALSE;
+        ASSERT_EQ(bridge->get_PrefReplaceWithLinks(&value), S_OK);
+        EXPECT_EQ(value, VARIANT_TRUE) << "the policy's state";
+        EXPECT_EQ(bridge->put_PrefReplaceWithLinks(VARIANT_FALSE), S_OK);
+        EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, settingsKey)) << "no preference stored over the policy";
+    }
+    clear();
+    EXPECT_EQ(regsvr32(true), 0u);
+}
+
 TEST(AddInDllRemoval, RemovingWhatIsGoneSucceeds) {
     EXPECT_EQ(regsvr32(true), 0u);
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kAddInKey));

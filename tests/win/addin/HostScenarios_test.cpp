@@ -69,6 +69,9 @@ protected:
 
     static void clearSettings() {
         (void)RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Quenmark Save Attachments");
+        // A policy scenario stopped half-way must not leave its policies to the next.
+        for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            (void)RegDeleteTreeW(hive, L"Software\\Policies\\Quenmark\\Save Attachments");
     }
 
     std::wstring state() const { return folder_ + L"\\state.txt"; }
@@ -140,6 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"SaveAllCancelUnsavedAndAFailedWrite", {"save-all-cancel.script"}},
                       Scenario{"SaveAllVersion14LinkingHostReplaces", {"save-all-14-link.script"}},
                       Scenario{"SaveAllVersion14CopyingHostKeepsTheOriginals", {"save-all-14-copy.script"}},
+                      Scenario{"SaveAllVersion14PoliciesSetOrWithdrawTheBox", {"save-all-14-policy.script"}},
                       Scenario{"SaveAllUnloadedWhileTheFolderDialogIsUp", {"save-all-unload-while-up.script"}},
                       Scenario{"SaveAllHostileNamesLandUnderSoundNames", {"save-all-hostile.script"}},
                       Scenario{"SaveAllCancelInTheProgressWindow", {"save-all-progress.script"}},

@@ -53,6 +53,41 @@ protected:
     addin::win::WinPlatform platform{GetModuleHandleW(nullptr)};
 };
 
+TEST(PolicyValues, EachHiveIsReadApartAndOnlyADwordIsOne) {
+    const std::u16string key = u"Software\\Tallowby Test Policies";
+    const wchar_t* const wideKey = L"Software\\Tallowby Test Policies";
+    WinPlatform platform{GetModuleHandleW(nullptr)};
+    using Kind = Platform::PolicyValue::Kind;
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) (void)RegDeleteTreeW(hive, wideKey);
+    EXPECT_EQ(platform.ReadPolicyValue(Platform::PolicyHive::Machine, key, u"Number").kind, Kind::Absent) << "no key";
+
+    HKEY machine = nullptr, user = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, wideKey, 0, nullptr, 0, KEY_WRITE, nullptr, &machine, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, wideKey, 0, nullptr, 0, KEY_WRITE, nullptr, &user, nullptr),
+              ERROR_SUCCESS);
+    const DWORD seven = 7, zero = 0;
+    const unsigned long long wide = 1;
+    const wchar_t text[] = L"1";
+    EXPECT_EQ(RegSetValueExW(machine, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&seven), 4), 0);
+    EXPECT_EQ(RegSetValueExW(user, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4), 0);
+    EXPECT_EQ(RegSetValueExW(user, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text), 0);
+    EXPECT_EQ(RegSetValueExW(user, L"Wide", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&wide), 8), 0);
+    RegCloseKey(machine);
+    RegCloseKey(user);
+
+    const auto m = platform.ReadPolicyValue(Platform::PolicyHive::Machine, key, u"Number");
+    EXPECT_EQ(m.kind, Kind::Dword);
+    EXPECT_EQ(m.number, 7u);
+    const auto u = platform.ReadPolicyValue(Platform::PolicyHive::User, key, u"Number");
+    EXPECT_EQ(u.kind, Kind::Dword);
+    EXPECT_EQ(u.number, 0u);
+    EXPECT_EQ(platform.ReadPolicyValue(Platform::PolicyHive::User, key, u"Text").kind, Kind::OtherType);
+    EXPECT_EQ(platform.ReadPolicyValue(Platform::PolicyHive::User, key, u"Wide").kind, Kind::OtherType);
+    EXPECT_EQ(platform.ReadPolicyValue(Platform::PolicyHive::Machine, key, u"Text").kind, Kind::Absent);
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) (void)RegDeleteTreeW(hive, wideKey);
+}
+
 TEST_F(SettingsTest, AbsentKeyOrValueGivesTheDefault) {
     EXPECT_EQ(platform.GetSetting(kApp, u"Section", u"Value", u"True"), u"True");
     platform.SaveSetting(kApp, u"Section", u"Other", u"x");

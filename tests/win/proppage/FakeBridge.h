@@ -23,6 +23,7 @@ struct FakePreference {
     /// The add-in's word that the host keeps no shortcuts; `older` plays an add-in without it.
     bool shortcutsRefused = false;
     bool older = false;
+    bool setByAdministrator = false;
     int created = 0;
     int alive = 0;
 };
@@ -30,24 +31,29 @@ struct FakePreference {
 class FakeBridge final : public com::ComObject<com::Derives<_PropPageBridge, IDispatch>> {
 public:
     explicit FakeBridge(FakePreference& preference) : preference_(preference) { ++preference_.alive; }
-    // The page calls the interface's slots directly; only ShortcutsRefused, which an older add-in
-    // lacks, is reached by name.
+    // The page calls the interface's slots directly; only ShortcutsRefused and SetByAdministrator,
+    // which an older add-in lacks, are reached by name.
     STDMETHODIMP GetTypeInfoCount(UINT*) noexcept override { return fail("GetTypeInfoCount"); }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override { return fail("GetTypeInfo"); }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override {
-        if (count != 1 || !names || !ids || std::wstring(names[0]) != L"ShortcutsRefused")
-            return fail("GetIDsOfNames");
+        if (count != 1 || !names || !ids) return fail("GetIDsOfNames");
+        const std::wstring name(names[0]);
+        if (name != L"ShortcutsRefused" && name != L"SetByAdministrator") return fail("GetIDsOfNames");
         if (preference_.older) return DISP_E_UNKNOWNNAME;
-        ids[0] = 2;
+        ids[0] = name == L"ShortcutsRefused" ? 2 : 3;
         return S_OK;
     }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) noexcept override {
-        if (id != 2 || !(flags & DISPATCH_PROPERTYGET) || !params || params->cArgs != 0 || !result)
+        if ((id != 2 && id != 3) || !(flags & DISPATCH_PROPERTYGET) || !params || params->cArgs != 0 || !result)
             return fail("Invoke");
         VariantInit(result);
         V_VT(result) = VT_BOOL;
-        return get_ShortcutsRefused(&V_BOOL(result));
+        return id == 2 ? get_ShortcutsRefused(&V_BOOL(result)) : get_SetByAdministrator(&V_BOOL(result));
+    }
+    STDMETHODIMP get_SetByAdministrator(VARIANT_BOOL* result) noexcept override {
+        *result = preference_.setByAdministrator ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
     }
     STDMETHODIMP get_ShortcutsRefused(VARIANT_BOOL* result) noexcept override {
         *result = preference_.shortcutsRefused ? VARIANT_TRUE : VARIANT_FALSE;

@@ -23,6 +23,9 @@ DWORD regsvr32(const wchar_t* dll, bool unregister) { return testing_support::re
 
 void clearSettings() {
     (void)RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Quenmark Save Attachments");
+    // A policy scenario stopped half-way must not leave its policies to the next.
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        (void)RegDeleteTreeW(hive, L"Software\\Policies\\Quenmark\\Save Attachments");
 }
 
 class HostOptions : public ::testing::TestWithParam<const char*> {
@@ -64,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(Page, HostOptions,
                          ::testing::Values("apply-one-click.script", "apply-two-clicks.script", "two-pages.script",
                                            "no-bridge.script", "about.script", "apply-reaches-save-as.script",
                                            "keys.script", "exit-fast.script", "exit-fast-no-close.script",
-                                           "shortcuts-refused.script"),
+                                           "shortcuts-refused.script", "policy-replace.script",
+                                           "policy-no-replace.script", "policy-ignored.script"),
                          [](const ::testing::TestParamInfo<const char*>& p) {
                              std::string n;
                              for (const char* c = p.param; *c && *c != '.'; ++c)
