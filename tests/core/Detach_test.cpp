@@ -219,9 +219,9 @@ TEST(Detach, EveryHostCallFailingInTurnLeavesEachAttachmentInTheItemOrLinkedAndR
     for (const Form form : {Form::Html, Form::Rtf, Form::Plain}) {
         // The calls of a detach that succeeds, counted on a twin.
         Fixture twin(u"14.0.7015.1000", form);
-        const auto attachments = twin.item->Attachments();
+        const auto twinAttachments = twin.item->Attachments();
         twin.host.ledger().ClearCalls();
-        (void)twin.Run(attachments);
+        (void)twin.Run(twinAttachments);
         const size_t calls = twin.host.ledger().Calls().size();
         ASSERT_GT(calls, 8u);
         for (const int32_t status : {HostStatus::NoAccess, kChangedElsewhere, HostStatus::Fail}) {
@@ -286,7 +286,9 @@ TEST(DetachRestore, EachFileComesBackAndTheBodyIsAsBeforeByteForByte) {
         EXPECT_TRUE(restored.saved);
         EXPECT_EQ(f.node->htmlBody, html);
         EXPECT_EQ(f.node->rtfBody, rtf);
-        if (form == Form::Plain) EXPECT_EQ(f.node->body, text);
+        if (form == Form::Plain) {
+            EXPECT_EQ(f.node->body, text);
+        }
         EXPECT_TRUE(f.Record().empty()) << "the record goes with its last line";
         EXPECT_FALSE(Detach::HasRecord(*f.item, 14));
         EXPECT_TRUE(f.InItem("content of a.txt") && f.InItem("content of b b.pdf") && f.InItem("content of c.doc"));
