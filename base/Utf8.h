@@ -7,34 +7,50 @@
 
 namespace base {
 
-/// `text` as UTF-8; nothing when it holds a lone surrogate.
-inline std::optional<std::string> ToUtf8(std::u16string_view text) {
+/// Appends the code point `c` to `out` in UTF-8.
+inline void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+/// `text` as UTF-8, each lone surrogate as U+FFFD when `lenient`; nothing for one otherwise.
+inline std::optional<std::string> ToUtf8(std::u16string_view text, bool lenient) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDFFF) {
-            if (c >= 0xDC00 || i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return std::nullopt;
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+            if (c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+            } else if (lenient) {
+                c = 0xFFFD;
+            } else {
+                return std::nullopt;
+            }
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        AppendUtf8(out, c);
     }
     return out;
 }
+
+/// `text` as UTF-8; nothing when it holds a lone surrogate.
+inline std::optional<std::string> ToUtf8(std::u16string_view text) { return ToUtf8(text, false); }
+
+/// `text` as UTF-8 for showing it: a lone surrogate becomes U+FFFD.
+inline std::string ToUtf8Shown(std::u16string_view text) { return *ToUtf8(text, true); }
 
 /// `bytes` as UTF-16; nothing for anything that is not UTF-8: a stray or missing continuation
 /// byte, an overlong form, an encoded surrogate, a value beyond U+10FFFF.
