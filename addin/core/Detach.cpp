@@ -113,8 +113,13 @@ std::optional<DetachRefusal> RefusalOf(host::Item& item, host::Attachments& atta
     for (int32_t n = 1; n <= count; ++n) names.push_back(Require(attachments.Item(n))->FileName());
     std::optional<int32_t> access;
     if (hostMajor >= 12) {
-        const host::PropertyValue value = Require(item.PropertyAccessor())->GetProperty(kAccessProperty);
-        if (const auto* number = std::get_if<int32_t>(&value)) access = *number;
+        // A store that gives no PR_ACCESS leaves the save to tell whether the item may be changed.
+        try {
+            const host::PropertyValue value = Require(item.PropertyAccessor())->GetProperty(kAccessProperty);
+            if (const auto* number = std::get_if<int32_t>(&value)) access = *number;
+        } catch (const HostError& e) {
+            if (e.status != HostStatus::NotFound) throw;
+        }
     }
     return RefusalFor(messageClass, names, access);
 }
@@ -283,8 +288,10 @@ bool HasRecord(host::Item& item, int16_t hostMajor) noexcept {
     if (hostMajor < 12) return false;
     bool has = false;
     base::Tolerate([&] {
-        const auto record = ReadRecord(*Require(item.PropertyAccessor()));
-        has = record && DetachRecord::Decode(*record).known && !DetachRecord::Decode(*record).entries.empty();
+        if (const auto record = ReadRecord(*Require(item.PropertyAccessor()))) {
+            const DetachRecord::Decoded decoded = DetachRecord::Decode(*record);
+            has = decoded.known && !decoded.entries.empty();
+        }
     });
     return has;
 }

@@ -138,6 +138,28 @@ TEST(Detach, EachBodyFormatGetsItsLinksInItsOwnFormAndTheRecordItsLines) {
     }
 }
 
+TEST(Detach, AStoreThatGivesNoAccessValueLeavesItToTheSave) {
+    for (const int32_t access : {0x7, 0x2}) {
+        Fixture f(u"14.0.7015.1000", Form::Html);
+        f.node->access = access;
+        // The first property read is PR_ACCESS.
+        f.host.ledger().FailMember("PropertyAccessor.GetProperty", HostStatus::NotFound, 1);
+        const auto outcome = f.Run();
+        f.host.ledger().ClearFailures();
+        if (access == 0x7) {
+            EXPECT_EQ(outcome.detached.size(), 2u);
+            EXPECT_TRUE(outcome.saved);
+        } else {
+            // Not refused up front: the save the store refuses puts the item back.
+            EXPECT_TRUE(outcome.detached.empty());
+            ASSERT_EQ(outcome.kept.size(), 2u);
+            EXPECT_NE(outcome.kept[0].second.find(u"cannot be saved"), std::u16string::npos);
+            EXPECT_EQ(f.node->htmlBody, kHtml);
+            EXPECT_TRUE(f.InItem("content of a.txt") && f.InItem("content of c.doc"));
+        }
+    }
+}
+
 TEST(Detach, ASecondDetachJoinsTheSameBlockAndRecord) {
     Fixture f(u"14.0.7015.1000", Form::Html);
     const auto attachments = f.item->Attachments();
