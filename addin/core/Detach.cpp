@@ -113,8 +113,13 @@ std::optional<DetachRefusal> RefusalOf(host::Item& item, host::Attachments& atta
     for (int32_t n = 1; n <= count; ++n) names.push_back(Require(attachments.Item(n))->FileName());
     std::optional<int32_t> access;
     if (hostMajor >= 12) {
-        const host::PropertyValue value = Require(item.PropertyAccessor())->GetProperty(kAccessProperty);
-        if (const auto* number = std::get_if<int32_t>(&value)) access = *number;
+        // A store that gives no PR_ACCESS leaves the save to tell whether the item may be changed.
+        try {
+            const host::PropertyValue value = Require(item.PropertyAccessor())->GetProperty(kAccessProperty);
+            if (const auto* number = std::get_if<int32_t>(&value)) access = *number;
+        } catch (const HostError& e) {
+            if (e.status != HostStatus::NotFound) throw;
+        }
     }
     return RefusalFor(messageClass, names, access);
 }
@@ -283,8 +288,10 @@ bool HasRecord(host::Item& item, int16_t hostMajor) noexcept {
     if (hostMajor < 12) return false;
     bool has = false;
     base::Tolerate([&] {
-        const auto record = ReadRecord(*Require(item.PropertyAccessor()));
-        has = record && DetachRecord::Decode(*record).known && !DetachRecord::Decode(*record).entries.empty();
+        if (const auto record = ReadRecord(*Require(item.PropertyAccessor()))) {
+            const DetachRecord::Decoded decoded = DetachRecord::Decode(*record);
+            has = decoded.known && !decoded.entries.empty();
+        }
     });
     return has;
 }
@@ -404,6 +411,121 @@ Restored Restore(host::Item& item, host::Attachments& attachments, int16_t hostM
         return outcome;
     }
     for (const Back& b : back) outcome.restored.push_back(record.entries[b.entry].displayName);
+    return outcome;
+}
+
+DetachBlock::Listing LinkedFiles(host::Item& item, int16_t hostMajor) noexcept {
+    DetachBlock::Listing listing;
+    base::Tolerate([&] {
+        std::u16string why;
+        const std::optional<Body> body = ReadBody(item, hostMajor, why);
+        if (!body) return;
+        if (body->format == Format::Rtf)
+            listing = DetachBlock::ListRtf(body->rtf);
+        else
+            listing = DetachBlock::List(
+                body->format == Format::Html ? DetachBlock::TextFormat::Html : DetachBlock::TextFormat::Plain, body->text);
+    });
+    return listing;
+}
+
+Attached AttachLinkedFiles(host::Item& item, host::Attachments& attachments, int16_t hostMajor, const CheckFile& check) {
+    Attached outcome;
+    std::optional<Body> body;
+    std::shared_ptr<host::PropertyAccessor> properties;
+    std::optional<std::u16string> recordBefore;
+    DetachRecord::Decoded record;
+    DetachBlock::Listing listing;
+    try {
+        std::u16string why;
+        body = ReadBody(item, hostMajor, why);
+        if (!body) return outcome;
+        listing = body->format == Format::Rtf
+                      ? DetachBlock::ListRtf(body->rtf)
+                      : DetachBlock::List(body->format == Format::Html ? DetachBlock::TextFormat::Html
+                                                                        : DetachBlock::TextFormat::Plain,
+                                          body->text);
+        if (hostMajor >= 12) {
+            properties = Require(item.PropertyAccessor());
+            recordBefore = ReadRecord(*properties);
+            if (recordBefore) record = DetachRecord::Decode(*recordBefore);
+        }
+    } catch (const HostError& e) {
+        outcome.notAttached.emplace_back(std::u16string(), u"the item cannot be read: " + Why(e));
+        return outcome;
+    }
+
+    // Each file on disk comes along; its line goes where it reads as written for the file as it is
+    // now, or as the record has it.
+    Body bodyAfter = *body;
+    std::vector<DetachRecord::Entry> staying = record.entries;
+    std::vector<const DetachBlock::ListedFile*> taking;
+    for (const DetachBlock::ListedFile& file : listing.files) {
+        std::optional<FileFacts> facts;
+        base::Tolerate([&] { facts = check(file.path); });
+        if (!facts) {
+            outcome.notAttached.emplace_back(file.displayName, u"the file is no longer at " + file.path);
+            continue;
+        }
+        taking.push_back(&file);
+        std::vector<uint64_t> sizes = {facts->size};
+        for (auto entry = staying.begin(); entry != staying.end();) {
+            if (entry->path == file.path) {
+                sizes.push_back(entry->size);
+                entry = staying.erase(entry);
+            } else {
+                ++entry;
+            }
+        }
+        for (const uint64_t size : sizes) {
+            const Body without = WithoutLine(bodyAfter, {file.displayName, file.path, size});
+            if (without.text != bodyAfter.text || without.rtf != bodyAfter.rtf) {
+                bodyAfter = without;
+                break;
+            }
+        }
+    }
+    if (taking.empty()) return outcome;
+
+    std::vector<std::shared_ptr<host::Attachment>> added;
+    bool bodyWritten = false;
+    bool recordWritten = false;
+    const auto putBack = [&] {
+        for (const auto& attachment : added) base::Tolerate([&] { attachment->Delete(); });
+        if (bodyWritten) base::Tolerate([&] { WriteBody(item, *body); });
+        if (recordWritten) base::Tolerate([&] { properties->SetProperty(kRecordProperty, *recordBefore); });
+    };
+    std::u16string failure;
+    try {
+        try {
+            for (const DetachBlock::ListedFile* file : taking)
+                added.push_back(
+                    Require(attachments.Add(file->path, host::AttachmentType::ByValue, std::nullopt, file->displayName)));
+            if (bodyAfter.text != body->text || bodyAfter.rtf != body->rtf) {
+                WriteBody(item, bodyAfter);
+                bodyWritten = true;
+            }
+            if (recordBefore && record.known && staying.size() != record.entries.size()) {
+                recordWritten = true;
+                if (staying.empty())
+                    properties->DeleteProperty(kRecordProperty);
+                else
+                    properties->SetProperty(kRecordProperty, DetachRecord::Encode(staying, {}).text);
+            }
+        } catch (const HostError& e) {
+            failure = Why(e);
+        }
+    } catch (...) {
+        putBack();
+        throw;
+    }
+    if (!failure.empty()) {
+        putBack();
+        for (const DetachBlock::ListedFile* file : taking)
+            outcome.notAttached.emplace_back(file->displayName, u"the item cannot be changed: " + failure);
+        return outcome;
+    }
+    for (const DetachBlock::ListedFile* file : taking) outcome.attached.push_back(file->displayName);
     return outcome;
 }
 

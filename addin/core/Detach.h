@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "addin/core/DetachBlock.h"
 #include "addin/core/DetachRecord.h"
 #include "addin/core/DetachRefusal.h"
 
@@ -81,6 +82,21 @@ bool HasRecord(host::Item& item, int16_t hostMajor) noexcept;
 /// record goes with its last line), then saves the item when `save`. A failure puts the item back.
 Restored Restore(host::Item& item, host::Attachments& attachments, int16_t hostMajor, const CheckFile& check,
                  const LocateFile& locate, bool save);
+
+/// The block of links the item's body carries (its own, or one a reply or forward copied); no block
+/// where the body cannot be read.
+DetachBlock::Listing LinkedFiles(host::Item& item, int16_t hostMajor) noexcept;
+
+struct Attached {
+    std::vector<std::u16string> attached;                              ///< display names
+    std::vector<std::pair<std::u16string, std::u16string>> notAttached;  ///< display name, reason
+};
+
+/// Before the item is sent: attaches each file its block links that is on disk, as it is now (a
+/// reply has no record to hold it to), by value under the name its line shows, and takes its line
+/// out of the body and its entry out of the item's record, where it has one. A file no longer there
+/// keeps its line. Not saved: sending stores the item. A failure puts the item back.
+Attached AttachLinkedFiles(host::Item& item, host::Attachments& attachments, int16_t hostMajor, const CheckFile& check);
 
 }  // namespace Detach
 

@@ -138,6 +138,28 @@ TEST(Detach, EachBodyFormatGetsItsLinksInItsOwnFormAndTheRecordItsLines) {
     }
 }
 
+TEST(Detach, AStoreThatGivesNoAccessValueLeavesItToTheSave) {
+    for (const int32_t access : {0x7, 0x2}) {
+        Fixture f(u"14.0.7015.1000", Form::Html);
+        f.node->access = access;
+        // The first property read is PR_ACCESS.
+        f.host.ledger().FailMember("PropertyAccessor.GetProperty", HostStatus::NotFound, 1);
+        const auto outcome = f.Run();
+        f.host.ledger().ClearFailures();
+        if (access == 0x7) {
+            EXPECT_EQ(outcome.detached.size(), 2u);
+            EXPECT_TRUE(outcome.saved);
+        } else {
+            // Not refused up front: the save the store refuses puts the item back.
+            EXPECT_TRUE(outcome.detached.empty());
+            ASSERT_EQ(outcome.kept.size(), 2u);
+            EXPECT_NE(outcome.kept[0].second.find(u"cannot be saved"), std::u16string::npos);
+            EXPECT_EQ(f.node->htmlBody, kHtml);
+            EXPECT_TRUE(f.InItem("content of a.txt") && f.InItem("content of c.doc"));
+        }
+    }
+}
+
 TEST(Detach, ASecondDetachJoinsTheSameBlockAndRecord) {
     Fixture f(u"14.0.7015.1000", Form::Html);
     const auto attachments = f.item->Attachments();
@@ -394,6 +416,96 @@ TEST(DetachRestore, EveryHostCallFailingInTurnLeavesEachFileAttachedOrLinkedAndR
                 EXPECT_EQ(f.node->body, linkedBody) << "put back as it was";
                 EXPECT_EQ(record.entries.size(), 2u);
             }
+        }
+    }
+}
+
+// ---- sending
+
+TEST(DetachSending, TheItemOrAReplyCarryingTheBlockGetsTheFilesOnDiskBackAndTheirLinesGo) {
+    struct Case {
+        const char* what;
+        Form form;
+        bool reply;    // a copy of the body without the record
+        bool missing;  // a.txt gone from disk
+    };
+    const Case cases[] = {
+        {"the item, HTML", Form::Html, false, false}, {"the item, RTF", Form::Rtf, false, false},
+        {"the item, plain", Form::Plain, false, false}, {"a reply, HTML", Form::Html, true, false},
+        {"a reply, RTF", Form::Rtf, true, false},       {"the item, a file gone", Form::Html, false, true},
+        {"a reply, a file gone", Form::Plain, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f(u"14.0.7015.1000", c.form);
+        const std::u16string html = f.node->htmlBody, text = f.node->body;
+        const std::string rtf = f.node->rtfBody;
+        EXPECT_FALSE(Detach::LinkedFiles(*f.item, 14).hasBlock);
+        ASSERT_EQ(f.Run().detached.size(), 2u);
+        // A reply: a new message whose body is the detached one's, with no attachments and no record.
+        Fixture reply(u"14.0.7015.1000", c.form);
+        Fixture& sent = c.reply ? reply : f;
+        if (c.reply) {
+            reply.node->attachments.clear();
+            if (c.form == Form::Html) reply.node->SetHTMLBody(f.node->htmlBody);
+            if (c.form == Form::Rtf) reply.node->SetRTFBody(f.node->rtfBody);
+            if (c.form == Form::Plain) reply.node->SetPlainBody(f.node->body);
+        }
+        if (c.missing) fs::remove(fs::path(f.PathOf(u"a.txt")));
+        EXPECT_TRUE(Detach::LinkedFiles(*sent.item, 14).hasBlock);
+        const int savesBefore = sent.node->saveCount;
+        const auto attachments = sent.item->Attachments();
+        const auto outcome = Detach::AttachLinkedFiles(*sent.item, *attachments, 14, Check);
+        EXPECT_EQ(sent.node->saveCount, savesBefore) << "sending stores it";
+        EXPECT_EQ(sent.InItem("content of c.doc"), true);
+        EXPECT_EQ(sent.InItem("content of a.txt"), !c.missing);
+        if (!c.missing) {
+            EXPECT_EQ(outcome.attached, (std::vector<std::u16string>{u"a.txt", u"c.doc"}));
+            EXPECT_FALSE(Detach::LinkedFiles(*sent.item, 14).hasBlock);
+            EXPECT_EQ(sent.node->htmlBody, html);
+            EXPECT_EQ(sent.node->rtfBody, rtf);
+            if (c.form == Form::Plain) {
+                EXPECT_EQ(sent.node->body, text);
+            }
+            EXPECT_TRUE(sent.Record().empty());
+        } else {
+            ASSERT_EQ(outcome.notAttached.size(), 1u);
+            EXPECT_EQ(outcome.notAttached[0].first, u"a.txt");
+            EXPECT_EQ(sent.Linked(), std::vector<std::u16string>{f.PathOf(u"a.txt")}) << "its line stays";
+            if (!c.reply) {
+                const auto record = DetachRecord::Decode(sent.Record());
+                ASSERT_EQ(record.entries.size(), 1u);
+                EXPECT_EQ(record.entries[0].displayName, u"a.txt");
+            }
+        }
+    }
+}
+
+TEST(DetachSending, EveryHostCallFailingInTurnLosesNoLinkAndPutsTheItemBack) {
+    Fixture twin(u"14.0.7015.1000", Form::Html);
+    ASSERT_EQ(twin.Run().detached.size(), 2u);
+    const auto twinAttachments = twin.item->Attachments();
+    twin.host.ledger().ClearCalls();
+    (void)Detach::AttachLinkedFiles(*twin.item, *twinAttachments, 14, Check);
+    const size_t calls = twin.host.ledger().Calls().size();
+    for (size_t nth = 1; nth <= calls + 1; ++nth) {
+        SCOPED_TRACE(testing::Message() << "call " << nth << " of " << calls);
+        Fixture f(u"14.0.7015.1000", Form::Html);
+        ASSERT_EQ(f.Run().detached.size(), 2u);
+        const std::u16string linkedBody = f.node->htmlBody;
+        const auto attachments = f.item->Attachments();
+        f.host.ledger().FailCall(static_cast<int64_t>(nth), HostStatus::Fail);
+        Detach::Attached outcome;
+        ASSERT_NO_THROW(outcome = Detach::AttachLinkedFiles(*f.item, *attachments, 14, Check));
+        f.host.ledger().ClearFailures();
+        const auto linked = f.Linked();
+        for (const auto& s : f.Saved()) {
+            const std::string content = "content of " + std::string(s.displayName.begin(), s.displayName.end());
+            EXPECT_TRUE(f.InItem(content) || Has(linked, s.path)) << content;
+        }
+        if (outcome.attached.empty()) {
+            EXPECT_EQ(f.node->htmlBody, linkedBody) << "put back as it was";
+            EXPECT_FALSE(f.InItem("content of a.txt"));
         }
     }
 }
