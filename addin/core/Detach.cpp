@@ -284,6 +284,16 @@ Body WithoutLine(const Body& body, const DetachedFile& file) {
 
 }  // namespace
 
+namespace {
+
+DetachBlock::Listing ListingOf(const Body& body) {
+    if (body.format == Format::Rtf) return DetachBlock::ListRtf(body.rtf);
+    return DetachBlock::List(body.format == Format::Html ? DetachBlock::TextFormat::Html : DetachBlock::TextFormat::Plain,
+                             body.text);
+}
+
+}  // namespace
+
 bool HasRecord(host::Item& item, int16_t hostMajor) noexcept {
     if (hostMajor < 12) return false;
     bool has = false;
@@ -420,11 +430,7 @@ DetachBlock::Listing LinkedFiles(host::Item& item, int16_t hostMajor) noexcept {
         std::u16string why;
         const std::optional<Body> body = ReadBody(item, hostMajor, why);
         if (!body) return;
-        if (body->format == Format::Rtf)
-            listing = DetachBlock::ListRtf(body->rtf);
-        else
-            listing = DetachBlock::List(
-                body->format == Format::Html ? DetachBlock::TextFormat::Html : DetachBlock::TextFormat::Plain, body->text);
+        listing = ListingOf(*body);
     });
     return listing;
 }
@@ -440,11 +446,7 @@ Attached AttachLinkedFiles(host::Item& item, host::Attachments& attachments, int
         std::u16string why;
         body = ReadBody(item, hostMajor, why);
         if (!body) return outcome;
-        listing = body->format == Format::Rtf
-                      ? DetachBlock::ListRtf(body->rtf)
-                      : DetachBlock::List(body->format == Format::Html ? DetachBlock::TextFormat::Html
-                                                                        : DetachBlock::TextFormat::Plain,
-                                          body->text);
+        listing = ListingOf(*body);
         if (hostMajor >= 12) {
             properties = Require(item.PropertyAccessor());
             recordBefore = ReadRecord(*properties);
